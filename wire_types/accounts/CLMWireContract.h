@@ -1,0 +1,64 @@
+#pragma once
+
+// The contract: the raw record WireContract (a 60-byte fixed block, its wire form, then two
+// texts) and CLMWireContract, which owns a copy of one and the price converter of its prices.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "wire_types/support/Export.h"
+#include "wire_types/support/Platform.h"
+#include "wire_types/support/SharedEnums.h"
+
+namespace Lumera {
+
+struct LMWIRE_API WireContract {
+    std::int16_t month;
+    std::int16_t year;
+    unsigned char reserved1[8];
+    std::int16_t exchangeID;
+    unsigned char padding1[2];
+    enumContractTypes contractType;
+    enumPriceFormatCode priceFormatCode;
+    unsigned char reserved2[8];
+    // Carried unchanged; an order's embedded contract keeps its API order id here, as a double.
+    unsigned char reserved3[8];
+    std::int32_t contractID;
+    unsigned char padding2[4];
+    double tickValue;
+    enumCurrencies currency;
+    BSTR symbol;
+    BSTR name;
+
+    static constexpr std::size_t kFixedSize = 60;
+
+    // Zeroed fixed block, both texts new empty strings.
+    WireContract();
+    // Releases both texts.
+    ~WireContract();
+    // Fixed block byte for byte; texts as new strings of their own.
+    WireContract(const WireContract& other);
+    WireContract& operator=(const WireContract& other);
+
+    template <class Visitor>
+    void VisitFlatForm(Visitor& visitor) {
+        visitor.Block(this, kFixedSize);
+        visitor.Text(symbol);
+        visitor.Text(name);
+    }
+};
+
+static_assert(offsetof(WireContract, month) == 0);
+static_assert(offsetof(WireContract, year) == 2);
+static_assert(offsetof(WireContract, reserved1) == 4);
+static_assert(offsetof(WireContract, exchangeID) == 12);
+static_assert(offsetof(WireContract, contractType) == 16);
+static_assert(offsetof(WireContract, priceFormatCode) == 20);
+static_assert(offsetof(WireContract, reserved2) == 24);
+static_assert(offsetof(WireContract, reserved3) == 32);
+static_assert(offsetof(WireContract, contractID) == 40);
+static_assert(offsetof(WireContract, tickValue) == 48);
+static_assert(offsetof(WireContract, currency) == 56);
+static_assert(offsetof(WireContract, symbol) >= WireContract::kFixedSize);
+
+}  // namespace Lumera

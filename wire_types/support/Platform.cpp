@@ -1,0 +1,233 @@
+#include "wire_types/support/Platform.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+// The byte length lives in the four bytes before the text, as OLE lays it out.
+constexpr std::size_t kPrefix = sizeof(std::uint32_t);
+
+BSTR AllocateBytes(const void* source, unsigned int byteLength) noexcept {
+    // Room for the prefix, the bytes and a whole zero unit after them.
+    const std::size_t total = kPrefix + std::size_t{byteLength} + sizeof(OLECHAR);
+    auto* block = static_cast<unsigned char*>(std::malloc(total));
+    if (block == nullptr) {
+        return nullptr;
+    }
+    const std::uint32_t length = byteLength;
+    std::memcpy(block, &length, kPrefix);
+    if (source != nullptr) {
+        std::memcpy(block + kPrefix, source, byteLength);
+    } else {
+        std::memset(block + kPrefix, 0, byteLength);
+    }
+    std::memset(block + kPrefix + byteLength, 0, sizeof(OLECHAR));
+    return reinterpret_cast<BSTR>(block + kPrefix);
+}
+
+std::uint32_t ByteLength(BSTR text) noexcept {
+    std::uint32_t length = 0;
+    std::memcpy(&length, reinterpret_cast<unsigned char*>(text) - kPrefix, kPrefix);
+    return length;
+}
+
+// Windows-1252 bytes 0x80 to 0x9F; zero marks the five bytes the code page leaves undefined.
+constexpr char16_t kHighControls[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+// Days since 1970-01-01 of a proleptic Gregorian date, and back.
+constexpr std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) noexcept {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+struct Civil {
+    std::int64_t year;
+    unsigned month;
+    unsigned day;
+};
+
+constexpr Civil CivilFromDays(std::int64_t z) noexcept {
+    z += 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const auto doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const std::int64_t y = static_cast<std::int64_t>(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
+    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
+    return {y + (m <= 2), m, d};
+}
+
+constexpr std::int64_t kOleEpochDays = DaysFromCivil(1899, 12, 30);  // relative to 1970
+constexpr std::int64_t kFileTimeEpochDays = DaysFromCivil(1601, 1, 1);
+constexpr std::int64_t kSecondsPerDay = 86400;
+
+bool ValidCalendar(const SYSTEMTIME& t) noexcept {
+    if (t.wYear < 100 || t.wYear > 9999 || t.wMonth < 1 || t.wMonth > 12 || t.wDay < 1 ||
+        t.wHour > 23 || t.wMinute > 59 || t.wSecond > 59) {
+        return false;
+    }
+    const Civil back = CivilFromDays(DaysFromCivil(t.wYear, t.wMonth, t.wDay));
+    return back.day == t.wDay && back.month == t.wMonth;
+}
+
+}  // namespace
+
+BSTR SysAllocString(const OLECHAR* text) noexcept {
+    if (text == nullptr) {
+        return nullptr;
+    }
+    unsigned int units = 0;
+    while (text[units] != 0) {
+        ++units;
+    }
+    return SysAllocStringLen(text, units);
+}
+
+BSTR SysAllocStringLen(const OLECHAR* text, unsigned int units) noexcept {
+    if (units > std::numeric_limits<std::uint32_t>::max() / sizeof(OLECHAR) - kPrefix) {
+        return nullptr;
+    }
+    return AllocateBytes(text, units * static_cast<unsigned int>(sizeof(OLECHAR)));
+}
+
+BSTR SysAllocStringByteLen(const char* bytes, unsigned int length) noexcept {
+    if (length > std::numeric_limits<std::uint32_t>::max() - 2 * kPrefix) {
+        return nullptr;
+    }
+    return AllocateBytes(bytes, length);
+}
+
+unsigned int SysStringLen(BSTR text) noexcept {
+    return text == nullptr ? 0 : ByteLength(text) / static_cast<unsigned int>(sizeof(OLECHAR));
+}
+
+unsigned int SysStringByteLen(BSTR text) noexcept {
+    return text == nullptr ? 0 : ByteLength(text);
+}
+
+void SysFreeString(BSTR text) noexcept {
+    if (text != nullptr) {
+        std::free(reinterpret_cast<unsigned char*>(text) - kPrefix);
+    }
+}
+
+_com_error::_com_error(HRESULT hr) noexcept : hr_(hr) {
+    std::snprintf(text_, sizeof text_, "HRESULT 0x%08X", static_cast<unsigned int>(hr));
+}
+
+OLECHAR AnsiCharToWide(unsigned char c) noexcept {
+    if (c >= 0x80 && c <= 0x9F && kHighControls[c - 0x80] != 0) {
+        return kHighControls[c - 0x80];
+    }
+    return c;
+}
+
+char WideCharToAnsi(OLECHAR unit) noexcept {
+    if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) {
+        return static_cast<char>(unit);
+    }
+    for (unsigned i = 0; i < 32; ++i) {
+        const char16_t mapped = kHighControls[i];
+        if (mapped == unit || (mapped == 0 && unit == 0x80 + i)) {
+            return static_cast<char>(0x80 + i);
+        }
+    }
+    return '?';
+}
+
+void GetSystemTime(SYSTEMTIME* time) noexcept {
+    using namespace std::chrono;
+    const auto now = time_point_cast<milliseconds>(system_clock::now());
+    const std::int64_t ms = now.time_since_epoch().count();
+    std::int64_t days = ms / (kSecondsPerDay * 1000);
+    std::int64_t rest = ms % (kSecondsPerDay * 1000);
+    if (rest < 0) {
+        rest += kSecondsPerDay * 1000;
+        --days;
+    }
+    const Civil date = CivilFromDays(days);
+    time->wYear = static_cast<std::uint16_t>(date.year);
+    time->wMonth = static_cast<std::uint16_t>(date.month);
+    time->wDay = static_cast<std::uint16_t>(date.day);
+    time->wDayOfWeek = static_cast<std::uint16_t>((days % 7 + 11) % 7);  // 1970-01-01: Thursday
+    time->wHour = static_cast<std::uint16_t>(rest / 3600000);
+    time->wMinute = static_cast<std::uint16_t>(rest / 60000 % 60);
+    time->wSecond = static_cast<std::uint16_t>(rest / 1000 % 60);
+    time->wMilliseconds = static_cast<std::uint16_t>(rest % 1000);
+}
+
+int SystemTimeToVariantTime(const SYSTEMTIME* time, double* date) noexcept {
+    if (time == nullptr || date == nullptr || !ValidCalendar(*time)) {
+        return 0;
+    }
+    const std::int64_t days = DaysFromCivil(time->wYear, time->wMonth, time->wDay) - kOleEpochDays;
+    const double fraction =
+        static_cast<double>(time->wHour * 3600 + time->wMinute * 60 + time->wSecond) /
+        static_cast<double>(kSecondsPerDay);
+    // Before the epoch the whole part counts days backwards while the fraction still runs forward.
+    *date = days < 0 ? static_cast<double>(days) - fraction : static_cast<double>(days) + fraction;
+    return 1;
+}
+
+int VariantTimeToSystemTime(double date, SYSTEMTIME* time) noexcept {
+    if (time == nullptr) {
+        return 0;
+    }
+    *time = SYSTEMTIME{};
+    // 100-01-01 and 9999-12-31 as OLE dates.
+    if (!(date >= -657434.0 && date < 2958466.0)) {
+        return 0;
+    }
+    const double whole = std::trunc(date);
+    auto days = static_cast<std::int64_t>(whole);
+    // Half a second and more rounds up; a time of day that rounds to midnight starts the next day.
+    auto seconds = static_cast<std::int64_t>(std::fabs(date - whole) * kSecondsPerDay + 0.5);
+    if (seconds >= kSecondsPerDay) {
+        seconds -= kSecondsPerDay;
+        days += 1;
+    }
+    const std::int64_t epochDays = days + kOleEpochDays;
+    const Civil civil = CivilFromDays(epochDays);
+    if (civil.year < 100 || civil.year > 9999) {
+        return 0;
+    }
+    time->wYear = static_cast<std::uint16_t>(civil.year);
+    time->wMonth = static_cast<std::uint16_t>(civil.month);
+    time->wDay = static_cast<std::uint16_t>(civil.day);
+    time->wDayOfWeek = static_cast<std::uint16_t>(((epochDays % 7) + 11) % 7);
+    time->wHour = static_cast<std::uint16_t>(seconds / 3600);
+    time->wMinute = static_cast<std::uint16_t>(seconds / 60 % 60);
+    time->wSecond = static_cast<std::uint16_t>(seconds % 60);
+    time->wMilliseconds = 0;
+    return 1;
+}
+
+int SystemTimeToFileTime(const SYSTEMTIME* time, FILETIME* fileTime) noexcept {
+    if (time == nullptr || fileTime == nullptr || !ValidCalendar(*time) || time->wYear < 1601 ||
+        time->wMilliseconds > 999) {
+        return 0;
+    }
+    const std::int64_t days = DaysFromCivil(time->wYear, time->wMonth, time->wDay) -
+                              kFileTimeEpochDays;
+    const std::int64_t seconds =
+        days * kSecondsPerDay + time->wHour * 3600 + time->wMinute * 60 + time->wSecond;
+    const auto intervals = static_cast<std::uint64_t>(seconds) * 10000000ULL +
+                           static_cast<std::uint64_t>(time->wMilliseconds) * 10000ULL;
+    fileTime->dwLowDateTime = static_cast<std::uint32_t>(intervals);
+    fileTime->dwHighDateTime = static_cast<std::uint32_t>(intervals >> 32);
+    return 1;
+}
