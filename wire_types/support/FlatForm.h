@@ -21,7 +21,7 @@
 namespace Lumera {
 
 class FlatSizer {
-public:
+  public:
     void Block(const void*, std::size_t size) { size_ += static_cast<long>(size); }
     void Text(BSTR& field) { size_ += WireStringSize(&field); }
     template <class Array>
@@ -33,12 +33,12 @@ public:
     }
     long size() const { return size_; }
 
-private:
+  private:
     long size_ = 0;
 };
 
 class FlatWriter {
-public:
+  public:
     FlatWriter(long& offset, unsigned char* buffer) : offset_(offset), buffer_(buffer) {}
     void Block(const void* source, std::size_t size) {
         std::memcpy(buffer_ + offset_, source, size);
@@ -54,7 +54,7 @@ public:
         }
     }
 
-private:
+  private:
     long& offset_;
     unsigned char* buffer_;
 };
@@ -62,7 +62,7 @@ private:
 // Reads into a record: fixed blocks are overwritten, each text field's old string is released
 // before the new one is read, and an array is resized to the count read before its elements are.
 class FlatReader {
-public:
+  public:
     FlatReader(long& offset, unsigned char* buffer) : offset_(offset), buffer_(buffer) {}
     void Block(void* target, std::size_t size) {
         std::memcpy(target, buffer_ + offset_, size);
@@ -83,7 +83,7 @@ public:
         }
     }
 
-private:
+  private:
     long& offset_;
     unsigned char* buffer_;
 };
@@ -113,7 +113,8 @@ void ReadFlatForm(Record& record, long& offset, unsigned char* buffer) {
 template <class Record>
 void CopyThroughFlatForm(Record& source, Record& target) {
     const long size = FlatFormSize(source);
-    const std::unique_ptr<unsigned char[]> buffer(new unsigned char[static_cast<std::size_t>(size)]);
+    const std::unique_ptr<unsigned char[]> buffer(
+        new unsigned char[static_cast<std::size_t>(size)]);
     long offset = 0;
     WriteFlatForm(source, offset, buffer.get());
     offset = 0;

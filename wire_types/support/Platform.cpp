@@ -221,8 +221,8 @@ int SystemTimeToFileTime(const SYSTEMTIME* time, FILETIME* fileTime) noexcept {
         time->wMilliseconds > 999) {
         return 0;
     }
-    const std::int64_t days = DaysFromCivil(time->wYear, time->wMonth, time->wDay) -
-                              kFileTimeEpochDays;
+    const std::int64_t days =
+        DaysFromCivil(time->wYear, time->wMonth, time->wDay) - kFileTimeEpochDays;
     const std::int64_t seconds =
         days * kSecondsPerDay + time->wHour * 3600 + time->wMinute * 60 + time->wSecond;
     const auto intervals = static_cast<std::uint64_t>(seconds) * 10000000ULL +

@@ -26,12 +26,12 @@ LMWIRE_API void SysFreeString(BSTR text) noexcept;
 
 // The conversion exception of the text fields: carries the HRESULT of the failure.
 class LMWIRE_API _com_error : public std::exception {
-public:
+  public:
     explicit _com_error(HRESULT hr) noexcept;
     HRESULT Error() const noexcept { return hr_; }
     const char* what() const noexcept override { return text_; }
 
-private:
+  private:
     HRESULT hr_;
     char text_[32];
 };

@@ -74,11 +74,11 @@ enum enumCurrencies : std::int32_t {
 
 enum enumOrderStatus : std::int32_t {
     osNone = 0,
-    osRemoved = 1,   // retires the order named by OriginalOrderID; never stored
-    osWorking = 2,   // working; replaces OriginalOrderID when that is not 0
-    osFilled = 3,    // ends the working order of the same id
-    osModified = 4,  // working; always replaces OriginalOrderID
-    osCancelled = 5, // ends the working order of the same id
+    osRemoved = 1,    // retires the order named by OriginalOrderID; never stored
+    osWorking = 2,    // working; replaces OriginalOrderID when that is not 0
+    osFilled = 3,     // ends the working order of the same id
+    osModified = 4,   // working; always replaces OriginalOrderID
+    osCancelled = 5,  // ends the working order of the same id
 };
 
 enum enumOrderTypes : std::int32_t {

@@ -7,7 +7,7 @@
 
 // Thrown by pointer (`throw new VeyException(...)`); the catcher owns and deletes it.
 class LMWIRE_API VeyException {
-public:
+  public:
     explicit VeyException(const std::string& message);
     virtual ~VeyException();
 

@@ -5,7 +5,7 @@
 // Scoped guard over a collection's recursive lock. The owner creates and destroys the lock; the
 // guard only enters it (Lock) and leaves it once when destroyed, also during unwinding.
 class VeySafeLock {
-public:
+  public:
     explicit VeySafeLock(std::recursive_mutex& section) noexcept : section_(section) {}
     virtual ~VeySafeLock() { Unlock(); }
 
@@ -26,7 +26,7 @@ public:
         }
     }
 
-private:
+  private:
     std::recursive_mutex& section_;
     bool held_ = false;
 };

@@ -1,0 +1,134 @@
+#include "wire_types/support/WireStrings.h"
+
+#include <cstring>
+#include <memory>
+
+namespace Lumera {
+
+namespace {
+
+constexpr OLECHAR kEmpty[] = {0};
+
+std::size_t UnitsBeforeZero(const OLECHAR* text) noexcept {
+    std::size_t units = 0;
+    while (text[units] != 0) {
+        ++units;
+    }
+    return units;
+}
+
+[[noreturn]] void ThrowOutOfMemory() {
+    throw _com_error(E_OUTOFMEMORY);
+}
+
+}  // namespace
+
+BSTR NarrowToWide(const char* text) {
+    if (text == nullptr) {
+        return nullptr;
+    }
+    const std::size_t length = std::strlen(text);
+    const std::unique_ptr<OLECHAR[]> units(new OLECHAR[length + 1]);
+    for (std::size_t i = 0; i <= length; ++i) {
+        units[i] = AnsiCharToWide(static_cast<unsigned char>(text[i]));
+    }
+    BSTR result = SysAllocString(units.get());
+    if (result == nullptr) {
+        ThrowOutOfMemory();
+    }
+    return result;
+}
+
+char* WideToNarrow(const OLECHAR* text) {
+    if (text == nullptr) {
+        return nullptr;
+    }
+    const std::size_t units = UnitsBeforeZero(text);
+    char* narrow = new char[units + 1];
+    for (std::size_t i = 0; i <= units; ++i) {
+        narrow[i] = WideCharToAnsi(text[i]);
+    }
+    return narrow;
+}
+
+long WireStringSize(const BSTR* field) {
+    if (field == nullptr || *field == nullptr) {
+        return 1;
+    }
+    return static_cast<long>(UnitsBeforeZero(*field)) + 1;
+}
+
+void WriteWireString(const OLECHAR* value, long& offset, unsigned char* buffer) {
+    const OLECHAR* text = value != nullptr ? value : kEmpty;
+    const std::size_t size = UnitsBeforeZero(text) + 1;
+    const std::unique_ptr<char[]> narrow(WideToNarrow(text));
+    // Windows-1252 keeps one byte per unit, so the narrow text and its terminator take exactly
+    // `size` bytes, the size the flat form promises.
+    std::memcpy(buffer + offset, narrow.get(), size);
+    offset += static_cast<long>(size);
+}
+
+void ReadWireString(long& offset, BSTR* field, unsigned char* buffer) {
+    BSTR converted = NarrowToWide(reinterpret_cast<const char*>(buffer + offset));
+    BSTR copy = SysAllocStringByteLen(reinterpret_cast<const char*>(converted),
+                                      SysStringByteLen(converted));
+    const unsigned int units = SysStringLen(converted);
+    SysFreeString(converted);
+    if (copy == nullptr) {
+        ThrowOutOfMemory();
+    }
+    *field = copy;
+    offset += static_cast<long>(units) + 1;
+}
+
+std::string GetWireText(const OLECHAR* field) {
+    std::string text;
+    if (field != nullptr) {
+        const std::size_t units = UnitsBeforeZero(field);
+        text.resize(units);
+        for (std::size_t i = 0; i < units; ++i) {
+            text[i] = WideCharToAnsi(field[i]);
+        }
+    }
+    return text;
+}
+
+void SetWireText(BSTR& field, const std::string& value) {
+    BSTR converted = NarrowToWide(value.c_str());
+    SysFreeString(field);
+    field = converted;
+}
+
+void FreeWireText(BSTR& field) noexcept {
+    SysFreeString(field);
+    field = nullptr;
+}
+
+BSTR CopyWireText(const OLECHAR* field) noexcept {
+    return SysAllocString(field != nullptr ? field : kEmpty);
+}
+
+double CurrentOleDate() {
+    SYSTEMTIME now{};
+    GetSystemTime(&now);
+    double date = 0.0;
+    SystemTimeToVariantTime(&now, &date);
+    return date;
+}
+
+long OleDateToUnixTime(double date) {
+    SYSTEMTIME calendar{};
+    VariantTimeToSystemTime(date, &calendar);
+    FILETIME intervals{};
+    SystemTimeToFileTime(&calendar, &intervals);
+    const std::uint64_t since1601 =
+        (static_cast<std::uint64_t>(intervals.dwHighDateTime) << 32) | intervals.dwLowDateTime;
+    const std::uint64_t seconds = (since1601 - 116444736000000000ULL) / 10000000ULL;
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(seconds));
+}
+
+double UnixTimeToOleDate(double seconds) {
+    return 25569.0 + seconds / 86400.0;
+}
+
+}  // namespace Lumera
