@@ -17,7 +17,9 @@ WireContract::~WireContract() {
     FreeWireText(name);
 }
 
-WireContract::WireContract(const WireContract& other) : WireContract() { *this = other; }
+WireContract::WireContract(const WireContract& other) : WireContract() {
+    *this = other;
+}
 
 WireContract& WireContract::operator=(const WireContract& other) {
     if (this != &other) {
