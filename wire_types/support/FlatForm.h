@@ -24,8 +24,8 @@ class FlatSizer {
   public:
     void Block(const void*, std::size_t size) { size_ += static_cast<long>(size); }
     void Text(BSTR& field) { size_ += WireStringSize(&field); }
-    template <class Array>
-    void Array(Array& items) {
+    template <class Items>
+    void Array(Items& items) {
         size_ += static_cast<long>(sizeof(std::int32_t));
         for (auto& item : items) {
             item.VisitFlatForm(*this);
@@ -45,8 +45,8 @@ class FlatWriter {
         offset_ += static_cast<long>(size);
     }
     void Text(BSTR& field) { WriteWireString(field, offset_, buffer_); }
-    template <class Array>
-    void Array(Array& items) {
+    template <class Items>
+    void Array(Items& items) {
         const auto count = static_cast<std::int32_t>(items.size());
         Block(&count, sizeof count);
         for (auto& item : items) {
@@ -72,8 +72,8 @@ class FlatReader {
         FreeWireText(field);
         ReadWireString(offset_, &field, buffer_);
     }
-    template <class Array>
-    void Array(Array& items) {
+    template <class Items>
+    void Array(Items& items) {
         std::int32_t count = 0;
         Block(&count, sizeof count);
         items.clear();
