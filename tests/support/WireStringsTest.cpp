@@ -1,0 +1,127 @@
+#include "wire_types/support/WireStrings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using namespace Lumera;
+
+struct Bstr {
+    BSTR value;
+    explicit Bstr(const OLECHAR* text) : value(SysAllocString(text)) {}
+    Bstr(const OLECHAR* text, unsigned int units) : value(SysAllocStringLen(text, units)) {}
+    ~Bstr() { SysFreeString(value); }
+};
+
+TEST(WireStrings, NullFieldIsTheEmptyText) {
+    BSTR null = nullptr;
+    EXPECT_EQ(WireStringSize(&null), 1);
+    EXPECT_EQ(GetWireText(null), "");
+
+    unsigned char buffer[4] = {0xAA, 0xAA, 0xAA, 0xAA};
+    long offset = 1;
+    WriteWireString(null, offset, buffer);
+    EXPECT_EQ(offset, 2);
+    EXPECT_EQ(buffer[1], 0);
+    EXPECT_EQ(buffer[2], 0xAA);
+
+    // Read back, the empty text becomes an empty string, never null.
+    BSTR field = nullptr;
+    offset = 1;
+    ReadWireString(offset, &field, buffer);
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(SysStringLen(field), 0U);
+    EXPECT_EQ(offset, 2);
+    FreeWireText(field);
+    EXPECT_EQ(field, nullptr);
+}
+
+TEST(WireStrings, ZeroUnitInTheMiddleEndsTheText) {
+    const OLECHAR units[] = {u'A', u'B', 0, u'C'};
+    Bstr field(units, 4);
+    EXPECT_EQ(WireStringSize(&field.value), 3);
+    EXPECT_EQ(GetWireText(field.value), "AB");
+    unsigned char buffer[8] = {};
+    long offset = 0;
+    WriteWireString(field.value, offset, buffer);
+    EXPECT_EQ(offset, 3);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer)), "AB");
+}
+
+TEST(WireStrings, TwoFieldsRoundTripAndAdvanceBySize) {
+    Bstr first(u"ES\u00E9");   // é is in the code page
+    Bstr second(u"ZN\u20AC");  // so is the euro sign, as byte 0x80
+    std::vector<unsigned char> buffer(32, 0xEE);
+    long offset = 5;
+    WriteWireString(first.value, offset, buffer.data());
+    WriteWireString(second.value, offset, buffer.data());
+    EXPECT_EQ(offset, 5 + WireStringSize(&first.value) + WireStringSize(&second.value));
+    const unsigned char expected[] = {'E', 'S', 0xE9, 0, 'Z', 'N', 0x80, 0};
+    EXPECT_EQ(0, std::memcmp(buffer.data() + 5, expected, sizeof expected));
+
+    BSTR a = nullptr;
+    BSTR b = nullptr;
+    long read = 5;
+    ReadWireString(read, &a, buffer.data());
+    ReadWireString(read, &b, buffer.data());
+    EXPECT_EQ(read, offset);
+    EXPECT_EQ(std::u16string(a), u"ES\u00E9");
+    EXPECT_EQ(std::u16string(b), u"ZN\u20AC");
+    FreeWireText(a);
+    FreeWireText(b);
+}
+
+TEST(WireStrings, CharactersOutsideTheCodePageTravelAsQuestionMarks) {
+    Bstr field(u"a\u4E2Db\xD83D\xDE00");
+    EXPECT_EQ(WireStringSize(&field.value), 6);
+    EXPECT_EQ(GetWireText(field.value), "a?b??");
+    unsigned char buffer[8] = {};
+    long offset = 0;
+    WriteWireString(field.value, offset, buffer);
+    EXPECT_EQ(offset, 6);
+    EXPECT_STREQ(reinterpret_cast<char*>(buffer), "a?b??");
+}
+
+TEST(WireStrings, SetterCutsAtNulAndReplacesTheString) {
+    BSTR field = CopyWireText(nullptr);
+    SetWireText(field, "ABC");
+    EXPECT_EQ(GetWireText(field), "ABC");
+    SetWireText(field, std::string("AB\0CD", 5));
+    EXPECT_EQ(GetWireText(field), "AB");
+    EXPECT_EQ(SysStringLen(field), 2U);
+    SetWireText(field, "caf\xE9");
+    EXPECT_EQ(std::u16string(field), u"caf\u00E9");
+    FreeWireText(field);
+}
+
+TEST(WireStrings, NarrowAndWideConversions) {
+    EXPECT_EQ(NarrowToWide(nullptr), nullptr);
+    EXPECT_EQ(WideToNarrow(nullptr), nullptr);
+    BSTR wide = NarrowToWide("\x80\x81");
+    EXPECT_EQ(std::u16string(wide), u"\u20AC\u0081");
+    const std::unique_ptr<char[]> narrow(WideToNarrow(wide));
+    EXPECT_STREQ(narrow.get(), "\x80\x81");
+    SysFreeString(wide);
+}
+
+TEST(OleDateToUnixTime, KnownDates) {
+    EXPECT_EQ(OleDateToUnixTime(25569.0), 0);
+    EXPECT_EQ(OleDateToUnixTime(25569.5), 43200);
+    EXPECT_EQ(OleDateToUnixTime(25570.0), 86400);
+    EXPECT_EQ(OleDateToUnixTime(UnixTimeToOleDate(1234567890.4)), 1234567890);
+    EXPECT_EQ(OleDateToUnixTime(UnixTimeToOleDate(2147483647.0)), 2147483647);
+}
+
+TEST(OleDateToUnixTime, CurrentDateIsNow) {
+    const long before = static_cast<long>(std::time(nullptr));
+    const long now = OleDateToUnixTime(CurrentOleDate());
+    EXPECT_GE(now, before - 1);
+    EXPECT_LE(now, before + 2);
+}
+
+}  // namespace
