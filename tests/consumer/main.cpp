@@ -1,0 +1,26 @@
+// Built against the installed package only: proves the exported surface links and works.
+#include <cstdio>
+#include <string>
+
+#include "wire_types/LMWireTypes.h"
+
+int main() {
+    BSTR text = SysAllocString(u"consumer");
+    const bool textOk = text != nullptr && SysStringLen(text) == 8;
+    SysFreeString(text);
+
+    bool caught = false;
+    try {
+        throw new VeyException("consumer");
+    } catch (VeyException* e) {
+        caught = e->message == "consumer";
+        delete e;
+    }
+
+    if (!textOk || !caught) {
+        std::puts("consumer: FAILED");
+        return 1;
+    }
+    std::puts("consumer: ok");
+    return 0;
+}

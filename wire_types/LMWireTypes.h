@@ -1,0 +1,7 @@
+#pragma once
+
+// Every public header of the library.
+
+#include "wire_types/support/Platform.h"
+#include "wire_types/support/SharedEnums.h"
+#include "wire_types/support/VeyException.h"
