@@ -1,0 +1,234 @@
+#include "wire_types/orders/CLMWireOrder.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <stdexcept>
+#include <utility>
+
+#include "wire_types/price/ATPrice.h"
+#include "wire_types/support/FlatForm.h"
+#include "wire_types/support/WireStrings.h"
+
+namespace Lumera {
+
+namespace {
+
+// Fields are 32-bit; a wider argument keeps its low 32 bits (modular since C++20).
+std::int32_t Low32(long value) {
+    return static_cast<std::int32_t>(value);
+}
+
+}  // namespace
+
+CLMWireOrder::CLMWireOrder() : wireOrder_(nullptr), converter_(nullptr) {
+    auto record = std::make_unique<WireOrder>();
+    converter_ = new ATPrice();
+    wireOrder_ = record.release();
+}
+
+CLMWireOrder::CLMWireOrder(WireOrder* order) : wireOrder_(nullptr), converter_(nullptr) {
+    if (order == nullptr) {
+        throw std::invalid_argument("CLMWireOrder: null WireOrder");
+    }
+    auto converter = std::make_unique<ATPrice>();
+    auto record = std::make_unique<WireOrder>();
+    CopyThroughFlatForm(*order, *record);
+    converter_ = converter.release();
+    wireOrder_ = record.release();
+}
+
+CLMWireOrder::CLMWireOrder(const CLMWireOrder& other) : wireOrder_(nullptr), converter_(nullptr) {
+    auto converter = std::make_unique<ATPrice>(other.converter_->GetPriceFormatCode());
+    auto record = std::make_unique<WireOrder>();
+    CopyThroughFlatForm(*other.wireOrder_, *record);
+    converter_ = converter.release();
+    wireOrder_ = record.release();
+}
+
+CLMWireOrder& CLMWireOrder::operator=(const CLMWireOrder& other) {
+    if (this != &other) {
+        CLMWireOrder copy(other);
+        std::swap(wireOrder_, copy.wireOrder_);
+        std::swap(converter_, copy.converter_);
+    }
+    return *this;
+}
+
+CLMWireOrder::~CLMWireOrder() {
+    delete wireOrder_;
+    wireOrder_ = nullptr;
+    delete converter_;
+    converter_ = nullptr;
+}
+
+WireOrder* CLMWireOrder::getWireOrder() {
+    return wireOrder_;
+}
+
+enumOrderStatus CLMWireOrder::getOrderStatus() const {
+    return wireOrder_->OrderStatus;
+}
+void CLMWireOrder::setOrderStatus(enumOrderStatus value) {
+    wireOrder_->OrderStatus = value;
+}
+enumOrderTypes CLMWireOrder::getOrderType() const {
+    return wireOrder_->OrderType;
+}
+void CLMWireOrder::setOrderType(enumOrderTypes value) {
+    wireOrder_->OrderType = value;
+}
+enumOrderRestrictions CLMWireOrder::getRestrictions() const {
+    return wireOrder_->Restrictions;
+}
+void CLMWireOrder::setRestrictions(enumOrderRestrictions value) {
+    wireOrder_->Restrictions = value;
+}
+
+long CLMWireOrder::getFilledQty() const {
+    return wireOrder_->FilledQty;
+}
+void CLMWireOrder::setFillQty(long value) {
+    wireOrder_->FilledQty = Low32(value);
+}
+long CLMWireOrder::getFillPrice() const {
+    return wireOrder_->FillPrice;
+}
+void CLMWireOrder::setFillPrice(long value) {
+    wireOrder_->FillPrice = Low32(value);
+}
+long CLMWireOrder::getPrice() const {
+    return wireOrder_->Price;
+}
+void CLMWireOrder::setPrice(long value) {
+    wireOrder_->Price = Low32(value);
+}
+bool CLMWireOrder::getIsBuy() const {
+    return wireOrder_->IsBuy == 1;
+}
+void CLMWireOrder::setIsBuy(bool value) {
+    wireOrder_->IsBuy = value ? 1 : 0;
+}
+long CLMWireOrder::getQty() const {
+    return wireOrder_->Qty;
+}
+void CLMWireOrder::setQty(long value) {
+    wireOrder_->Qty = Low32(value);
+}
+long CLMWireOrder::getOriginalQuantity() const {
+    return wireOrder_->OriginalQuantity;
+}
+void CLMWireOrder::setOriginalQuantity(long value) {
+    wireOrder_->OriginalQuantity = Low32(value);
+}
+long CLMWireOrder::getOrderID() const {
+    return wireOrder_->OrderID;
+}
+void CLMWireOrder::setOrderID(long value) {
+    wireOrder_->OrderID = Low32(value);
+}
+long CLMWireOrder::getOriginalOrderID() const {
+    return wireOrder_->OriginalOrderID;
+}
+void CLMWireOrder::setOriginalOrderID(long value) {
+    wireOrder_->OriginalOrderID = Low32(value);
+}
+long CLMWireOrder::getRemainingQuantity() const {
+    return wireOrder_->RemainingQuantity;
+}
+void CLMWireOrder::setRemainingQuantity(long value) {
+    wireOrder_->RemainingQuantity = Low32(value);
+}
+long CLMWireOrder::getStopPrice() const {
+    return wireOrder_->StopPrice;
+}
+void CLMWireOrder::setStopPrice(long value) {
+    wireOrder_->StopPrice = Low32(value);
+}
+long CLMWireOrder::getFillID() const {
+    return wireOrder_->FillID;
+}
+void CLMWireOrder::setFillID(long value) {
+    wireOrder_->FillID = Low32(value);
+}
+int CLMWireOrder::getAccountID() const {
+    return wireOrder_->AccountID;
+}
+void CLMWireOrder::setAccountID(int value) {
+    wireOrder_->AccountID = value;
+}
+
+int CLMWireOrder::getExchangeID() const {
+    return wireOrder_->Contract.exchangeID;
+}
+void CLMWireOrder::setExchangeID(int value) {
+    wireOrder_->Contract.exchangeID = static_cast<std::int16_t>(value);
+}
+enumPriceFormatCode CLMWireOrder::getPriceFormatCode() const {
+    return wireOrder_->Contract.priceFormatCode;
+}
+void CLMWireOrder::setPriceFormatCode(enumPriceFormatCode value) {
+    wireOrder_->Contract.priceFormatCode = value;
+}
+
+int CLMWireOrder::getAPIOrderID() const {
+    double value = 0.0;
+    static_assert(sizeof value == sizeof wireOrder_->Contract.reserved3);
+    std::memcpy(&value, wireOrder_->Contract.reserved3, sizeof value);
+    if (std::isnan(value)) {
+        return 0;
+    }
+    constexpr double kLowest = std::numeric_limits<int>::min();
+    constexpr double kHighest = std::numeric_limits<int>::max();
+    if (value <= kLowest) {
+        return std::numeric_limits<int>::min();
+    }
+    if (value >= kHighest) {
+        return std::numeric_limits<int>::max();
+    }
+    return static_cast<int>(value);
+}
+void CLMWireOrder::setAPIOrderID(int value) {
+    const double stored = value;
+    std::memcpy(wireOrder_->Contract.reserved3, &stored, sizeof stored);
+}
+
+int CLMWireOrder::getContractID() const {
+    return wireOrder_->Contract.contractID;
+}
+void CLMWireOrder::setContractID(int value) {
+    wireOrder_->Contract.contractID = value;
+}
+
+std::string CLMWireOrder::getVeyID() const {
+    return GetWireText(wireOrder_->VeyID);
+}
+void CLMWireOrder::setVeyID(const std::string& value) {
+    SetWireText(wireOrder_->VeyID, value);
+}
+std::string CLMWireOrder::getExchangeOrderNumber() const {
+    return GetWireText(wireOrder_->ExchangeOrderNumber);
+}
+void CLMWireOrder::setExchangeOrderNumber(const std::string& value) {
+    SetWireText(wireOrder_->ExchangeOrderNumber, value);
+}
+std::string CLMWireOrder::getSymbol() const {
+    return GetWireText(wireOrder_->Contract.name);
+}
+void CLMWireOrder::setSymbol(const std::string& value) {
+    SetWireText(wireOrder_->Contract.name, value);
+}
+
+long CLMWireOrder::getFillTime() const {
+    return OleDateToUnixTime(wireOrder_->FillTime);
+}
+long CLMWireOrder::getTimeSent() const {
+    return OleDateToUnixTime(wireOrder_->TimeSent);
+}
+
+std::string CLMWireOrder::ToString() {
+    return std::string();
+}
+
+}  // namespace Lumera

@@ -1,0 +1,51 @@
+#pragma once
+
+// The live order book: order events filed by status into working orders and fills-and-cancels,
+// safe to share between threads.
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <set>
+#include <vector>
+
+#include "wire_types/orders/CLMWireOrder.h"
+#include "wire_types/support/Export.h"
+
+namespace Lumera {
+
+class LMWIRE_API CLMWireOrderCollection {
+  public:
+    CLMWireOrderCollection();
+    // Deep copies of every order, taken under the source's lock; the copy has a lock of its own.
+    CLMWireOrderCollection(const CLMWireOrderCollection& other);
+    CLMWireOrderCollection& operator=(const CLMWireOrderCollection& other);
+    virtual ~CLMWireOrderCollection();
+
+    // Files the event by its status and takes ownership of it when it is stored. Returns false
+    // (and stores nothing) for null or an order the collection already holds; true otherwise,
+    // also when the event is not stored and stays the caller's.
+    bool AddOrder(CLMWireOrder* order);
+
+    // Results stay owned by the collection; statuses are read when the query runs.
+    std::vector<CLMWireOrder*> GetWorkingOrders();
+    CLMWireOrder* GetWorkingOrder(long orderID);
+    std::vector<CLMWireOrder*> GetFills();
+    std::vector<CLMWireOrder*> GetFills(long orderID);
+    std::vector<CLMWireOrder*> GetCancels();
+
+  private:
+    using WorkingMap = std::map<std::int32_t, CLMWireOrder*>;
+    using FillMap = std::multimap<std::int32_t, CLMWireOrder*>;
+
+    void removeOrder(long orderID);
+    void removeAll();
+    static void copyFrom(const CLMWireOrderCollection& other, WorkingMap& working, FillMap& fills);
+
+    WorkingMap workingOrders_;
+    FillMap fillsAndCancels_;
+    std::set<const CLMWireOrder*> held_;
+    mutable std::recursive_mutex section_;
+};
+
+}  // namespace Lumera

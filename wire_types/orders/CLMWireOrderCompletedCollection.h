@@ -1,0 +1,47 @@
+#pragma once
+
+// The completed orders: every order event handed in, filed by order id, walked by position and
+// emptied only as a whole; safe to share between threads.
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <set>
+#include <vector>
+
+#include "wire_types/orders/CLMWireOrder.h"
+#include "wire_types/support/Export.h"
+
+namespace Lumera {
+
+class LMWIRE_API CLMWireOrderCompletedCollection {
+  public:
+    CLMWireOrderCompletedCollection();
+    // Deep copies of every order, taken under the source's lock; the copy has a lock of its own.
+    CLMWireOrderCompletedCollection(const CLMWireOrderCompletedCollection& other);
+    CLMWireOrderCompletedCollection& operator=(const CLMWireOrderCompletedCollection& other);
+    virtual ~CLMWireOrderCompletedCollection();
+
+    // Stores the order under its OrderID and takes ownership of it. Returns false, storing
+    // nothing, for null, an order already held, or a fill (status 3) whose FillID is already a
+    // key; such an order stays the caller's.
+    bool AddOrder(CLMWireOrder* order);
+    // Every order stored under the id, in the order added.
+    std::vector<CLMWireOrder*> Find(long orderID);
+    unsigned int Count();
+    // Ascending id, equal ids in the order added; null past the end.
+    CLMWireOrder* GetAtIndex(unsigned int index);
+    // Deletes every stored order.
+    void removeAll();
+
+  private:
+    using OrderMap = std::multimap<std::int32_t, CLMWireOrder*>;
+
+    static OrderMap copyOf(const CLMWireOrderCompletedCollection& other);
+
+    OrderMap orders_;
+    std::set<const CLMWireOrder*> held_;
+    mutable std::recursive_mutex section_;
+};
+
+}  // namespace Lumera
