@@ -1,0 +1,38 @@
+#pragma once
+
+// The converter between tick prices and display texts, divisors and decimal places. It holds
+// only its current price format code and a reference to the shared, read-only format table.
+
+#include <string>
+
+#include "wire_types/price/PriceFormat.h"
+#include "wire_types/support/SharedEnums.h"
+
+namespace Lumera {
+
+class ATPrice {
+  public:
+    ATPrice();  // current code 0
+    explicit ATPrice(enumPriceFormatCode priceFormatCode);
+    ~ATPrice();
+
+    // Binds the converter to the table; the constructors call it.
+    void Init();
+
+    // Each of these three stores `formatcode` as the current code first, also for a code that
+    // has no row (which yields "", 0 and 0).
+    std::string getDisplayString(long price, enumPriceFormatCode formatcode);
+    long GetPriceFormatCodeDivisor(enumPriceFormatCode formatcode);
+    int GetDecimalPlaces(enumPriceFormatCode formatcode);
+
+    enumPriceFormatCode GetPriceFormatCode();
+
+    // The row of `code`, or null when it has none.
+    const PriceFormat* FindFormat(enumPriceFormatCode code) const;
+
+  private:
+    enumPriceFormatCode m_currentCode;
+    const PriceFormatTable* m_table;
+};
+
+}  // namespace Lumera
