@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "wire_types/support/Export.h"
 #include "wire_types/support/Platform.h"
@@ -60,5 +61,57 @@ static_assert(offsetof(WireContract, contractID) == 40);
 static_assert(offsetof(WireContract, tickValue) == 48);
 static_assert(offsetof(WireContract, currency) == 56);
 static_assert(offsetof(WireContract, symbol) >= WireContract::kFixedSize);
+
+class ATPrice;
+
+class LMWIRE_API CLMWireContract {
+  public:
+    // Zeroed record with null texts and a converter without a code.
+    CLMWireContract();
+    // Copies source (never kept nor changed); the converter starts at the copy's price format
+    // code. Throws std::invalid_argument for a null source.
+    CLMWireContract(WireContract* source);
+    // Deep: a record, strings and converter (at the same current code) of its own.
+    CLMWireContract(const CLMWireContract& other);
+    CLMWireContract& operator=(const CLMWireContract& other);
+    virtual ~CLMWireContract();
+
+    short getMonth();
+    void setMonth(short month);
+    short getYear();
+    void setYear(short year);
+    short getExchangeID();
+    void setExchangeID(short exchangeID);
+    enumContractTypes getcontractType();
+    void setContractType(enumContractTypes contractType);
+    enumPriceFormatCode getpriceFormatCode();
+    // Changes the record only; see DecimalToTicks for when the converter follows.
+    void setpriceFormatCode(enumPriceFormatCode priceFormatCode);
+    long getContractID();
+    void setContractID(long contractID);
+    double getTickValue();
+    double setTickValue(double tickValue);
+    enumCurrencies getCurrency();
+    void setCurrency(enumCurrencies currency);
+    std::string getSymbol();
+    void setSymbol(const std::string& symbol);
+    std::string getName();
+    void setName(const std::string& name);
+    // The owned record itself.
+    WireContract* getWireContract();
+
+    std::string PriceFromTicks(long ticks);
+    long GetPriceFormatCodeDivisor();
+    double TicksToDecimal(long ticks);
+    // These two use the converter's current code, which follows the record's code only once
+    // one of the other price members has run.
+    long DecimalToTicks(double value);
+    long DisplayToTicks(const std::string& text);
+    int GetNumberOfDecimalPlaces();
+
+  private:
+    ATPrice* converter_;
+    WireContract* record_;
+};
 
 }  // namespace Lumera

@@ -1,0 +1,109 @@
+#pragma once
+
+// The account contract: one account's limits, position and profit and loss in one contract. The
+// raw record WireAccountContract (a 48-byte block and the embedded contract) and
+// CLMWireAccountContract, which owns a copy of one and a contract object built from it.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "wire_types/accounts/CLMWireContract.h"
+#include "wire_types/support/Export.h"
+#include "wire_types/support/SharedEnums.h"
+
+namespace Lumera {
+
+struct LMWIRE_API WireAccountContract {
+    std::int32_t maxLotSize;
+    std::int32_t positionLimit;
+    std::int32_t position;
+    unsigned char padding1[4];
+    double pnl;
+    std::int32_t pnlInTicks;
+    std::int32_t overnightPosition;
+    std::int32_t previousClose;
+    std::int32_t previousSettle;
+    std::int32_t openPrice;
+    unsigned char padding2[4];
+    WireContract contract;
+
+    static constexpr std::size_t kFixedSize = 48;
+
+    // Zeroed block and a zeroed contract with empty texts.
+    WireAccountContract();
+    // Both fixed blocks byte for byte; texts as new strings of their own.
+    WireAccountContract(const WireAccountContract& other);
+    WireAccountContract& operator=(const WireAccountContract& other);
+    ~WireAccountContract() = default;
+
+    template <class Visitor>
+    void VisitFlatForm(Visitor& visitor) {
+        visitor.Block(this, kFixedSize);
+        contract.VisitFlatForm(visitor);
+    }
+};
+
+static_assert(offsetof(WireAccountContract, maxLotSize) == 0);
+static_assert(offsetof(WireAccountContract, positionLimit) == 4);
+static_assert(offsetof(WireAccountContract, position) == 8);
+static_assert(offsetof(WireAccountContract, padding1) == 12);
+static_assert(offsetof(WireAccountContract, pnl) == 16);
+static_assert(offsetof(WireAccountContract, pnlInTicks) == 24);
+static_assert(offsetof(WireAccountContract, overnightPosition) == 28);
+static_assert(offsetof(WireAccountContract, previousClose) == 32);
+static_assert(offsetof(WireAccountContract, previousSettle) == 36);
+static_assert(offsetof(WireAccountContract, openPrice) == 40);
+static_assert(offsetof(WireAccountContract, padding2) == 44);
+static_assert(offsetof(WireAccountContract, contract) == WireAccountContract::kFixedSize);
+
+class LMWIRE_API CLMWireAccountContract {
+  public:
+    // Copies source (never kept nor changed). Throws std::invalid_argument for a null source.
+    CLMWireAccountContract(WireAccountContract* source);
+    // Every account field 0; the embedded contract gets the given fields and texts.
+    CLMWireAccountContract(long contractID, short exchangeID, short month, short year,
+                           enumPriceFormatCode priceFormatCode, const std::string& symbol,
+                           const std::string& name);
+    // Deep: a record and a contract object of its own.
+    CLMWireAccountContract(const CLMWireAccountContract& other);
+    CLMWireAccountContract& operator=(const CLMWireAccountContract& other);
+    ~CLMWireAccountContract();
+
+    long getMaxLotSize();
+    void setMaxLotSize(long maxLotSize);
+    long getPositionLimit();
+    void setPositionLimit(long positionLimit);
+    long getPosition();
+    void setPosition(long position);
+    double getPnl();
+    void setPnl(double pnl);
+    long getPnlInTicks();
+    void setPnlInTicks(long pnlInTicks);
+    long getOvernightPosition();
+    void setOvernightPosition(long overnightPosition);
+    long getPreviousClose();
+    void setPreviousClose(long previousClose);
+    long getPreviousSettle();
+    void setPreviousSettle(long previousSettle);
+    long getOpenPrice();
+    void setOpenPrice(long openPrice);
+
+    // The contract object, built from the embedded contract at construction and independent of
+    // it afterwards (fromPacket does not touch it). Owned by the account contract.
+    CLMWireContract* getWireContract();
+    // The owned record, whose embedded contract is what toPacket, fromPacket and GetSize use.
+    WireAccountContract* getRawWireContract();
+
+    // The flat form: 48-byte block, 60-byte contract block, symbol, name. Neither checks the
+    // buffer; the caller provides GetSize() bytes after offset, or a complete flat form.
+    void toPacket(long& offset, unsigned char* buffer);
+    void fromPacket(long& offset, unsigned char* buffer);
+    long GetSize();
+
+  private:
+    WireAccountContract* record_;
+    CLMWireContract* contract_;
+};
+
+}  // namespace Lumera

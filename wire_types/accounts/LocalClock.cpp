@@ -1,0 +1,29 @@
+#include "wire_types/accounts/LocalClock.h"
+
+#include <atomic>
+#include <ctime>
+
+namespace Lumera {
+
+namespace {
+
+LocalYearMonth SystemLocalYearMonth() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return LocalYearMonth{local.tm_year + 1900, local.tm_mon};
+}
+
+std::atomic<LocalClockFunction> installedClock{&SystemLocalYearMonth};
+
+}  // namespace
+
+LocalYearMonth CurrentLocalYearMonth() {
+    return installedClock.load()();
+}
+
+LocalClockFunction SetLocalClock(LocalClockFunction clock) noexcept {
+    return installedClock.exchange(clock != nullptr ? clock : &SystemLocalYearMonth);
+}
+
+}  // namespace Lumera
