@@ -1,0 +1,20 @@
+#pragma once
+
+#include <memory>
+
+#include "wire_types/orders/CLMWireOrder.h"
+
+namespace Lumera::testing {
+
+// An order event; qty tags the event so that tests can tell which object a collection holds.
+inline std::unique_ptr<CLMWireOrder> MakeOrder(int status, long orderID, long originalID = 0,
+                                               long qty = 0) {
+    auto order = std::make_unique<CLMWireOrder>();
+    order->setOrderStatus(static_cast<enumOrderStatus>(status));
+    order->setOrderID(orderID);
+    order->setOriginalOrderID(originalID);
+    order->setQty(qty);
+    return order;
+}
+
+}  // namespace Lumera::testing
