@@ -1,0 +1,168 @@
+#include "wire_types/packets/LogonPackets.h"
+
+#include <cstddef>
+
+#include "wire_types/support/BoundedText.h"
+#include "wire_types/support/FixedPacket.h"
+
+namespace Lumera {
+
+// The layout checks sit in the default constructors, where the private fields are reachable.
+
+LogonResponsePacket::LogonResponsePacket() {
+    static_assert(FixedWirePacket<LogonResponsePacket>);
+    static_assert(sizeof(LogonResponsePacket) == 8);
+    static_assert(offsetof(LogonResponsePacket, errorCode_) == 0);
+    static_assert(offsetof(LogonResponsePacket, port_) == 4);
+}
+
+LogonResponsePacket::LogonResponsePacket(enumErrors errorCode) : errorCode_(errorCode) {}
+
+LogonResponsePacket::LogonResponsePacket(unsigned char* bytes) {
+    Decode(bytes);
+}
+
+enumErrors LogonResponsePacket::GetErrorCode() const {
+    return errorCode_;
+}
+
+void LogonResponsePacket::SetErrorCode(enumErrors errorCode) {
+    errorCode_ = errorCode;
+}
+
+long LogonResponsePacket::GetPort() const {
+    return port_;
+}
+
+void LogonResponsePacket::SetPort(long port) {
+    port_ = static_cast<std::int32_t>(port);
+}
+
+unsigned char* LogonResponsePacket::Encode(long* length) const {
+    return EncodeFixedPacket(*this, length);
+}
+
+void LogonResponsePacket::Decode(unsigned char* bytes) {
+    DecodeFixedPacket(*this, bytes);
+}
+
+UDPLogOnPacket::UDPLogOnPacket() {
+    static_assert(FixedWirePacket<UDPLogOnPacket>);
+    static_assert(sizeof(UDPLogOnPacket) == 260);
+    static_assert(offsetof(UDPLogOnPacket, packetType_) == 0);
+    static_assert(offsetof(UDPLogOnPacket, gateKeeperSessionID_) == 4);
+    static_assert(offsetof(UDPLogOnPacket, pad_) == 259);
+}
+
+UDPLogOnPacket::UDPLogOnPacket(const std::string& gateKeeperSessionID, UDPPacketTypes type) {
+    SetGateKeeperSessionID(gateKeeperSessionID);
+    packetType_ = type;
+}
+
+UDPLogOnPacket::UDPLogOnPacket(unsigned char* bytes) {
+    Decode(bytes);
+}
+
+std::string UDPLogOnPacket::GetGateKeeperSessionID() const {
+    return ReadBoundedText(gateKeeperSessionID_);
+}
+
+void UDPLogOnPacket::SetGateKeeperSessionID(const std::string& gateKeeperSessionID) {
+    StoreBoundedText(gateKeeperSessionID_, gateKeeperSessionID, "GateKeeperSessionID");
+}
+
+unsigned char* UDPLogOnPacket::Encode(long* length) const {
+    return EncodeFixedPacket(*this, length);
+}
+
+void UDPLogOnPacket::Decode(unsigned char* bytes) {
+    DecodeFixedPacket(*this, bytes);
+}
+
+TCPLogonReconnectPacket::TCPLogonReconnectPacket() {
+    static_assert(FixedWirePacket<TCPLogonReconnectPacket>);
+    static_assert(sizeof(TCPLogonReconnectPacket) == 424);
+    static_assert(offsetof(TCPLogonReconnectPacket, apiName_) == 0);
+    static_assert(offsetof(TCPLogonReconnectPacket, apiVersion_) == 50);
+    static_assert(offsetof(TCPLogonReconnectPacket, userID_) == 100);
+    static_assert(offsetof(TCPLogonReconnectPacket, gateKeeperSessionID_) == 150);
+    static_assert(offsetof(TCPLogonReconnectPacket, pad_) == 405);
+    static_assert(offsetof(TCPLogonReconnectPacket, priceProtocol_) == 408);
+    static_assert(offsetof(TCPLogonReconnectPacket, priceLevel_) == 412);
+    static_assert(offsetof(TCPLogonReconnectPacket, sessionType_) == 416);
+    static_assert(offsetof(TCPLogonReconnectPacket, accountNumber_) == 420);
+}
+
+std::string TCPLogonReconnectPacket::GetApiName() const {
+    return ReadBoundedText(apiName_);
+}
+
+void TCPLogonReconnectPacket::SetAPIName(const std::string& apiName) {
+    StoreBoundedText(apiName_, apiName, "ApiName");
+}
+
+std::string TCPLogonReconnectPacket::GetApiVersion() const {
+    return ReadBoundedText(apiVersion_);
+}
+
+void TCPLogonReconnectPacket::SetApiVersion(const std::string& apiVersion) {
+    StoreBoundedText(apiVersion_, apiVersion, "ApiVersion");
+}
+
+std::string TCPLogonReconnectPacket::GetUserID() const {
+    return ReadBoundedText(userID_);
+}
+
+void TCPLogonReconnectPacket::SetUserID(const std::string& userID) {
+    StoreBoundedText(userID_, userID, "UserID");
+}
+
+std::string TCPLogonReconnectPacket::GetGateKeeperSessionID() const {
+    return ReadBoundedText(gateKeeperSessionID_);
+}
+
+void TCPLogonReconnectPacket::SetGateKeeperSessionID(const std::string& gateKeeperSessionID) {
+    StoreBoundedText(gateKeeperSessionID_, gateKeeperSessionID, "GateKeeperSessionID");
+}
+
+enumPricingProtocol TCPLogonReconnectPacket::GetPriceProtocol() const {
+    return priceProtocol_;
+}
+
+void TCPLogonReconnectPacket::SetPriceProtocol(enumPricingProtocol priceProtocol) {
+    priceProtocol_ = priceProtocol;
+}
+
+enumPriceLevel TCPLogonReconnectPacket::GetPriceLevel() const {
+    return priceLevel_;
+}
+
+void TCPLogonReconnectPacket::SetPriceLevel(enumPriceLevel priceLevel) {
+    priceLevel_ = priceLevel;
+}
+
+SessionType TCPLogonReconnectPacket::GetSessionType() const {
+    return sessionType_;
+}
+
+void TCPLogonReconnectPacket::SetSessionType(SessionType sessionType) {
+    sessionType_ = sessionType;
+}
+
+long TCPLogonReconnectPacket::GetAccountNumber() const {
+    return accountNumber_;
+}
+
+void TCPLogonReconnectPacket::SetAccountNumber(long accountNumber) {
+    accountNumber_ = static_cast<std::int32_t>(accountNumber);
+}
+
+unsigned char* TCPLogonReconnectPacket::Encode(long* length) const {
+    return EncodeFixedPacket(*this, length);
+}
+
+void TCPLogonReconnectPacket::Decode(unsigned char* bytes) {
+    DecodeFixedPacket(*this, bytes);
+}
+
+}  // namespace Lumera

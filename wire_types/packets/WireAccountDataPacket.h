@@ -1,0 +1,43 @@
+#pragma once
+
+// A variable-length packet of one account's figures: each a double tagged with its kind, at
+// most one per kind. Wire form, little-endian and packed: account (int32), entry count N
+// (int32), then N entries of kind (int32) and value (double) in ascending order of kind.
+
+#include <cstdint>
+#include <map>
+
+#include "wire_types/support/Export.h"
+#include "wire_types/support/SharedEnums.h"
+
+namespace Lumera {
+
+class LMWIRE_API WireAccountDataPacket {
+  public:
+    WireAccountDataPacket();
+    WireAccountDataPacket(long account);
+    WireAccountDataPacket(unsigned char* bytes);
+    WireAccountDataPacket(const WireAccountDataPacket& other);
+    WireAccountDataPacket& operator=(const WireAccountDataPacket& other);
+    ~WireAccountDataPacket();
+
+    // False, and the stored value kept, when the kind is already present.
+    bool AddInfo(enumAccountDataTypes kind, double value);
+    // 0.0 when the kind is absent.
+    double GetAccountInfo(enumAccountDataTypes kind) const;
+    int NumEntries() const;
+
+    // 8 + 12 * NumEntries() bytes from array new, released by the caller with delete[]. An
+    // allocation failure throws std::bad_alloc.
+    unsigned char* Encode() const;
+    // Adds the received entries to those already held; a kind already present, or met twice,
+    // keeps the value met first. The caller guarantees 8 + 12 * N readable bytes.
+    void Decode(unsigned char* bytes);
+
+  private:
+    std::int32_t account_ = 0;
+    // Ordered by kind as signed 32-bit integers; its size is the count written to the wire.
+    std::map<enumAccountDataTypes, double> entries_;
+};
+
+}  // namespace Lumera

@@ -1,0 +1,27 @@
+#include "wire_types/support/BoundedText.h"
+
+#include <cstring>
+#include <stdexcept>
+
+namespace Lumera {
+
+void StoreBoundedText(char* field, std::size_t capacity, const std::string& value,
+                      const char* fieldName) {
+    std::memset(field, 0, capacity);
+    if (value.size() >= capacity) {
+        throw std::invalid_argument(
+            std::string(fieldName) + ": text of " + std::to_string(value.size()) +
+            " characters does not fit the field's capacity of " + std::to_string(capacity) +
+            " bytes (at most " + std::to_string(capacity - 1) + " characters)");
+    }
+    std::memcpy(field, value.data(), value.size());
+}
+
+std::string ReadBoundedText(const char* field, std::size_t capacity) {
+    const void* terminator = std::memchr(field, '\0', capacity);
+    const std::size_t length =
+        terminator == nullptr ? capacity : static_cast<const char*>(terminator) - field;
+    return std::string(field, length);
+}
+
+}  // namespace Lumera
