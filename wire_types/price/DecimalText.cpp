@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <system_error>
 
 namespace Lumera {
@@ -83,7 +84,8 @@ std::int64_t Magnitude(std::string_view number, bool hex) {
     return order;
 }
 
-double ReadUnsigned(std::string_view text) {
+// The value of the unsigned number at the start of `text`, or nullopt when there is none.
+std::optional<double> ReadUnsigned(std::string_view text) {
     constexpr double kInfinity = std::numeric_limits<double>::infinity();
     if (StartsWithNoCase(text, "inf")) {
         return kInfinity;
@@ -97,7 +99,7 @@ double ReadUnsigned(std::string_view text) {
         hex = true;
         text.remove_prefix(2);
     } else if (text.empty() || !(IsDigit(text[0]) || text[0] == '.')) {
-        return 0.0;
+        return std::nullopt;
     }
     double value = 0.0;
     const std::chars_format format = hex ? std::chars_format::hex : std::chars_format::general;
@@ -107,7 +109,7 @@ double ReadUnsigned(std::string_view text) {
         return Magnitude(text, hex) >= 0 ? kInfinity : 0.0;
     }
     if (result.ec != std::errc()) {
-        return 0.0;
+        return std::nullopt;
     }
     return value;
 }
@@ -124,8 +126,12 @@ double ReadDecimalText(std::string_view text) {
         negative = text[i] == '-';
         ++i;
     }
-    const double value = ReadUnsigned(text.substr(i));
-    return negative ? -value : value;
+    // Without a number the sign is not applied: the result is +0, as atof gives it.
+    const std::optional<double> value = ReadUnsigned(text.substr(i));
+    if (!value) {
+        return 0.0;
+    }
+    return negative ? -*value : *value;
 }
 
 }  // namespace Lumera
