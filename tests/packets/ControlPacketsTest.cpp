@@ -67,12 +67,9 @@ TEST(CLMWirePriceSubscriptionPacket, EncodesIntegersInArgumentOrderAndDecodes) {
 TEST(ControlPackets, TextFieldsAtCapacityEdge) {
     using L = StartLogFileSend;
     const L filled(std::string(24, 'u'), 7, 1024, std::string(254, 'f'));
-    packets_test::CheckTextField(
-        filled, [](L& p, const std::string& v) { p.SetUserID(v); }, FieldReader<L>(8, 25), "UserID",
-        8, 25);
-    packets_test::CheckTextField(
-        filled, [](L& p, const std::string& v) { p.SetLogFile(v); }, FieldReader<L>(33, 255),
-        "LogFile", 33, 255);
+    packets_test::CheckTextField(filled, &L::SetUserID, FieldReader<L>(8, 25), "UserID", 8, 25);
+    packets_test::CheckTextField(filled, &L::SetLogFile, FieldReader<L>(33, 255), "LogFile", 33,
+                                 255);
 
     // The subscription text is set only by the constructor.
     const Bytes longest = Encoded(CLMWirePriceSubscriptionPacket(1, 2, std::string(99, 't')));

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -40,9 +41,9 @@ class FailArrayNew {
     ~FailArrayNew();
 };
 
-// Checks one text field of capacity `capacity` at `offset`: the capacity edge, the refusal of an
-// over-long text, the empty text, that nothing outside the field changes and, where the field
-// has a getter, foreign bytes without a terminator. `packet` arrives with every other field set.
+// Checks one text field: the capacity edge, the refusal of an over-long text, the empty text,
+// foreign bytes without a terminator, and that nothing outside the field changes. `packet`
+// arrives with every other field set.
 template <class Packet, class Set, class Get>
 void CheckTextField(Packet packet, Set set, Get get, const std::string& name, std::size_t offset,
                     std::size_t capacity) {
@@ -57,15 +58,15 @@ void CheckTextField(Packet packet, Set set, Get get, const std::string& name, st
     };
 
     const std::string longest(capacity - 1, 'x');
-    set(packet, longest);
+    std::invoke(set, packet, longest);
     Bytes bytes = Encoded(packet);
     expectOutsideUnchanged(bytes);
     EXPECT_EQ(std::string(bytes.begin() + offset, bytes.begin() + offset + capacity - 1), longest);
     EXPECT_EQ(bytes[offset + capacity - 1], 0);
-    EXPECT_EQ(get(packet), longest);
+    EXPECT_EQ(std::invoke(get, packet), longest);
 
     try {
-        set(packet, std::string(capacity, 'y'));
+        std::invoke(set, packet, std::string(capacity, 'y'));
         ADD_FAILURE() << "over-long text accepted";
     } catch (const std::invalid_argument& error) {
         EXPECT_NE(std::string(error.what()).find(name), std::string::npos) << error.what();
@@ -74,12 +75,12 @@ void CheckTextField(Packet packet, Set set, Get get, const std::string& name, st
     bytes = Encoded(packet);
     expectOutsideUnchanged(bytes);
     EXPECT_EQ(Bytes(bytes.begin() + offset, bytes.begin() + offset + capacity), Bytes(capacity, 0));
-    EXPECT_EQ(get(packet), "");
+    EXPECT_EQ(std::invoke(get, packet), "");
 
-    set(packet, "a");
-    set(packet, "");
+    std::invoke(set, packet, "a");
+    std::invoke(set, packet, "");
     EXPECT_EQ(Encoded(packet)[offset], 0);
-    EXPECT_EQ(get(packet), "");
+    EXPECT_EQ(std::invoke(get, packet), "");
 
     bytes.assign(capacity, 'A');
     bytes.insert(bytes.begin(), before.begin(), before.begin() + offset);
@@ -88,7 +89,7 @@ void CheckTextField(Packet packet, Set set, Get get, const std::string& name, st
         bytes[offset + capacity] = 'B';
     }
     packet.Decode(bytes.data());
-    EXPECT_EQ(get(packet), std::string(capacity, 'A'));
+    EXPECT_EQ(std::invoke(get, packet), std::string(capacity, 'A'));
 }
 
 // For the packets that have no getters: the field read back from the encoded bytes.
