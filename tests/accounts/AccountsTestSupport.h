@@ -7,7 +7,6 @@
 
 #include "wire_types/accounts/CLMWireAccount.h"
 #include "wire_types/accounts/LocalClock.h"
-#include "wire_types/support/Platform.h"
 
 namespace Lumera::testing {
 
@@ -17,33 +16,31 @@ inline void StoreText(BSTR& field, const std::u16string& units) {
 }
 
 inline std::u16string Units(BSTR field) {
-    return field == nullptr ? std::u16string() : std::u16string(field, SysStringLen(field));
+    return field == nullptr ? u"<null>" : std::u16string(field, SysStringLen(field));
 }
 
-// Every byte of the block distinct and non-zero, so that a lost or shifted byte shows.
-inline void FillPattern(void* block, std::size_t size, unsigned char seed) {
-    auto* bytes = static_cast<unsigned char*>(block);
+// Every byte distinct and non-zero, so that a lost or shifted byte shows.
+inline void FillPattern(void* block, std::size_t size, int seed) {
     for (std::size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<unsigned char>(seed + 3 * i + 1);
+        static_cast<unsigned char*>(block)[i] = static_cast<unsigned char>(seed + 3 * i + 1);
     }
 }
 
-inline void FillRawContract(WireContract& contract, long contractID, const std::u16string& symbol,
-                            const std::u16string& name) {
-    FillPattern(&contract, WireContract::kFixedSize, static_cast<unsigned char>(contractID));
-    contract.contractID = static_cast<std::int32_t>(contractID);
-    StoreText(contract.symbol, symbol);
-    StoreText(contract.name, name);
+inline void FillRaw(WireAccountContract& record, long contractID, const std::u16string& name) {
+    FillPattern(&record, WireAccountContract::kFixedSize, static_cast<int>(contractID));
+    FillPattern(&record.contract, WireContract::kFixedSize, static_cast<int>(contractID) + 50);
+    record.contract.contractID = static_cast<std::int32_t>(contractID);
+    StoreText(record.contract.symbol, u"S" + name);
+    StoreText(record.contract.name, name);
 }
 
-inline void FillRawAccountContract(WireAccountContract& record, long contractID,
-                                   const std::u16string& name) {
-    FillPattern(&record, WireAccountContract::kFixedSize, static_cast<unsigned char>(contractID));
-    FillRawContract(record.contract, contractID, u"S" + name, name);
-}
-
-inline bool SameBlock(const void* a, const void* b, std::size_t size) {
-    return std::memcmp(a, b, size) == 0;
+// Both fixed blocks and both texts equal, the texts in strings of their own.
+inline bool SameRecordOwnStrings(const WireAccountContract& a, const WireAccountContract& b) {
+    return std::memcmp(&a, &b, WireAccountContract::kFixedSize) == 0 &&
+           std::memcmp(&a.contract, &b.contract, WireContract::kFixedSize) == 0 &&
+           Units(a.contract.symbol) == Units(b.contract.symbol) &&
+           Units(a.contract.name) == Units(b.contract.name) &&
+           a.contract.symbol != b.contract.symbol && a.contract.name != b.contract.name;
 }
 
 // Sets the local month seen by the roll-over look-up for the lifetime of the object.

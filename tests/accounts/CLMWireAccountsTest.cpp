@@ -13,51 +13,45 @@
 namespace Lumera {
 namespace {
 
-using testing::FillRawAccountContract;
+using testing::FillRaw;
 using testing::StoreText;
 
-WireArray<WireAccount> RawAccounts(const std::vector<std::pair<long, std::u16string>>& entries) {
+WireArray<WireAccount> Raw(const std::vector<std::pair<long, std::u16string>>& entries) {
     WireArray<WireAccount> records(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
         records[i].accountID = static_cast<std::int32_t>(entries[i].first);
         StoreText(records[i].name, entries[i].second);
         records[i].contracts.resize(1);
-        FillRawAccountContract(records[i].contracts[0], entries[i].first * 10, entries[i].second);
+        FillRaw(records[i].contracts[0], entries[i].first * 10, entries[i].second);
     }
     return records;
 }
 
-long IdOf(CLMWireAccount* account) {
-    return account == nullptr ? -1 : account->getAccountID();
+std::string NameOf(CLMWireAccount* account) {
+    return account == nullptr ? "<none>" : account->getName();
 }
 
-TEST(CLMWireAccounts, EmptyFindsNothing) {
+TEST(CLMWireAccounts, OrdersByIdAndKeepsTheFirstDuplicate) {
     WireArray<WireAccount> none;
-    CLMWireAccounts accounts(&none);
-    EXPECT_EQ(accounts.GetNumberOfAccounts(), 0);
-    EXPECT_EQ(accounts.GetAtIndex(0), nullptr);
-    EXPECT_EQ(accounts.getAccount(0), nullptr);
-    EXPECT_EQ(CLMWireAccounts().GetAtIndex(-1), nullptr);
-}
+    EXPECT_EQ(CLMWireAccounts(&none).GetAtIndex(0), nullptr);
+    EXPECT_THROW(CLMWireAccounts(static_cast<WireArray<WireAccount>*>(nullptr)),
+                 std::invalid_argument);
 
-TEST(CLMWireAccounts, KeepsAccountIdOrderAndTheFirstOfADuplicate) {
-    auto records = RawAccounts({{30, u"C"}, {10, u"A"}, {20, u"B"}, {20, u"B2"}});
+    auto records = Raw({{30, u"C"}, {10, u"A"}, {20, u"B"}, {20, u"B2"}});
     CLMWireAccounts accounts(&records);
-    ASSERT_EQ(accounts.GetNumberOfAccounts(), 3);
-    const std::vector<std::pair<int, long>> positions = {
-        {-1, 10}, {0, 10}, {1, 20}, {2, 30}, {3, -1}};
-    for (const auto& [index, id] : positions) {
-        EXPECT_EQ(IdOf(accounts.GetAtIndex(index)), id) << "index " << index;
+    EXPECT_EQ(accounts.GetNumberOfAccounts(), 3);
+    const std::vector<std::pair<int, std::string>> positions = {
+        {-1, "A"}, {0, "A"}, {1, "B"}, {2, "C"}, {3, "<none>"}};
+    for (const auto& [index, name] : positions) {
+        EXPECT_EQ(NameOf(accounts.GetAtIndex(index)), name) << index;
     }
-    EXPECT_EQ(accounts.getAccount(20)->getName(), "B");
     EXPECT_EQ(accounts.getAccount(99), nullptr);
-    CLMWireAccountContractCollection* contracts =
-        accounts.getAccount(30)->GetAccountContractCollection();
-    ASSERT_EQ(contracts->GetNumberOfContracts(), 1);
-    EXPECT_EQ(contracts->GetWireAccountContract(300L)->getWireContract()->getName(), "C");
+    EXPECT_EQ(NameOf(accounts.getAccount(30)), "C");
+    EXPECT_NE(accounts.getAccount(30)->GetAccountContractCollection()->GetWireAccountContract(300L),
+              nullptr);
 }
 
-TEST(CLMWireAccounts, AddingAHeldIdLeavesTheArgumentWithTheCaller) {
+TEST(CLMWireAccounts, AddAndRemoveAll) {
     CLMWireAccounts accounts;
     auto* held = new CLMWireAccount(4);
     accounts.AddAccount(held);
@@ -65,61 +59,33 @@ TEST(CLMWireAccounts, AddingAHeldIdLeavesTheArgumentWithTheCaller) {
     accounts.AddAccount(duplicate.get());
     EXPECT_EQ(accounts.GetNumberOfAccounts(), 1);
     EXPECT_EQ(accounts.getAccount(4), held);
-
-    held->setAccountID(8);
-    EXPECT_EQ(accounts.getAccount(4), held);
-    EXPECT_EQ(accounts.getAccount(8), nullptr);
-
     EXPECT_THROW(accounts.AddAccount(nullptr), std::invalid_argument);
-    EXPECT_THROW(CLMWireAccounts(static_cast<WireArray<WireAccount>*>(nullptr)),
-                 std::invalid_argument);
-}
 
-TEST(CLMWireAccounts, RemoveAllLeavesAUsableCollection) {
-    auto records = RawAccounts({{1, u"A"}, {2, u"B"}});
-    CLMWireAccounts accounts(&records);
     accounts.RemoveAll();
-    EXPECT_EQ(accounts.GetNumberOfAccounts(), 0);
-    EXPECT_EQ(accounts.getAccount(1), nullptr);
+    EXPECT_EQ(accounts.getAccount(4), nullptr);
     EXPECT_EQ(accounts.GetAtIndex(0), nullptr);
-    auto* again = new CLMWireAccount(1);
-    accounts.AddAccount(again);
-    EXPECT_EQ(accounts.getAccount(1), again);
+    accounts.AddAccount(duplicate.get());
+    EXPECT_EQ(accounts.getAccount(4), duplicate.release());
 }
 
-TEST(CLMWireAccounts, CopyOutlivesItsSource) {
-    auto records = RawAccounts({{2, u"B"}, {1, u"A"}});
+TEST(CLMWireAccounts, CopyAndAssignmentOutliveTheSource) {
+    auto records = Raw({{2, u"B"}, {1, u"A"}});
     auto source = std::make_unique<CLMWireAccounts>(&records);
     CLMWireAccounts copy(*source);
+    CLMWireAccounts assigned;
+    assigned.AddAccount(new CLMWireAccount(9));
+    assigned = *source;
     EXPECT_NE(copy.getAccount(1), source->getAccount(1));
     source.reset();
-    ASSERT_EQ(copy.GetNumberOfAccounts(), 2);
-    EXPECT_EQ(copy.GetAtIndex(0)->getName(), "A");
-    EXPECT_EQ(copy.getAccount(2)
-                  ->GetAccountContractCollection()
-                  ->GetWireAccountContract(20L)
-                  ->getWireContract()
-                  ->getName(),
-              "B");
-}
-
-TEST(CLMWireAccounts, AssignmentReplacesTheAccounts) {
-    auto records = RawAccounts({{2, u"B"}, {1, u"A"}});
-    CLMWireAccounts target;
-    target.AddAccount(new CLMWireAccount(9));
-    {
-        CLMWireAccounts source(&records);
-        target = source;
-        EXPECT_NE(target.getAccount(1), source.getAccount(1));
+    for (CLMWireAccounts* accounts : {&copy, &assigned}) {
+        EXPECT_EQ(accounts->GetNumberOfAccounts(), 2);
+        EXPECT_EQ(accounts->getAccount(9), nullptr);
+        CLMWireAccountContract* held =
+            accounts->getAccount(2)->GetAccountContractCollection()->GetWireAccountContract(20L);
+        ASSERT_NE(held, nullptr);
+        EXPECT_EQ(held->getWireContract()->getName(), "B");
     }
-    EXPECT_EQ(target.GetNumberOfAccounts(), 2);
-    EXPECT_EQ(target.getAccount(9), nullptr);
-    EXPECT_EQ(target.getAccount(2)->getName(), "B");
-
-    CLMWireAccounts& self = target;
-    CLMWireAccount* held = target.getAccount(1);
-    target = self;
-    EXPECT_EQ(target.getAccount(1), held);
+    EXPECT_NE(copy.getAccount(2), assigned.getAccount(2));
 }
 
 }  // namespace
