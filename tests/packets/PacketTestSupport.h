@@ -77,6 +77,12 @@ void CheckTextField(Packet packet, Set set, Get get, const std::string& name, st
     EXPECT_EQ(Bytes(bytes.begin() + offset, bytes.begin() + offset + capacity), Bytes(capacity, 0));
     EXPECT_EQ(std::invoke(get, packet), "");
 
+    // Like a C-string copy, the text ends at its first NUL, however long the string is.
+    std::string cut = "ab" + std::string(capacity + 3, 'z');
+    cut[2] = '\0';
+    std::invoke(set, packet, cut);
+    EXPECT_EQ(std::invoke(get, packet), "ab");
+
     std::invoke(set, packet, "a");
     std::invoke(set, packet, "");
     EXPECT_EQ(Encoded(packet)[offset], 0);
