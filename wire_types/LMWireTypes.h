@@ -5,3 +5,6 @@
 #include "wire_types/support/Platform.h"
 #include "wire_types/support/SharedEnums.h"
 #include "wire_types/support/VeyException.h"
+#include "wire_types/packets/ControlPackets.h"
+#include "wire_types/packets/LogonPackets.h"
+#include "wire_types/packets/WireAccountDataPacket.h"

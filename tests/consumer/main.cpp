@@ -17,7 +17,15 @@ int main() {
         delete e;
     }
 
-    if (!textOk || !caught) {
+    Lumera::LogonResponsePacket response(Lumera::errNone);
+    response.SetPort(9100);
+    long length = 0;
+    unsigned char* bytes = response.Encode(&length);
+    const Lumera::LogonResponsePacket received(bytes);
+    delete[] bytes;
+    const bool packetOk = length == 8 && received.GetPort() == 9100;
+
+    if (!textOk || !caught || !packetOk) {
         std::puts("consumer: FAILED");
         return 1;
     }
