@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <set>
 #include <string>
 #include <thread>
@@ -43,6 +44,10 @@ struct StatusRow {
     std::vector<long> workingAfter;  // ids GetWorkingOrders lists afterwards
     Filed filed;
 };
+
+void PrintTo(const StatusRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class StatusTable : public ::testing::TestWithParam<StatusRow> {};
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -75,6 +76,10 @@ struct LongField {
     long (CLMWireOrder::*get)() const;
     std::size_t offset;
 };
+
+void PrintTo(const LongField& field, std::ostream* out) {
+    *out << field.name;
+}
 
 class LongFields : public ::testing::TestWithParam<LongField> {};
 
