@@ -8,3 +8,6 @@
 #include "wire_types/packets/ControlPackets.h"
 #include "wire_types/packets/LogonPackets.h"
 #include "wire_types/packets/WireAccountDataPacket.h"
+#include "wire_types/orders/CLMWireOrder.h"
+#include "wire_types/orders/CLMWireOrderCollection.h"
+#include "wire_types/orders/CLMWireOrderCompletedCollection.h"
