@@ -36,28 +36,31 @@ std::unique_ptr<unsigned char[]> Encoded(CWirePrice& price) {
     return std::unique_ptr<unsigned char[]>(price.Encode());
 }
 
-TEST(CWirePriceTest, DefaultRecordIsZero) {
+struct Level {
+    long bid, bidSize, ask, askSize;
+};
+
+Level Depth(CWirePrice& price, short level) {
+    Level out{-1, -1, -1, -1};
+    price.GetBid(level, &out.bid, &out.bidSize);
+    price.GetAsk(level, &out.ask, &out.askSize);
+    return out;
+}
+
+TEST(CWirePriceTest, DefaultRecordIsZeroAndConvertsNeutrally) {
     CWirePrice price;
-    const auto bytes = Encoded(price);
-    EXPECT_EQ(std::memcmp(bytes.get(), Record{}.data(), 86), 0);
-    EXPECT_EQ(price.GetPriceType(), 0);
+    EXPECT_EQ(std::memcmp(Encoded(price).get(), Record{}.data(), 86), 0);
     EXPECT_EQ(price.GetPriceFormatCode(), 0);
-    EXPECT_EQ(price.GetLastSize(), 0);
-    EXPECT_EQ(price.GetLumeraID(), 0);
     EXPECT_EQ(price.GetLastPrice(), 0);
-    EXPECT_EQ(price.GetTotalVolume(), 0);
-    EXPECT_EQ(price.GetTimeStamp(), 0);
-    EXPECT_EQ(price.GetHigh(), 0);
-    EXPECT_EQ(price.GetLow(), 0);
     for (short level = 0; level < 10; ++level) {
-        long bidPrice = -1, bidSize = -1, askPrice = -1, askSize = -1;
-        price.GetBid(level, &bidPrice, &bidSize);
-        price.GetAsk(level, &askPrice, &askSize);
-        EXPECT_EQ(bidPrice, 0);
-        EXPECT_EQ(bidSize, 0);
-        EXPECT_EQ(askPrice, 0);
-        EXPECT_EQ(askSize, 0);
+        const Level depth = Depth(price, level);
+        EXPECT_EQ(depth.bid + depth.bidSize + depth.ask + depth.askSize, 0);
     }
+    EXPECT_EQ(price.PriceFromTicks(5), "");
+    EXPECT_EQ(price.TicksToDecimal(5), 5.0);
+    EXPECT_EQ(price.GetPriceFormatCodeDivisor(), 0);
+    EXPECT_EQ(price.DecimalToTicks(1.5), 0);
+    EXPECT_EQ(price.DisplayToTicks("1.5"), 0);
 }
 
 TEST(CWirePriceTest, ReadsEveryFieldAtItsOffset) {
@@ -98,77 +101,42 @@ TEST(CWirePriceTest, DecodeThenEncodeIsByteForByte) {
     EXPECT_EQ(std::memcmp(second.get(), record.data(), 86), 0);
 }
 
-struct DepthCase {
-    unsigned char offset;
-    long bid;
-    long ask;
-};
-
 TEST(CWirePriceTest, DepthOffsetsAreSignedBytesAroundTheLastPrice) {
-    const DepthCase cases[] = {
-        {0, 1000, 1000},  {5, 995, 1005},   {251, 1005, 995},
-        {127, 873, 1127}, {128, 1128, 872}, {255, 1001, 999},
+    struct Case {
+        unsigned char offset;
+        long bid, ask;
     };
-    for (const DepthCase& c : cases) {
-        for (short level : {0, 9}) {
-            Record record{};
-            Put32(record, 6, 1000);
-            record[26 + level] = c.offset;
-            record[56 + level] = c.offset;
-            Put16(record, 36 + 2 * level, 0xFFFF);
-            Put16(record, 66 + 2 * level, 0x1234);
-            CWirePrice price(record.data());
-            long bid = 0, bidSize = 0, ask = 0, askSize = 0;
-            price.GetBid(level, &bid, &bidSize);
-            price.GetAsk(level, &ask, &askSize);
-            EXPECT_EQ(bid, c.bid) << "offset " << int{c.offset} << " level " << level;
-            EXPECT_EQ(ask, c.ask) << "offset " << int{c.offset} << " level " << level;
-            EXPECT_EQ(bidSize, 65535);
-            EXPECT_EQ(askSize, 0x1234);
-        }
+    const Case cases[] = {{0, 1000, 1000},  {5, 995, 1005},   {251, 1005, 995},
+                          {127, 873, 1127}, {128, 1128, 872}, {255, 1001, 999}};
+    for (const Case& c : cases) {
+        Record record{};
+        Put32(record, 6, 1000);
+        record[35] = record[65] = c.offset;
+        CWirePrice price(record.data());
+        const Level depth = Depth(price, 9);
+        EXPECT_EQ(depth.bid, c.bid) << int{c.offset};
+        EXPECT_EQ(depth.ask, c.ask) << int{c.offset};
     }
 }
 
-// Each level reads its own bytes: level 9 at bid 35 / 54-55 and ask 65 / 84-85.
-TEST(CWirePriceTest, LevelsReadTheirOwnBytes) {
+// Level 9 sits at bid 35 / 54-55 and ask 65 / 84-85; levels outside 0..9 read level 0.
+TEST(CWirePriceTest, EachLevelReadsItsOwnBytes) {
     Record record{};
     Put32(record, 6, 500);
     for (int level = 0; level < 10; ++level) {
         record[26 + level] = static_cast<unsigned char>(level + 1);
         record[56 + level] = static_cast<unsigned char>(-(level + 1));
-        Put16(record, 36 + 2 * level, static_cast<std::uint16_t>(100 + level));
+        Put16(record, 36 + 2 * level, static_cast<std::uint16_t>(0xFF00 + level));
         Put16(record, 66 + 2 * level, static_cast<std::uint16_t>(200 + level));
     }
     CWirePrice price(record.data());
-    for (short level = 0; level < 10; ++level) {
-        long bid = 0, bidSize = 0, ask = 0, askSize = 0;
-        price.GetBid(level, &bid, &bidSize);
-        price.GetAsk(level, &ask, &askSize);
-        EXPECT_EQ(bid, 499 - level);
-        EXPECT_EQ(bidSize, 100 + level);
-        EXPECT_EQ(ask, 499 - level);
-        EXPECT_EQ(askSize, 200 + level);
-    }
-}
-
-TEST(CWirePriceTest, LevelsOutOfRangeReadLevelZero) {
-    Record record{};
-    Put32(record, 6, 1000);
-    record[26] = 3;
-    record[56] = 4;
-    Put16(record, 36, 11);
-    Put16(record, 66, 22);
-    record[27] = 9;
-    record[57] = 9;
-    CWirePrice price(record.data());
-    for (short level : {10, -1, 32767, -32768}) {
-        long bid = 0, bidSize = 0, ask = 0, askSize = 0;
-        price.GetBid(level, &bid, &bidSize);
-        price.GetAsk(level, &ask, &askSize);
-        EXPECT_EQ(bid, 997) << level;
-        EXPECT_EQ(bidSize, 11) << level;
-        EXPECT_EQ(ask, 1004) << level;
-        EXPECT_EQ(askSize, 22) << level;
+    for (short level : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, -1, 32767, -32768}) {
+        const int read = level >= 0 && level <= 9 ? level : 0;
+        const Level depth = Depth(price, level);
+        EXPECT_EQ(depth.bid, 499 - read) << level;
+        EXPECT_EQ(depth.bidSize, 0xFF00 + read) << level;
+        EXPECT_EQ(depth.ask, 499 - read) << level;
+        EXPECT_EQ(depth.askSize, 200 + read) << level;
     }
 }
 
@@ -178,17 +146,13 @@ TEST(CWirePriceTest, DepthPricesWrapIn32Bits) {
     record[56] = 1;
     record[26] = 0x80;
     CWirePrice high(record.data());
-    long price = 0, size = 0;
-    high.GetAsk(0, &price, &size);
-    EXPECT_EQ(price, INT32_MIN);
-    high.GetBid(0, &price, &size);
-    EXPECT_EQ(price, INT32_MIN + 127);
+    EXPECT_EQ(Depth(high, 0).ask, INT32_MIN);
+    EXPECT_EQ(Depth(high, 0).bid, INT32_MIN + 127);
 
     Put32(record, 6, 0x80000000u);
     record[26] = 1;
     CWirePrice low(record.data());
-    low.GetBid(0, &price, &size);
-    EXPECT_EQ(price, INT32_MAX);
+    EXPECT_EQ(Depth(low, 0).bid, INT32_MAX);
 }
 
 TEST(CWirePriceTest, DecodeOfNullZeroesTheRecordAndThrows) {
@@ -223,15 +187,6 @@ TEST(CWirePriceTest, PriceMembersUseTheRecordCode) {
     EXPECT_EQ(price.GetPriceFormatCodeDivisor(), 128);
     EXPECT_EQ(price.DecimalToTicks(9.6484375), 1235);
     EXPECT_EQ(price.DisplayToTicks("9.5"), 1216);
-}
-
-TEST(CWirePriceTest, DefaultRecordConvertsNeutrally) {
-    CWirePrice price;
-    EXPECT_EQ(price.PriceFromTicks(5), "");
-    EXPECT_EQ(price.TicksToDecimal(5), 5.0);
-    EXPECT_EQ(price.GetPriceFormatCodeDivisor(), 0);
-    EXPECT_EQ(price.DecimalToTicks(1.5), 0);
-    EXPECT_EQ(price.DisplayToTicks("1.5"), 0);
 }
 
 // DecimalToTicks and DisplayToTicks follow the converter's code, which catches up with a newly
