@@ -82,6 +82,7 @@ TEST(CLMWireAccountContractCollection, RollOverFindsTheNearestMonthOfThisYear) {
         {2013, 2, {u"ABZ2"}, "AB#", "<none>"},
         {2013, 5, {u"ABH3", u"ABU3"}, "AB#", "ABU3"},
         {2013, 2, {u"ABM3", u"ABH3"}, "AB#XYZ", "ABH3"},
+        {2013, 2, {u"ABH3"}, "AB#H3#", "ABH3"},
         {2013, 2, {u"ABH3", u"H3"}, "#", "H3"},
         {2013, 2, {u"ABH3", u"XABH3"}, "ab#", "<none>"},
         {2013, 11, {u"ABF4", u"ABZ3"}, "AB#", "ABZ3"},
