@@ -26,6 +26,14 @@ constexpr std::size_t kAskOffsets = 56;
 constexpr std::size_t kAskSizes = 66;
 constexpr short kLevels = 10;
 
+// The fields lie back to back with no padding, and the ask sizes end the record.
+static_assert(kLastSize == kFormatCode + 1 && kLumeraID == kLastSize + 2);
+static_assert(kLastPrice == kLumeraID + 2 && kTotalVolume == kLastPrice + 4);
+static_assert(kTimeStamp == kTotalVolume + 4 && kHigh == kTimeStamp + 4 && kLow == kHigh + 4);
+static_assert(kBidOffsets == kLow + 4 && kBidSizes == kBidOffsets + kLevels);
+static_assert(kAskOffsets == kBidSizes + 2 * kLevels && kAskSizes == kAskOffsets + kLevels);
+static_assert(kAskSizes + 2 * kLevels == CWirePrice::kRecordSize);
+
 std::uint16_t ReadU16(const unsigned char* bytes) {
     return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
 }
