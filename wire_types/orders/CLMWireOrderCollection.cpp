@@ -19,6 +19,20 @@ std::int32_t StatusOf(const CLMWireOrder* order) {
     return static_cast<std::int32_t>(order->getOrderStatus());
 }
 
+// The orders of [first, last) whose status, read now, is one of the two given.
+template <class Iterator>
+std::vector<CLMWireOrder*> WithStatus(Iterator first, Iterator last, std::int32_t status,
+                                      std::int32_t alsoStatus) {
+    std::vector<CLMWireOrder*> result;
+    for (; first != last; ++first) {
+        const std::int32_t current = StatusOf(first->second);
+        if (current == status || current == alsoStatus) {
+            result.push_back(first->second);
+        }
+    }
+    return result;
+}
+
 }  // namespace
 
 CLMWireOrderCollection::CLMWireOrderCollection() = default;
@@ -123,14 +137,7 @@ bool CLMWireOrderCollection::AddOrder(CLMWireOrder* order) {
 std::vector<CLMWireOrder*> CLMWireOrderCollection::GetWorkingOrders() {
     VeySafeLock guard(section_);
     guard.Lock();
-    std::vector<CLMWireOrder*> result;
-    for (const auto& entry : workingOrders_) {
-        const std::int32_t status = StatusOf(entry.second);
-        if (status == kWorking || status == kModified) {
-            result.push_back(entry.second);
-        }
-    }
-    return result;
+    return WithStatus(workingOrders_.begin(), workingOrders_.end(), kWorking, kModified);
 }
 
 CLMWireOrder* CLMWireOrderCollection::GetWorkingOrder(long orderID) {
@@ -147,42 +154,24 @@ CLMWireOrder* CLMWireOrderCollection::GetWorkingOrder(long orderID) {
 std::vector<CLMWireOrder*> CLMWireOrderCollection::GetFills() {
     VeySafeLock guard(section_);
     guard.Lock();
-    std::vector<CLMWireOrder*> result;
-    for (const auto& entry : fillsAndCancels_) {
-        if (StatusOf(entry.second) == kFilled) {
-            result.push_back(entry.second);
-        }
-    }
-    return result;
+    return WithStatus(fillsAndCancels_.begin(), fillsAndCancels_.end(), kFilled, kFilled);
 }
 
 std::vector<CLMWireOrder*> CLMWireOrderCollection::GetFills(long orderID) {
     VeySafeLock guard(section_);
     guard.Lock();
-    std::vector<CLMWireOrder*> result;
     const auto key = OrderKey(orderID);
     if (!key) {
-        return result;
+        return {};
     }
     const auto range = fillsAndCancels_.equal_range(*key);
-    for (auto entry = range.first; entry != range.second; ++entry) {
-        if (StatusOf(entry->second) == kFilled) {
-            result.push_back(entry->second);
-        }
-    }
-    return result;
+    return WithStatus(range.first, range.second, kFilled, kFilled);
 }
 
 std::vector<CLMWireOrder*> CLMWireOrderCollection::GetCancels() {
     VeySafeLock guard(section_);
     guard.Lock();
-    std::vector<CLMWireOrder*> result;
-    for (const auto& entry : fillsAndCancels_) {
-        if (StatusOf(entry.second) == kCancelled) {
-            result.push_back(entry.second);
-        }
-    }
-    return result;
+    return WithStatus(fillsAndCancels_.begin(), fillsAndCancels_.end(), kCancelled, kCancelled);
 }
 
 void CLMWireOrderCollection::removeOrder(long orderID) {
