@@ -1,9 +1,10 @@
 #pragma once
 
-// Builders and probes shared by the tests of the contract and account classes.
-
 #include <cstring>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "wire_types/accounts/CLMWireAccount.h"
 #include "wire_types/accounts/LocalClock.h"
@@ -34,6 +35,22 @@ inline void FillRaw(WireAccountContract& record, long contractID, const std::u16
     StoreText(record.contract.name, name);
 }
 
+inline WireArray<WireAccountContract> RawContracts(
+    const std::vector<std::pair<long, std::u16string>>& entries) {
+    WireArray<WireAccountContract> records(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        FillRaw(records[i], entries[i].first, entries[i].second);
+    }
+    return records;
+}
+
+inline std::string NameOf(CLMWireAccountContract* held) {
+    return held == nullptr ? "<none>" : held->getWireContract()->getName();
+}
+inline std::string NameOf(CLMWireAccount* held) {
+    return held == nullptr ? "<none>" : held->getName();
+}
+
 // Both fixed blocks and both texts equal, the texts in strings of their own.
 inline bool SameRecordOwnStrings(const WireAccountContract& a, const WireAccountContract& b) {
     return std::memcmp(&a, &b, WireAccountContract::kFixedSize) == 0 &&
@@ -43,19 +60,28 @@ inline bool SameRecordOwnStrings(const WireAccountContract& a, const WireAccount
            a.contract.symbol != b.contract.symbol && a.contract.name != b.contract.name;
 }
 
+// Copies `source`, assigns it over `assigned` (and that onto itself), destroys the source, then
+// checks both results; under ASan a shared or twice-released member shows.
+template <class T, class Check>
+void CheckCopiesOutliveSource(std::unique_ptr<T> source, T assigned, Check check) {
+    T copy(*source);
+    assigned = *source;
+    T& self = assigned;
+    assigned = self;
+    source.reset();
+    check(copy);
+    check(assigned);
+}
+
 // Sets the local month seen by the roll-over look-up for the lifetime of the object.
 class ScopedLocalMonth {
   public:
-    ScopedLocalMonth(int year, int month) : previous_(SetLocalClock(&Now)) {
-        current_ = LocalYearMonth{year, month};
-    }
+    ScopedLocalMonth(int year, int month) : previous_(SetLocalClock(&Now)) { now_ = {year, month}; }
     ~ScopedLocalMonth() { SetLocalClock(previous_); }
-    ScopedLocalMonth(const ScopedLocalMonth&) = delete;
-    ScopedLocalMonth& operator=(const ScopedLocalMonth&) = delete;
 
   private:
-    static LocalYearMonth Now() { return current_; }
-    static inline LocalYearMonth current_{2000, 0};
+    static LocalYearMonth Now() { return now_; }
+    static inline LocalYearMonth now_{2000, 0};
     LocalClockFunction previous_;
 };
 

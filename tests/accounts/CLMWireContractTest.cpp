@@ -1,10 +1,8 @@
-#include "wire_types/accounts/CLMWireContract.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <memory>
-#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "accounts/AccountsTestSupport.h"
@@ -12,7 +10,10 @@
 namespace Lumera {
 namespace {
 
+using testing::CheckCopiesOutliveSource;
 using testing::FillPattern;
+using testing::FillRaw;
+using testing::SameRecordOwnStrings;
 using testing::StoreText;
 using testing::Units;
 
@@ -23,28 +24,13 @@ TEST(CLMWireContract, DefaultHoldsZerosAndNullTextsAndItsCopyToo) {
     CLMWireContract contract;
     const std::vector<unsigned char> zeros(WireContract::kFixedSize, 0);
     EXPECT_EQ(std::memcmp(contract.getWireContract(), zeros.data(), zeros.size()), 0);
-    EXPECT_EQ(contract.getName(), "");
     CLMWireContract copy(contract);
     EXPECT_EQ(copy.getWireContract()->symbol, nullptr);
     EXPECT_EQ(copy.getWireContract()->name, nullptr);
 }
 
-TEST(CLMWireContract, CopiesTheWholeBlockAndLeavesTheSourceAlone) {
-    WireContract source;
-    FillPattern(&source, WireContract::kFixedSize, 40);
-    StoreText(source.name, u"E-mini");
-    CLMWireContract contract(&source);
-    EXPECT_EQ(std::memcmp(contract.getWireContract(), &source, WireContract::kFixedSize), 0);
-    EXPECT_EQ(contract.getContractID(), source.contractID);
-    EXPECT_NE(contract.getWireContract()->name, source.name);
-    contract.setName("changed");
-    contract.getWireContract()->contractID = 77;
-    EXPECT_EQ(contract.getContractID(), 77);
-    EXPECT_EQ(Units(source.name), u"E-mini");
-    EXPECT_NE(source.contractID, 77);
-}
-
-TEST(CLMWireContract, TextsOfTheCopyFollowTheCodePage) {
+// The whole fixed block travels, padding included; the text becomes a string of its own.
+TEST(CLMWireContract, CopiesTheRecordAndItsTextsThroughTheCodePage) {
     struct Case {
         std::u16string source;  // "<null>" for a null field
         std::string text;
@@ -59,37 +45,26 @@ TEST(CLMWireContract, TextsOfTheCopyFollowTheCodePage) {
     };
     for (const Case& c : cases) {
         WireContract source;
+        FillPattern(&source, WireContract::kFixedSize, 40);
         StoreText(source.symbol, c.source);
         if (c.source == u"<null>") {
             SysFreeString(source.symbol);
             source.symbol = nullptr;
         }
         CLMWireContract contract(&source);
+        EXPECT_EQ(std::memcmp(contract.getWireContract(), &source, WireContract::kFixedSize), 0);
         EXPECT_EQ(contract.getSymbol(), c.text);
         EXPECT_EQ(Units(contract.getWireContract()->symbol), c.stored);
+        EXPECT_NE(contract.getWireContract()->symbol, source.symbol);
     }
-}
-
-TEST(CLMWireContract, Setters) {
-    CLMWireContract contract;
-    EXPECT_EQ(contract.setTickValue(12.5), 12.5);
-    EXPECT_EQ(contract.getTickValue(), 12.5);
-    contract.setContractID(0x100000005L);
-    EXPECT_EQ(contract.getWireContract()->contractID, 5);
-    contract.setSymbol(std::string("AB\0C", 4));
-    EXPECT_EQ(Units(contract.getWireContract()->symbol), u"AB");
-    EXPECT_THROW(CLMWireContract(static_cast<WireContract*>(nullptr)), std::invalid_argument);
 }
 
 TEST(CLMWireContract, PriceMembersAndTheLagOfParsing) {
     WireContract raw;
     raw.priceFormatCode = kCode6;
     CLMWireContract contract(&raw);
-    EXPECT_EQ(contract.PriceFromTicks(1234), "38.18");
-    EXPECT_DOUBLE_EQ(contract.TicksToDecimal(1234), 38.5625);
     EXPECT_EQ(contract.DecimalToTicks(38.5625), 1234);
     EXPECT_EQ(contract.DisplayToTicks("38.18"), 1221);
-    EXPECT_EQ(contract.GetNumberOfDecimalPlaces(), 2);
 
     void (*refreshes[])(CLMWireContract&) = {
         [](CLMWireContract& c) { EXPECT_EQ(c.GetPriceFormatCodeDivisor(), 100); },
@@ -108,27 +83,84 @@ TEST(CLMWireContract, PriceMembersAndTheLagOfParsing) {
     }
 }
 
-TEST(CLMWireContract, CopyAndAssignmentOutliveTheSourceWithItsConverterState) {
+TEST(CLMWireContract, CopiesKeepTheRecordAndTheConverterState) {
     WireContract raw;
     raw.priceFormatCode = kCode6;
     FillPattern(raw.reserved3, sizeof raw.reserved3, 9);
     StoreText(raw.name, u"ABH3");
     auto source = std::make_unique<CLMWireContract>(&raw);
     source->setpriceFormatCode(kCode14);
-    CLMWireContract copy(*source);
-    CLMWireContract assigned;
-    assigned = *source;
-    CLMWireContract& self = assigned;
-    assigned = self;
-    source.reset();
+    CheckCopiesOutliveSource(std::move(source), CLMWireContract(), [&](CLMWireContract& c) {
+        EXPECT_EQ(c.getName(), "ABH3");
+        EXPECT_EQ(std::memcmp(c.getWireContract()->reserved3, raw.reserved3, 8), 0);
+        EXPECT_EQ(c.DecimalToTicks(12.34), 394);
+        EXPECT_EQ(c.GetPriceFormatCodeDivisor(), 100);
+    });
+}
 
-    for (CLMWireContract* contract : {&copy, &assigned}) {
-        EXPECT_EQ(contract->getName(), "ABH3");
-        EXPECT_EQ(std::memcmp(contract->getWireContract()->reserved3, raw.reserved3, 8), 0);
-        EXPECT_EQ(contract->DecimalToTicks(12.34), 394);
-        EXPECT_EQ(contract->GetPriceFormatCodeDivisor(), 100);
+TEST(CLMWireAccountContract, FlatFormAtAnOffsetReadsBackIntoTheRecordOnly) {
+    WireAccountContract raw;
+    FillRaw(raw, 42, u"S&P\u03A9");
+    CLMWireAccountContract writer(&raw);
+    ASSERT_EQ(writer.GetSize(), 108 + 6 + 5);
+
+    std::vector<unsigned char> buffer(10 + 119 + 4, 0xCC);
+    long offset = 10;
+    writer.toPacket(offset, buffer.data());
+    EXPECT_EQ(offset, 129);
+    EXPECT_EQ(std::memcmp(buffer.data() + 10, &raw, 48), 0);
+    EXPECT_EQ(std::memcmp(buffer.data() + 58, &raw.contract, 60), 0);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer.data()) + 118, 11),
+              std::string("SS&P?\0S&P?\0", 11));
+    EXPECT_EQ(buffer[9], 0xCC);
+    EXPECT_EQ(buffer[129], 0xCC);
+
+    CLMWireAccountContract reader(7, 1, 6, 2013, kCode6, "OLD", "");
+    long readOffset = 10;
+    reader.fromPacket(readOffset, buffer.data());
+    EXPECT_EQ(readOffset, 129);
+    EXPECT_TRUE(SameRecordOwnStrings(*reader.getRawWireContract(), *writer.getRawWireContract()));
+    EXPECT_EQ(reader.getWireContract()->getContractID(), 7);
+    EXPECT_EQ(reader.getWireContract()->getSymbol(), "OLD");
+}
+
+TEST(CLMWireAccountContract, ConstructorFromFieldsFillsAContractOfItsOwn) {
+    CLMWireAccountContract accountContract(0x100000009L, 12, 3, 2013, kCode14, "", "NAME");
+    CLMWireContract* contract = accountContract.getWireContract();
+    EXPECT_EQ(contract->getContractID(), 9);
+    EXPECT_EQ(contract->getExchangeID(), 12);
+    EXPECT_EQ(contract->getMonth(), 3);
+    EXPECT_EQ(contract->getYear(), 2013);
+    EXPECT_EQ(contract->DecimalToTicks(12.34), 1234);
+    accountContract.getRawWireContract()->contract.name[0] = 0;
+    EXPECT_EQ(contract->getName(), "NAME");
+    EXPECT_EQ(accountContract.GetSize(), 110);
+}
+
+TEST(CLMWireAccountContract, CopiesOutliveTheSource) {
+    WireAccountContract raw;
+    FillRaw(raw, 31, u"ABM3");
+    CheckCopiesOutliveSource(std::make_unique<CLMWireAccountContract>(&raw),
+                             CLMWireAccountContract(1, 0, 0, 0, pfcNone, "x", "y"),
+                             [&](CLMWireAccountContract& c) {
+                                 EXPECT_TRUE(SameRecordOwnStrings(*c.getRawWireContract(), raw));
+                                 EXPECT_EQ(c.getWireContract()->getName(), "ABM3");
+                             });
+}
+
+TEST(WireArray, GrowingAndCopyingKeepRecordsWithTheirPaddingAndFreshTexts) {
+    auto records = std::make_unique<WireArray<WireAccountContract>>(1);
+    FillRaw((*records)[0], 5, u"ABH3");
+    const WireAccountContract expected((*records)[0]);
+    const std::size_t capacity = records->capacity();
+    while (records->capacity() == capacity) {
+        records->emplace_back();
     }
-    EXPECT_NE(copy.getWireContract()->name, assigned.getWireContract()->name);
+    EXPECT_TRUE(SameRecordOwnStrings((*records)[0], expected));
+
+    const WireArray<WireAccountContract> copy(*records);
+    records.reset();
+    EXPECT_TRUE(SameRecordOwnStrings(copy[0], expected));
 }
 
 }  // namespace

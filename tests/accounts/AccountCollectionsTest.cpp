@@ -1,0 +1,194 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "accounts/AccountsTestSupport.h"
+#include "wire_types/accounts/CLMWireAccounts.h"
+
+namespace Lumera {
+namespace {
+
+using testing::CheckCopiesOutliveSource;
+using testing::NameOf;
+using testing::RawContracts;
+using testing::SameRecordOwnStrings;
+using testing::ScopedLocalMonth;
+using testing::StoreText;
+
+WireAccount Raw(long id, const std::u16string& name,
+                const std::vector<std::pair<long, std::u16string>>& contracts) {
+    WireAccount account;
+    account.accountID = static_cast<std::int32_t>(id);
+    StoreText(account.name, name);
+    account.contracts = RawContracts(contracts);
+    return account;
+}
+
+WireArray<WireAccount> RawAccounts(const std::vector<std::pair<long, std::u16string>>& entries) {
+    WireArray<WireAccount> records;
+    for (const auto& [id, name] : entries) {
+        records.push_back(Raw(id, name, {{id * 10, u"N0"}}));
+    }
+    return records;
+}
+
+TEST(CLMWireAccountContractCollection, OrdersByIdKeepsTheFirstDuplicateAndMatchesNamesExactly) {
+    auto records = RawContracts({{30, u"C"}, {10, u"abz3"}, {20, u"C"}, {10, u"other"}});
+    CLMWireAccountContractCollection collection(&records);
+    EXPECT_EQ(collection.GetNumberOfContracts(), 3);
+    const std::vector<std::pair<int, std::string>> positions = {
+        {-3, "abz3"}, {0, "abz3"}, {1, "C"}, {2, "C"}, {3, "<none>"}};
+    for (const auto& [index, name] : positions) {
+        EXPECT_EQ(NameOf(collection.GetAtIndex(index)), name) << index;
+    }
+    EXPECT_EQ(collection.GetWireAccountContract(std::string("C")), collection.GetAtIndex(1));
+    EXPECT_EQ(collection.GetWireAccountContract(std::string("ABZ3")), nullptr);
+    EXPECT_EQ(collection.GetWireAccountContract(std::string("abz")), nullptr);
+    EXPECT_EQ(collection.GetWireAccountContract(15L), nullptr);
+}
+
+TEST(CLMWireAccountContractCollection, AddingAHeldIdLeavesTheArgumentWithTheCaller) {
+    CLMWireAccountContractCollection collection;
+    auto* first = new CLMWireAccountContract(4, 0, 3, 2013, pfcNone, "", "first");
+    first->getRawWireContract()->contract.contractID = 99;
+    collection.AddAccountContract(first);
+    auto second = std::make_unique<CLMWireAccountContract>(4, 0, 3, 2013, pfcNone, "", "second");
+    collection.AddAccountContract(second.get());
+    EXPECT_EQ(collection.GetNumberOfContracts(), 1);
+    EXPECT_EQ(collection.GetWireAccountContract(4L), first);
+}
+
+TEST(CLMWireAccountContractCollection, RollOverFindsTheNearestMonthOfThisYear) {
+    struct Case {
+        int year;
+        int month;
+        std::vector<std::pair<long, std::u16string>> contracts;
+        std::string request;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {2013, 2, {{0, u"ABM3"}, {1, u"ABH3"}}, "AB#", "ABH3"},
+        {2013, 2, {{0, u"ABM3"}}, "AB#", "ABM3"},
+        {2013, 2, {{0, u"ABZ2"}}, "AB#", "<none>"},
+        {2013, 5, {{0, u"ABH3"}, {1, u"ABU3"}}, "AB#", "ABU3"},
+        {2013, 2, {{0, u"ABM3"}, {1, u"ABH3"}}, "AB#XYZ", "ABH3"},
+        {2013, 2, {{0, u"ABH3"}}, "AB#H3#", "ABH3"},
+        {2013, 2, {{0, u"ABH3"}, {1, u"H3"}}, "#", "H3"},
+        {2013, 2, {{0, u"ABH3"}, {1, u"XABH3"}}, "ab#", "<none>"},
+        {2013, 11, {{0, u"ABF4"}, {1, u"ABZ3"}}, "AB#", "ABZ3"},
+        {2013, 11, {{0, u"ABF4"}, {1, u"ABH4"}}, "AB#", "<none>"},
+        {2020, 0, {{0, u"ABF0"}}, "AB#", "ABF0"},
+    };
+    for (const Case& c : cases) {
+        ScopedLocalMonth clock(c.year, c.month);
+        auto records = RawContracts(c.contracts);
+        CLMWireAccountContractCollection collection(&records);
+        EXPECT_EQ(NameOf(collection.GetWireAccountContract(c.request)), c.expected)
+            << c.request << " in " << c.year << "/" << c.month + 1;
+    }
+}
+
+TEST(CLMWireAccountContractCollection, CopiesOutliveTheSource) {
+    auto records = RawContracts({{3, u"C"}, {1, u"A"}});
+    auto others = RawContracts({{7, u"X"}});
+    CheckCopiesOutliveSource(std::make_unique<CLMWireAccountContractCollection>(&records),
+                             CLMWireAccountContractCollection(&others),
+                             [](CLMWireAccountContractCollection& c) {
+                                 EXPECT_EQ(c.GetNumberOfContracts(), 2);
+                                 EXPECT_EQ(c.GetWireAccountContract(7L), nullptr);
+                                 EXPECT_EQ(NameOf(c.GetWireAccountContract(3L)), "C");
+                             });
+}
+
+TEST(AccountClasses, RefuseNullSources) {
+    EXPECT_THROW(CLMWireContract(static_cast<WireContract*>(nullptr)), std::invalid_argument);
+    EXPECT_THROW(CLMWireAccountContract(static_cast<WireAccountContract*>(nullptr)),
+                 std::invalid_argument);
+    EXPECT_THROW(CLMWireAccount(static_cast<WireAccount*>(nullptr)), std::invalid_argument);
+    EXPECT_THROW(CLMWireAccountContractCollection(nullptr), std::invalid_argument);
+    EXPECT_THROW(CLMWireAccounts(nullptr), std::invalid_argument);
+    EXPECT_THROW(CLMWireAccountContractCollection().AddAccountContract(nullptr),
+                 std::invalid_argument);
+    EXPECT_THROW(CLMWireAccounts().AddAccount(nullptr), std::invalid_argument);
+}
+
+TEST(CLMWireAccount, HoldsThreeAccountContractsTwiceWithStringsOfItsOwn) {
+    WireAccount raw = Raw(7, u"Main \u03A9", {{30, u"N0"}, {10, u"N1"}, {20, u"N2"}});
+    CLMWireAccount account(&raw);
+    EXPECT_EQ(account.getName(), "Main ?");
+
+    WireAccount& own = *account.getWireAccount();
+    CLMWireAccountContractCollection* collection = account.GetAccountContractCollection();
+    ASSERT_EQ(own.contracts.size(), 3u);
+    ASSERT_EQ(collection->GetNumberOfContracts(), 3);
+    const char* names[] = {"N1", "N2", "N0"};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(SameRecordOwnStrings(own.contracts[i], raw.contracts[i])) << i;
+        CLMWireAccountContract* held = collection->GetAtIndex(i);
+        EXPECT_EQ(held->getWireContract()->getName(), names[i]);
+        EXPECT_TRUE(SameRecordOwnStrings(*held->getRawWireContract(), own.contracts[(i + 1) % 3]));
+    }
+}
+
+TEST(CLMWireAccount, CopiesOutliveTheSource) {
+    WireAccount raw = Raw(9, u"Nine", {{2, u"N0"}, {1, u"N1"}});
+    CheckCopiesOutliveSource(
+        std::make_unique<CLMWireAccount>(&raw), CLMWireAccount(5), [&](CLMWireAccount& account) {
+            EXPECT_EQ(account.getName(), "Nine");
+            ASSERT_EQ(account.getWireAccount()->contracts.size(), 2u);
+            EXPECT_TRUE(
+                SameRecordOwnStrings(account.getWireAccount()->contracts[1], raw.contracts[1]));
+            EXPECT_EQ(NameOf(account.GetAccountContractCollection()->GetAtIndex(0)), "N1");
+        });
+}
+
+TEST(CLMWireAccounts, OrdersByIdAndKeepsTheFirstDuplicate) {
+    auto records = RawAccounts({{30, u"C"}, {10, u"A"}, {20, u"B"}, {20, u"B2"}});
+    CLMWireAccounts accounts(&records);
+    EXPECT_EQ(accounts.GetNumberOfAccounts(), 3);
+    const std::vector<std::pair<int, std::string>> positions = {
+        {-1, "A"}, {0, "A"}, {1, "B"}, {2, "C"}, {3, "<none>"}};
+    for (const auto& [index, name] : positions) {
+        EXPECT_EQ(NameOf(accounts.GetAtIndex(index)), name) << index;
+    }
+    EXPECT_EQ(accounts.getAccount(99), nullptr);
+    EXPECT_EQ(NameOf(accounts.getAccount(30)), "C");
+}
+
+TEST(CLMWireAccounts, AddingAHeldIdLeavesTheArgumentWithTheCallerAndRemoveAllEmpties) {
+    CLMWireAccounts accounts;
+    auto* held = new CLMWireAccount(4);
+    accounts.AddAccount(held);
+    auto duplicate = std::make_unique<CLMWireAccount>(4);
+    accounts.AddAccount(duplicate.get());
+    EXPECT_EQ(accounts.GetNumberOfAccounts(), 1);
+    EXPECT_EQ(accounts.getAccount(4), held);
+
+    accounts.RemoveAll();
+    EXPECT_EQ(accounts.getAccount(4), nullptr);
+    EXPECT_EQ(accounts.GetAtIndex(0), nullptr);
+    accounts.AddAccount(duplicate.get());
+    EXPECT_EQ(accounts.getAccount(4), duplicate.release());
+}
+
+TEST(CLMWireAccounts, CopiesOutliveTheSource) {
+    auto records = RawAccounts({{2, u"B"}, {1, u"A"}});
+    CLMWireAccounts assigned;
+    assigned.AddAccount(new CLMWireAccount(9));
+    CheckCopiesOutliveSource(std::make_unique<CLMWireAccounts>(&records), std::move(assigned),
+                             [](CLMWireAccounts& accounts) {
+                                 EXPECT_EQ(accounts.GetNumberOfAccounts(), 2);
+                                 EXPECT_EQ(accounts.getAccount(9), nullptr);
+                                 EXPECT_EQ(NameOf(accounts.getAccount(2)
+                                                      ->GetAccountContractCollection()
+                                                      ->GetWireAccountContract(20L)),
+                                           "N0");
+                             });
+}
+
+}  // namespace
+}  // namespace Lumera
