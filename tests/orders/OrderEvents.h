@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "wire_types/orders/CLMWireOrder.h"
 
@@ -15,6 +16,16 @@ inline std::unique_ptr<CLMWireOrder> MakeOrder(int status, long orderID, long or
     order->setOriginalOrderID(originalID);
     order->setQty(qty);
     return order;
+}
+
+// One field of each order, by default the qty that tags each event.
+inline std::vector<long> Qtys(const std::vector<CLMWireOrder*>& orders,
+                              long (CLMWireOrder::*field)() const = &CLMWireOrder::getQty) {
+    std::vector<long> values;
+    for (CLMWireOrder* order : orders) {
+        values.push_back((order->*field)());
+    }
+    return values;
 }
 
 }  // namespace Lumera::testing
