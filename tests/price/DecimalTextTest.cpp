@@ -57,21 +57,26 @@ TEST(DecimalTextTest, MatchesStrtodOnRandomTexts) {
     }
 }
 
-// In a comma locale atof stops at the '.'; the parser must not.
+// In a comma locale atof stops at the '.'; the parser must not. The test build provides such a
+// locale where the machine can make one (LMWIRE_COMMA_LOCALE), and then it must be used.
 TEST(DecimalTextTest, IgnoresTheProcessLocale) {
     const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
-    for (const char* name :
-         {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "ru_RU.UTF-8", "C.UTF-8"}) {
+    const char* provided = std::getenv("LMWIRE_COMMA_LOCALE");
+    bool usedCommaLocale = false;
+    for (const char* name : {provided != nullptr ? provided : "de_DE.UTF-8", "de_DE.utf8",
+                             "fr_FR.UTF-8", "ru_RU.UTF-8", "C.UTF-8"}) {
         if (std::setlocale(LC_NUMERIC, name) == nullptr) {
             continue;
         }
         if (std::strcmp(std::localeconv()->decimal_point, ",") == 0) {
             EXPECT_EQ(std::atof("1,5"), 1.5) << name;
+            usedCommaLocale = true;
         }
         EXPECT_EQ(ReadDecimalText("12.34"), 12.34) << name;
         EXPECT_EQ(ReadDecimalText("1,5"), 1.0) << name;
     }
     std::setlocale(LC_NUMERIC, saved.c_str());
+    EXPECT_TRUE(usedCommaLocale || provided == nullptr);
 }
 
 }  // namespace
