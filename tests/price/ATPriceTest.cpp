@@ -130,7 +130,9 @@ std::string PrintfDisplay(int code, std::int32_t price) {
         std::snprintf(buffer, sizeof buffer, row.sprintfFormat, w, p, c);
     }
 #pragma GCC diagnostic pop
-    return negative ? "-" + std::string(buffer) : std::string(buffer);
+    std::string text(negative ? "-" : "");
+    text += buffer;
+    return text;
 }
 
 constexpr int kRandomPricesPerCode = 100000;
