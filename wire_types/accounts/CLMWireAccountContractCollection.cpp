@@ -35,27 +35,27 @@ CLMWireAccountContractCollection::CLMWireAccountContractCollection(
             AdoptEntry(contracts_, record.contract.contractID, item);
         }
     } catch (...) {
-        DestroyEntries(contracts_);
+        DeleteOwned(contracts_);
         throw;
     }
 }
 
 CLMWireAccountContractCollection::CLMWireAccountContractCollection(
     const CLMWireAccountContractCollection& other)
-    : contracts_(CloneEntries(other.contracts_)) {}
+    : contracts_(CloneOwned(other.contracts_)) {}
 
 CLMWireAccountContractCollection& CLMWireAccountContractCollection::operator=(
     const CLMWireAccountContractCollection& other) {
     if (this != &other) {
-        auto copy = CloneEntries(other.contracts_);
-        DestroyEntries(contracts_);
+        auto copy = CloneOwned(other.contracts_);
+        DeleteOwned(contracts_);
         contracts_.swap(copy);
     }
     return *this;
 }
 
 CLMWireAccountContractCollection::~CLMWireAccountContractCollection() {
-    DestroyEntries(contracts_);
+    DeleteOwned(contracts_);
 }
 
 void CLMWireAccountContractCollection::AddAccountContract(CLMWireAccountContract* accountContract) {

@@ -19,18 +19,18 @@ CLMWireAccounts::CLMWireAccounts(WireArray<WireAccount>* records) {
             AdoptEntry(accounts_, record.accountID, item);
         }
     } catch (...) {
-        DestroyEntries(accounts_);
+        DeleteOwned(accounts_);
         throw;
     }
 }
 
 CLMWireAccounts::CLMWireAccounts(const CLMWireAccounts& other)
-    : accounts_(CloneEntries(other.accounts_)) {}
+    : accounts_(CloneOwned(other.accounts_)) {}
 
 CLMWireAccounts& CLMWireAccounts::operator=(const CLMWireAccounts& other) {
     if (this != &other) {
-        auto copy = CloneEntries(other.accounts_);
-        DestroyEntries(accounts_);
+        auto copy = CloneOwned(other.accounts_);
+        DeleteOwned(accounts_);
         accounts_.swap(copy);
     }
     return *this;
@@ -60,7 +60,7 @@ int CLMWireAccounts::GetNumberOfAccounts() {
 }
 
 void CLMWireAccounts::RemoveAll() {
-    DestroyEntries(accounts_);
+    DeleteOwned(accounts_);
 }
 
 }  // namespace Lumera

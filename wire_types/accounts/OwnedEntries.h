@@ -1,44 +1,19 @@
 #pragma once
 
-// The mechanics shared by the keyed collections of owned objects: an ordered map from a key to
-// an object the collection owns, positional access in key order, deep copies and destruction.
+// The keyed collections of owned objects: an ordered map from a key to an object the collection
+// owns, adoption of new entries and access by key or by position in key order.
 
 #include <cstddef>
 #include <iterator>
 #include <map>
 #include <memory>
 
+#include "wire_types/support/OwnedPointers.h"
+
 namespace Lumera {
 
 template <class T>
 using OwnedEntries = std::map<long, T*>;
-
-// Destroys every object, in ascending key order, and empties the map.
-template <class T>
-void DestroyEntries(OwnedEntries<T>& entries) noexcept {
-    for (auto& entry : entries) {
-        delete entry.second;
-        entry.second = nullptr;
-    }
-    entries.clear();
-}
-
-// A map with the same keys and a deep copy of every object. On failure nothing is kept.
-template <class T>
-OwnedEntries<T> CloneEntries(const OwnedEntries<T>& source) {
-    OwnedEntries<T> copy;
-    try {
-        for (const auto& entry : source) {
-            std::unique_ptr<T> item(new T(*entry.second));
-            copy.emplace(entry.first, item.get());
-            item.release();
-        }
-    } catch (...) {
-        DestroyEntries(copy);
-        throw;
-    }
-    return copy;
-}
 
 // Takes ownership of item under key unless the key is held already; then item stays with the
 // caller. Returns whether it was taken.

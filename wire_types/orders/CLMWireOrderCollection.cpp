@@ -43,8 +43,8 @@ CLMWireOrderCollection::CLMWireOrderCollection(const CLMWireOrderCollection& oth
         AddHeld(held_, workingOrders_);
         AddHeld(held_, fillsAndCancels_);
     } catch (...) {
-        DeleteOrders(workingOrders_);
-        DeleteOrders(fillsAndCancels_);
+        DeleteOwned(workingOrders_);
+        DeleteOwned(fillsAndCancels_);
         throw;
     }
 }
@@ -70,11 +70,11 @@ void CLMWireOrderCollection::copyFrom(const CLMWireOrderCollection& other, Worki
                                       FillMap& fills) {
     VeySafeLock guard(other.section_);
     guard.Lock();
-    WorkingMap workingCopy = CopyOrders(other.workingOrders_);
+    WorkingMap workingCopy = CloneOwned(other.workingOrders_);
     try {
-        fills = CopyOrders(other.fillsAndCancels_);
+        fills = CloneOwned(other.fillsAndCancels_);
     } catch (...) {
-        DeleteOrders(workingCopy);
+        DeleteOwned(workingCopy);
         throw;
     }
     working = std::move(workingCopy);
@@ -191,8 +191,8 @@ void CLMWireOrderCollection::removeAll() {
     VeySafeLock guard(section_);
     guard.Lock();
     held_.clear();
-    DeleteOrders(workingOrders_);
-    DeleteOrders(fillsAndCancels_);
+    DeleteOwned(workingOrders_);
+    DeleteOwned(fillsAndCancels_);
 }
 
 }  // namespace Lumera

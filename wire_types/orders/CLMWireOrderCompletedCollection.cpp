@@ -19,7 +19,7 @@ CLMWireOrderCompletedCollection::CLMWireOrderCompletedCollection(
     try {
         AddHeld(held_, orders_);
     } catch (...) {
-        DeleteOrders(orders_);
+        DeleteOwned(orders_);
         throw;
     }
 }
@@ -44,7 +44,7 @@ CLMWireOrderCompletedCollection::OrderMap CLMWireOrderCompletedCollection::copyO
     const CLMWireOrderCompletedCollection& other) {
     VeySafeLock guard(other.section_);
     guard.Lock();
-    return CopyOrders(other.orders_);
+    return CloneOwned(other.orders_);
 }
 
 CLMWireOrderCompletedCollection::~CLMWireOrderCompletedCollection() {
@@ -109,7 +109,7 @@ void CLMWireOrderCompletedCollection::removeAll() {
     VeySafeLock guard(section_);
     guard.Lock();
     held_.clear();
-    DeleteOrders(orders_);
+    DeleteOwned(orders_);
 }
 
 }  // namespace Lumera

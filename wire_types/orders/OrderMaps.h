@@ -1,15 +1,15 @@
 #pragma once
 
-// Mechanics shared by the two order collections: map keys from caller ids, deep copies and
-// release of the orders a map owns.
+// Mechanics shared by the two order collections: map keys from caller ids and the set of held
+// orders.
 
 #include <cstdint>
 #include <limits>
-#include <memory>
 #include <optional>
 #include <set>
 
 #include "wire_types/orders/CLMWireOrder.h"
+#include "wire_types/support/OwnedPointers.h"
 
 namespace Lumera {
 
@@ -20,31 +20,6 @@ inline std::optional<std::int32_t> OrderKey(long id) {
         return std::nullopt;
     }
     return static_cast<std::int32_t>(id);
-}
-
-template <class Map>
-void DeleteOrders(Map& orders) noexcept {
-    for (auto& entry : orders) {
-        delete entry.second;
-    }
-    orders.clear();
-}
-
-// A map of deep copies in the same order, equal keys included; nothing leaks if a copy throws.
-template <class Map>
-Map CopyOrders(const Map& source) {
-    Map copy;
-    try {
-        for (const auto& entry : source) {
-            auto order = std::make_unique<CLMWireOrder>(*entry.second);
-            copy.emplace_hint(copy.end(), entry.first, order.get());
-            order.release();
-        }
-    } catch (...) {
-        DeleteOrders(copy);
-        throw;
-    }
-    return copy;
 }
 
 template <class Map>

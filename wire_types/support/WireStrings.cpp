@@ -1,7 +1,6 @@
 #include "wire_types/support/WireStrings.h"
 
 #include <cstring>
-#include <memory>
 
 namespace Lumera {
 
@@ -28,13 +27,13 @@ BSTR NarrowToWide(const char* text) {
         return nullptr;
     }
     const std::size_t length = std::strlen(text);
-    const std::unique_ptr<OLECHAR[]> units(new OLECHAR[length + 1]);
-    for (std::size_t i = 0; i <= length; ++i) {
-        units[i] = AnsiCharToWide(static_cast<unsigned char>(text[i]));
-    }
-    BSTR result = SysAllocString(units.get());
+    // Windows-1252 gives one unit per byte, so the string is allocated once and filled in place.
+    BSTR result = SysAllocStringLen(nullptr, static_cast<unsigned int>(length));
     if (result == nullptr) {
         ThrowOutOfMemory();
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+        result[i] = AnsiCharToWide(static_cast<unsigned char>(text[i]));
     }
     return result;
 }
@@ -60,25 +59,21 @@ long WireStringSize(const BSTR* field) {
 
 void WriteWireString(const OLECHAR* value, long& offset, unsigned char* buffer) {
     const OLECHAR* text = value != nullptr ? value : kEmpty;
-    const std::size_t size = UnitsBeforeZero(text) + 1;
-    const std::unique_ptr<char[]> narrow(WideToNarrow(text));
     // Windows-1252 keeps one byte per unit, so the narrow text and its terminator take exactly
-    // `size` bytes, the size the flat form promises.
-    std::memcpy(buffer + offset, narrow.get(), size);
-    offset += static_cast<long>(size);
+    // the units and one byte, the size the flat form promises.
+    std::size_t i = 0;
+    for (; text[i] != 0; ++i) {
+        buffer[offset + static_cast<long>(i)] = static_cast<unsigned char>(WideCharToAnsi(text[i]));
+    }
+    buffer[offset + static_cast<long>(i)] = 0;
+    offset += static_cast<long>(i) + 1;
 }
 
 void ReadWireString(long& offset, BSTR* field, unsigned char* buffer) {
+    // The converted string is new and of exactly the text's length: it becomes the field.
     BSTR converted = NarrowToWide(reinterpret_cast<const char*>(buffer + offset));
-    BSTR copy = SysAllocStringByteLen(reinterpret_cast<const char*>(converted),
-                                      SysStringByteLen(converted));
-    const unsigned int units = SysStringLen(converted);
-    SysFreeString(converted);
-    if (copy == nullptr) {
-        ThrowOutOfMemory();
-    }
-    *field = copy;
-    offset += static_cast<long>(units) + 1;
+    *field = converted;
+    offset += static_cast<long>(SysStringLen(converted)) + 1;
 }
 
 std::string GetWireText(const OLECHAR* field) {
