@@ -1,8 +1,11 @@
 #pragma once
 
 // The shared library is built with hidden visibility; only classes and functions marked with
-// LMWIRE_API are part of its exported surface.
-#if defined(_WIN32)
+// LMWIRE_API are part of its exported surface. A static library exports nothing: its consumers
+// see LMWIRE_STATIC (the exported target carries it), so that they expect no DLL import.
+#if defined(LMWIRE_STATIC)
+#define LMWIRE_API
+#elif defined(_WIN32)
 #if defined(LMWIRE_BUILDING)
 #define LMWIRE_API __declspec(dllexport)
 #else

@@ -1,0 +1,41 @@
+#pragma once
+
+// Little-endian integers in byte buffers, the one way the library reads and writes them, and
+// the 32-bit view of a `long` argument.
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
+namespace Lumera {
+
+static_assert(std::endian::native == std::endian::little,
+              "wire forms are copied in host byte order, which must be little-endian");
+
+// The value stored at bytes, any alignment.
+template <class T>
+T LoadLittleEndian(const unsigned char* bytes) noexcept {
+    static_assert(std::is_trivially_copyable_v<T>);
+    T value;
+    std::memcpy(&value, bytes, sizeof value);
+    return value;
+}
+
+template <class T>
+void StoreLittleEndian(unsigned char* bytes, T value) noexcept {
+    static_assert(std::is_trivially_copyable_v<T>);
+    std::memcpy(bytes, &value, sizeof value);
+}
+
+// Fields are 32-bit; a wider argument keeps its low 32 bits (modular since C++20).
+constexpr std::int32_t Low32(long value) noexcept {
+    return static_cast<std::int32_t>(value);
+}
+
+// Decimal digit, independent of the locale.
+constexpr bool IsDigit(char c) noexcept {
+    return c >= '0' && c <= '9';
+}
+
+}  // namespace Lumera
