@@ -62,6 +62,25 @@ TEST(CLMWireAccountContractCollection, AddingAHeldIdLeavesTheArgumentWithTheCall
     EXPECT_EQ(collection.GetWireAccountContract(4L), first);
 }
 
+// A held object whose id changed since it was added is still the collection's: adding it again
+// must neither file it under its new id nor, when the collection goes, delete it twice (ASan).
+TEST(CLMWireAccountContractCollection, AddingAHeldObjectUnderANewIdStoresItOnce) {
+    CLMWireAccountContractCollection collection;
+    auto* held = new CLMWireAccountContract(4, 0, 3, 2013, pfcNone, "", "held");
+    collection.AddAccountContract(held);
+    collection.AddAccountContract(new CLMWireAccountContract(6, 0, 3, 2013, pfcNone, "", "six"));
+    held->getWireContract()->setContractID(5);
+    collection.AddAccountContract(held);
+    EXPECT_EQ(collection.GetNumberOfContracts(), 2);
+    EXPECT_EQ(collection.GetWireAccountContract(4L), held);
+    EXPECT_EQ(collection.GetWireAccountContract(5L), nullptr);
+    // Onto the id of another held entry: that entry stays as it was.
+    held->getWireContract()->setContractID(6);
+    collection.AddAccountContract(held);
+    EXPECT_EQ(collection.GetNumberOfContracts(), 2);
+    EXPECT_EQ(NameOf(collection.GetWireAccountContract(6L)), "six");
+}
+
 TEST(CLMWireAccountContractCollection, RollOverFindsTheNearestMonthOfThisYear) {
     struct Case {
         int year;
@@ -173,6 +192,18 @@ TEST(CLMWireAccounts, AddingAHeldIdLeavesTheArgumentWithTheCallerAndRemoveAllEmp
     EXPECT_EQ(accounts.GetAtIndex(0), nullptr);
     accounts.AddAccount(duplicate.get());
     EXPECT_EQ(accounts.getAccount(4), duplicate.release());
+}
+
+TEST(CLMWireAccounts, AddingAHeldAccountUnderANewIdStoresItOnce) {
+    CLMWireAccounts accounts;
+    auto* held = new CLMWireAccount(4);
+    accounts.AddAccount(held);
+    held->setAccountID(7);
+    accounts.AddAccount(held);
+    EXPECT_EQ(accounts.GetNumberOfAccounts(), 1);
+    EXPECT_EQ(accounts.getAccount(4), held);
+    EXPECT_EQ(accounts.getAccount(7), nullptr);
+    // The destructor releases it exactly once (ASan).
 }
 
 TEST(CLMWireAccounts, CopiesOutliveTheSource) {

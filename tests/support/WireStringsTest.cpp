@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <ctime>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -107,6 +109,31 @@ TEST(WireStrings, NarrowAndWideConversions) {
     const std::unique_ptr<char[]> narrow(WideToNarrow(wide));
     EXPECT_STREQ(narrow.get(), "\x80\x81");
     SysFreeString(wide);
+}
+
+// Every text setter allocates through this check; a length of 2^32 or more must not be cut to
+// its low 32 bits (2^32 + 2 would become a string of 2 units for a copy of 2^32 + 2 bytes).
+TEST(WireStrings, LengthsTheStringCannotHoldAreRefusedBeforeAllocating) {
+    const auto refused = [](std::size_t units) {
+        try {
+            SysFreeString(AllocateWideUnits(units));
+        } catch (const _com_error& e) {
+            return e.Error() == E_OUTOFMEMORY;
+        }
+        return false;
+    };
+    EXPECT_TRUE(refused(std::numeric_limits<std::size_t>::max()));
+    EXPECT_TRUE(refused(std::size_t{1} << (sizeof(std::size_t) * 8 - 1)));
+    if (sizeof(std::size_t) > sizeof(std::uint32_t)) {
+        const auto beyond32 = static_cast<std::size_t>(std::uint64_t{1} << 32);
+        EXPECT_TRUE(refused(beyond32));
+        EXPECT_TRUE(refused(beyond32 + 2));
+    }
+    BSTR small = AllocateWideUnits(3);
+    ASSERT_NE(small, nullptr);
+    EXPECT_EQ(SysStringLen(small), 3U);
+    EXPECT_EQ(small[3], 0);
+    SysFreeString(small);
 }
 
 TEST(OleDateToUnixTime, KnownDates) {

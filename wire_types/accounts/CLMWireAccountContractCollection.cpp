@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "wire_types/accounts/LocalClock.h"
-#include "wire_types/accounts/OwnedEntries.h"
+#include "wire_types/support/OwnedPointers.h"
 
 namespace Lumera {
 
@@ -62,7 +62,7 @@ void CLMWireAccountContractCollection::AddAccountContract(CLMWireAccountContract
     if (accountContract == nullptr) {
         throw std::invalid_argument("AddAccountContract: null account contract");
     }
-    contracts_.try_emplace(accountContract->getWireContract()->getContractID(), accountContract);
+    AddUnlessHeld(contracts_, accountContract->getWireContract()->getContractID(), accountContract);
 }
 
 CLMWireAccountContract* CLMWireAccountContractCollection::GetWireAccountContract(long contractID) {

@@ -24,8 +24,9 @@ class LMWIRE_API CLMWireAccountContractCollection {
     virtual ~CLMWireAccountContractCollection();
 
     // Keyed by the contract object's ID. The collection takes ownership unless the key is held
-    // already, in which case the argument stays with the caller. Throws std::invalid_argument for
-    // null.
+    // already, in which case the argument stays with the caller; an account contract the
+    // collection holds already (whatever its ID now) is not stored again. Throws
+    // std::invalid_argument for null.
     void AddAccountContract(CLMWireAccountContract* accountContract);
     CLMWireAccountContract* GetWireAccountContract(long contractID);
     // A text holding "#" is a roll-over request, any other text an exact contract name.

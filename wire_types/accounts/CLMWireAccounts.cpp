@@ -3,7 +3,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "wire_types/accounts/OwnedEntries.h"
+#include "wire_types/support/OwnedPointers.h"
 
 namespace Lumera {
 
@@ -44,7 +44,7 @@ void CLMWireAccounts::AddAccount(CLMWireAccount* account) {
     if (account == nullptr) {
         throw std::invalid_argument("AddAccount: null account");
     }
-    accounts_.try_emplace(account->getAccountID(), account);
+    AddUnlessHeld(accounts_, account->getAccountID(), account);
 }
 
 CLMWireAccount* CLMWireAccounts::getAccount(long accountID) {

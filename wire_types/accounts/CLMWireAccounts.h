@@ -22,7 +22,8 @@ class LMWIRE_API CLMWireAccounts {
     virtual ~CLMWireAccounts();
 
     // Keyed by the account's ID. The collection takes ownership unless the key is held already,
-    // in which case the argument stays with the caller. Throws std::invalid_argument for null.
+    // in which case the argument stays with the caller; an account the collection holds already
+    // (whatever its ID now) is not stored again. Throws std::invalid_argument for null.
     void AddAccount(CLMWireAccount* account);
     CLMWireAccount* getAccount(long accountID);
     // Position in account ID order; 0 or below gives the first account.

@@ -1,8 +1,13 @@
 #pragma once
 
 // The ownership mechanics of every collection that maps keys to objects it owns by pointer
-// (std::map or std::multimap): deleting them all, and deep copies.
+// (std::map or std::multimap): deleting them all, deep copies, adoption of new entries and access
+// by key or by position in key order.
 
+#include <algorithm>
+#include <cstddef>
+#include <iterator>
+#include <map>
 #include <memory>
 #include <type_traits>
 
@@ -35,6 +40,58 @@ Map CloneOwned(const Map& source) {
         throw;
     }
     return copy;
+}
+
+// A map from a caller's id to an object the collection owns, one object per id.
+template <class T>
+using OwnedEntries = std::map<long, T*>;
+
+// Whether the object is held under any key. A held object whose id changed since it was added
+// sits under its old key, so a look-up by its current id would miss it.
+template <class Map>
+bool HoldsObject(const Map& owned, const typename Map::mapped_type object) {
+    return std::any_of(owned.begin(), owned.end(),
+                       [object](const auto& entry) { return entry.second == object; });
+}
+
+// Takes ownership of item under key unless the key is held already; then item stays with the
+// caller. Returns whether it was taken.
+template <class T>
+bool AdoptEntry(OwnedEntries<T>& entries, long key, std::unique_ptr<T>& item) {
+    if (!entries.try_emplace(key, item.get()).second) {
+        return false;
+    }
+    item.release();
+    return true;
+}
+
+// Adds an object handed in by a caller under key unless the key or the object itself is held
+// already: the collection owns the object once, however its id changed. Returns whether it was
+// added.
+template <class T>
+bool AddUnlessHeld(OwnedEntries<T>& entries, long key, T* object) {
+    if (HoldsObject(entries, object)) {
+        return false;
+    }
+    return entries.try_emplace(key, object).second;
+}
+
+// The object at a position in key order: 0 or below gives the first, past the end null.
+template <class T>
+T* EntryAt(const OwnedEntries<T>& entries, int index) {
+    if (index <= 0) {
+        return entries.empty() ? nullptr : entries.begin()->second;
+    }
+    if (static_cast<std::size_t>(index) >= entries.size()) {
+        return nullptr;
+    }
+    return std::next(entries.begin(), index)->second;
+}
+
+template <class T>
+T* EntryFor(const OwnedEntries<T>& entries, long key) {
+    const auto found = entries.find(key);
+    return found == entries.end() ? nullptr : found->second;
 }
 
 }  // namespace Lumera

@@ -1,6 +1,8 @@
 #include "wire_types/support/WireStrings.h"
 
+#include <cstdint>
 #include <cstring>
+#include <limits>
 
 namespace Lumera {
 
@@ -28,12 +30,22 @@ BSTR NarrowToWide(const char* text) {
     }
     const std::size_t length = std::strlen(text);
     // Windows-1252 gives one unit per byte, so the string is allocated once and filled in place.
-    BSTR result = SysAllocStringLen(nullptr, static_cast<unsigned int>(length));
-    if (result == nullptr) {
-        ThrowOutOfMemory();
-    }
+    BSTR result = AllocateWideUnits(length);
     for (std::size_t i = 0; i < length; ++i) {
         result[i] = AnsiCharToWide(static_cast<unsigned char>(text[i]));
+    }
+    return result;
+}
+
+BSTR AllocateWideUnits(std::size_t units) {
+    // Cut to the allocator's 32-bit count, a longer text would get a short string and the copy
+    // would run past its end.
+    if (static_cast<std::uint64_t>(units) > std::numeric_limits<unsigned int>::max()) {
+        ThrowOutOfMemory();
+    }
+    BSTR result = SysAllocStringLen(nullptr, static_cast<unsigned int>(units));
+    if (result == nullptr) {
+        ThrowOutOfMemory();
     }
     return result;
 }

@@ -4,6 +4,7 @@
 // wide strings (BSTR) and narrow Windows-1252 text, the flat form of a text field (its narrow
 // text and one zero byte) and OLE dates as seconds since 1970.
 
+#include <cstddef>
 #include <string>
 
 #include "wire_types/support/Platform.h"
@@ -12,6 +13,10 @@ namespace Lumera {
 
 // Null in, null out. Throws _com_error(E_OUTOFMEMORY) when the string cannot be allocated.
 BSTR NarrowToWide(const char* text);
+// A new string of `units` units (their content undefined) and its terminator. Throws
+// _com_error(E_OUTOFMEMORY) when it cannot be allocated, and before allocating anything for a
+// length that the string's 32-bit length cannot hold.
+BSTR AllocateWideUnits(std::size_t units);
 // Null in, null out. The result is allocated with new[]; the caller releases it with delete[].
 char* WideToNarrow(const OLECHAR* text);
 
