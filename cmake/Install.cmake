@@ -1,27 +1,12 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
+install(FILES ${PROJECT_BINARY_DIR}/include/wire_types/Version.h
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/wire_types)
+install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
 # Only the public headers are installed; internal ones (converters, wire-string helpers, the
 # lock) stay in the source tree.
-set(LMWIRE_PUBLIC_HEADERS
-    LMWireTypes.h
-    support/Export.h
-    support/Platform.h
-    support/SharedEnums.h
-    support/VeyException.h
-    packets/LogonPackets.h
-    packets/ControlPackets.h
-    packets/WireAccountDataPacket.h
-    price/CWirePrice.h
-    accounts/CLMWireContract.h
-    accounts/CLMWireAccountContract.h
-    accounts/WireArray.h
-    accounts/CLMWireAccountContractCollection.h
-    accounts/CLMWireAccount.h
-    accounts/CLMWireAccounts.h
-    orders/CLMWireOrder.h
-    orders/CLMWireOrderCollection.h
-    orders/CLMWireOrderCompletedCollection.h)
 foreach(header IN LISTS LMWIRE_PUBLIC_HEADERS)
     if(EXISTS ${PROJECT_SOURCE_DIR}/wire_types/${header})
         get_filename_component(dir ${header} DIRECTORY)
@@ -46,5 +31,26 @@ install(FILES ${PROJECT_BINARY_DIR}/LMWireTypesConfig.cmake
               ${PROJECT_BINARY_DIR}/LMWireTypesConfigVersion.cmake
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/LMWireTypes)
 
-configure_file(cmake/lmwiretypes.pc.in ${PROJECT_BINARY_DIR}/lmwiretypes.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/lmwiretypes.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+# The pkg-config file names absolute directories, so it is written at install time: a prefix
+# given to `cmake --install --prefix` counts, and no path is derived from where the file lies
+# (which breaks for a multiarch lib/<triplet>).
+if(LMWIRE_SHARED)
+    set(pc_cflags "")
+else()
+    set(pc_cflags " -DLMWIRE_STATIC")
+endif()
+install(CODE "
+    set(PROJECT_DESCRIPTION [[${PROJECT_DESCRIPTION}]])
+    set(PROJECT_VERSION ${PROJECT_VERSION})
+    set(pc_cflags [[${pc_cflags}]])
+    set(pc_prefix \"\${CMAKE_INSTALL_PREFIX}\")
+    cmake_path(ABSOLUTE_PATH pc_prefix NORMALIZE OUTPUT_VARIABLE pc_prefix)
+    set(pc_libdir [[${CMAKE_INSTALL_LIBDIR}]])
+    set(pc_includedir [[${CMAKE_INSTALL_INCLUDEDIR}]])
+    cmake_path(ABSOLUTE_PATH pc_libdir BASE_DIRECTORY \"\${pc_prefix}\" NORMALIZE)
+    cmake_path(ABSOLUTE_PATH pc_includedir BASE_DIRECTORY \"\${pc_prefix}\" NORMALIZE)
+    configure_file([[${PROJECT_SOURCE_DIR}/cmake/lmwiretypes.pc.in]]
+                   [[${PROJECT_BINARY_DIR}/pkgconfig/lmwiretypes.pc]] @ONLY)
+    file(INSTALL [[${PROJECT_BINARY_DIR}/pkgconfig/lmwiretypes.pc]]
+         DESTINATION \"\${pc_libdir}/pkgconfig\")
+")

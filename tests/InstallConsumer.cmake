@@ -1,18 +1,24 @@
-# Installs the built library into <build>/install-check, then configures, builds and runs the
-# consumer project against it with find_package(LMWireTypes CONFIG REQUIRED).
-set(prefix ${BUILD_DIR}/install-check)
-set(consumer_build ${BUILD_DIR}/consumer-check)
-file(REMOVE_RECURSE ${prefix} ${consumer_build})
+# Installs the built library into <build>/install-check, then builds and runs the consumer
+# against it, once through find_package(LMWireTypes 1.0 CONFIG) and once through pkg-config.
+include(${CMAKE_CURRENT_LIST_DIR}/PackageCheck.cmake)
 
-function(run)
-    execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc)
-    if(NOT rc EQUAL 0)
-        message(FATAL_ERROR "failed (${rc}): ${ARGN}")
-    endif()
-endfunction()
+set(prefix ${BUILD_DIR}/install-check)
+file(REMOVE_RECURSE ${prefix} ${BUILD_DIR}/consumer-check)
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
-run(${CMAKE_COMMAND} -S ${CONSUMER_SOURCE} -B ${consumer_build} -DCMAKE_PREFIX_PATH=${prefix}
-    -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_BUILD_TYPE=Debug)
-run(${CMAKE_COMMAND} --build ${consumer_build})
-run(${consumer_build}/consumer)
+expect_file(${prefix}/include/wire_types/Version.h)
+expect_file(${prefix}/share/doc/LMWireTypes/LICENSE)
+if(SHARED)
+    # The soname carries the major version only.
+    expect_file(${prefix}/${LIBDIR}/libLMWireTypes.so.${SOVERSION})
+endif()
+check_pkg_config(${prefix}/${LIBDIR}/pkgconfig/lmwiretypes.pc)
+
+build_consumer(${prefix} ${BUILD_DIR}/consumer-check/cmake)
+if(SHARED)
+    set(static_flag "")
+else()
+    set(static_flag -DEXPECT_STATIC)
+endif()
+build_with_pkg_config(${prefix} ${prefix}/${LIBDIR} ${BUILD_DIR}/consumer-check/pkg-config
+                      "${static_flag}")

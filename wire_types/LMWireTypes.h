@@ -2,6 +2,7 @@
 
 // Every public header of the library.
 
+#include "wire_types/Version.h"
 #include "wire_types/accounts/CLMWireAccount.h"
 #include "wire_types/accounts/CLMWireAccountContract.h"
 #include "wire_types/accounts/CLMWireAccountContractCollection.h"

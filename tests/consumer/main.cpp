@@ -1,8 +1,22 @@
-// Built against the installed package only: proves the exported surface links and works.
+// Built against the installed package only: proves the exported surface links and works, and
+// that the package tells its consumer what it is.
 #include <cstdio>
 #include <string>
 
 #include "wire_types/LMWireTypes.h"
+
+// A static library must reach its consumers as one: without LMWIRE_STATIC a Windows consumer
+// would expect DLL imports.
+#if defined(EXPECT_STATIC) != defined(LMWIRE_STATIC)
+#error "LMWIRE_STATIC does not match the kind of library installed"
+#endif
+#if defined(EXPECTED_VERSION)
+static_assert(LMWIRE_VERSION == EXPECTED_VERSION, "Version.h and the CMake package disagree");
+#endif
+// The package must leave the language standard to its consumer.
+#if defined(EXPECT_CXX20)
+static_assert(__cplusplus >= 202002L, "the package's flags lowered the language standard");
+#endif
 
 int main() {
     BSTR text = SysAllocString(u"consumer");

@@ -6,6 +6,8 @@
 
 #include <vector>
 
+#include "wire_types/support/Export.h"
+
 namespace Lumera {
 
 template <class T>

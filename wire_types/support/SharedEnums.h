@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "wire_types/support/Export.h"
+
 namespace Lumera {
 
 enum enumErrors : std::int32_t {

@@ -1,0 +1,48 @@
+# Helpers of the package checks, which run as `cmake -P` scripts.
+
+# Runs a command; stops the check when it fails.
+function(run)
+    execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "failed (${rc}): ${ARGN}")
+    endif()
+endfunction()
+
+function(expect_file path)
+    if(NOT EXISTS ${path})
+        message(FATAL_ERROR "missing: ${path}")
+    endif()
+endfunction()
+
+# Configures, builds and runs tests/consumer against the package installed under prefix.
+function(build_consumer prefix work)
+    run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/consumer -B ${work} -G ${GENERATOR}
+        -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_BUILD_TYPE=Debug)
+    run(${CMAKE_COMMAND} --build ${work})
+    run(${work}/consumer)
+endfunction()
+
+# Reads a variable of the installed pkg-config file, which must name absolute directories (no
+# ${pcfiledir}) and set no language standard: the consumer chooses its own.
+function(check_pkg_config pc_file)
+    file(READ ${pc_file} pc)
+    if(pc MATCHES "-std=" OR pc MATCHES "pcfiledir")
+        message(FATAL_ERROR "${pc_file} sets a standard or relative paths:\n${pc}")
+    endif()
+endfunction()
+
+# Builds tests/consumer/main.cpp as C++20 with nothing but the flags pkg-config gives, and runs it.
+function(build_with_pkg_config prefix libdir work extra_flags)
+    find_program(PKG_CONFIG pkg-config REQUIRED)
+    set(ENV{PKG_CONFIG_PATH} ${libdir}/pkgconfig)
+    execute_process(COMMAND ${PKG_CONFIG} --cflags --libs --static lmwiretypes
+                    OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "pkg-config does not find lmwiretypes under ${libdir}/pkgconfig")
+    endif()
+    separate_arguments(flags UNIX_COMMAND "${flags}")
+    file(MAKE_DIRECTORY ${work})
+    run(${CXX} -std=c++20 -DEXPECT_CXX20 ${extra_flags} ${SOURCE_DIR}/tests/consumer/main.cpp
+        ${flags} -Wl,-rpath,${libdir} -o ${work}/pc-consumer)
+    run(${work}/pc-consumer)
+endfunction()

@@ -1,0 +1,3 @@
+int foo(int value) {
+    return value + 1;
+}
