@@ -6,6 +6,7 @@ include(CMakePackageConfigHelpers)
 set(LMWIRE_PUBLIC_HEADERS
     LMWireTypes.h
     support/Export.h
+    support/Bytes.h
     support/Platform.h
     support/SharedEnums.h
     support/VeyException.h
