@@ -37,4 +37,32 @@ Map CloneOwned(const Map& source) {
     return copy;
 }
 
+// As CloneOwned, into an empty map that the caller made (with an allocator of its choice). On
+// failure the copies made so far stay in target, for the caller to delete.
+template <class Map>
+void CloneOwnedInto(const Map& source, Map& target) {
+    for (const auto& entry : source) {
+        using Object = std::remove_pointer_t<typename Map::mapped_type>;
+        std::unique_ptr<Object> object(new Object(*entry.second));
+        target.emplace_hint(target.end(), entry.first, object.get());
+        object.release();
+    }
+}
+
+// The order collections own their orders by pointer too. Each order records which collection
+// holds it, so that telling whether an order handed in is already held takes no search.
+class CLMWireOrder;
+
+// The collection holding the order, or null.
+const void* HolderOf(CLMWireOrder& order);
+void SetHolder(CLMWireOrder& order, const void* holder);
+
+// Marks every order of the map as held by holder.
+template <class Map>
+void SetHolderOfAll(const Map& orders, const void* holder) {
+    for (const auto& entry : orders) {
+        SetHolder(*entry.second, holder);
+    }
+}
+
 }  // namespace Lumera
