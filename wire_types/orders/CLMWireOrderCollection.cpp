@@ -29,12 +29,14 @@ std::vector<CLMWireOrder*> WithStatus(Iterator first, Iterator last, enumOrderSt
 
 }  // namespace
 
-// The entries come from a pool of the book's own: they stay packed together in memory, so that
-// a look-up among thousands of working orders does not wander the whole heap.
+// Each map takes its entries from a pool of its own: they stay packed together in memory, so
+// that a look-up among thousands of working orders does not wander the whole heap, nor the
+// growing list of fills.
 struct CLMWireOrderCollection::Books {
-    std::pmr::unsynchronized_pool_resource pool;
-    std::pmr::map<std::int32_t, CLMWireOrder*> working{&pool};
-    std::pmr::multimap<std::int32_t, CLMWireOrder*> fills{&pool};
+    std::pmr::unsynchronized_pool_resource workingPool;
+    std::pmr::unsynchronized_pool_resource fillPool;
+    std::pmr::map<std::int32_t, CLMWireOrder*> working{&workingPool};
+    std::pmr::multimap<std::int32_t, CLMWireOrder*> fills{&fillPool};
 };
 
 CLMWireOrderCollection::CLMWireOrderCollection() : books_(std::make_unique<Books>()) {}

@@ -33,7 +33,7 @@ class LMWIRE_API CLMWireOrderCollection {
     std::vector<CLMWireOrder*> GetCancels();
 
   private:
-    // The working-order map and the fill-and-cancel map, with the pool their entries come from.
+    // The working-order map and the fill-and-cancel map, with the pools their entries come from.
     struct Books;
 
     // Unfiles the working order under the id and returns it (or null), for the caller to delete
