@@ -1,15 +1,19 @@
-// Building a price record and converting its prices, against a baseline that gives every
-// converter its own 62-node std::map of formats and prints through snprintf, as the original
-// design did.
+// The price hot paths of a front end, each beside its floor in the same binary:
+//
+// - a ladder of display texts: PriceFromTicks of the rows around the last price in codes 1, 6,
+//   9, 14, 31, 41 and 62, against snprintf of the row's format into a std::string (the
+//   baseline) and std::to_chars of the same digits (the floor);
+// - a market-data update: Decode of an 86-byte record and GetBid/GetAsk of the ten levels,
+//   against a memcpy of the 86 bytes and reading the ten levels from them.
 
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -19,177 +23,188 @@
 
 namespace {
 
-using Lumera::enumPriceFormatCode;
+using Lumera::CWirePrice;
 using Lumera::PriceFormat;
 
-class MapConverter {
-  public:
-    explicit MapConverter(enumPriceFormatCode code) : m_code(code) {
-        for (const PriceFormat& row : Lumera::kPriceFormatTable) {
-            m_formats.insert(std::make_pair(static_cast<int>(row.formatCode), row));
+using Record = std::array<unsigned char, CWirePrice::kRecordSize>;
+
+// Codes and a last price of each, in ticks.
+constexpr std::pair<int, std::int32_t> kLadderCodes[] = {
+    {1, 123450}, {6, 3525}, {9, 14337}, {14, 452550}, {31, 14402}, {41, 14403}, {62, 108765}};
+constexpr int kRowsEachSide = 20;
+
+struct LadderCell {
+    int code;
+    std::int32_t ticks;
+};
+
+std::vector<LadderCell> Ladder() {
+    std::vector<LadderCell> cells;
+    for (const auto& [code, last] : kLadderCodes) {
+        for (int row = -kRowsEachSide; row <= kRowsEachSide; ++row) {
+            cells.push_back({code, last + row});
         }
     }
+    return cells;
+}
 
-    std::string getDisplayString(long price, enumPriceFormatCode formatcode) {
-        m_code = formatcode;
-        const auto found = m_formats.find(formatcode);
-        if (found == m_formats.end()) {
-            return std::string();
-        }
-        const PriceFormat row = found->second;
-        std::int32_t n = static_cast<std::int32_t>(price);
-        std::int32_t r = n % row.secondaryFraction;
-        n /= row.secondaryFraction;
-        const int p = static_cast<int>((n % row.primaryFraction) * row.primaryFractionMultiplier);
-        const int w = n / row.primaryFraction;
-        const int c = row.lastDigitString != nullptr && r >= 0 ? row.lastDigitString[r] : r;
-        char buffer[256];
+// The display algorithm's values for one price: whole part, primary part, last digit.
+struct Values {
+    int whole;
+    int primary;
+    int last;
+};
+
+Values Split(const PriceFormat& row, int code, std::int32_t price) {
+    std::int32_t r = price % row.secondaryFraction;
+    if (code == 41) {
+        r = r > 0 ? r - 1 : r;
+    }
+    const std::int32_t n = price / row.secondaryFraction;
+    const auto p = static_cast<int>(static_cast<double>(n % row.primaryFraction) *
+                                    row.primaryFractionMultiplier);
+    const int w = n / row.primaryFraction;
+    int c = r;
+    if (row.lastDigitString != nullptr) {
+        c = static_cast<std::size_t>(r) < std::strlen(row.lastDigitString) + 1
+                ? static_cast<unsigned char>(row.lastDigitString[r])
+                : 0;
+    }
+    return {w, p, c};
+}
+
+std::string PrintfDisplay(const LadderCell& cell) {
+    const PriceFormat& row = Lumera::kPriceFormatTable[cell.code - 1];
+    const Values v = Split(row, cell.code, cell.ticks);
+    char buffer[256];
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-        if (row.primaryFraction == 1) {
-            std::snprintf(buffer, sizeof buffer, row.sprintfFormat, w, c);
-        } else if (row.secondaryFraction == 1) {
-            std::snprintf(buffer, sizeof buffer, row.sprintfFormat, w, p);
-        } else {
-            std::snprintf(buffer, sizeof buffer, row.sprintfFormat, w, p, c);
-        }
+    if (row.primaryFraction == 1) {
+        std::snprintf(buffer, sizeof buffer, row.sprintfFormat, v.whole, v.last);
+    } else if (row.secondaryFraction == 1) {
+        std::snprintf(buffer, sizeof buffer, row.sprintfFormat, v.whole, v.primary);
+    } else {
+        std::snprintf(buffer, sizeof buffer, row.sprintfFormat, v.whole, v.primary, v.last);
+    }
 #pragma GCC diagnostic pop
-        return buffer;
-    }
-
-    long GetPriceFormatCodeDivisor(enumPriceFormatCode formatcode) {
-        m_code = formatcode;
-        const auto found = m_formats.find(formatcode);
-        return found == m_formats.end()
-                   ? 0
-                   : found->second.primaryFraction * found->second.secondaryFraction;
-    }
-
-    enumPriceFormatCode GetPriceFormatCode() const {
-        return m_code;
-    }
-
-  private:
-    std::map<int, PriceFormat> m_formats;
-    enumPriceFormatCode m_code;
-};
-
-class MapPriceRecord {
-  public:
-    explicit MapPriceRecord(const unsigned char* bytes)
-        : m_record(new unsigned char[86]), m_converter(nullptr) {
-        std::memcpy(m_record, bytes, 86);
-        m_converter = new MapConverter(static_cast<enumPriceFormatCode>(m_record[1]));
-    }
-    MapPriceRecord(const MapPriceRecord&) = delete;
-    MapPriceRecord& operator=(const MapPriceRecord&) = delete;
-    ~MapPriceRecord() {
-        delete[] m_record;
-        delete m_converter;
-    }
-
-    std::string PriceFromTicks(long ticks) {
-        return m_converter->getDisplayString(ticks, static_cast<enumPriceFormatCode>(m_record[1]));
-    }
-
-    long DisplayToTicks(const std::string& text) {
-        const double value = std::atof(text.c_str());
-        const long divisor =
-            m_converter->GetPriceFormatCodeDivisor(m_converter->GetPriceFormatCode());
-        return static_cast<std::int32_t>(static_cast<double>(divisor) * value);
-    }
-
-  private:
-    unsigned char* m_record;
-    MapConverter* m_converter;
-};
-
-std::array<unsigned char, 86> SampleRecord() {
-    std::array<unsigned char, 86> record{};
-    record[1] = 9;
-    record[6] = 0xD3;
-    record[7] = 0x04;
-    return record;
+    return buffer;
 }
 
-std::vector<long> SamplePrices() {
-    std::mt19937 random(1);
-    std::uniform_int_distribution<long> ticks(0, 2000000);
-    std::vector<long> prices(1024);
-    for (long& price : prices) {
-        price = ticks(random);
+// The same digits without any format: whole part, '.', primary part, last character.
+std::string ToCharsDisplay(const LadderCell& cell) {
+    const PriceFormat& row = Lumera::kPriceFormatTable[cell.code - 1];
+    const Values v = Split(row, cell.code, cell.ticks);
+    char buffer[48];  // room past each int's 11 characters
+    char* end = std::to_chars(buffer, buffer + 16, v.whole).ptr;
+    *end++ = '.';
+    end = std::to_chars(end, end + 16, v.primary).ptr;
+    if (row.lastDigitString != nullptr && v.last != 0) {
+        *end++ = static_cast<char>(v.last);
     }
-    return prices;
+    return std::string(buffer, end);
 }
 
-void BuildRecord(benchmark::State& state) {
-    auto record = SampleRecord();
-    for (auto _ : state) {
-        Lumera::CWirePrice price(record.data());
-        benchmark::DoNotOptimize(price.GetLastPrice());
+void PriceLadder(benchmark::State& state) {
+    const std::vector<LadderCell> cells = Ladder();
+    std::vector<std::unique_ptr<CWirePrice>> records;
+    std::vector<std::pair<CWirePrice*, long>> work;
+    for (const auto& [code, last] : kLadderCodes) {
+        Record bytes{};
+        bytes[1] = static_cast<unsigned char>(code);
+        std::memcpy(bytes.data() + 6, &last, sizeof last);
+        records.push_back(std::make_unique<CWirePrice>(bytes.data()));
+        for (const LadderCell& cell : cells) {
+            if (cell.code == code) {
+                work.emplace_back(records.back().get(), cell.ticks);
+            }
+        }
     }
-}
-BENCHMARK(BuildRecord);
-
-void BuildRecordBaseline(benchmark::State& state) {
-    auto record = SampleRecord();
-    for (auto _ : state) {
-        MapPriceRecord price(record.data());
-        benchmark::DoNotOptimize(&price);
+    // The texts must be those of the baseline, or the comparison means nothing.
+    for (std::size_t i = 0; i < work.size(); ++i) {
+        if (work[i].first->PriceFromTicks(work[i].second) != PrintfDisplay(cells[i])) {
+            state.SkipWithError("library and snprintf disagree");
+            return;
+        }
     }
-}
-BENCHMARK(BuildRecordBaseline);
-
-void PriceFromTicks(benchmark::State& state) {
-    auto record = SampleRecord();
-    Lumera::CWirePrice price(record.data());
-    const std::vector<long> prices = SamplePrices();
     std::size_t i = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(price.PriceFromTicks(prices[i++ & 1023]));
+        const auto& [record, ticks] = work[i];
+        benchmark::DoNotOptimize(record->PriceFromTicks(ticks));
+        i = i + 1 == work.size() ? 0 : i + 1;
     }
 }
-BENCHMARK(PriceFromTicks);
+BENCHMARK(PriceLadder);
 
-void PriceFromTicksBaseline(benchmark::State& state) {
-    auto record = SampleRecord();
-    MapPriceRecord price(record.data());
-    const std::vector<long> prices = SamplePrices();
+template <std::string (*Display)(const LadderCell&)>
+void PriceLadderReference(benchmark::State& state) {
+    const std::vector<LadderCell> cells = Ladder();
     std::size_t i = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(price.PriceFromTicks(prices[i++ & 1023]));
+        benchmark::DoNotOptimize(Display(cells[i]));
+        i = i + 1 == cells.size() ? 0 : i + 1;
     }
 }
-BENCHMARK(PriceFromTicksBaseline);
+BENCHMARK(PriceLadderReference<PrintfDisplay>)->Name("PriceLadder_snprintf");
+BENCHMARK(PriceLadderReference<ToCharsDisplay>)->Name("PriceLadder_to_chars");
 
-std::vector<std::string> SampleTexts() {
-    std::vector<std::string> texts;
-    for (long ticks : SamplePrices()) {
-        texts.push_back(std::to_string(ticks / 128) + "." + std::to_string(ticks % 1000));
+// Sixteen different updates around one last price, cycled through.
+std::vector<Record> Updates() {
+    std::mt19937 random(7);
+    std::vector<Record> updates(16);
+    for (Record& record : updates) {
+        for (unsigned char& byte : record) {
+            byte = static_cast<unsigned char>(random());
+        }
+        record[1] = 9;
     }
-    return texts;
+    return updates;
 }
 
-void DisplayToTicks(benchmark::State& state) {
-    auto record = SampleRecord();
-    Lumera::CWirePrice price(record.data());
-    const std::vector<std::string> texts = SampleTexts();
+void DecodeDepth(benchmark::State& state) {
+    std::vector<Record> updates = Updates();
+    CWirePrice price;
     std::size_t i = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(price.DisplayToTicks(texts[i++ & 1023]));
+        price.Decode(updates[i++ & 15].data());
+        long sum = 0;
+        for (short level = 0; level < 10; ++level) {
+            long bid = 0, bidSize = 0, ask = 0, askSize = 0;
+            price.GetBid(level, &bid, &bidSize);
+            price.GetAsk(level, &ask, &askSize);
+            sum += bid + bidSize + ask + askSize;
+        }
+        benchmark::DoNotOptimize(sum);
     }
 }
-BENCHMARK(DisplayToTicks);
+BENCHMARK(DecodeDepth);
 
-void DisplayToTicksBaseline(benchmark::State& state) {
-    auto record = SampleRecord();
-    MapPriceRecord price(record.data());
-    const std::vector<std::string> texts = SampleTexts();
+template <class T>
+T Load(const unsigned char* bytes) {
+    T value;
+    std::memcpy(&value, bytes, sizeof value);
+    return value;
+}
+
+void DecodeDepth_floor(benchmark::State& state) {
+    std::vector<Record> updates = Updates();
+    Record copy;
     std::size_t i = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(price.DisplayToTicks(texts[i++ & 1023]));
+        std::memcpy(copy.data(), updates[i++ & 15].data(), copy.size());
+        benchmark::DoNotOptimize(copy.data());  // the copy is made and read back
+        const auto last = Load<std::uint32_t>(copy.data() + 6);
+        long sum = 0;
+        for (int level = 0; level < 10; ++level) {
+            const auto bid = static_cast<std::int32_t>(
+                last - static_cast<std::uint32_t>(static_cast<std::int8_t>(copy[26 + level])));
+            const auto ask = static_cast<std::int32_t>(
+                last + static_cast<std::uint32_t>(static_cast<std::int8_t>(copy[56 + level])));
+            sum += bid + Load<std::uint16_t>(copy.data() + 36 + 2 * level) + ask +
+                   Load<std::uint16_t>(copy.data() + 66 + 2 * level);
+        }
+        benchmark::DoNotOptimize(sum);
     }
 }
-BENCHMARK(DisplayToTicksBaseline);
+BENCHMARK(DecodeDepth_floor);
 
 }  // namespace

@@ -76,7 +76,9 @@ TEST(CLMWireOrderCollection, FillsAndCancelsOutliveTheirWorkingOrder) {
     EXPECT_TRUE(book.GetWorkingOrders().empty());
     EXPECT_EQ(Qtys(book.GetFills()), (std::vector<long>{4, 2, 3}));
     EXPECT_EQ(Qtys(book.GetFills(8)), (std::vector<long>{2, 3}));
-    EXPECT_TRUE(book.GetFills(8 + (1L << 32)).empty());  // not the low 32 bits of the id
+    // An id beyond 32 bits counts by its low 32 bits, as the setters store it.
+    EXPECT_EQ(Qtys(book.GetFills(8 + (1L << 32))), (std::vector<long>{2, 3}));
+    EXPECT_EQ(Qtys(book.GetFills(8 - (1L << 33))), (std::vector<long>{2, 3}));
     EXPECT_EQ(Qtys(book.GetCancels()), std::vector<long>{6});
 }
 
@@ -94,6 +96,8 @@ TEST(CLMWireOrderCollection, StatusFiltersReadTheCurrentStatus) {
     working->setOrderID(40);
     EXPECT_EQ(Qtys(book.GetWorkingOrders(), kId), std::vector<long>{2});
     EXPECT_EQ(book.GetWorkingOrder(1), working);  // filed under the id it was added with
+    EXPECT_EQ(book.GetWorkingOrder(1 + (1L << 32)), working);
+    EXPECT_EQ(book.GetWorkingOrder(1 - (1L << 32)), working);
     EXPECT_TRUE(book.GetFills(3).empty());
     EXPECT_EQ(book.GetCancels(), std::vector<CLMWireOrder*>{fill});
 }
@@ -138,6 +142,9 @@ TEST(CLMWireOrderCollection, CopiesAreDeepAndIndependent) {
         EXPECT_EQ(other->GetWorkingOrder(99), nullptr);
         EXPECT_EQ(Qtys(other->GetFills(3)), (std::vector<long>{30, 31}));
         EXPECT_EQ(Qtys(other->GetCancels()), std::vector<long>{40});
+        // Each copy knows the orders it holds, and only those.
+        EXPECT_FALSE(other->AddOrder(other->GetWorkingOrder(2)));
+        EXPECT_FALSE(other->AddOrder(other->GetFills(3).back()));
     }
 }
 

@@ -33,7 +33,7 @@ TEST(CLMWireOrderCompletedCollection, PositionsFollowIdsThenOrderOfAdding) {
     EXPECT_FALSE(done.AddOrder(nullptr));
     EXPECT_EQ(done.GetAtIndex(3), nullptr);
     EXPECT_EQ(Qtys(done.Find(5)), (std::vector<long>{1, 3}));
-    EXPECT_TRUE(done.Find(5 + (1L << 32)).empty());
+    EXPECT_EQ(Qtys(done.Find(5 + (1L << 32))), (std::vector<long>{1, 3}));  // low 32 bits
 
     // An entry with a lower id shifts every entry above it by one position.
     CLMWireOrder* second = done.GetAtIndex(1);
@@ -78,6 +78,9 @@ TEST(CLMWireOrderCompletedCollection, CopiesAreDeepAndRemoveAllEmptiesTheSource)
     EXPECT_EQ(Qtys(source.Find(5)), std::vector<long>{7});
     EXPECT_EQ(QtysByPosition(copy), (std::vector<long>{3, 1, 2}));
     EXPECT_EQ(QtysByPosition(assigned), (std::vector<long>{3, 1, 2}));
+    for (CLMWireOrderCompletedCollection* other : {&copy, &assigned}) {
+        EXPECT_FALSE(other->AddOrder(other->GetAtIndex(1)));  // held by the copy itself
+    }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <string>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "wire_types/support/WireStrings.h"
 
@@ -154,6 +155,54 @@ TEST(CLMWireOrder, CopiesOfRecordsAndOrdersAreDeep) {
     }
     EXPECT_EQ(order.ToString(), "");
     EXPECT_THROW(CLMWireOrder(static_cast<WireOrder*>(nullptr)), std::invalid_argument);
+}
+
+// Each of the five texts of a record, with a unit outside Windows-1252 (a Greek letter, a lone
+// surrogate, the unit 0x80 that Windows-1252 spells otherwise), one it can express beyond ASCII
+// (the euro sign) and an embedded NUL.
+TEST(CLMWireOrder, RecordsFollowTheFlatFormAndObjectCopiesAreExact) {
+    const OLECHAR units[] = {u'a', 0x03A9, 0xD800, 0x0080, 0x20AC, 0x00E9, 0, u'z'};
+    const std::u16string exact = u"a\u03A9\xD800\x0080\u20AC\u00E9";
+    const std::u16string flat = u"a???\u20AC\u00E9";
+    WireOrder source;
+    BSTR* fields[] = {&source.VeyID, &source.ExchangeOrderNumber, &source.reservedText,
+                      &source.Contract.symbol, &source.Contract.name};
+    for (BSTR* field : fields) {
+        FreeWireText(*field);
+        *field = SysAllocStringLen(units, sizeof units / sizeof units[0]);
+    }
+    const auto textsOf = [](WireOrder& record) {
+        return std::vector<std::u16string>{
+            Units(record.VeyID), Units(record.ExchangeOrderNumber), Units(record.reservedText),
+            Units(record.Contract.symbol), Units(record.Contract.name)};
+    };
+    const std::vector<std::u16string> exactTexts(5, exact), flatTexts(5, flat);
+
+    CLMWireOrder fromRecord(&source);
+    EXPECT_EQ(textsOf(*fromRecord.getWireOrder()), flatTexts);
+    WireOrder recordCopy(source);
+    EXPECT_EQ(textsOf(recordCopy), exactTexts);
+
+    CLMWireOrder order;
+    *order.getWireOrder() = source;
+    EXPECT_EQ(textsOf(*order.getWireOrder()), exactTexts);
+    CLMWireOrder copy(order);
+    CLMWireOrder assigned;
+    assigned = order;
+    EXPECT_EQ(textsOf(*copy.getWireOrder()), exactTexts);
+    EXPECT_EQ(textsOf(*assigned.getWireOrder()), exactTexts);
+    EXPECT_EQ(order.getVeyID(), "a???\x80\xE9");
+
+    // A null text becomes an empty one, in a record copy as through the flat form.
+    FreeWireText(source.ExchangeOrderNumber);
+    FreeWireText(source.Contract.name);
+    CLMWireOrder fromNulls(&source);
+    WireOrder copyOfNulls(source);
+    for (WireOrder* record : {fromNulls.getWireOrder(), &copyOfNulls}) {
+        ASSERT_NE(record->ExchangeOrderNumber, nullptr);
+        ASSERT_NE(record->Contract.name, nullptr);
+        EXPECT_EQ(SysStringLen(record->Contract.name), 0u);
+    }
 }
 
 TEST(CLMWireOrder, PriceMembersReadTheOrdersCodeOnEveryCall) {

@@ -1,50 +1,68 @@
 #include "wire_types/orders/CLMWireOrder.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <stdexcept>
+#include <type_traits>
 #include <utility>
 
 #include "wire_types/price/ATPrice.h"
-#include "wire_types/support/FlatForm.h"
+#include "wire_types/support/Bytes.h"
+#include "wire_types/support/OwnedPointers.h"
 #include "wire_types/support/WireStrings.h"
 
 namespace Lumera {
 
 namespace {
 
-// Fields are 32-bit; a wider argument keeps its low 32 bits (modular since C++20).
-std::int32_t Low32(long value) {
-    return static_cast<std::int32_t>(value);
+// An order's record, its converter and the collection that holds it share one allocation: an
+// order event costs one block besides its texts. The record comes first, so that the block is
+// found again from the record pointer.
+struct OrderBlock {
+    WireOrder record;
+    ATPrice converter;
+    const void* holder = nullptr;
+
+    OrderBlock() = default;
+    OrderBlock(const WireOrder& source, enumPriceFormatCode code)
+        : record(source), converter(code) {}
+};
+static_assert(std::is_standard_layout_v<OrderBlock> && offsetof(OrderBlock, record) == 0);
+
+OrderBlock* BlockOf(WireOrder* record) {
+    return reinterpret_cast<OrderBlock*>(record);
 }
 
 }  // namespace
 
 CLMWireOrder::CLMWireOrder() : wireOrder_(nullptr), converter_(nullptr) {
-    auto record = std::make_unique<WireOrder>();
-    converter_ = new ATPrice();
-    wireOrder_ = record.release();
+    auto* block = new OrderBlock();
+    wireOrder_ = &block->record;
+    converter_ = &block->converter;
 }
 
 CLMWireOrder::CLMWireOrder(WireOrder* order) : wireOrder_(nullptr), converter_(nullptr) {
     if (order == nullptr) {
         throw std::invalid_argument("CLMWireOrder: null WireOrder");
     }
-    auto converter = std::make_unique<ATPrice>();
-    auto record = std::make_unique<WireOrder>();
-    CopyThroughFlatForm(*order, *record);
-    converter_ = converter.release();
-    wireOrder_ = record.release();
+    // The flat-form rules (a text ends at its first NUL, a null text becomes empty, a unit
+    // outside Windows-1252 becomes '?') applied to an exact copy, without the flat buffer.
+    auto* block = new OrderBlock(*order, pfcNone);
+    WireOrder& record = block->record;
+    for (BSTR text : {record.VeyID, record.ExchangeOrderNumber, record.reservedText,
+                      record.Contract.symbol, record.Contract.name}) {
+        KeepAnsiUnits(text);
+    }
+    wireOrder_ = &record;
+    converter_ = &block->converter;
 }
 
 CLMWireOrder::CLMWireOrder(const CLMWireOrder& other) : wireOrder_(nullptr), converter_(nullptr) {
-    auto converter = std::make_unique<ATPrice>(other.converter_->GetPriceFormatCode());
-    auto record = std::make_unique<WireOrder>();
-    CopyThroughFlatForm(*other.wireOrder_, *record);
-    converter_ = converter.release();
-    wireOrder_ = record.release();
+    auto* block = new OrderBlock(*other.wireOrder_, other.converter_->GetPriceFormatCode());
+    wireOrder_ = &block->record;
+    converter_ = &block->converter;
 }
 
 CLMWireOrder& CLMWireOrder::operator=(const CLMWireOrder& other) {
@@ -57,10 +75,17 @@ CLMWireOrder& CLMWireOrder::operator=(const CLMWireOrder& other) {
 }
 
 CLMWireOrder::~CLMWireOrder() {
-    delete wireOrder_;
+    delete BlockOf(wireOrder_);
     wireOrder_ = nullptr;
-    delete converter_;
     converter_ = nullptr;
+}
+
+const void* HolderOf(CLMWireOrder& order) {
+    return BlockOf(order.getWireOrder())->holder;
+}
+
+void SetHolder(CLMWireOrder& order, const void* holder) {
+    BlockOf(order.getWireOrder())->holder = holder;
 }
 
 WireOrder* CLMWireOrder::getWireOrder() {

@@ -1,31 +1,25 @@
 #include "wire_types/orders/CLMWireOrderCollection.h"
 
+#include <cstdint>
+#include <map>
+#include <memory_resource>
 #include <utility>
 
-#include "wire_types/orders/OrderMaps.h"
+#include "wire_types/support/Bytes.h"
+#include "wire_types/support/OwnedPointers.h"
 #include "wire_types/support/VeySafeLock.h"
 
 namespace Lumera {
 
 namespace {
 
-constexpr std::int32_t kRemoved = 1;
-constexpr std::int32_t kWorking = 2;
-constexpr std::int32_t kFilled = 3;
-constexpr std::int32_t kModified = 4;
-constexpr std::int32_t kCancelled = 5;
-
-std::int32_t StatusOf(const CLMWireOrder* order) {
-    return static_cast<std::int32_t>(order->getOrderStatus());
-}
-
 // The orders of [first, last) whose status, read now, is one of the two given.
 template <class Iterator>
-std::vector<CLMWireOrder*> WithStatus(Iterator first, Iterator last, std::int32_t status,
-                                      std::int32_t alsoStatus) {
+std::vector<CLMWireOrder*> WithStatus(Iterator first, Iterator last, enumOrderStatus status,
+                                      enumOrderStatus alsoStatus) {
     std::vector<CLMWireOrder*> result;
     for (; first != last; ++first) {
-        const std::int32_t current = StatusOf(first->second);
+        const enumOrderStatus current = first->second->getOrderStatus();
         if (current == status || current == alsoStatus) {
             result.push_back(first->second);
         }
@@ -35,18 +29,32 @@ std::vector<CLMWireOrder*> WithStatus(Iterator first, Iterator last, std::int32_
 
 }  // namespace
 
-CLMWireOrderCollection::CLMWireOrderCollection() = default;
+// Each map takes its entries from a pool of its own: they stay packed together in memory, so
+// that a look-up among thousands of working orders does not wander the whole heap, nor the
+// growing list of fills.
+struct CLMWireOrderCollection::Books {
+    std::pmr::unsynchronized_pool_resource workingPool;
+    std::pmr::unsynchronized_pool_resource fillPool;
+    std::pmr::map<std::int32_t, CLMWireOrder*> working{&workingPool};
+    std::pmr::multimap<std::int32_t, CLMWireOrder*> fills{&fillPool};
+};
 
-CLMWireOrderCollection::CLMWireOrderCollection(const CLMWireOrderCollection& other) {
-    copyFrom(other, workingOrders_, fillsAndCancels_);
+CLMWireOrderCollection::CLMWireOrderCollection() : books_(std::make_unique<Books>()) {}
+
+CLMWireOrderCollection::CLMWireOrderCollection(const CLMWireOrderCollection& other)
+    : books_(std::make_unique<Books>()) {
+    VeySafeLock guard(other.section_);
+    guard.Lock();
     try {
-        AddHeld(held_, workingOrders_);
-        AddHeld(held_, fillsAndCancels_);
+        CloneOwnedInto(other.books_->working, books_->working);
+        CloneOwnedInto(other.books_->fills, books_->fills);
     } catch (...) {
-        DeleteOwned(workingOrders_);
-        DeleteOwned(fillsAndCancels_);
+        DeleteOwned(books_->working);
+        DeleteOwned(books_->fills);
         throw;
     }
+    SetHolderOfAll(books_->working, this);
+    SetHolderOfAll(books_->fills, this);
 }
 
 CLMWireOrderCollection& CLMWireOrderCollection::operator=(const CLMWireOrderCollection& other) {
@@ -59,25 +67,11 @@ CLMWireOrderCollection& CLMWireOrderCollection::operator=(const CLMWireOrderColl
     {
         VeySafeLock guard(section_);
         guard.Lock();
-        std::swap(workingOrders_, copy.workingOrders_);
-        std::swap(fillsAndCancels_, copy.fillsAndCancels_);
-        std::swap(held_, copy.held_);
+        std::swap(books_, copy.books_);
+        SetHolderOfAll(books_->working, this);
+        SetHolderOfAll(books_->fills, this);
     }
     return *this;
-}
-
-void CLMWireOrderCollection::copyFrom(const CLMWireOrderCollection& other, WorkingMap& working,
-                                      FillMap& fills) {
-    VeySafeLock guard(other.section_);
-    guard.Lock();
-    WorkingMap workingCopy = CloneOwned(other.workingOrders_);
-    try {
-        fills = CloneOwned(other.fillsAndCancels_);
-    } catch (...) {
-        DeleteOwned(workingCopy);
-        throw;
-    }
-    working = std::move(workingCopy);
 }
 
 CLMWireOrderCollection::~CLMWireOrderCollection() {
@@ -85,114 +79,100 @@ CLMWireOrderCollection::~CLMWireOrderCollection() {
 }
 
 bool CLMWireOrderCollection::AddOrder(CLMWireOrder* order) {
+    // The order an event retires is deleted after the lock is released (also when storing the
+    // event fails), so that other threads do not wait for its texts to be freed.
+    std::unique_ptr<CLMWireOrder> retired;
     VeySafeLock guard(section_);
     guard.Lock();
-    if (order == nullptr || held_.count(order) != 0) {
+    if (order == nullptr || HolderOf(*order) == this) {
         return false;
     }
-    const std::int32_t status = StatusOf(order);
+    const enumOrderStatus status = order->getOrderStatus();
     const long orderID = order->getOrderID();
     const long originalID = order->getOriginalOrderID();
-    const auto key = static_cast<std::int32_t>(orderID);
 
     bool toWorking = true;
     switch (status) {
-        case kRemoved:
-            removeOrder(originalID);
+        case osRemoved:
+            retired.reset(retireWorkingOrder(originalID));
             return true;
-        case kWorking:
+        case osWorking:
             if (originalID != 0) {
-                removeOrder(originalID);
+                retired.reset(retireWorkingOrder(originalID));
             }
             break;
-        case kModified:
-            removeOrder(originalID);
+        case osModified:
+            retired.reset(retireWorkingOrder(originalID));
             break;
-        case kFilled:
-        case kCancelled:
-            removeOrder(orderID);
+        case osFilled:
+        case osCancelled:
+            retired.reset(retireWorkingOrder(orderID));
             toWorking = false;
             break;
         default:
             break;
     }
 
-    held_.insert(order);
-    try {
-        if (toWorking) {
-            // An entry already filed under the id stays; the new order remains the caller's.
-            if (!workingOrders_.emplace(key, order).second) {
-                held_.erase(order);
-            }
-        } else {
-            fillsAndCancels_.emplace(key, order);
+    const std::int32_t key = Low32(orderID);
+    if (toWorking) {
+        // An entry already filed under the id stays; the new order remains the caller's.
+        if (!books_->working.try_emplace(key, order).second) {
+            return true;
         }
-    } catch (...) {
-        held_.erase(order);
-        throw;
+    } else {
+        books_->fills.emplace(key, order);
     }
+    SetHolder(*order, this);
     return true;
 }
 
 std::vector<CLMWireOrder*> CLMWireOrderCollection::GetWorkingOrders() {
     VeySafeLock guard(section_);
     guard.Lock();
-    return WithStatus(workingOrders_.begin(), workingOrders_.end(), kWorking, kModified);
+    return WithStatus(books_->working.begin(), books_->working.end(), osWorking, osModified);
 }
 
 CLMWireOrder* CLMWireOrderCollection::GetWorkingOrder(long orderID) {
     VeySafeLock guard(section_);
     guard.Lock();
-    const auto key = OrderKey(orderID);
-    if (!key) {
-        return nullptr;
-    }
-    const auto found = workingOrders_.find(*key);
-    return found == workingOrders_.end() ? nullptr : found->second;
+    const auto found = books_->working.find(Low32(orderID));
+    return found == books_->working.end() ? nullptr : found->second;
 }
 
 std::vector<CLMWireOrder*> CLMWireOrderCollection::GetFills() {
     VeySafeLock guard(section_);
     guard.Lock();
-    return WithStatus(fillsAndCancels_.begin(), fillsAndCancels_.end(), kFilled, kFilled);
+    return WithStatus(books_->fills.begin(), books_->fills.end(), osFilled, osFilled);
 }
 
 std::vector<CLMWireOrder*> CLMWireOrderCollection::GetFills(long orderID) {
     VeySafeLock guard(section_);
     guard.Lock();
-    const auto key = OrderKey(orderID);
-    if (!key) {
-        return {};
-    }
-    const auto range = fillsAndCancels_.equal_range(*key);
-    return WithStatus(range.first, range.second, kFilled, kFilled);
+    const auto range = books_->fills.equal_range(Low32(orderID));
+    return WithStatus(range.first, range.second, osFilled, osFilled);
 }
 
 std::vector<CLMWireOrder*> CLMWireOrderCollection::GetCancels() {
     VeySafeLock guard(section_);
     guard.Lock();
-    return WithStatus(fillsAndCancels_.begin(), fillsAndCancels_.end(), kCancelled, kCancelled);
+    return WithStatus(books_->fills.begin(), books_->fills.end(), osCancelled, osCancelled);
 }
 
-void CLMWireOrderCollection::removeOrder(long orderID) {
-    VeySafeLock guard(section_);
-    guard.Lock();
-    const auto found = workingOrders_.find(static_cast<std::int32_t>(orderID));
-    if (found == workingOrders_.end()) {
-        return;
+CLMWireOrder* CLMWireOrderCollection::retireWorkingOrder(long orderID) {
+    const auto found = books_->working.find(Low32(orderID));
+    if (found == books_->working.end()) {
+        return nullptr;
     }
     CLMWireOrder* order = found->second;
-    workingOrders_.erase(found);
-    held_.erase(order);
-    delete order;
+    books_->working.erase(found);
+    return order;
 }
 
 void CLMWireOrderCollection::removeAll() {
     VeySafeLock guard(section_);
     guard.Lock();
-    held_.clear();
-    DeleteOwned(workingOrders_);
-    DeleteOwned(fillsAndCancels_);
+    DeleteOwned(books_->working);
+    DeleteOwned(books_->fills);
 }
 
 }  // namespace Lumera

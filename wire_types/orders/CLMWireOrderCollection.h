@@ -3,10 +3,8 @@
 // The live order book: order events filed by status into working orders and fills-and-cancels,
 // safe to share between threads.
 
-#include <cstdint>
-#include <map>
+#include <memory>
 #include <mutex>
-#include <set>
 #include <vector>
 
 #include "wire_types/orders/CLMWireOrder.h"
@@ -35,16 +33,15 @@ class LMWIRE_API CLMWireOrderCollection {
     std::vector<CLMWireOrder*> GetCancels();
 
   private:
-    using WorkingMap = std::map<std::int32_t, CLMWireOrder*>;
-    using FillMap = std::multimap<std::int32_t, CLMWireOrder*>;
+    // The working-order map and the fill-and-cancel map, with the pools their entries come from.
+    struct Books;
 
-    void removeOrder(long orderID);
+    // Unfiles the working order under the id and returns it (or null), for the caller to delete
+    // once it has released the lock. Called with the lock held.
+    CLMWireOrder* retireWorkingOrder(long orderID);
     void removeAll();
-    static void copyFrom(const CLMWireOrderCollection& other, WorkingMap& working, FillMap& fills);
 
-    WorkingMap workingOrders_;
-    FillMap fillsAndCancels_;
-    std::set<const CLMWireOrder*> held_;
+    std::unique_ptr<Books> books_;
     mutable std::recursive_mutex section_;
 };
 

@@ -2,26 +2,18 @@
 
 #include <utility>
 
-#include "wire_types/orders/OrderMaps.h"
+#include "wire_types/support/Bytes.h"
+#include "wire_types/support/OwnedPointers.h"
 #include "wire_types/support/VeySafeLock.h"
 
 namespace Lumera {
-
-namespace {
-constexpr std::int32_t kFilled = 3;
-}
 
 CLMWireOrderCompletedCollection::CLMWireOrderCompletedCollection() = default;
 
 CLMWireOrderCompletedCollection::CLMWireOrderCompletedCollection(
     const CLMWireOrderCompletedCollection& other)
     : orders_(copyOf(other)) {
-    try {
-        AddHeld(held_, orders_);
-    } catch (...) {
-        DeleteOwned(orders_);
-        throw;
-    }
+    SetHolderOfAll(orders_, this);
 }
 
 CLMWireOrderCompletedCollection& CLMWireOrderCompletedCollection::operator=(
@@ -35,7 +27,7 @@ CLMWireOrderCompletedCollection& CLMWireOrderCompletedCollection::operator=(
         VeySafeLock guard(section_);
         guard.Lock();
         std::swap(orders_, copy.orders_);
-        std::swap(held_, copy.held_);
+        SetHolderOfAll(orders_, this);
     }
     return *this;
 }
@@ -54,23 +46,15 @@ CLMWireOrderCompletedCollection::~CLMWireOrderCompletedCollection() {
 bool CLMWireOrderCompletedCollection::AddOrder(CLMWireOrder* order) {
     VeySafeLock guard(section_);
     guard.Lock();
-    if (order == nullptr || held_.count(order) != 0) {
+    if (order == nullptr || HolderOf(*order) == this) {
         return false;
     }
-    const auto status = static_cast<std::int32_t>(order->getOrderStatus());
-    const auto key = static_cast<std::int32_t>(order->getOrderID());
-    const auto fillID = static_cast<std::int32_t>(order->getFillID());
     // A fill is recognised as already recorded by its FillID among the order ids held.
-    if (status == kFilled && orders_.count(fillID) != 0) {
+    if (order->getOrderStatus() == osFilled && orders_.count(Low32(order->getFillID())) != 0) {
         return false;
     }
-    held_.insert(order);
-    try {
-        orders_.emplace(key, order);
-    } catch (...) {
-        held_.erase(order);
-        throw;
-    }
+    orders_.emplace(Low32(order->getOrderID()), order);
+    SetHolder(*order, this);
     return true;
 }
 
@@ -78,11 +62,7 @@ std::vector<CLMWireOrder*> CLMWireOrderCompletedCollection::Find(long orderID) {
     VeySafeLock guard(section_);
     guard.Lock();
     std::vector<CLMWireOrder*> result;
-    const auto key = OrderKey(orderID);
-    if (!key) {
-        return result;
-    }
-    const auto range = orders_.equal_range(*key);
+    const auto range = orders_.equal_range(Low32(orderID));
     for (auto entry = range.first; entry != range.second; ++entry) {
         result.push_back(entry->second);
     }
@@ -108,7 +88,6 @@ CLMWireOrder* CLMWireOrderCompletedCollection::GetAtIndex(unsigned int index) {
 void CLMWireOrderCompletedCollection::removeAll() {
     VeySafeLock guard(section_);
     guard.Lock();
-    held_.clear();
     DeleteOwned(orders_);
 }
 

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
-#include <set>
 #include <vector>
 
 #include "wire_types/orders/CLMWireOrder.h"
@@ -40,7 +39,6 @@ class LMWIRE_API CLMWireOrderCompletedCollection {
     static OrderMap copyOf(const CLMWireOrderCompletedCollection& other);
 
     OrderMap orders_;
-    std::set<const CLMWireOrder*> held_;
     mutable std::recursive_mutex section_;
 };
 

@@ -1,20 +1,17 @@
 #include <cstring>
+#include <utility>
 
 #include "wire_types/orders/CLMWireOrder.h"
-#include "wire_types/support/FlatForm.h"
 #include "wire_types/support/WireStrings.h"
 
 namespace Lumera {
 
-namespace {
-constexpr std::int32_t kInitialStatus = 1;
-}
-
 WireOrder::WireOrder() : VeyID(nullptr), ExchangeOrderNumber(nullptr), reservedText(nullptr) {
     std::memset(static_cast<void*>(this), 0, kFixedSize);
-    OrderStatus = static_cast<enumOrderStatus>(kInitialStatus);
-    OrderType = static_cast<enumOrderTypes>(kInitialStatus);
-    Restrictions = static_cast<enumOrderRestrictions>(kInitialStatus);
+    // A new record holds 1 in all three.
+    OrderStatus = osRemoved;
+    OrderType = otLimit;
+    Restrictions = orDay;
     TimeCreated = CurrentOleDate();
     VeyID = CopyWireText(nullptr);
     ExchangeOrderNumber = CopyWireText(nullptr);
@@ -27,14 +24,35 @@ WireOrder::~WireOrder() {
     FreeWireText(reservedText);
 }
 
-WireOrder::WireOrder(const WireOrder& other) : WireOrder() {
-    *this = other;
+// Exact: the texts keep their units, as the contract's copy keeps its own.
+WireOrder::WireOrder(const WireOrder& other)
+    : VeyID(nullptr),
+      ExchangeOrderNumber(nullptr),
+      reservedText(nullptr),
+      Contract(other.Contract) {
+    std::memcpy(static_cast<void*>(this), &other, kFixedSize);
+    try {
+        VeyID = DuplicateWireText(other.VeyID);
+        ExchangeOrderNumber = DuplicateWireText(other.ExchangeOrderNumber);
+        reservedText = DuplicateWireText(other.reservedText);
+    } catch (...) {
+        FreeWireText(VeyID);
+        FreeWireText(ExchangeOrderNumber);
+        throw;
+    }
 }
 
 WireOrder& WireOrder::operator=(const WireOrder& other) {
     if (this != &other) {
-        // Writing the flat form only reads the source.
-        CopyThroughFlatForm(const_cast<WireOrder&>(other), *this);
+        // The new texts first: a failure leaves this record as it was.
+        WireOrder copy(other);
+        std::memcpy(static_cast<void*>(this), &other, kFixedSize);
+        std::swap(VeyID, copy.VeyID);
+        std::swap(ExchangeOrderNumber, copy.ExchangeOrderNumber);
+        std::swap(reservedText, copy.reservedText);
+        std::memcpy(static_cast<void*>(&Contract), &other.Contract, WireContract::kFixedSize);
+        std::swap(Contract.symbol, copy.Contract.symbol);
+        std::swap(Contract.name, copy.Contract.name);
     }
     return *this;
 }

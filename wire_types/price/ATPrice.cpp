@@ -1,193 +1,291 @@
 #include "wire_types/price/ATPrice.h"
 
+#include <array>
+#include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <utility>
+
+#include "wire_types/support/Bytes.h"
 
 namespace Lumera {
 
 namespace {
 
-// The table's display formats use only literal text, "%c" and "%d" with an optional '0' flag and
-// width. Rendering them here, rather than through the C library's printf, gives the same bytes
-// without a varargs call per price, and lets a whole part beyond 32 bits (the magnitude of
-// -2147483648 ticks shown as "-" and its absolute value) print as a number.
-constexpr bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
+// Every row's display format is read once, at compile time, into a plan of at most three
+// conversions; each row then has a display function of its own in which the divisions are by
+// constants and the format is straight-line code. The formats use only literal text, "%c" and
+// "%d" with an optional '0' flag and width, which the plan renders byte for byte as printf does.
 
-// Number of conversions in `format`, or -1 if it uses anything the renderer does not handle.
-constexpr int CountConversions(const char* format) {
+constexpr int kMaxConversions = 3;
+constexpr int kMaxLiteral = 3;
+
+struct Conversion {
+    char literal[kMaxLiteral] = {};  // text before the conversion
+    int literalLength = 0;
+    bool character = false;  // %c, else %d
+    bool zeroPad = false;
+    int width = 0;
+};
+
+struct DisplayPlan {
+    Conversion conversions[kMaxConversions] = {};
     int count = 0;
+    char tail[kMaxLiteral] = {};  // text after the last conversion
+    int tailLength = 0;
+    bool valid = true;
+};
+
+constexpr DisplayPlan PlanOf(const char* format) {
+    DisplayPlan plan;
+    char literal[kMaxLiteral] = {};
+    int literalLength = 0;
     for (const char* p = format; *p != '\0'; ++p) {
         if (*p != '%') {
+            if (literalLength == kMaxLiteral) {
+                plan.valid = false;
+                return plan;
+            }
+            literal[literalLength++] = *p;
             continue;
         }
+        if (plan.count == kMaxConversions) {
+            plan.valid = false;
+            return plan;
+        }
+        Conversion& conversion = plan.conversions[plan.count++];
+        for (int i = 0; i < literalLength; ++i) {
+            conversion.literal[i] = literal[i];
+        }
+        conversion.literalLength = literalLength;
+        literalLength = 0;
         ++p;
+        conversion.zeroPad = *p == '0';
         while (IsDigit(*p)) {
+            conversion.width = conversion.width * 10 + (*p - '0');
             ++p;
         }
         if (*p != 'd' && *p != 'c') {
-            return -1;
+            plan.valid = false;
+            return plan;
         }
-        ++count;
+        conversion.character = *p == 'c';
     }
-    return count;
+    for (int i = 0; i < literalLength; ++i) {
+        plan.tail[i] = literal[i];
+    }
+    plan.tailLength = literalLength;
+    return plan;
 }
 
 // How many values the display algorithm hands to a row's format.
 constexpr int ValueCount(const PriceFormat& row) {
-    if (row.primaryFraction == 1 || row.secondaryFraction == 1) {
-        return 2;
-    }
-    return 3;
+    return row.primaryFraction == 1 || row.secondaryFraction == 1 ? 2 : 3;
 }
 
-constexpr bool FormatsAreRenderable() {
+constexpr bool FormatsArePlannable() {
     for (const PriceFormat& row : kPriceFormatTable) {
-        const int conversions = CountConversions(row.sprintfFormat);
-        if (conversions < 0 || conversions > ValueCount(row)) {
+        const DisplayPlan plan = PlanOf(row.sprintfFormat);
+        if (!plan.valid || plan.count > ValueCount(row)) {
             return false;
         }
     }
     return true;
 }
-static_assert(FormatsAreRenderable());
+static_assert(FormatsArePlannable());
 
-void AppendInteger(std::string& out, std::int64_t value, bool zeroPad, int width) {
-    char digits[24];
-    int length = 0;
-    std::uint64_t magnitude =
-        value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    do {
-        digits[length++] = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    const int signLength = value < 0 ? 1 : 0;
-    const int padding = width > length + signLength ? width - length - signLength : 0;
-    if (!zeroPad) {
-        out.append(static_cast<std::size_t>(padding), ' ');
+constexpr int DigitCount(std::uint32_t value) {
+    int count = 1;
+    for (std::uint32_t bound = 10; count < 10 && value >= bound; bound *= 10) {
+        ++count;
     }
-    if (value < 0) {
-        out.push_back('-');
-    }
-    if (zeroPad) {
-        out.append(static_cast<std::size_t>(padding), '0');
-    }
-    while (length > 0) {
-        out.push_back(digits[--length]);
-    }
+    return count;
 }
 
-// Appends the rendering of `format`; a "%c" of zero ends the text, as it ends a C string.
-void Render(std::string& out, const char* format, const std::int64_t* values) {
-    for (const char* p = format; *p != '\0'; ++p) {
-        if (*p != '%') {
-            out.push_back(*p);
-            continue;
-        }
-        ++p;
-        const bool zeroPad = *p == '0';
-        int width = 0;
-        while (IsDigit(*p)) {
-            width = width * 10 + (*p - '0');
-            ++p;
-        }
-        const std::int64_t value = *values++;
-        if (*p == 'c') {
-            const auto character = static_cast<unsigned char>(value);
-            if (character == 0) {
-                return;
+constexpr std::uint32_t PowerOfTen(int exponent) {
+    std::uint32_t power = 1;
+    for (int i = 0; i < exponent; ++i) {
+        power *= 10;
+    }
+    return power;
+}
+
+// Writes value as printf's "%d" with the conversion's flag and width. Every value the display
+// algorithm prints fits in 32 bits, the magnitude of -2147483648 included.
+template <bool ZeroPad, int Width>
+char* WriteInteger(char* out, std::int64_t value) {
+    if constexpr (Width == 0) {
+        return std::to_chars(out, out + 11, static_cast<std::int32_t>(value)).ptr;
+    } else {
+        // The usual case, a fraction part that fills its zero-padded width exactly.
+        if (ZeroPad && value >= 0 && value < PowerOfTen(Width)) {
+            auto digits = static_cast<std::uint32_t>(value);
+            for (int i = Width - 1; i >= 0; --i) {
+                out[i] = static_cast<char>('0' + digits % 10);
+                digits /= 10;
             }
-            out.push_back(static_cast<char>(character));
-        } else {
-            AppendInteger(out, value, zeroPad, width);
+            return out + Width;
         }
+        const bool negative = value < 0;
+        const auto magnitude = static_cast<std::uint32_t>(negative ? -value : value);
+        const int length = DigitCount(magnitude) + (negative ? 1 : 0);
+        const int padding = Width > length ? Width - length : 0;
+        const char pad = ZeroPad ? '0' : ' ';
+        if (!ZeroPad) {
+            for (int i = 0; i < padding; ++i) {
+                *out++ = pad;
+            }
+        }
+        if (negative) {
+            *out++ = '-';
+        }
+        if (ZeroPad) {
+            for (int i = 0; i < padding; ++i) {
+                *out++ = pad;
+            }
+        }
+        return std::to_chars(out, out + 10, magnitude).ptr;
     }
 }
 
-// The character that a secondary remainder selects. A negative remainder selects by its absolute
-// value; an index past the text's terminator (code 58, or negative prices in code 41) selects
-// nothing, like the terminator itself.
-std::int64_t LastDigit(const char* text, std::int64_t remainder) {
-    const std::uint64_t index = remainder < 0 ? 0 - static_cast<std::uint64_t>(remainder)
-                                              : static_cast<std::uint64_t>(remainder);
-    if (index >= std::strlen(text)) {
-        return 0;
+constexpr std::size_t Length(const char* text) {
+    std::size_t length = 0;
+    while (text[length] != '\0') {
+        ++length;
     }
-    return static_cast<unsigned char>(text[index]);
+    return length;
+}
+
+template <std::size_t Index>
+inline constexpr DisplayPlan kPlan = PlanOf(kPriceFormatTable[Index].sprintfFormat);
+
+// Renders conversion I of the row's plan with its literal text before it. Returns false when a
+// "%c" of zero ends the text, as it ends a C string.
+template <std::size_t Index, int I>
+bool RenderConversion(char*& out, const std::int64_t (&values)[kMaxConversions]) {
+    if constexpr (I >= kPlan<Index>.count) {
+        return true;
+    } else {
+        constexpr Conversion conversion = kPlan<Index>.conversions[I];
+        for (int k = 0; k < conversion.literalLength; ++k) {
+            *out++ = conversion.literal[k];
+        }
+        if constexpr (conversion.character) {
+            const auto character = static_cast<unsigned char>(values[I]);
+            if (character == 0) {
+                return false;
+            }
+            *out++ = static_cast<char>(character);
+        } else {
+            out = WriteInteger<conversion.zeroPad, conversion.width>(out, values[I]);
+        }
+        return true;
+    }
 }
 
 constexpr enumPriceFormatCode kShiftedRemainderCode = PriceFormatCode(41);
 
+// The display text of `price` ticks in the row at Index of the table.
+template <std::size_t Index>
+std::string DisplayOf(std::int32_t price) {
+    constexpr const PriceFormat& row = kPriceFormatTable[Index];
+    constexpr std::int64_t secondary = row.secondaryFraction;
+    constexpr std::int64_t primary = row.primaryFraction;
+
+    // 64 bits hold the magnitude of -2147483648.
+    std::int64_t n = price;
+    bool negative = false;
+    if constexpr (row.specifics == 2) {
+        if (n < 0) {
+            n = -n;
+            negative = true;
+        }
+    }
+    std::int64_t remainder = n % secondary;
+    if constexpr (row.formatCode == kShiftedRemainderCode) {
+        remainder -= 1;
+        if (remainder == -1) {
+            remainder = 0;
+        }
+    }
+    n /= secondary;
+    std::int64_t part = n % primary;
+    if constexpr (row.primaryFractionMultiplier != 1.0) {
+        // |part| < primaryFraction <= 100000 and the multiplier is at most 125: the product fits.
+        part = static_cast<std::int32_t>(static_cast<double>(part) * row.primaryFractionMultiplier);
+    }
+    const std::int64_t whole = n / primary;
+
+    std::int64_t lastDigit = remainder;
+    if constexpr (row.lastDigitString != nullptr) {
+        // A negative remainder selects by its absolute value; an index past the text's
+        // terminator (code 58, or negative prices in code 41) selects nothing, like the
+        // terminator itself.
+        constexpr std::size_t length = Length(row.lastDigitString);
+        const auto index = static_cast<std::uint64_t>(remainder < 0 ? -remainder : remainder);
+        lastDigit = index < length ? static_cast<unsigned char>(row.lastDigitString[index]) : 0;
+    }
+    const std::int64_t values[kMaxConversions] = {
+        whole, row.primaryFraction == 1 ? lastDigit : part, lastDigit};
+
+    // A sign, three conversions of at most 11 characters or their width, and literal text.
+    char buffer[64];
+    char* out = buffer;
+    if (negative) {
+        *out++ = '-';
+    }
+    if (RenderConversion<Index, 0>(out, values) && RenderConversion<Index, 1>(out, values) &&
+        RenderConversion<Index, 2>(out, values)) {
+        for (int k = 0; k < kPlan<Index>.tailLength; ++k) {
+            *out++ = kPlan<Index>.tail[k];
+        }
+    }
+    return std::string(buffer, out);
+}
+
+using DisplayFunction = std::string (*)(std::int32_t);
+
+template <std::size_t... Index>
+constexpr auto DisplayFunctions(std::index_sequence<Index...>) {
+    return std::array<DisplayFunction, sizeof...(Index)>{&DisplayOf<Index>...};
+}
+
+constexpr auto kDisplay = DisplayFunctions(std::make_index_sequence<kPriceFormatCount>());
+
 }  // namespace
 
-ATPrice::ATPrice() : m_currentCode(pfcNone), m_table(nullptr) {
+ATPrice::ATPrice() : currentCode_(pfcNone), table_(nullptr) {
     Init();
 }
 
 ATPrice::ATPrice(enumPriceFormatCode priceFormatCode)
-    : m_currentCode(priceFormatCode), m_table(nullptr) {
+    : currentCode_(priceFormatCode), table_(nullptr) {
     Init();
 }
 
 ATPrice::~ATPrice() = default;
 
 void ATPrice::Init() {
-    m_table = &kPriceFormatTable;
+    table_ = &kPriceFormatTable;
 }
 
 const PriceFormat* ATPrice::FindFormat(enumPriceFormatCode code) const {
     if (code < 1 || code > static_cast<std::int32_t>(kPriceFormatCount)) {
         return nullptr;
     }
-    return &(*m_table)[code - 1];
+    return &(*table_)[code - 1];
 }
 
 std::string ATPrice::getDisplayString(long price, enumPriceFormatCode formatcode) {
-    m_currentCode = formatcode;
-    const PriceFormat* row = FindFormat(formatcode);
-    if (row == nullptr) {
+    currentCode_ = formatcode;
+    if (formatcode < 1 || formatcode > static_cast<std::int32_t>(kPriceFormatCount)) {
         return std::string();
     }
-
-    // 64 bits hold the magnitude of -2147483648; every other value stays within 32 bits.
-    std::int64_t n = static_cast<std::int32_t>(price);
-    bool negative = false;
-    if (n < 0 && row->specifics == 2) {
-        n = -n;
-        negative = true;
-    }
-
-    std::int64_t remainder = n % row->secondaryFraction;
-    if (formatcode == kShiftedRemainderCode) {
-        remainder -= 1;
-        if (remainder == -1) {
-            remainder = 0;
-        }
-    }
-    n /= row->secondaryFraction;
-    // |primary| < primaryFraction <= 100000 and the multiplier is at most 125: the product fits.
-    const auto primary = static_cast<std::int32_t>(static_cast<double>(n % row->primaryFraction) *
-                                                   row->primaryFractionMultiplier);
-    const std::int64_t whole = n / row->primaryFraction;
-    const std::int64_t lastDigit =
-        row->lastDigitString != nullptr ? LastDigit(row->lastDigitString, remainder) : remainder;
-
-    std::int64_t values[3] = {whole, primary, lastDigit};
-    if (row->primaryFraction == 1) {
-        values[1] = lastDigit;
-    }
-
-    std::string text;
-    if (negative) {
-        text.push_back('-');
-    }
-    Render(text, row->sprintfFormat, values);
-    return text;
+    return kDisplay[static_cast<std::size_t>(formatcode - 1)](Low32(price));
 }
 
 long ATPrice::GetPriceFormatCodeDivisor(enumPriceFormatCode formatcode) {
-    m_currentCode = formatcode;
+    currentCode_ = formatcode;
     const PriceFormat* row = FindFormat(formatcode);
     if (row == nullptr) {
         return 0;
@@ -205,7 +303,7 @@ int ATPrice::GetDecimalPlaces(enumPriceFormatCode formatcode) {
 }
 
 enumPriceFormatCode ATPrice::GetPriceFormatCode() {
-    return m_currentCode;
+    return currentCode_;
 }
 
 }  // namespace Lumera

@@ -31,8 +31,8 @@ class ATPrice {
     const PriceFormat* FindFormat(enumPriceFormatCode code) const;
 
   private:
-    enumPriceFormatCode m_currentCode;
-    const PriceFormatTable* m_table;
+    enumPriceFormatCode currentCode_;
+    const PriceFormatTable* table_;
 };
 
 }  // namespace Lumera

@@ -6,16 +6,14 @@
 #include <optional>
 #include <system_error>
 
+#include "wire_types/support/Bytes.h"
+
 namespace Lumera {
 
 namespace {
 
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
 }
 
 bool IsHexDigit(char c) {

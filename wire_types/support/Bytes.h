@@ -10,8 +10,15 @@
 
 namespace Lumera {
 
+// The price record's getters are inline, so this header is also read as C++17, without
+// std::endian.
+#if defined(__cpp_lib_endian)
 static_assert(std::endian::native == std::endian::little,
               "wire forms are copied in host byte order, which must be little-endian");
+#elif defined(__BYTE_ORDER__)
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
+              "wire forms are copied in host byte order, which must be little-endian");
+#endif
 
 // The value stored at bytes, any alignment.
 template <class T>
@@ -28,7 +35,8 @@ void StoreLittleEndian(unsigned char* bytes, T value) noexcept {
     std::memcpy(bytes, &value, sizeof value);
 }
 
-// Fields are 32-bit; a wider argument keeps its low 32 bits (modular since C++20).
+// Fields are 32-bit; a wider argument keeps its low 32 bits (modular since C++20, and on every
+// supported compiler before).
 constexpr std::int32_t Low32(long value) noexcept {
     return static_cast<std::int32_t>(value);
 }

@@ -115,6 +115,27 @@ BSTR CopyWireText(const OLECHAR* field) noexcept {
     return SysAllocString(field != nullptr ? field : kEmpty);
 }
 
+BSTR DuplicateWireText(const OLECHAR* field) {
+    BSTR copy = CopyWireText(field);
+    if (copy == nullptr) {
+        ThrowOutOfMemory();
+    }
+    return copy;
+}
+
+void KeepAnsiUnits(BSTR text) noexcept {
+    if (text == nullptr) {
+        return;
+    }
+    for (; *text != 0; ++text) {
+        // ASCII and Latin-1 units map to themselves; only the rest needs the code page.
+        const OLECHAR unit = *text;
+        if (unit >= 0x80 && (unit < 0xA0 || unit > 0xFF)) {
+            *text = AnsiCharToWide(static_cast<unsigned char>(WideCharToAnsi(unit)));
+        }
+    }
+}
+
 double CurrentOleDate() {
     SYSTEMTIME now{};
     GetSystemTime(&now);

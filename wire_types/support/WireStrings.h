@@ -37,6 +37,11 @@ void SetWireText(BSTR& field, const std::string& value);
 void FreeWireText(BSTR& field) noexcept;
 // A new string holding the field's text up to its first zero unit (empty, not null, for null).
 BSTR CopyWireText(const OLECHAR* field) noexcept;
+// As CopyWireText, but throws _com_error(E_OUTOFMEMORY) when the string cannot be allocated.
+BSTR DuplicateWireText(const OLECHAR* field);
+// Replaces, in place, each unit that Windows-1252 cannot express with '?': the text then holds
+// what a trip through its flat form would give, without the trip.
+void KeepAnsiUnits(BSTR text) noexcept;
 
 // Current UTC time as an OLE date.
 double CurrentOleDate();
