@@ -99,6 +99,10 @@ class LMWIRE_API CLMWireAccountContract {
     // buffer; the caller provides GetSize() bytes after offset, or a complete flat form.
     void toPacket(long& offset, unsigned char* buffer);
     void fromPacket(long& offset, unsigned char* buffer);
+    // Checked: the offset must lie inside the `size` bytes at buffer, and the whole flat form
+    // after it, both texts with their zero bytes. Otherwise throws std::length_error
+    // (std::invalid_argument for null with a non-zero size); record and offset are unchanged.
+    void fromPacket(long& offset, const unsigned char* buffer, std::size_t size);
     long GetSize();
 
   private:
