@@ -96,19 +96,25 @@ class FlatReader {
 
 // Walks a flat form in a buffer of `size` bytes without reading anything into the record: it
 // checks that every block lies inside the buffer and that every text ends with its zero byte
-// inside it, and throws as the checked decoders do (CheckedBytes.h) when one does not. An array
-// is walked element by element with a scratch element, so a hostile count fails as soon as the
-// bytes run out.
+// inside it, and throws as the checked decoders do (CheckedBytes.h) when one does not. Past a
+// short block it keeps adding up the fixed blocks that follow, so the bytes it reports as needed
+// are exact, or a lower bound once a text or an array would have to be read. An array is walked
+// element by element with a scratch element, so a hostile count fails as soon as the bytes run
+// out.
 class FlatMeasurer {
   public:
     FlatMeasurer(const char* who, const unsigned char* buffer, std::size_t size, std::size_t offset)
         : who_(who), buffer_(buffer), size_(size), end_(offset) {}
     void Block(const void*, std::size_t size) {
-        Require(size);
+        short_ = short_ || size_ - end_ < size;
         end_ += size;
     }
     void Text(BSTR&) {
-        const void* zero = end_ < size_ ? std::memchr(buffer_ + end_, 0, size_ - end_) : nullptr;
+        if (short_) {
+            ThrowTooFewBytes(who_, end_ + 1, size_, true);  // a text takes at least its zero
+        }
+        const auto at = static_cast<std::size_t>(end_);
+        const void* zero = at < size_ ? std::memchr(buffer_ + at, 0, size_ - at) : nullptr;
         if (zero == nullptr) {
             // The text runs to the end of the buffer: its zero byte would be one further.
             ThrowTooFewBytes(who_, std::uint64_t{size_} + 1, size_, true);
@@ -117,29 +123,32 @@ class FlatMeasurer {
     }
     template <class Items>
     void Array(Items&) {
-        Require(sizeof(std::int32_t));
+        const auto at = static_cast<std::size_t>(end_);
+        Block(nullptr, sizeof(std::int32_t));
+        if (short_) {
+            ThrowTooFewBytes(who_, end_, size_, true);
+        }
         std::int32_t count = 0;
-        std::memcpy(&count, buffer_ + end_, sizeof count);
-        end_ += sizeof count;
+        std::memcpy(&count, buffer_ + at, sizeof count);
         typename Items::value_type scratch{};
         for (std::int32_t i = 0; i < count; ++i) {
             scratch.VisitFlatForm(*this);
         }
     }
-    // Offset just past the flat form.
-    std::size_t end() const { return end_; }
-
-  private:
-    void Require(std::size_t size) const {
-        if (size_ - end_ < size) {
-            ThrowTooFewBytes(who_, std::uint64_t{end_} + size, size_);
+    // Offset just past the flat form; throws when its fixed blocks ran past the buffer.
+    std::size_t Finish() const {
+        if (short_) {
+            ThrowTooFewBytes(who_, end_, size_);
         }
+        return static_cast<std::size_t>(end_);
     }
 
+  private:
     const char* who_;
     const unsigned char* buffer_;
     std::size_t size_;
-    std::size_t end_;  // never beyond size_
+    std::uint64_t end_;   // within size_ until short_
+    bool short_ = false;  // a block ran past the buffer
 };
 
 template <class Record>
@@ -174,10 +183,10 @@ void ReadFlatForm(Record& record, long& offset, const unsigned char* buffer, std
     }
     FlatMeasurer measurer(who, buffer, size, static_cast<std::size_t>(offset));
     record.VisitFlatForm(measurer);
-    if (measurer.end() > static_cast<unsigned long>(LONG_MAX)) {
+    const std::size_t end = measurer.Finish();
+    if (end > static_cast<unsigned long>(LONG_MAX)) {
         throw std::length_error(std::string(who) + ": the flat form ends at byte " +
-                                std::to_string(measurer.end()) +
-                                ", beyond what a long offset holds");
+                                std::to_string(end) + ", beyond what a long offset holds");
     }
     ReadFlatForm(record, offset, const_cast<unsigned char*>(buffer));
 }
