@@ -12,7 +12,12 @@ function(run)
 endfunction()
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+# A cross or 32-bit build hands its toolchain on, so that the consumer targets the same machine.
+set(toolchain "")
+if(TOOLCHAIN)
+    set(toolchain -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN})
+endif()
 run(${CMAKE_COMMAND} -S ${CONSUMER_SOURCE} -B ${consumer_build} -DCMAKE_PREFIX_PATH=${prefix}
-    -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_BUILD_TYPE=Debug)
+    -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_BUILD_TYPE=Debug ${toolchain})
 run(${CMAKE_COMMAND} --build ${consumer_build})
 run(${consumer_build}/consumer)

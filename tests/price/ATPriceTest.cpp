@@ -8,6 +8,9 @@
 #include <random>
 #include <vector>
 
+#include "SampleCount.h"
+#include "WideLong.h"
+
 namespace Lumera {
 namespace {
 
@@ -40,7 +43,8 @@ TEST(ATPriceTest, DisplaysKnownPrices) {
     }
     EXPECT_EQ(converter.getDisplayString(INT32_MIN, PriceFormatCode(31)), "-16777216.000");
     EXPECT_EQ(converter.getDisplayString(INT32_MAX, PriceFormatCode(31)), "16777215.317");
-    EXPECT_EQ(converter.getDisplayString(0x1000004D2L, PriceFormatCode(14)), "12.34");
+    EXPECT_EQ(converter.getDisplayString(lmwire_test::WithBit32(1234), PriceFormatCode(14)),
+              "12.34");
 }
 
 TEST(ATPriceTest, DecimalPlacesOfEveryCode) {
@@ -135,7 +139,7 @@ std::string PrintfDisplay(int code, std::int32_t price) {
     return text;
 }
 
-constexpr int kRandomPricesPerCode = 100000;
+const int kRandomPricesPerCode = lmwire_test::SampleCount(100000);
 
 // 0, +-1, every remainder (around 0 and further out), values near +-2^31, then random prices.
 std::vector<std::int32_t> PricesFor(int code, std::mt19937& random) {
@@ -172,7 +176,7 @@ TEST(ATPriceTest, DisplayMatchesPrintfForEveryCode) {
                 << "code " << code << " price " << price;
         }
     }
-    EXPECT_GE(compared, 62u * kRandomPricesPerCode);
+    EXPECT_GE(compared, 62u * static_cast<unsigned>(kRandomPricesPerCode));
 }
 
 }  // namespace

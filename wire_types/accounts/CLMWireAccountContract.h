@@ -56,6 +56,8 @@ static_assert(offsetof(WireAccountContract, previousSettle) == 36);
 static_assert(offsetof(WireAccountContract, openPrice) == 40);
 static_assert(offsetof(WireAccountContract, padding2) == 44);
 static_assert(offsetof(WireAccountContract, contract) == WireAccountContract::kFixedSize);
+// In memory on a 32-bit target: arrays of the record have this stride there.
+static_assert(sizeof(void*) != 4 || sizeof(long) != 4 || sizeof(WireAccountContract) == 120);
 
 class LMWIRE_API CLMWireAccountContract {
   public:
