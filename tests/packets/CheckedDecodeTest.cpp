@@ -36,7 +36,7 @@ Bytes Pattern(std::size_t size) {
     return bytes;
 }
 
-auto RefusedFor(const std::string& who, std::size_t needed, std::size_t given) {
+auto RefusedFor(const std::string& who, std::uint64_t needed, std::size_t given) {
     return ThrowsMessage<std::length_error>(
         AllOf(HasSubstr(who), HasSubstr("needs " + std::to_string(needed) + " bytes"),
               HasSubstr("given " + std::to_string(given))));
