@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <gmock/gmock.h>
+
 #include <cstring>
 #include <stdexcept>
 #include <vector>
@@ -119,6 +121,35 @@ TEST(FlatForm, CheckedReadRefusesCountsTheBufferCannotHold) {
         EXPECT_EQ(target.items.size(), count == 2 ? 2U : 0U);
         EXPECT_EQ(offset, count == 2 ? static_cast<long>(buffer.size()) : long{countAt + 4});
     }
+}
+
+// Elements of fixed blocks only: a hostile count stops at the first element past the end
+// instead of being counted to the last.
+struct Plain {
+    std::int32_t value = 0;
+    template <class V>
+    void VisitFlatForm(V& v) {
+        v.Block(&value, 4);
+    }
+};
+
+struct Plains {
+    std::vector<Plain> items;
+    template <class V>
+    void VisitFlatForm(V& v) {
+        v.Array(items);
+    }
+};
+
+TEST(FlatForm, CheckedReadStopsAtTheFirstElementPastTheEnd) {
+    const std::vector<unsigned char> hostile = {0xFF, 0xFF, 0xFF, 0x7F, 1, 0, 0, 0};
+    Plains plains;
+    long offset = 0;
+    EXPECT_THAT([&] { ReadFlatForm(plains, offset, hostile.data(), hostile.size(), "Plains"); },
+                ::testing::ThrowsMessage<std::length_error>(
+                    ::testing::HasSubstr("Plains: needs at least 12 bytes, given 8")));
+    EXPECT_EQ(offset, 0);
+    EXPECT_TRUE(plains.items.empty());
 }
 
 }  // namespace

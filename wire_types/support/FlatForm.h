@@ -133,6 +133,10 @@ class FlatMeasurer {
         typename Items::value_type scratch{};
         for (std::int32_t i = 0; i < count; ++i) {
             scratch.VisitFlatForm(*this);
+            if (short_) {
+                // Elements of fixed blocks only would otherwise be counted to the last.
+                ThrowTooFewBytes(who_, end_, size_, true);
+            }
         }
     }
     // Offset just past the flat form; throws when its fixed blocks ran past the buffer.
