@@ -20,5 +20,8 @@ if(SHARED)
 else()
     set(static_flag -DEXPECT_STATIC)
 endif()
-build_with_pkg_config(${prefix} ${prefix}/${LIBDIR} ${BUILD_DIR}/consumer-check/pkg-config
-                      "${static_flag}")
+# pkg-config describes packages for this machine's own compiler, not a toolchain's.
+if(NOT TOOLCHAIN)
+    build_with_pkg_config(${prefix} ${prefix}/${LIBDIR} ${BUILD_DIR}/consumer-check/pkg-config
+                          "${static_flag}")
+endif()

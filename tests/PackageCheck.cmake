@@ -14,10 +14,16 @@ function(expect_file path)
     endif()
 endfunction()
 
-# Configures, builds and runs tests/consumer against the package installed under prefix.
+# Configures, builds and runs tests/consumer against the package installed under prefix. A 32-bit
+# or cross build hands its toolchain on, so that the consumer targets the same machine.
 function(build_consumer prefix work)
+    set(toolchain "")
+    if(TOOLCHAIN)
+        set(toolchain -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN})
+    endif()
     run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/consumer -B ${work} -G ${GENERATOR}
-        -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_BUILD_TYPE=Debug)
+        -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_BUILD_TYPE=Debug
+        ${toolchain})
     run(${CMAKE_COMMAND} --build ${work})
     run(${work}/consumer)
 endfunction()

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "WideLong.h"
 #include "accounts/AccountsTestSupport.h"
 
 namespace Lumera {
@@ -125,7 +126,8 @@ TEST(CLMWireAccountContract, FlatFormAtAnOffsetReadsBackIntoTheRecordOnly) {
 }
 
 TEST(CLMWireAccountContract, ConstructorFromFieldsFillsAContractOfItsOwn) {
-    CLMWireAccountContract accountContract(0x100000009L, 12, 3, 2013, kCode14, "", "NAME");
+    CLMWireAccountContract accountContract(lmwire_test::WithBit32(9), 12, 3, 2013, kCode14, "",
+                                           "NAME");
     CLMWireContract* contract = accountContract.getWireContract();
     EXPECT_EQ(contract->getContractID(), 9);
     EXPECT_EQ(contract->getExchangeID(), 12);

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "WideLong.h"
 #include "orders/OrderEvents.h"
 
 namespace Lumera {
@@ -33,7 +34,7 @@ TEST(CLMWireOrderCompletedCollection, PositionsFollowIdsThenOrderOfAdding) {
     EXPECT_FALSE(done.AddOrder(nullptr));
     EXPECT_EQ(done.GetAtIndex(3), nullptr);
     EXPECT_EQ(Qtys(done.Find(5)), (std::vector<long>{1, 3}));
-    EXPECT_EQ(Qtys(done.Find(5 + (1L << 32))), (std::vector<long>{1, 3}));  // low 32 bits
+    EXPECT_EQ(Qtys(done.Find(lmwire_test::WithBit32(5))), (std::vector<long>{1, 3}));  // low 32 bits
 
     // An entry with a lower id shifts every entry above it by one position.
     CLMWireOrder* second = done.GetAtIndex(1);

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "WideLong.h"
 #include "wire_types/support/WireStrings.h"
 
 namespace Lumera {
@@ -45,7 +46,7 @@ TEST(CLMWireOrder, LongFieldsStoreAtTheirOffsetAndKeepLow32Bits) {
     for (const auto& [set, get, offset] : fields) {
         SCOPED_TRACE(offset);
         CLMWireOrder order;
-        for (long value : {-98765L, 0x1'8000'0005L}) {
+        for (long value : {-98765L, -0x7FFF'FFFBL, lmwire_test::WithBit32(5)}) {
             (order.*set)(value);
             const auto expected = static_cast<std::int32_t>(value);
             EXPECT_EQ((order.*get)(), expected);

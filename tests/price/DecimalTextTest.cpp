@@ -11,6 +11,8 @@
 #include <string>
 #include <utility>
 
+#include "SampleCount.h"
+
 namespace Lumera {
 namespace {
 
@@ -44,7 +46,8 @@ TEST(DecimalTextTest, MatchesStrtodOnRandomTexts) {
     const std::string alphabet = "0123456789000.....eEeE+-xXpPaAfFiInNtTy() \t,";
     const char* prefixes[] = {"", "0x", "-0x", " +", "1e", "9e30", "1e-3", "0x1p-10"};
     std::mt19937 random(7);
-    for (int i = 0; i < 100000; ++i) {
+    const int samples = lmwire_test::SampleCount(100000);
+    for (int i = 0; i < samples; ++i) {
         std::string text = prefixes[random() % std::size(prefixes)];
         for (auto n = random() % 15; n > 0; --n) {
             text.push_back(alphabet[random() % alphabet.size()]);

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <gmock/gmock.h>
+
+#include <cstring>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -84,6 +88,68 @@ TEST(FlatForm, CopyGivesEqualBytesAndStringsOfItsOwn) {
 
     SetWireText(source.first, "changed");
     EXPECT_EQ(GetWireText(copy.first), "first");
+}
+
+// The checked reader over a record with an array: counts beyond the buffer (up to the largest)
+// are refused before anything is read, and a refusal leaves record and offset alone.
+TEST(FlatForm, CheckedReadRefusesCountsTheBufferCannotHold) {
+    Record source;
+    SetWireText(source.first, "AB");
+    source.items.resize(2);
+    std::vector<unsigned char> buffer(static_cast<std::size_t>(FlatFormSize(source)));
+    long offset = 0;
+    WriteFlatForm(source, offset, buffer.data());
+    const std::size_t countAt = 6 + 3 + 1;
+
+    Record target;
+    SetWireText(target.first, "kept");
+    for (std::int32_t count : {3, 1000, 0x7FFFFFFF}) {
+        SCOPED_TRACE(count);
+        std::memcpy(buffer.data() + countAt, &count, sizeof count);
+        offset = 0;
+        EXPECT_THROW(ReadFlatForm(target, offset, buffer.data(), buffer.size(), "Record"),
+                     std::length_error);
+        EXPECT_EQ(offset, 0);
+        EXPECT_EQ(GetWireText(target.first), "kept");
+        EXPECT_TRUE(target.items.empty());
+    }
+    for (std::int32_t count : {2, 0, -5}) {  // a negative count reads as none
+        SCOPED_TRACE(count);
+        std::memcpy(buffer.data() + countAt, &count, sizeof count);
+        offset = 0;
+        ReadFlatForm(target, offset, buffer.data(), buffer.size(), "Record");
+        EXPECT_EQ(target.items.size(), count == 2 ? 2U : 0U);
+        EXPECT_EQ(offset, count == 2 ? static_cast<long>(buffer.size()) : long{countAt + 4});
+    }
+}
+
+// Elements of fixed blocks only: a hostile count stops at the first element past the end
+// instead of being counted to the last.
+struct Plain {
+    std::int32_t value = 0;
+    template <class V>
+    void VisitFlatForm(V& v) {
+        v.Block(&value, 4);
+    }
+};
+
+struct Plains {
+    std::vector<Plain> items;
+    template <class V>
+    void VisitFlatForm(V& v) {
+        v.Array(items);
+    }
+};
+
+TEST(FlatForm, CheckedReadStopsAtTheFirstElementPastTheEnd) {
+    const std::vector<unsigned char> hostile = {0xFF, 0xFF, 0xFF, 0x7F, 1, 0, 0, 0};
+    Plains plains;
+    long offset = 0;
+    EXPECT_THAT([&] { ReadFlatForm(plains, offset, hostile.data(), hostile.size(), "Plains"); },
+                ::testing::ThrowsMessage<std::length_error>(
+                    ::testing::HasSubstr("Plains: needs at least 12 bytes, given 8")));
+    EXPECT_EQ(offset, 0);
+    EXPECT_TRUE(plains.items.empty());
 }
 
 }  // namespace

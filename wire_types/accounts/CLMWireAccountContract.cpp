@@ -130,6 +130,11 @@ void CLMWireAccountContract::fromPacket(long& offset, unsigned char* buffer) {
     ReadFlatForm(*record_, offset, buffer);
 }
 
+void CLMWireAccountContract::fromPacket(long& offset, const unsigned char* buffer,
+                                        std::size_t size) {
+    ReadFlatForm(*record_, offset, buffer, size, "CLMWireAccountContract");
+}
+
 long CLMWireAccountContract::GetSize() {
     return FlatFormSize(*record_);
 }

@@ -56,6 +56,8 @@ static_assert(offsetof(WireAccountContract, previousSettle) == 36);
 static_assert(offsetof(WireAccountContract, openPrice) == 40);
 static_assert(offsetof(WireAccountContract, padding2) == 44);
 static_assert(offsetof(WireAccountContract, contract) == WireAccountContract::kFixedSize);
+// In memory on a 32-bit target: arrays of the record have this stride there.
+static_assert(sizeof(void*) != 4 || sizeof(long) != 4 || sizeof(WireAccountContract) == 120);
 
 class LMWIRE_API CLMWireAccountContract {
   public:
@@ -99,6 +101,10 @@ class LMWIRE_API CLMWireAccountContract {
     // buffer; the caller provides GetSize() bytes after offset, or a complete flat form.
     void toPacket(long& offset, unsigned char* buffer);
     void fromPacket(long& offset, unsigned char* buffer);
+    // Checked: the offset must lie inside the `size` bytes at buffer, and the whole flat form
+    // after it, both texts with their zero bytes. Otherwise throws std::length_error
+    // (std::invalid_argument for null with a non-zero size); record and offset are unchanged.
+    void fromPacket(long& offset, const unsigned char* buffer, std::size_t size);
     long GetSize();
 
   private:

@@ -26,7 +26,9 @@ struct LMWIRE_API WireContract {
     unsigned char reserved3[8];
     std::int32_t contractID;
     unsigned char padding2[4];
-    double tickValue;
+    // Aligned as the original 32-bit target aligns doubles; 32-bit x86 elsewhere aligns them to
+    // 4 inside structures, which would shorten this record and those that embed it.
+    alignas(8) double tickValue;
     enumCurrencies currency;
     BSTR symbol;
     BSTR name;
@@ -61,6 +63,8 @@ static_assert(offsetof(WireContract, contractID) == 40);
 static_assert(offsetof(WireContract, tickValue) == 48);
 static_assert(offsetof(WireContract, currency) == 56);
 static_assert(offsetof(WireContract, symbol) >= WireContract::kFixedSize);
+// In memory on a 32-bit target, as callers that pass a WireContract* there expect.
+static_assert(sizeof(void*) != 4 || sizeof(long) != 4 || sizeof(WireContract) == 72);
 
 class ATPrice;
 

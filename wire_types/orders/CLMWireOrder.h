@@ -87,6 +87,8 @@ static_assert(offsetof(WireOrder, StopPrice) == 84);
 static_assert(offsetof(WireOrder, FillID) == 88);
 static_assert(offsetof(WireOrder, AccountID) == 92);
 static_assert(offsetof(WireOrder, VeyID) == WireOrder::kFixedSize);
+// In memory on a 32-bit target, as callers that pass a WireOrder* there expect.
+static_assert(sizeof(void*) != 4 || sizeof(long) != 4 || sizeof(WireOrder) == 184);
 
 class LMWIRE_API CLMWireOrder {
   public:

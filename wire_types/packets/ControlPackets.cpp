@@ -38,6 +38,10 @@ void WirePriceProtocolPacket::Decode(unsigned char* bytes) {
     DecodeFixedPacket(*this, bytes);
 }
 
+void WirePriceProtocolPacket::Decode(const unsigned char* bytes, std::size_t size) {
+    DecodeFixedPacket(*this, bytes, size, "WirePriceProtocolPacket");
+}
+
 WireHolePunchDelayPacket::WireHolePunchDelayPacket() {
     static_assert(FixedWirePacket<WireHolePunchDelayPacket>);
     static_assert(sizeof(WireHolePunchDelayPacket) == 4);
@@ -65,6 +69,10 @@ unsigned char* WireHolePunchDelayPacket::Encode(long* length) const {
 
 void WireHolePunchDelayPacket::Decode(unsigned char* bytes) {
     DecodeFixedPacket(*this, bytes);
+}
+
+void WireHolePunchDelayPacket::Decode(const unsigned char* bytes, std::size_t size) {
+    DecodeFixedPacket(*this, bytes, size, "WireHolePunchDelayPacket");
 }
 
 StartLogFileSend::StartLogFileSend() {
@@ -112,6 +120,10 @@ void StartLogFileSend::Decode(unsigned char* bytes) {
     DecodeFixedPacket(*this, bytes);
 }
 
+void StartLogFileSend::Decode(const unsigned char* bytes, std::size_t size) {
+    DecodeFixedPacket(*this, bytes, size, "StartLogFileSend");
+}
+
 CLMWirePriceSubscriptionPacket::CLMWirePriceSubscriptionPacket(int first, int second,
                                                                const std::string& text) {
     static_assert(FixedWirePacket<CLMWirePriceSubscriptionPacket>);
@@ -130,6 +142,10 @@ unsigned char* CLMWirePriceSubscriptionPacket::Encode(long* length) const {
 
 void CLMWirePriceSubscriptionPacket::Decode(unsigned char* bytes) {
     DecodeFixedPacket(*this, bytes);
+}
+
+void CLMWirePriceSubscriptionPacket::Decode(const unsigned char* bytes, std::size_t size) {
+    DecodeFixedPacket(*this, bytes, size, "CLMWirePriceSubscriptionPacket");
 }
 
 }  // namespace Lumera

@@ -5,6 +5,7 @@
 // caller releases with delete[], Decode trusts its input, and an over-long text leaves its
 // field empty and throws std::invalid_argument.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -28,6 +29,9 @@ class LMWIRE_API WirePriceProtocolPacket {
 
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
+    // Checked: throws std::length_error for fewer bytes than the packet's size, and
+    // std::invalid_argument for null with a non-zero size; the packet is then unchanged.
+    void Decode(const unsigned char* bytes, std::size_t size);
 
   private:
     enumPricingProtocol priceProtocol_{};
@@ -48,6 +52,9 @@ class LMWIRE_API WireHolePunchDelayPacket {
 
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
+    // Checked: throws std::length_error for fewer bytes than the packet's size, and
+    // std::invalid_argument for null with a non-zero size; the packet is then unchanged.
+    void Decode(const unsigned char* bytes, std::size_t size);
 
   private:
     std::int32_t delay_{};
@@ -72,6 +79,9 @@ class LMWIRE_API StartLogFileSend {
 
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
+    // Checked: throws std::length_error for fewer bytes than the packet's size, and
+    // std::invalid_argument for null with a non-zero size; the packet is then unchanged.
+    void Decode(const unsigned char* bytes, std::size_t size);
 
   private:
     std::int32_t accountNumber_{};
@@ -92,6 +102,9 @@ class LMWIRE_API CLMWirePriceSubscriptionPacket {
 
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
+    // Checked: throws std::length_error for fewer bytes than the packet's size, and
+    // std::invalid_argument for null with a non-zero size; the packet is then unchanged.
+    void Decode(const unsigned char* bytes, std::size_t size);
 
   private:
     std::int32_t first_{};

@@ -46,6 +46,10 @@ void LogonResponsePacket::Decode(unsigned char* bytes) {
     DecodeFixedPacket(*this, bytes);
 }
 
+void LogonResponsePacket::Decode(const unsigned char* bytes, std::size_t size) {
+    DecodeFixedPacket(*this, bytes, size, "LogonResponsePacket");
+}
+
 UDPLogOnPacket::UDPLogOnPacket() {
     static_assert(FixedWirePacket<UDPLogOnPacket>);
     static_assert(sizeof(UDPLogOnPacket) == 260);
@@ -77,6 +81,10 @@ unsigned char* UDPLogOnPacket::Encode(long* length) const {
 
 void UDPLogOnPacket::Decode(unsigned char* bytes) {
     DecodeFixedPacket(*this, bytes);
+}
+
+void UDPLogOnPacket::Decode(const unsigned char* bytes, std::size_t size) {
+    DecodeFixedPacket(*this, bytes, size, "UDPLogOnPacket");
 }
 
 TCPLogonReconnectPacket::TCPLogonReconnectPacket() {
@@ -163,6 +171,10 @@ unsigned char* TCPLogonReconnectPacket::Encode(long* length) const {
 
 void TCPLogonReconnectPacket::Decode(unsigned char* bytes) {
     DecodeFixedPacket(*this, bytes);
+}
+
+void TCPLogonReconnectPacket::Decode(const unsigned char* bytes, std::size_t size) {
+    DecodeFixedPacket(*this, bytes, size, "TCPLogonReconnectPacket");
 }
 
 }  // namespace Lumera

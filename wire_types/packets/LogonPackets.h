@@ -6,6 +6,7 @@
 // it cannot allocate. Decode trusts its input to hold the packet's full size. A text of the
 // field's capacity or more characters leaves the field empty and throws std::invalid_argument.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -31,6 +32,9 @@ class LMWIRE_API LogonResponsePacket {
 
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
+    // Checked: throws std::length_error for fewer bytes than the packet's size, and
+    // std::invalid_argument for null with a non-zero size; the packet is then unchanged.
+    void Decode(const unsigned char* bytes, std::size_t size);
 
   private:
     enumErrors errorCode_{};
@@ -53,6 +57,9 @@ class LMWIRE_API UDPLogOnPacket {
 
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
+    // Checked: throws std::length_error for fewer bytes than the packet's size, and
+    // std::invalid_argument for null with a non-zero size; the packet is then unchanged.
+    void Decode(const unsigned char* bytes, std::size_t size);
 
   private:
     UDPPacketTypes packetType_{};
@@ -88,6 +95,9 @@ class LMWIRE_API TCPLogonReconnectPacket {
 
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
+    // Checked: throws std::length_error for fewer bytes than the packet's size, and
+    // std::invalid_argument for null with a non-zero size; the packet is then unchanged.
+    void Decode(const unsigned char* bytes, std::size_t size);
 
   private:
     char apiName_[50]{};

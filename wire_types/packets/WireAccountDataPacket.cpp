@@ -1,31 +1,20 @@
 #include "wire_types/packets/WireAccountDataPacket.h"
 
-#include <bit>
 #include <cstddef>
-#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include "wire_types/support/Bytes.h"
+#include "wire_types/support/CheckedBytes.h"
 
 namespace Lumera {
 
 namespace {
 
-static_assert(std::endian::native == std::endian::little,
-              "the account data packet is written in host byte order, which must be little-endian");
 static_assert(sizeof(enumAccountDataTypes) == 4 && sizeof(double) == 8);
 
 constexpr std::size_t kHeaderSize = 8;
 constexpr std::size_t kEntrySize = 12;
-
-template <class T>
-void Put(unsigned char* buffer, std::size_t offset, T value) {
-    std::memcpy(buffer + offset, &value, sizeof value);
-}
-
-template <class T>
-T Get(const unsigned char* bytes, std::size_t offset) {
-    T value;
-    std::memcpy(&value, bytes + offset, sizeof value);
-    return value;
-}
 
 }  // namespace
 
@@ -60,25 +49,40 @@ int WireAccountDataPacket::NumEntries() const {
 
 unsigned char* WireAccountDataPacket::Encode() const {
     auto* buffer = new unsigned char[kHeaderSize + kEntrySize * entries_.size()];
-    Put(buffer, 0, account_);
-    Put(buffer, 4, static_cast<std::int32_t>(entries_.size()));
+    StoreLittleEndian(buffer, account_);
+    StoreLittleEndian(buffer + 4, static_cast<std::int32_t>(entries_.size()));
     std::size_t offset = kHeaderSize;
     for (const auto& [kind, value] : entries_) {
-        Put(buffer, offset, kind);
-        Put(buffer, offset + 4, value);
+        StoreLittleEndian(buffer + offset, kind);
+        StoreLittleEndian(buffer + offset + 4, value);
         offset += kEntrySize;
     }
     return buffer;
 }
 
 void WireAccountDataPacket::Decode(unsigned char* bytes) {
-    account_ = Get<std::int32_t>(bytes, 0);
-    const auto count = Get<std::int32_t>(bytes, 4);
+    account_ = LoadLittleEndian<std::int32_t>(bytes);
+    const auto count = LoadLittleEndian<std::int32_t>(bytes + 4);
     for (std::int32_t i = 0; i < count; ++i) {
         const std::size_t offset = kHeaderSize + kEntrySize * static_cast<std::size_t>(i);
-        entries_.try_emplace(Get<enumAccountDataTypes>(bytes, offset),
-                             Get<double>(bytes, offset + 4));
+        entries_.try_emplace(LoadLittleEndian<enumAccountDataTypes>(bytes + offset),
+                             LoadLittleEndian<double>(bytes + offset + 4));
     }
+}
+
+void WireAccountDataPacket::Decode(const unsigned char* bytes, std::size_t size) {
+    static constexpr const char* kWho = "WireAccountDataPacket";
+    RequireBytes(kWho, bytes, size, kHeaderSize);
+    const auto count = LoadLittleEndian<std::int32_t>(bytes + 4);
+    if (count < 0) {
+        throw std::length_error(std::string(kWho) + ": entry count " + std::to_string(count) +
+                                " is negative, given " + std::to_string(size) + " bytes");
+    }
+    // In 64 bits: 12 times a 31-bit count overflows a 32-bit size_t.
+    RequireBytes(kWho, bytes, size,
+                 kHeaderSize + std::uint64_t{kEntrySize} * static_cast<std::uint64_t>(count));
+    // Every entry now lies inside the buffer; the trusting decoder only reads.
+    Decode(const_cast<unsigned char*>(bytes));
 }
 
 }  // namespace Lumera

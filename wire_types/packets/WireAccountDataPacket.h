@@ -4,6 +4,7 @@
 // most one per kind. Wire form, little-endian and packed: account (int32), entry count N
 // (int32), then N entries of kind (int32) and value (double) in ascending order of kind.
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 
@@ -33,6 +34,10 @@ class LMWIRE_API WireAccountDataPacket {
     // Adds the received entries to those already held; a kind already present, or met twice,
     // keeps the value met first. The caller guarantees 8 + 12 * N readable bytes.
     void Decode(unsigned char* bytes);
+    // Checked: the entry count must lie between 0 and what `size` holds (8 + 12 * N bytes).
+    // Otherwise throws std::length_error (std::invalid_argument for null with a non-zero size)
+    // and the packet is unchanged.
+    void Decode(const unsigned char* bytes, std::size_t size);
 
   private:
     std::int32_t account_ = 0;

@@ -103,3 +103,16 @@ long CWirePrice::DisplayToTicks(const std::string& text) {
 }
 
 }  // namespace Lumera
+
+// The checked decoder stands apart from the rest of the record, with its own include: it only
+// guards the trusting decoder, which reads the 86 bytes and nothing else.
+#include "wire_types/support/CheckedBytes.h"
+
+namespace Lumera {
+
+void CWirePrice::Decode(const unsigned char* bytes, std::size_t size) {
+    RequireBytes("CWirePrice", bytes, size, kRecordSize);
+    Decode(const_cast<unsigned char*>(bytes));
+}
+
+}  // namespace Lumera

@@ -31,6 +31,9 @@ class LMWIRE_API CWirePrice {
     // Replaces the record with the 86 bytes at `bytes`. A null source leaves the record all zero
     // and throws `new VeyException(...)`. The converter keeps its current code.
     void Decode(unsigned char* bytes);
+    // Checked: fewer than 86 bytes throw std::length_error, null with a non-zero size
+    // std::invalid_argument, and the record is then unchanged.
+    void Decode(const unsigned char* bytes, std::size_t size);
     // A new 86-byte buffer (array new) that the caller releases with array delete.
     unsigned char* Encode();
 

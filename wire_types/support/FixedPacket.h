@@ -6,9 +6,12 @@
 // constructor and assignment copy every byte, pad bytes and bytes after text terminators too.
 
 #include <bit>
+#include <cstddef>
 #include <cstring>
 #include <new>
 #include <type_traits>
+
+#include "wire_types/support/CheckedBytes.h"
 
 namespace Lumera {
 
@@ -38,6 +41,15 @@ unsigned char* EncodeFixedPacket(const Packet& packet, long* length) noexcept {
 // Trusts its input: the caller guarantees sizeof(Packet) readable bytes.
 template <FixedWirePacket Packet>
 void DecodeFixedPacket(Packet& packet, const unsigned char* bytes) noexcept {
+    std::memcpy(&packet, bytes, sizeof(Packet));
+}
+
+// For bytes nobody vouches for: refuses a null buffer or fewer than sizeof(Packet) bytes by
+// throwing (see CheckedBytes.h) before the packet is touched. Extra bytes are not looked at.
+template <FixedWirePacket Packet>
+void DecodeFixedPacket(Packet& packet, const unsigned char* bytes, std::size_t size,
+                       const char* className) {
+    RequireBytes(className, bytes, size, sizeof(Packet));
     std::memcpy(&packet, bytes, sizeof(Packet));
 }
 

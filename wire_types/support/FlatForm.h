@@ -10,12 +10,18 @@
 //         v.Array(contracts);       // a WireArray: 32-bit count, then each element's flat form
 //     }
 //
-// and the visitors below size it, write it, read it and copy a record through it.
+// and the visitors below size it, write it, read it, measure one in a buffer of known size and
+// copy a record through it.
 
+#include <climits>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
+#include <string>
 
+#include "wire_types/support/CheckedBytes.h"
 #include "wire_types/support/WireStrings.h"
 
 namespace Lumera {
@@ -88,6 +94,67 @@ class FlatReader {
     unsigned char* buffer_;
 };
 
+// Walks a flat form in a buffer of `size` bytes without reading anything into the record: it
+// checks that every block lies inside the buffer and that every text ends with its zero byte
+// inside it, and throws as the checked decoders do (CheckedBytes.h) when one does not. Past a
+// short block it keeps adding up the fixed blocks that follow, so the bytes it reports as needed
+// are exact, or a lower bound once a text or an array would have to be read. An array is walked
+// element by element with a scratch element, so a hostile count fails as soon as the bytes run
+// out.
+class FlatMeasurer {
+  public:
+    FlatMeasurer(const char* who, const unsigned char* buffer, std::size_t size, std::size_t offset)
+        : who_(who), buffer_(buffer), size_(size), end_(offset) {}
+    void Block(const void*, std::size_t size) {
+        short_ = short_ || size_ - end_ < size;
+        end_ += size;
+    }
+    void Text(BSTR&) {
+        if (short_) {
+            ThrowTooFewBytes(who_, end_ + 1, size_, true);  // a text takes at least its zero
+        }
+        const auto at = static_cast<std::size_t>(end_);
+        const void* zero = at < size_ ? std::memchr(buffer_ + at, 0, size_ - at) : nullptr;
+        if (zero == nullptr) {
+            // The text runs to the end of the buffer: its zero byte would be one further.
+            ThrowTooFewBytes(who_, std::uint64_t{size_} + 1, size_, true);
+        }
+        end_ = static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - buffer_) + 1;
+    }
+    template <class Items>
+    void Array(Items&) {
+        const auto at = static_cast<std::size_t>(end_);
+        Block(nullptr, sizeof(std::int32_t));
+        if (short_) {
+            ThrowTooFewBytes(who_, end_, size_, true);
+        }
+        std::int32_t count = 0;
+        std::memcpy(&count, buffer_ + at, sizeof count);
+        typename Items::value_type scratch{};
+        for (std::int32_t i = 0; i < count; ++i) {
+            scratch.VisitFlatForm(*this);
+            if (short_) {
+                // Elements of fixed blocks only would otherwise be counted to the last.
+                ThrowTooFewBytes(who_, end_, size_, true);
+            }
+        }
+    }
+    // Offset just past the flat form; throws when its fixed blocks ran past the buffer.
+    std::size_t Finish() const {
+        if (short_) {
+            ThrowTooFewBytes(who_, end_, size_);
+        }
+        return static_cast<std::size_t>(end_);
+    }
+
+  private:
+    const char* who_;
+    const unsigned char* buffer_;
+    std::size_t size_;
+    std::uint64_t end_;   // within size_ until short_
+    bool short_ = false;  // a block ran past the buffer
+};
+
 template <class Record>
 long FlatFormSize(Record& record) {
     FlatSizer sizer;
@@ -105,6 +172,27 @@ template <class Record>
 void ReadFlatForm(Record& record, long& offset, unsigned char* buffer) {
     FlatReader reader(offset, buffer);
     record.VisitFlatForm(reader);
+}
+
+// Checked ReadFlatForm: the whole flat form at buffer + offset is measured first, so a refusal
+// (std::length_error, or std::invalid_argument for a null buffer with a non-zero size) leaves
+// record and offset as they were. An offset outside the buffer is refused the same way.
+template <class Record>
+void ReadFlatForm(Record& record, long& offset, const unsigned char* buffer, std::size_t size,
+                  const char* who) {
+    RequireBytes(who, buffer, size, 0);
+    if (offset < 0 || static_cast<unsigned long>(offset) > size) {
+        throw std::length_error(std::string(who) + ": offset " + std::to_string(offset) +
+                                " lies outside the " + std::to_string(size) + " bytes given");
+    }
+    FlatMeasurer measurer(who, buffer, size, static_cast<std::size_t>(offset));
+    record.VisitFlatForm(measurer);
+    const std::size_t end = measurer.Finish();
+    if (end > static_cast<unsigned long>(LONG_MAX)) {
+        throw std::length_error(std::string(who) + ": the flat form ends at byte " +
+                                std::to_string(end) + ", beyond what a long offset holds");
+    }
+    ReadFlatForm(record, offset, const_cast<unsigned char*>(buffer));
 }
 
 // Copies source into target (normally a freshly constructed record) through a temporary buffer

@@ -1,0 +1,128 @@
+// The checked fromPacket of an account contract: the offset must lie in the buffer and the whole
+// flat form after it (both texts with their zero bytes); every refusal leaves the record and the
+// offset exactly as they were.
+
+#include <gtest/gtest.h>
+
+#include <gmock/gmock.h>
+
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "accounts/AccountsTestSupport.h"
+
+namespace Lumera {
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+using ::testing::AllOf;
+using ::testing::HasSubstr;
+using ::testing::ThrowsMessage;
+
+Bytes FlatForm(CLMWireAccountContract& contract) {
+    Bytes bytes(static_cast<std::size_t>(contract.GetSize()));
+    long offset = 0;
+    contract.toPacket(offset, bytes.data());
+    return bytes;
+}
+
+// A known account contract whose flat form is compared before and after each refusal.
+CLMWireAccountContract Known() {
+    CLMWireAccountContract contract(11, 2, 3, 2030, static_cast<enumPriceFormatCode>(14), "SYM",
+                                    "Contract");
+    contract.setPosition(-4);
+    return contract;
+}
+
+// `lead` bytes, then the flat form of another contract (symbol "ESZ6", name "E-mini"), then
+// `tail` bytes.
+Bytes Buffer(std::size_t lead, std::size_t tail = 0) {
+    WireAccountContract raw;
+    testing::FillRaw(raw, 77, u"E-mini");
+    testing::StoreText(raw.contract.symbol, u"ESZ6");
+    CLMWireAccountContract source(&raw);
+    Bytes bytes(lead, 0xEE);
+    const Bytes form = FlatForm(source);
+    bytes.insert(bytes.end(), form.begin(), form.end());
+    bytes.insert(bytes.end(), tail, 0xDD);
+    return bytes;
+}
+
+constexpr std::size_t kForm = 108 + 5 + 7;
+
+void ExpectRefused(const Bytes& bytes, std::size_t given, long start, const std::string& what) {
+    CLMWireAccountContract contract = Known();
+    const Bytes before = FlatForm(contract);
+    long offset = start;
+    EXPECT_THAT(
+        [&] { contract.fromPacket(offset, bytes.data(), given); },
+        ThrowsMessage<std::length_error>(AllOf(HasSubstr("CLMWireAccountContract"), HasSubstr(what),
+                                               HasSubstr(std::to_string(given)))));
+    EXPECT_EQ(offset, start);
+    EXPECT_EQ(FlatForm(contract), before);
+    EXPECT_EQ(contract.getPosition(), -4);
+}
+
+TEST(CheckedFromPacket, EveryTruncationOfTheFormIsRefused) {
+    const Bytes bytes = Buffer(3);
+    ASSERT_EQ(bytes.size(), 3 + kForm);
+    // Short of the two fixed blocks: they and at least the first text's zero byte are needed.
+    for (std::size_t given = 3; given < 3 + 108; ++given) {
+        SCOPED_TRACE(given);
+        ExpectRefused(bytes, given, 3, "needs at least " + std::to_string(3 + 108 + 1) + " bytes");
+    }
+    // Inside the texts the end is not in sight: at least one more byte is needed.
+    for (std::size_t given = 3 + 108; given < bytes.size(); ++given) {
+        SCOPED_TRACE(given);
+        ExpectRefused(bytes, given, 3, "needs at least " + std::to_string(given + 1) + " bytes");
+    }
+}
+
+TEST(CheckedFromPacket, TextsWithoutTheirZeroByteAreRefused) {
+    Bytes bytes = Buffer(0);
+    bytes.back() = 'x';  // the name runs to the end
+    ExpectRefused(bytes, bytes.size(), 0, "at least " + std::to_string(bytes.size() + 1));
+    std::fill(bytes.begin() + 108, bytes.end(), 'y');  // no zero byte after the blocks at all
+    ExpectRefused(bytes, bytes.size(), 0, "at least");
+}
+
+TEST(CheckedFromPacket, OffsetsOutsideTheBufferAreRefused) {
+    const Bytes bytes = Buffer(0, 4);
+    for (long start : {-1L, -1000L, static_cast<long>(bytes.size()) + 1}) {
+        SCOPED_TRACE(start);
+        ExpectRefused(bytes, bytes.size(), start, "offset " + std::to_string(start));
+    }
+    // At the very end the offset is inside but no byte of the form is.
+    ExpectRefused(bytes, bytes.size(), static_cast<long>(bytes.size()),
+                  "needs at least " + std::to_string(bytes.size() + 109));
+}
+
+TEST(CheckedFromPacket, NullBufferIsAnInvalidArgument) {
+    CLMWireAccountContract contract = Known();
+    long offset = 0;
+    EXPECT_THROW(contract.fromPacket(offset, nullptr, kForm), std::invalid_argument);
+    EXPECT_THROW(contract.fromPacket(offset, nullptr, 0), std::length_error);
+    EXPECT_EQ(offset, 0);
+}
+
+TEST(CheckedFromPacket, CompleteFormReadsAsTheTrustingReader) {
+    Bytes bytes = Buffer(5, 6);
+    CLMWireAccountContract checked = Known();
+    long offset = 5;
+    checked.fromPacket(offset, bytes.data(), 5 + kForm);  // ends exactly at the form
+    EXPECT_EQ(offset, static_cast<long>(5 + kForm));
+    CLMWireAccountContract trusted = Known();
+    long trustedOffset = 5;
+    trusted.fromPacket(trustedOffset, bytes.data());
+    EXPECT_EQ(trustedOffset, offset);
+    EXPECT_EQ(FlatForm(checked), FlatForm(trusted));
+    EXPECT_EQ(FlatForm(checked), Bytes(bytes.begin() + 5, bytes.begin() + 5 + kForm));
+    EXPECT_EQ(checked.getRawWireContract()->contract.contractID, 77);
+    // The contract object keeps what it was built with.
+    EXPECT_EQ(checked.getWireContract()->getContractID(), 11);
+}
+
+}  // namespace
+}  // namespace Lumera

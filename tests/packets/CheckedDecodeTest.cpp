@@ -1,0 +1,211 @@
+// The checked decoders of the packets: every length short of a packet's size is refused with a
+// message naming the class, the bytes needed and the bytes given, and leaves the packet as it
+// was; the full size (or more) decodes exactly as the trusting decoder does.
+
+#include <gtest/gtest.h>
+
+#include <gmock/gmock.h>
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "PacketTestSupport.h"
+#include "wire_types/packets/ControlPackets.h"
+#include "wire_types/packets/LogonPackets.h"
+#include "wire_types/packets/WireAccountDataPacket.h"
+
+namespace {
+
+using namespace Lumera;
+using packets_test::Bytes;
+using packets_test::Encoded;
+using packets_test::PutLE32;
+using ::testing::AllOf;
+using ::testing::HasSubstr;
+using ::testing::ThrowsMessage;
+
+// Bytes that differ from every packet's known state in every position.
+Bytes Pattern(std::size_t size) {
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<unsigned char>(0xA5 ^ (i * 7));
+    }
+    return bytes;
+}
+
+auto RefusedFor(const std::string& who, std::uint64_t needed, std::size_t given) {
+    return ThrowsMessage<std::length_error>(
+        AllOf(HasSubstr(who), HasSubstr("needs " + std::to_string(needed) + " bytes"),
+              HasSubstr("given " + std::to_string(given))));
+}
+
+struct FixedForm {
+    std::string name;
+    std::size_t size;
+    // Decodes with the checked decoder into a packet in a known state and returns its encoding
+    // afterwards (also when the decoder throws: the exception is passed on after the encoding).
+    std::function<Bytes(const unsigned char*, std::size_t, Bytes&)> decode;
+    std::function<Bytes(unsigned char*)> trusted;
+    std::function<Bytes()> initial;  // the encoding of the known state
+};
+
+template <class Packet>
+FixedForm Form(const std::string& name, std::function<Packet()> known) {
+    return {name, sizeof(Packet),
+            [known](const unsigned char* bytes, std::size_t size, Bytes& after) {
+                Packet packet = known();
+                try {
+                    packet.Decode(bytes, size);
+                } catch (...) {
+                    after = Encoded(packet);
+                    throw;
+                }
+                after = Encoded(packet);
+                return after;
+            },
+            [known](unsigned char* bytes) {
+                Packet packet = known();
+                packet.Decode(bytes);
+                return Encoded(packet);
+            },
+            [known] { return Encoded(known()); }};
+}
+
+std::vector<FixedForm> FixedForms() {
+    return {
+        Form<LogonResponsePacket>("LogonResponsePacket",
+                                  [] { return LogonResponsePacket(errServerUnavailable); }),
+        Form<UDPLogOnPacket>("UDPLogOnPacket",
+                             [] { return UDPLogOnPacket("session", udpHolePunch); }),
+        Form<TCPLogonReconnectPacket>("TCPLogonReconnectPacket",
+                                      [] {
+                                          TCPLogonReconnectPacket packet;
+                                          packet.SetUserID("user");
+                                          packet.SetAccountNumber(77);
+                                          return packet;
+                                      }),
+        Form<WirePriceProtocolPacket>("WirePriceProtocolPacket",
+                                      [] { return WirePriceProtocolPacket(ppTcp); }),
+        Form<WireHolePunchDelayPacket>("WireHolePunchDelayPacket",
+                                       [] { return WireHolePunchDelayPacket(-5L); }),
+        Form<StartLogFileSend>("StartLogFileSend",
+                               [] { return StartLogFileSend("bob", 7, 1024, "a.log"); }),
+        Form<CLMWirePriceSubscriptionPacket>(
+            "CLMWirePriceSubscriptionPacket",
+            [] { return CLMWirePriceSubscriptionPacket(1, 2, "text"); }),
+    };
+}
+
+TEST(CheckedDecode, EveryTruncatedFixedPacketIsRefusedAndLeftUnchanged) {
+    for (const FixedForm& form : FixedForms()) {
+        SCOPED_TRACE(form.name);
+        const Bytes unchanged = form.initial();
+        const Bytes bytes = Pattern(form.size + 3);
+        for (std::size_t given = 0; given < form.size; ++given) {
+            Bytes after;
+            EXPECT_THAT([&] { form.decode(bytes.data(), given, after); },
+                        RefusedFor(form.name, form.size, given));
+            EXPECT_EQ(after, unchanged) << "given " << given;
+        }
+    }
+}
+
+TEST(CheckedDecode, FullOrLongerFixedPacketDecodesAsTheTrustingDecoder) {
+    for (const FixedForm& form : FixedForms()) {
+        SCOPED_TRACE(form.name);
+        Bytes bytes = Pattern(form.size + 3);
+        const Bytes expected(bytes.begin(), bytes.begin() + static_cast<long>(form.size));
+        Bytes after;
+        EXPECT_EQ(form.decode(bytes.data(), form.size, after), expected);
+        EXPECT_EQ(form.decode(bytes.data(), bytes.size(), after), expected);
+        EXPECT_EQ(form.trusted(bytes.data()), expected);
+    }
+}
+
+TEST(CheckedDecode, NullBufferIsAnInvalidArgumentUnlessItClaimsNoBytes) {
+    for (const FixedForm& form : FixedForms()) {
+        SCOPED_TRACE(form.name);
+        Bytes after;
+        EXPECT_THROW(form.decode(nullptr, form.size, after), std::invalid_argument);
+        EXPECT_THROW(form.decode(nullptr, 1, after), std::invalid_argument);
+        EXPECT_THAT([&] { form.decode(nullptr, 0, after); }, RefusedFor(form.name, form.size, 0));
+    }
+    WireAccountDataPacket packet;
+    EXPECT_THROW(packet.Decode(nullptr, 8), std::invalid_argument);
+}
+
+// The account data packet: a header, then N entries of 12 bytes.
+
+Bytes AccountData(std::int32_t account, std::int32_t count, std::size_t entries) {
+    Bytes bytes = Pattern(8 + 12 * entries);
+    PutLE32(bytes, 0, static_cast<std::uint32_t>(account));
+    PutLE32(bytes, 4, static_cast<std::uint32_t>(count));
+    for (std::size_t i = 0; i < entries; ++i) {
+        PutLE32(bytes, 8 + 12 * i, static_cast<std::uint32_t>(i));  // distinct kinds
+    }
+    return bytes;
+}
+
+Bytes EncodedData(const WireAccountDataPacket& packet) {
+    const std::unique_ptr<unsigned char[]> buffer(packet.Encode());
+    return Bytes(buffer.get(), buffer.get() + 8 + 12 * packet.NumEntries());
+}
+
+WireAccountDataPacket Held() {
+    WireAccountDataPacket packet(99);
+    packet.AddInfo(static_cast<enumAccountDataTypes>(-7), 1.5);
+    return packet;
+}
+
+TEST(CheckedDecode, AccountDataRefusesShortHeadersAndCountsBeyondTheSize) {
+    const Bytes unchanged = EncodedData(Held());
+    const auto refuses = [&](const Bytes& bytes, std::size_t given, std::uint64_t needed) {
+        WireAccountDataPacket packet = Held();
+        EXPECT_THAT([&] { packet.Decode(bytes.data(), given); },
+                    RefusedFor("WireAccountDataPacket", needed, given));
+        EXPECT_EQ(EncodedData(packet), unchanged);
+    };
+    const Bytes three = AccountData(5, 3, 3);
+    for (std::size_t given = 0; given < 8; ++given) {
+        SCOPED_TRACE(given);
+        refuses(three, given, 8);
+    }
+    // Every length between the header and the last entry's last byte.
+    for (std::size_t given = 8; given < three.size(); ++given) {
+        SCOPED_TRACE(given);
+        refuses(three, given, three.size());
+    }
+    // Counts whose size overflows 32 bits, and one whose 12-fold wraps to 8 in 32 bits.
+    const Bytes huge = AccountData(5, 0x7FFFFFFF, 1);
+    refuses(huge, huge.size(), 8 + 12 * std::uint64_t{0x7FFFFFFF});
+    const Bytes wraps = AccountData(5, 0x15555556, 1);
+    refuses(wraps, wraps.size(), 8 + 12 * std::uint64_t{0x15555556});
+}
+
+TEST(CheckedDecode, AccountDataRefusesANegativeCount) {
+    const Bytes bytes = AccountData(5, -1, 2);
+    WireAccountDataPacket packet = Held();
+    EXPECT_THAT([&] { packet.Decode(bytes.data(), bytes.size()); },
+                ThrowsMessage<std::length_error>(
+                    AllOf(HasSubstr("WireAccountDataPacket"), HasSubstr("-1"),
+                          HasSubstr("given " + std::to_string(bytes.size())))));
+    EXPECT_EQ(EncodedData(packet), EncodedData(Held()));
+}
+
+TEST(CheckedDecode, AccountDataAcceptsCountsUpToWhatTheSizeHolds) {
+    for (std::int32_t count = 0; count <= 3; ++count) {
+        SCOPED_TRACE(count);
+        Bytes bytes = AccountData(5, count, 3);  // room for three, trailing bytes ignored
+        WireAccountDataPacket checked = Held();
+        checked.Decode(bytes.data(), 8 + 12 * static_cast<std::size_t>(count));
+        WireAccountDataPacket trusted = Held();
+        trusted.Decode(bytes.data());
+        EXPECT_EQ(checked.NumEntries(), count + 1);
+        EXPECT_EQ(EncodedData(checked), EncodedData(trusted));
+    }
+}
+
+}  // namespace
