@@ -1,0 +1,5 @@
+#include "Commands.h"
+
+namespace lmwire {
+void RunDemo() {}
+}  // namespace lmwire
