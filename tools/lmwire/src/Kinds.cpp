@@ -248,7 +248,7 @@ Json ParseAssignments(const Kind& kind, const std::vector<std::string>& assignme
     return complete;
 }
 
-std::string RenderFields(const Json& record) {
+std::string RenderFields(const Json& record, const std::string& indent) {
     Table table({}, 2);
     for (const auto& item : record.items()) {
         const Json& value = item.value();
@@ -267,7 +267,7 @@ std::string RenderFields(const Json& record) {
             table.Add({item.key(), "(none)"});
         }
     }
-    return table.Render();
+    return table.Render(indent);
 }
 
 void RequireSize(const Kind& kind, const Bytes& bytes, std::size_t size) {

@@ -63,7 +63,7 @@ std::string KindNames(const std::string& separator);
 // name, a malformed value, a value out of range or a text over its capacity.
 Json ParseAssignments(const Kind& kind, const std::vector<std::string>& assignments);
 // One "Name  value" line per field, aligned; list elements one per line.
-std::string RenderFields(const Json& record);
+std::string RenderFields(const Json& record, const std::string& indent = "");
 
 // Shared by the kinds' decoders.
 void RequireSize(const Kind& kind, const Bytes& bytes, std::size_t size);
