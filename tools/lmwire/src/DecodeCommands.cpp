@@ -30,7 +30,7 @@ class CaptureWriter {
         for (std::size_t i = 0; i < count; ++i) {
             const unsigned char* record = records + i * kPriceRecordSize;
             if (json_) {
-                out_ << reader_.ToJson(record).dump() << "\n";
+                reader_.AppendJsonLine(record, out_.Buffer());
             } else {
                 reader_.AppendLine(record, out_.Buffer());
             }

@@ -35,7 +35,7 @@ std::string DemoLadder() {
     header.Add({"high / low", text(price.GetHigh()) + " / " + text(price.GetLow())});
     header.Add({"volume", std::to_string(price.GetTotalVolume())});
     header.Add({"timestamp", std::to_string(price.GetTimeStamp())});
-    out += "\n" + header.Render("  ") + "\n";
+    out += Cat({"\n", header.Render("  "), "\n"});
 
     Table ladder({"level", "bid size", "bid", "ask", "ask size"}, 0);
     for (short level = 0; level < kDepthLevels; ++level) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Demo.h"
+#include "Text.h"
 #include "wire_types/orders/CLMWireOrderCollection.h"
 
 namespace lmwire {
@@ -43,19 +44,19 @@ std::unique_ptr<Lumera::CLMWireOrder> MakeOrder(const Event& event) {
 }
 
 std::string Working(Lumera::CLMWireOrder& order) {
-    return "#" + std::to_string(order.getOrderID()) + (order.getIsBuy() ? " buy " : " sell ") +
-           std::to_string(order.getQty()) + " @ " + order.PriceFromTicks(order.getPrice());
+    return Cat({"#", std::to_string(order.getOrderID()), order.getIsBuy() ? " buy " : " sell ",
+                std::to_string(order.getQty()), " @ ", order.PriceFromTicks(order.getPrice())});
 }
 
 std::string Filled(Lumera::CLMWireOrder& order) {
-    return "#" + std::to_string(order.getOrderID()) + " " + std::to_string(order.getFilledQty()) +
-           " @ " + order.PriceFromTicks(order.getFillPrice()) + " (" +
-           std::to_string(order.getRemainingQuantity()) + " left)";
+    return Cat({"#", std::to_string(order.getOrderID()), " ", std::to_string(order.getFilledQty()),
+                " @ ", order.PriceFromTicks(order.getFillPrice()), " (",
+                std::to_string(order.getRemainingQuantity()), " left)"});
 }
 
 std::string Cancelled(Lumera::CLMWireOrder& order) {
-    return "#" + std::to_string(order.getOrderID()) + " " + std::to_string(order.getQty()) + " @ " +
-           order.PriceFromTicks(order.getPrice());
+    return Cat({"#", std::to_string(order.getOrderID()), " ", std::to_string(order.getQty()), " @ ",
+                order.PriceFromTicks(order.getPrice())});
 }
 
 std::string List(const std::vector<Lumera::CLMWireOrder*>& orders,

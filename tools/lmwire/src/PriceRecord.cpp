@@ -1,6 +1,8 @@
 #include "PriceRecord.h"
 
+#include <charconv>
 #include <cstring>
+#include <string_view>
 
 #include "Errors.h"
 #include "Text.h"
@@ -87,67 +89,108 @@ PriceFields PriceRecordReader::Read(const unsigned char* record) {
 
 namespace {
 
-void AppendField(std::string& out, const char* name, std::int64_t value) {
-    out += name;
-    out += '=';
-    AppendInteger(out, value);
-    out += ' ';
-}
+// Writes a line into a fixed buffer with no per-field allocation or bounds bookkeeping: a
+// record's line has a known maximum length (under 700 bytes), and a capture decode spends its
+// time here.
+class LineWriter {
+  public:
+    explicit LineWriter(char* at) : at_(at) {}
+    char* End() const { return at_; }
 
-void AppendDepth(std::string& out, const char* name,
-                 const std::array<DepthLevel, kDepthLevels>& levels) {
-    out += name;
-    out += '=';
-    for (int i = 0; i < kDepthLevels; ++i) {
-        AppendInteger(out, levels[i].price);
-        out += ':';
-        AppendInteger(out, levels[i].size);
-        out += i + 1 < kDepthLevels ? ',' : ' ';
+    void Text(std::string_view text) {
+        std::memcpy(at_, text.data(), text.size());
+        at_ += text.size();
     }
-}
+    void Char(char c) { *at_++ = c; }
+    void Int(std::int64_t value) { at_ = std::to_chars(at_, at_ + 24, value).ptr; }
 
-Json DepthJson(const std::array<DepthLevel, kDepthLevels>& levels) {
-    Json side = Json::array();
-    for (const DepthLevel& level : levels) {
-        side.push_back({{"Price", level.price}, {"Size", level.size}});
+    void Field(std::string_view name, std::int64_t value) {
+        Text(name);
+        Int(value);
     }
-    return side;
+    void Depth(const std::array<DepthLevel, kDepthLevels>& levels) {
+        for (int i = 0; i < kDepthLevels; ++i) {
+            Int(levels[i].price);
+            Char(':');
+            Int(levels[i].size);
+            Char(i + 1 < kDepthLevels ? ',' : ' ');
+        }
+    }
+    void JsonDepth(const std::array<DepthLevel, kDepthLevels>& levels) {
+        for (int i = 0; i < kDepthLevels; ++i) {
+            Text(i == 0 ? "[{\"Price\":" : ",{\"Price\":");
+            Int(levels[i].price);
+            Text(",\"Size\":");
+            Int(levels[i].size);
+            Char('}');
+        }
+        Char(']');
+    }
+
+  private:
+    char* at_;
+};
+
+// Display texts are at most a sign and a few dozen digits; anything outside printable ASCII
+// (never seen from the table) is escaped as JSON requires.
+void AppendJsonText(std::string& out, const std::string& text) {
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7F || c == '"' || c == '\\') {
+            out += Json(Cp1252ToUtf8(std::string(1, c))).dump().substr(1);
+            out.pop_back();
+        } else {
+            out += c;
+        }
+    }
 }
 
 }  // namespace
 
 void PriceRecordReader::AppendLine(const unsigned char* record, std::string& out) {
     const PriceFields f = Read(record);
-    AppendField(out, "PriceType", f.priceType);
-    AppendField(out, "PriceFormatCode", f.priceFormatCode);
-    AppendField(out, "LastSize", f.lastSize);
-    AppendField(out, "LumeraID", f.lumeraID);
-    AppendField(out, "LastPrice", f.lastPrice);
-    AppendField(out, "TotalVolume", f.totalVolume);
-    AppendField(out, "TimeStamp", f.timeStamp);
-    AppendField(out, "High", f.high);
-    AppendField(out, "Low", f.low);
-    AppendDepth(out, "Bids", f.bids);
-    AppendDepth(out, "Asks", f.asks);
-    out += "LastPriceText=\"";
-    out += price_.PriceFromTicks(f.lastPrice);
+    char line[768];
+    LineWriter w(line);
+    w.Field("PriceType=", f.priceType);
+    w.Field(" PriceFormatCode=", f.priceFormatCode);
+    w.Field(" LastSize=", f.lastSize);
+    w.Field(" LumeraID=", f.lumeraID);
+    w.Field(" LastPrice=", f.lastPrice);
+    w.Field(" TotalVolume=", f.totalVolume);
+    w.Field(" TimeStamp=", f.timeStamp);
+    w.Field(" High=", f.high);
+    w.Field(" Low=", f.low);
+    w.Text(" Bids=");
+    w.Depth(f.bids);
+    w.Text("Asks=");
+    w.Depth(f.asks);
+    w.Text("LastPriceText=\"");
+    out.append(line, w.End());
+    AppendJsonText(out, price_.PriceFromTicks(f.lastPrice));
     out += "\"\n";
 }
 
-Json PriceRecordReader::ToJson(const unsigned char* record) {
+void PriceRecordReader::AppendJsonLine(const unsigned char* record, std::string& out) {
     const PriceFields f = Read(record);
-    return Json{{"PriceType", f.priceType},
-                {"PriceFormatCode", f.priceFormatCode},
-                {"LastSize", f.lastSize},
-                {"LumeraID", f.lumeraID},
-                {"LastPrice", f.lastPrice},
-                {"TotalVolume", f.totalVolume},
-                {"TimeStamp", f.timeStamp},
-                {"High", f.high},
-                {"Low", f.low},
-                {"Bids", DepthJson(f.bids)},
-                {"Asks", DepthJson(f.asks)},
-                {"LastPriceText", Cp1252ToUtf8(price_.PriceFromTicks(f.lastPrice))}};
+    char line[768];
+    LineWriter w(line);
+    w.Field("{\"PriceType\":", f.priceType);
+    w.Field(",\"PriceFormatCode\":", f.priceFormatCode);
+    w.Field(",\"LastSize\":", f.lastSize);
+    w.Field(",\"LumeraID\":", f.lumeraID);
+    w.Field(",\"LastPrice\":", f.lastPrice);
+    w.Field(",\"TotalVolume\":", f.totalVolume);
+    w.Field(",\"TimeStamp\":", f.timeStamp);
+    w.Field(",\"High\":", f.high);
+    w.Field(",\"Low\":", f.low);
+    w.Text(",\"Bids\":");
+    w.JsonDepth(f.bids);
+    w.Text(",\"Asks\":");
+    w.JsonDepth(f.asks);
+    w.Text(",\"LastPriceText\":\"");
+    out.append(line, w.End());
+    AppendJsonText(out, price_.PriceFromTicks(f.lastPrice));
+    out += "\"}\n";
 }
 
 namespace {
@@ -194,7 +237,9 @@ void AddPriceRecordKind(std::vector<Kind>& kinds) {
               {}};
     kind.decode = [kind](const Bytes& bytes) {
         RequireSize(kind, bytes, kPriceRecordSize);
-        return PriceRecordReader().ToJson(bytes.data());
+        std::string line;
+        PriceRecordReader().AppendJsonLine(bytes.data(), line);
+        return Json::parse(line);
     };
     kind.encode = [](const Json& values) {
         const auto get = [&values](const char* name) { return values.at(name).get<std::int64_t>(); };

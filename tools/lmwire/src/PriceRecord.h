@@ -43,7 +43,9 @@ class PriceRecordReader {
     PriceFields Read(const unsigned char* record);
     // One line: every field as Name=value, depth as price:size pairs.
     void AppendLine(const unsigned char* record, std::string& out);
-    Json ToJson(const unsigned char* record);
+    // One JSON object, written directly: building a JSON value per record would make a large
+    // capture many times slower.
+    void AppendJsonLine(const unsigned char* record, std::string& out);
     std::string DisplayText(long ticks) { return price_.PriceFromTicks(ticks); }
 
   private:
