@@ -38,8 +38,7 @@ Kind AccountData() {
         const std::uint64_t needed = 8 + kEntrySize * static_cast<std::uint64_t>(count);
         if (bytes.size() != needed) {
             throw BadInput("account-data: count " + std::to_string(count) + " needs " +
-                           std::to_string(needed) + " bytes, got " +
-                           std::to_string(bytes.size()));
+                           std::to_string(needed) + " bytes, got " + std::to_string(bytes.size()));
         }
         Bytes copy = bytes;
         Lumera::WireAccountDataPacket packet(copy.data());
@@ -107,17 +106,17 @@ Json Describe(Lumera::CLMWireAccountContract& accountContract) {
 }
 
 Kind AccountContract() {
-    Kind kind{"account-contract",
-              "flat form of an account contract: 48-byte block, 60-byte contract, symbol, name",
-              std::nullopt,
-              {Int32("MaxLotSize"), Int32("PositionLimit"), Int32("Position"), Number("Pnl"),
-               Int32("PnlInTicks"), Int32("OvernightPosition"), Int32("PreviousClose"),
-               Int32("PreviousSettle"), Int32("OpenPrice"), Int16("Month"), Int16("Year"),
-               Int16("ExchangeID"), Int32("contractType"), Int32("priceFormatCode"),
-               Int32("ContractID"), Number("TickValue"), Int32("Currency"), Text("Symbol", 0),
-               Text("Name", 0)},
-              {},
-              {}};
+    Kind kind{
+        "account-contract",
+        "flat form of an account contract: 48-byte block, 60-byte contract, symbol, name",
+        std::nullopt,
+        {Int32("MaxLotSize"), Int32("PositionLimit"), Int32("Position"), Number("Pnl"),
+         Int32("PnlInTicks"), Int32("OvernightPosition"), Int32("PreviousClose"),
+         Int32("PreviousSettle"), Int32("OpenPrice"), Int16("Month"), Int16("Year"),
+         Int16("ExchangeID"), Int32("contractType"), Int32("priceFormatCode"), Int32("ContractID"),
+         Number("TickValue"), Int32("Currency"), Text("Symbol", 0), Text("Name", 0)},
+        {},
+        {}};
     kind.decode = [](const Bytes& bytes) {
         if (bytes.size() < kFlatBlocks + 2) {
             throw BadInput("account-contract takes at least " + std::to_string(kFlatBlocks + 2) +
@@ -133,8 +132,7 @@ Kind AccountContract() {
         }
         if (afterName != bytes.size()) {
             throw BadInput("account-contract: " + std::to_string(bytes.size() - afterName) +
-                           " bytes follow the flat form (" + std::to_string(afterName) +
-                           " bytes)");
+                           " bytes follow the flat form (" + std::to_string(afterName) + " bytes)");
         }
         Bytes copy = bytes;
         Lumera::CLMWireAccountContract received(0, 0, 0, 0, Lumera::pfcNone, "", "");

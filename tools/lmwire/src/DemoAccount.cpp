@@ -7,17 +7,17 @@
 #include <memory>
 
 #include "Demo.h"
-#include "Text.h"
 #include "Table.h"
+#include "Text.h"
 #include "wire_types/accounts/CLMWireAccount.h"
 
 namespace lmwire {
 namespace {
 
 constexpr const char* kMonthCodes = "FGHJKMNQUVXZ";
-constexpr const char* kMonthNames[] = {"January", "February", "March",     "April",
-                                       "May",     "June",     "July",      "August",
-                                       "September", "October", "November", "December"};
+constexpr const char* kMonthNames[] = {"January",   "February", "March",    "April",
+                                       "May",       "June",     "July",     "August",
+                                       "September", "October",  "November", "December"};
 
 struct Expiry {
     int year;
@@ -104,17 +104,19 @@ std::string DemoAccount() {
                    std::string(kMonthNames[contract.getMonth() - 1]).substr(0, 3) + " " +
                        std::to_string(contract.getYear()),
                    std::to_string(entry.getPosition()), std::to_string(entry.getPositionLimit()),
-                   FormatDouble(entry.getPnl()), contract.PriceFromTicks(entry.getPreviousSettle())});
+                   FormatDouble(entry.getPnl()),
+                   contract.PriceFromTicks(entry.getPreviousSettle())});
     }
     out += table.Render("  ");
 
     out += "\nlook-ups (today is " + std::string(kMonthNames[today.month]) + " " +
-           std::to_string(today.year) + "; a roll-over request tries " +
-           ContractName("ES", today) + " up to " + ContractName("ES", {today.year, 11}) + "):\n";
+           std::to_string(today.year) + "; a roll-over request tries " + ContractName("ES", today) +
+           " up to " + ContractName("ES", {today.year, 11}) + "):\n";
     Table lookups({}, 2);
     const std::string requests[] = {"ES#", "ZN#", "NQ#", ContractName("ES", Plus(quarter, 3))};
     for (const std::string& request : requests) {
-        lookups.Add({'"' + request + '"', "-> " + Describe(contracts.GetWireAccountContract(request))});
+        lookups.Add(
+            {'"' + request + '"', "-> " + Describe(contracts.GetWireAccountContract(request))});
     }
     lookups.Add({"id 2001", "-> " + Describe(contracts.GetWireAccountContract(2001L))});
     return out + lookups.Render("  ");

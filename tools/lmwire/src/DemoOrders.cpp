@@ -94,16 +94,16 @@ std::string DemoOrders() {
         CLMWireOrder* given = order.get();
         book.AddOrder(given);
         // AddOrder answers true whether or not it kept the order; what it kept, it owns.
-        const bool kept = event.status == osFilled || event.status == osCancelled ||
-                          (event.status != osRemoved && book.GetWorkingOrder(event.orderID) == given);
+        const bool kept =
+            event.status == osFilled || event.status == osCancelled ||
+            (event.status != osRemoved && book.GetWorkingOrder(event.orderID) == given);
         if (kept) {
             order.release();
         }
         out += std::to_string(++number) + ". " + event.what + ": status " +
                std::to_string(event.status) + ", order " + std::to_string(event.orderID) +
-               (event.originalOrderID != 0
-                    ? ", original " + std::to_string(event.originalOrderID)
-                    : std::string()) +
+               (event.originalOrderID != 0 ? ", original " + std::to_string(event.originalOrderID)
+                                           : std::string()) +
                "\n";
         out += "     working  " + List(book.GetWorkingOrders(), Working) + "\n";
         out += "     fills    " + List(book.GetFills(), Filled) + "\n";

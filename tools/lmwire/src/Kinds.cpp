@@ -172,15 +172,15 @@ Json ParseList(const Field& field, std::string_view text) {
             }
             Json element = Json::object();
             for (const Field& sub : field.element) {
-                element[sub.name] = given[i].contains(sub.name)
-                                        ? CheckJsonScalar(sub, given[i][sub.name],
-                                                          at + "." + sub.name)
-                                        : DefaultValue(sub);
+                element[sub.name] =
+                    given[i].contains(sub.name)
+                        ? CheckJsonScalar(sub, given[i][sub.name], at + "." + sub.name)
+                        : DefaultValue(sub);
             }
             for (const auto& item : given[i].items()) {
                 if (FindField(field.element, item.key()) == nullptr) {
-                    throw BadInput(at + ": unknown field '" + item.key() + "' (fields: " +
-                                   FieldNames(field.element) + ")");
+                    throw BadInput(at + ": unknown field '" + item.key() +
+                                   "' (fields: " + FieldNames(field.element) + ")");
                 }
             }
             result.push_back(std::move(element));
@@ -202,7 +202,8 @@ Json ParseList(const Field& field, std::string_view text) {
                                " values separated by ':', got '" + std::string(item) + "'");
             }
             const Field& sub = field.element[s];
-            element[sub.name] = ParseScalar(sub, item.substr(from, colon - from), at + "." + sub.name);
+            element[sub.name] =
+                ParseScalar(sub, item.substr(from, colon - from), at + "." + sub.name);
             from = colon + 1;
         }
         result.push_back(std::move(element));
@@ -224,8 +225,8 @@ Json ParseAssignments(const Kind& kind, const std::vector<std::string>& assignme
         const std::string name = assignment.substr(0, equals);
         const Field* field = FindField(kind.fields, name);
         if (field == nullptr) {
-            throw BadInput("unknown field '" + name + "' for " + kind.name + " (fields: " +
-                           FieldNames(kind.fields) + ")");
+            throw BadInput("unknown field '" + name + "' for " + kind.name +
+                           " (fields: " + FieldNames(kind.fields) + ")");
         }
         if (field->derived) {
             throw BadInput(name + " of " + kind.name + " follows from the other fields and " +
@@ -241,8 +242,8 @@ Json ParseAssignments(const Kind& kind, const std::vector<std::string>& assignme
     Json complete = Json::object();
     for (const Field& field : kind.fields) {
         if (!field.derived) {
-            complete[field.name] = values.contains(field.name) ? values[field.name]
-                                                               : DefaultValue(field);
+            complete[field.name] =
+                values.contains(field.name) ? values[field.name] : DefaultValue(field);
         }
     }
     return complete;

@@ -25,11 +25,17 @@ std::int32_t Int(const Json& values, const char* name) {
     return static_cast<std::int32_t>(values.at(name).get<std::int64_t>());
 }
 
-std::string Wide(const std::string& narrow) { return Cp1252ToUtf8(narrow); }
+std::string Wide(const std::string& narrow) {
+    return Cp1252ToUtf8(narrow);
+}
 
 Kind LogonResponse() {
-    Kind kind{"logon-response", "answer to a logon: error code and port", 8,
-              {Int32("ErrorCode"), Int32("Port")}, {}, {}};
+    Kind kind{"logon-response",
+              "answer to a logon: error code and port",
+              8,
+              {Int32("ErrorCode"), Int32("Port")},
+              {},
+              {}};
     kind.decode = [kind](const Bytes& bytes) {
         RequireSize(kind, bytes, 8);
         // The library's decoders take a mutable pointer although they only read through it.
@@ -47,8 +53,9 @@ Kind LogonResponse() {
 }
 
 Kind UdpLogon() {
-    Kind kind{"udp-logon", "logon over UDP: packet type and gatekeeper session id", 260,
-              {Int32("PacketType"), Text("GateKeeperSessionID", 255)}, {}, {}};
+    Kind kind{"udp-logon", "logon over UDP: packet type and gatekeeper session id",
+              260,         {Int32("PacketType"), Text("GateKeeperSessionID", 255)},
+              {},          {}};
     kind.decode = [kind](const Bytes& bytes) {
         RequireSize(kind, bytes, 260);
         Bytes copy = bytes;
@@ -59,9 +66,9 @@ Kind UdpLogon() {
                     {"GateKeeperSessionID", Wide(packet.GetGateKeeperSessionID())}};
     };
     kind.encode = [](const Json& values) {
-        return EncodePacket(Lumera::UDPLogOnPacket(
-            NarrowText(values, "GateKeeperSessionID"),
-            static_cast<Lumera::UDPPacketTypes>(Int(values, "PacketType"))));
+        return EncodePacket(
+            Lumera::UDPLogOnPacket(NarrowText(values, "GateKeeperSessionID"),
+                                   static_cast<Lumera::UDPPacketTypes>(Int(values, "PacketType"))));
     };
     return kind;
 }
@@ -121,8 +128,12 @@ Kind PriceProtocol() {
 }
 
 Kind HolePunchDelay() {
-    Kind kind{"hole-punch-delay", "delay of hole punching on the datagram channel", 4,
-              {Int32("Delay")}, {}, {}};
+    Kind kind{"hole-punch-delay",
+              "delay of hole punching on the datagram channel",
+              4,
+              {Int32("Delay")},
+              {},
+              {}};
     kind.decode = [kind](const Bytes& bytes) {
         RequireSize(kind, bytes, 4);
         Bytes copy = bytes;
@@ -136,10 +147,10 @@ Kind HolePunchDelay() {
 
 // This packet has setters only: decoded fields are read from its own encoding, by layout.
 Kind StartLogFile() {
-    Kind kind{"start-log-file-send", "announces a log file upload: account, size, user, file",
+    Kind kind{"start-log-file-send",
+              "announces a log file upload: account, size, user, file",
               288,
-              {Int32("AccountNumber"), Int32("FileSize"), Text("UserID", 25),
-               Text("LogFile", 255)},
+              {Int32("AccountNumber"), Int32("FileSize"), Text("UserID", 25), Text("LogFile", 255)},
               {},
               {}};
     kind.decode = [kind](const Bytes& bytes) {
@@ -152,18 +163,21 @@ Kind StartLogFile() {
                     {"LogFile", ReadFixedText(&wire[33], 255)}};
     };
     kind.encode = [](const Json& values) {
-        return EncodePacket(Lumera::StartLogFileSend(NarrowText(values, "UserID"),
-                                                     Int(values, "AccountNumber"),
-                                                     Int(values, "FileSize"),
-                                                     NarrowText(values, "LogFile")));
+        return EncodePacket(
+            Lumera::StartLogFileSend(NarrowText(values, "UserID"), Int(values, "AccountNumber"),
+                                     Int(values, "FileSize"), NarrowText(values, "LogFile")));
     };
     return kind;
 }
 
 // No accessors at all; the names are those of the constructor's parameters.
 Kind PriceSubscription() {
-    Kind kind{"price-subscription", "asks for prices: two integers and a text", 108,
-              {Int32("First"), Int32("Second"), Text("Text", 100)}, {}, {}};
+    Kind kind{"price-subscription",
+              "asks for prices: two integers and a text",
+              108,
+              {Int32("First"), Int32("Second"), Text("Text", 100)},
+              {},
+              {}};
     kind.decode = [kind](const Bytes& bytes) {
         RequireSize(kind, bytes, 108);
         Bytes copy = bytes;

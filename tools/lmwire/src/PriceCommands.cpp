@@ -18,7 +18,8 @@ constexpr std::int64_t kMaxTicks = std::numeric_limits<std::int32_t>::max();
 }  // namespace
 
 FormatCode::FormatCode(const std::string& code)
-    : FormatCode(static_cast<long>(ParseInteger(code, kMinTicks, kMaxTicks, "price format code"))) {}
+    : FormatCode(static_cast<long>(ParseInteger(code, kMinTicks, kMaxTicks, "price format code"))) {
+}
 
 FormatCode::FormatCode(long code) : code_(code) {
     order_.setPriceFormatCode(static_cast<Lumera::enumPriceFormatCode>(code));
@@ -26,8 +27,8 @@ FormatCode::FormatCode(long code) : code_(code) {
     // No table look-up is public: a code without a format is the one whose divisor is 0.
     if (Divisor() == 0) {
         throw BadInput("unknown price format code " + std::to_string(code) + " (codes are " +
-                       std::to_string(Lumera::pfcFirst) + " to " +
-                       std::to_string(Lumera::pfcLast) + ")");
+                       std::to_string(Lumera::pfcFirst) + " to " + std::to_string(Lumera::pfcLast) +
+                       ")");
     }
 }
 

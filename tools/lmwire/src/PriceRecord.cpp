@@ -204,10 +204,11 @@ std::array<DepthLevel, kDepthLevels> DepthFrom(const Json& given, std::int32_t l
     std::array<DepthLevel, kDepthLevels> levels{};
     for (std::size_t i = 0; i < kDepthLevels; ++i) {
         // A level not given sits at the last price with no size, as an offset byte of 0 reads.
-        levels[i] = i < given.size()
-                        ? DepthLevel{static_cast<std::int32_t>(given[i].at("Price").get<std::int64_t>()),
-                                     static_cast<std::uint16_t>(given[i].at("Size").get<std::int64_t>())}
-                        : DepthLevel{last, 0};
+        levels[i] =
+            i < given.size()
+                ? DepthLevel{static_cast<std::int32_t>(given[i].at("Price").get<std::int64_t>()),
+                             static_cast<std::uint16_t>(given[i].at("Size").get<std::int64_t>())}
+                : DepthLevel{last, 0};
     }
     return levels;
 }
@@ -229,10 +230,10 @@ void AddPriceRecordKind(std::vector<Kind>& kinds) {
     Kind kind{"price-record",
               "market-data price record, 86 bytes (a capture: many records back to back)",
               kPriceRecordSize,
-              {Unsigned("PriceType", 8), Unsigned("PriceFormatCode", 8),
-               Unsigned("LastSize", 16), Unsigned("LumeraID", 16), Int32("LastPrice"),
-               Int32("TotalVolume"), Int32("TimeStamp"), Int32("High"), Int32("Low"),
-               List("Bids", level), List("Asks", level), Derived(Text("LastPriceText", 0))},
+              {Unsigned("PriceType", 8), Unsigned("PriceFormatCode", 8), Unsigned("LastSize", 16),
+               Unsigned("LumeraID", 16), Int32("LastPrice"), Int32("TotalVolume"),
+               Int32("TimeStamp"), Int32("High"), Int32("Low"), List("Bids", level),
+               List("Asks", level), Derived(Text("LastPriceText", 0))},
               {},
               {}};
     kind.decode = [kind](const Bytes& bytes) {
@@ -242,7 +243,9 @@ void AddPriceRecordKind(std::vector<Kind>& kinds) {
         return Json::parse(line);
     };
     kind.encode = [](const Json& values) {
-        const auto get = [&values](const char* name) { return values.at(name).get<std::int64_t>(); };
+        const auto get = [&values](const char* name) {
+            return values.at(name).get<std::int64_t>();
+        };
         PriceFields fields;
         fields.priceType = static_cast<std::uint8_t>(get("PriceType"));
         fields.priceFormatCode = static_cast<std::uint8_t>(get("PriceFormatCode"));

@@ -97,8 +97,8 @@ class Market {
 }  // namespace
 
 void RunSynthPrices(const std::string& countText, const std::string& file, std::uint64_t seed) {
-    const auto count = static_cast<std::uint64_t>(ParseInteger(
-        countText, 0, std::numeric_limits<std::int32_t>::max(), "record count"));
+    const auto count = static_cast<std::uint64_t>(
+        ParseInteger(countText, 0, std::numeric_limits<std::int32_t>::max(), "record count"));
     const bool toStdout = file == "-";
     std::FILE* out = toStdout ? stdout : std::fopen(file.c_str(), "wb");
     if (out == nullptr) {

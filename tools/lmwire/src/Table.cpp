@@ -21,7 +21,9 @@ Table::Table(std::vector<std::string> header, std::size_t leftColumns)
     }
 }
 
-void Table::Add(std::vector<std::string> row) { rows_.push_back(std::move(row)); }
+void Table::Add(std::vector<std::string> row) {
+    rows_.push_back(std::move(row));
+}
 
 std::string Table::Render(const std::string& indent) const {
     std::vector<std::size_t> widths;

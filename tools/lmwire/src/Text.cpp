@@ -126,8 +126,8 @@ std::int64_t ParseInteger(std::string_view text, std::int64_t min, std::int64_t 
         throw BadInput(what + ": '" + std::string(text) + "' is not an integer");
     }
     if (ec == std::errc::result_out_of_range || value < min || value > max) {
-        throw BadInput(what + ": " + std::string(text) + " is out of range " +
-                       std::to_string(min) + ".." + std::to_string(max));
+        throw BadInput(what + ": " + std::string(text) + " is out of range " + std::to_string(min) +
+                       ".." + std::to_string(max));
     }
     return value;
 }

@@ -18,8 +18,9 @@ using namespace lmwire;
 std::string KindsHelp(bool withFields) {
     std::string text = "\nKinds:\n";
     for (const Kind& kind : AllKinds()) {
-        text += "  " + kind.name + std::string(kind.name.size() < 21 ? 21 - kind.name.size() : 1, ' ') +
-                kind.summary + "\n";
+        text += "  " + kind.name +
+                std::string(kind.name.size() < 21 ? 21 - kind.name.size() : 1, ' ') + kind.summary +
+                "\n";
         if (withFields) {
             std::string names;
             for (const Field& field : kind.fields) {
@@ -59,7 +60,8 @@ int main(int argc, char** argv) {
     ticks->add_option("TEXT", values, "display texts or decimal values")->required();
     ticks->callback([&] { RunTicks(code, values); });
 
-    app.add_subcommand("formats", "the 62 price formats with sample displays")->callback(RunFormats);
+    app.add_subcommand("formats", "the 62 price formats with sample displays")
+        ->callback(RunFormats);
 
     DecodeOptions decode;
     auto* decodeCommand =
@@ -75,7 +77,8 @@ int main(int argc, char** argv) {
 
     std::string kind;
     bool binary = false;
-    auto* encode = app.add_subcommand("encode", "print the hex bytes of a record built from fields");
+    auto* encode =
+        app.add_subcommand("encode", "print the hex bytes of a record built from fields");
     encode->add_option("KIND", kind, "record kind (see below)")->required();
     encode->add_option("FIELDS", values, "NAME=VALUE, names as decode --json prints them");
     encode->add_flag("--binary", binary, "write raw bytes instead of hex text");
@@ -97,10 +100,25 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     prices->callback([&] { RunSynthPrices(count, file, seed); });
 
-    app.add_subcommand("demo", "a logon over loopback TCP, a price ladder, an account, an order book")
+    app.add_subcommand("demo",
+                       "a logon over loopback TCP, a price ladder, an account, an order book")
         ->callback(RunDemo);
 
     try {
+        // Without this, an unknown command would be reported as a missing one.
+        const CLI::App& commands = app;
+        const std::string first = argc > 1 ? argv[1] : "";
+        if (!first.empty() && first[0] != '-' &&
+            commands.get_subcommands([&](const CLI::App* c) { return c->get_name() == first; })
+                .empty()) {
+            std::string names;
+            for (const CLI::App* command :
+                 commands.get_subcommands([](const CLI::App*) { return true; })) {
+                names += (names.empty() ? "" : ", ") + command->get_name();
+            }
+            throw BadInput(std::string("unknown command '") + argv[1] + "' (commands: " + names +
+                           ")");
+        }
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {

@@ -85,8 +85,8 @@ TEST(Capture, ALengthThatIsNotWholeRecordsIsRefusedBeforeAnyOutput) {
             << result.err;
     }
     // Through a pipe the length is only known at the end; still nothing is printed.
-    const Result piped = RunTool({"decode", "price-record", "--binary"},
-                             std::string(bytes.begin(), bytes.end()));
+    const Result piped =
+        RunTool({"decode", "price-record", "--binary"}, std::string(bytes.begin(), bytes.end()));
     EXPECT_EQ(piped.status, 2);
     EXPECT_EQ(piped.out, "");
 }

@@ -37,15 +37,24 @@ Json AccountContractFields(CLMWireAccountContract& source) {
     // contract object.
     CLMWireAccountContract ac(source.getRawWireContract());
     CLMWireContract& c = *ac.getWireContract();
-    return Json{{"MaxLotSize", ac.getMaxLotSize()},   {"PositionLimit", ac.getPositionLimit()},
-                {"Position", ac.getPosition()},       {"Pnl", ac.getPnl()},
-                {"PnlInTicks", ac.getPnlInTicks()},   {"OvernightPosition", ac.getOvernightPosition()},
-                {"PreviousClose", ac.getPreviousClose()}, {"PreviousSettle", ac.getPreviousSettle()},
-                {"OpenPrice", ac.getOpenPrice()},     {"Month", c.getMonth()},
-                {"Year", c.getYear()},                {"ExchangeID", c.getExchangeID()},
-                {"contractType", c.getcontractType()}, {"priceFormatCode", c.getpriceFormatCode()},
-                {"ContractID", c.getContractID()},    {"TickValue", c.getTickValue()},
-                {"Currency", c.getCurrency()},        {"Symbol", c.getSymbol()},
+    return Json{{"MaxLotSize", ac.getMaxLotSize()},
+                {"PositionLimit", ac.getPositionLimit()},
+                {"Position", ac.getPosition()},
+                {"Pnl", ac.getPnl()},
+                {"PnlInTicks", ac.getPnlInTicks()},
+                {"OvernightPosition", ac.getOvernightPosition()},
+                {"PreviousClose", ac.getPreviousClose()},
+                {"PreviousSettle", ac.getPreviousSettle()},
+                {"OpenPrice", ac.getOpenPrice()},
+                {"Month", c.getMonth()},
+                {"Year", c.getYear()},
+                {"ExchangeID", c.getExchangeID()},
+                {"contractType", c.getcontractType()},
+                {"priceFormatCode", c.getpriceFormatCode()},
+                {"ContractID", c.getContractID()},
+                {"TickValue", c.getTickValue()},
+                {"Currency", c.getCurrency()},
+                {"Symbol", c.getSymbol()},
                 {"Name", c.getName()}};
 }
 
@@ -84,12 +93,18 @@ Json PriceRecordFields(Bytes bytes) {
         price.GetAsk(level, &p, &s);
         asks.push_back({{"Price", p}, {"Size", s}});
     }
-    return Json{{"PriceType", price.GetPriceType()},    {"PriceFormatCode", price.GetPriceFormatCode()},
-                {"LastSize", price.GetLastSize()},      {"LumeraID", price.GetLumeraID()},
-                {"LastPrice", price.GetLastPrice()},    {"TotalVolume", price.GetTotalVolume()},
-                {"TimeStamp", price.GetTimeStamp()},    {"High", price.GetHigh()},
-                {"Low", price.GetLow()},                {"Bids", bids},
-                {"Asks", asks},                         {"LastPriceText", price.PriceFromTicks(price.GetLastPrice())}};
+    return Json{{"PriceType", price.GetPriceType()},
+                {"PriceFormatCode", price.GetPriceFormatCode()},
+                {"LastSize", price.GetLastSize()},
+                {"LumeraID", price.GetLumeraID()},
+                {"LastPrice", price.GetLastPrice()},
+                {"TotalVolume", price.GetTotalVolume()},
+                {"TimeStamp", price.GetTimeStamp()},
+                {"High", price.GetHigh()},
+                {"Low", price.GetLow()},
+                {"Bids", bids},
+                {"Asks", asks},
+                {"LastPriceText", price.PriceFromTicks(price.GetLastPrice())}};
 }
 
 std::vector<DecodeCase> Cases() {
@@ -97,11 +112,13 @@ std::vector<DecodeCase> Cases() {
 
     LogonResponsePacket response(errAlreadyLoggedOn);
     response.SetPort(-9100);
-    cases.push_back({"logon-response", Encoded(response),
+    cases.push_back({"logon-response",
+                     Encoded(response),
                      {{"ErrorCode", response.GetErrorCode()}, {"Port", response.GetPort()}}});
 
     UDPLogOnPacket udp(std::string(254, 'g'), udpPrice);
-    cases.push_back({"udp-logon", Encoded(udp),
+    cases.push_back({"udp-logon",
+                     Encoded(udp),
                      {{"PacketType", 2}, {"GateKeeperSessionID", udp.GetGateKeeperSessionID()}}});
 
     TCPLogonReconnectPacket tcp;
@@ -113,7 +130,8 @@ std::vector<DecodeCase> Cases() {
     tcp.SetPriceLevel(plDepth);
     tcp.SetSessionType(static_cast<SessionType>(-7));
     tcp.SetAccountNumber(2147483647);
-    cases.push_back({"tcp-logon-reconnect", Encoded(tcp),
+    cases.push_back({"tcp-logon-reconnect",
+                     Encoded(tcp),
                      {{"ApiName", tcp.GetApiName()},
                       {"ApiVersion", tcp.GetApiVersion()},
                       {"UserID", "Z\u00FCrich \u20AC"},
@@ -124,8 +142,8 @@ std::vector<DecodeCase> Cases() {
                       {"AccountNumber", tcp.GetAccountNumber()}}});
 
     WirePriceProtocolPacket protocol(ppTcp);
-    cases.push_back({"price-protocol", Encoded(protocol),
-                     {{"PriceProtocol", protocol.GetPriceProtocol()}}});
+    cases.push_back(
+        {"price-protocol", Encoded(protocol), {{"PriceProtocol", protocol.GetPriceProtocol()}}});
 
     WireHolePunchDelayPacket delay(-250);
     cases.push_back({"hole-punch-delay", Encoded(delay), {{"Delay", delay.GetDelay()}}});
@@ -149,13 +167,16 @@ std::vector<DecodeCase> Cases() {
         unsigned char* wire = figures.Encode();
         const Bytes bytes(wire, wire + 8 + 12 * figures.NumEntries());
         delete[] wire;
-        cases.push_back({"account-data", bytes,
-                         {{"Account", 42},
-                          {"NumEntries", figures.NumEntries()},
-                          {"AccountInfo",
-                           {{{"Kind", -3}, {"Value", figures.GetAccountInfo(static_cast<enumAccountDataTypes>(-3))}},
-                            {{"Kind", 2}, {"Value", figures.GetAccountInfo(adtMargin)}},
-                            {{"Kind", 5}, {"Value", figures.GetAccountInfo(adtBuyingPower)}}}}}});
+        cases.push_back(
+            {"account-data",
+             bytes,
+             {{"Account", 42},
+              {"NumEntries", figures.NumEntries()},
+              {"AccountInfo",
+               {{{"Kind", -3},
+                 {"Value", figures.GetAccountInfo(static_cast<enumAccountDataTypes>(-3))}},
+                {{"Kind", 2}, {"Value", figures.GetAccountInfo(adtMargin)}},
+                {{"Kind", 5}, {"Value", figures.GetAccountInfo(adtBuyingPower)}}}}}});
     }
     // Received kinds 7, 7, 1: the first kind-7 value stays and the entries come out in order.
     Bytes duplicates(8 + 36, 0);
@@ -167,10 +188,12 @@ std::vector<DecodeCase> Cases() {
     PutDouble(duplicates, 24, 2.5);
     Put32(duplicates, 32, 1);
     PutDouble(duplicates, 36, -4.0);
-    cases.push_back({"account-data", duplicates,
-                     {{"Account", 9},
-                      {"NumEntries", 2},
-                      {"AccountInfo", {{{"Kind", 1}, {"Value", -4.0}}, {{"Kind", 7}, {"Value", 1.5}}}}}});
+    cases.push_back(
+        {"account-data",
+         duplicates,
+         {{"Account", 9},
+          {"NumEntries", 2},
+          {"AccountInfo", {{{"Kind", 1}, {"Value", -4.0}}, {{"Kind", 7}, {"Value", 1.5}}}}}});
 
     CLMWireAccountContract accountContract(1001, 7, 12, 2026, static_cast<enumPriceFormatCode>(25),
                                            "ES", "ESZ6");
@@ -238,7 +261,8 @@ TEST(Decode, PriceRecordTextLineCarriesEveryField) {
         if (field.value().is_array()) {
             std::string levels;
             for (const Json& level : field.value()) {
-                levels += (levels.empty() ? "" : ",") + level["Price"].dump() + ":" + level["Size"].dump();
+                levels += (levels.empty() ? "" : ",") + level["Price"].dump() + ":" +
+                          level["Size"].dump();
             }
             expected += field.key() + "=" + levels + " ";
         } else {

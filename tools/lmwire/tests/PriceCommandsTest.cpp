@@ -44,8 +44,8 @@ Lumera::CLMWireOrder OrderIn(int code) {
 }
 
 TEST(PriceCommand, RowsMatchTheLibraryForEveryTick) {
-    const std::vector<std::string> ticks = {"1232", "1233", "1234", "1235", "-1234", "0",
-                                            "2147483647", "-2147483648"};
+    const std::vector<std::string> ticks = {"1232",  "1233", "1234",       "1235",
+                                            "-1234", "0",    "2147483647", "-2147483648"};
     for (const int code : {9, 14, 18, 41, 62}) {
         SCOPED_TRACE(code);
         std::vector<std::string> args = {"price", std::to_string(code)};
@@ -77,7 +77,8 @@ TEST(PriceCommand, KnownDisplaysOfTheFractionalFormats) {
 }
 
 TEST(TicksCommand, TextsAndDecimalValuesBecomeTheLibraryTicks) {
-    const std::vector<std::string> texts = {"38.5625", "-38.5625", "  30.85", "12.34", "0.29", "1e3"};
+    const std::vector<std::string> texts = {"38.5625", "-38.5625", "  30.85",
+                                            "12.34",   "0.29",     "1e3"};
     for (const int code : {6, 14, 18}) {
         SCOPED_TRACE(code);
         std::vector<std::string> args = {"ticks", std::to_string(code)};
@@ -116,7 +117,8 @@ TEST(FormatsCommand, SixtyTwoRowsMatchingTheLibrary) {
         // Decimal places are the characters after the point of one tick's display.
         const std::string one = order.PriceFromTicks(1);
         const std::size_t point = one.find('.');
-        EXPECT_EQ(cells[2], std::to_string(point == std::string::npos ? 0 : one.size() - point - 1));
+        EXPECT_EQ(cells[2],
+                  std::to_string(point == std::string::npos ? 0 : one.size() - point - 1));
     }
 }
 

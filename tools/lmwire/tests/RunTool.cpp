@@ -36,7 +36,8 @@ Bytes ReadFile(const std::string& path) {
 
 void WriteFile(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 Result RunTool(const std::vector<std::string>& args, const std::string& input) {
