@@ -84,6 +84,11 @@ void RunDecode(const DecodeOptions& options) {
         DecodePriceRecords(input, options);
         return;
     }
+    // A raw file of the wrong size is refused without reading it into memory first.
+    if (options.binary && kind.fixedSize && input.Size() && *input.Size() != *kind.fixedSize) {
+        throw BadInput(kind.name + " takes " + std::to_string(*kind.fixedSize) + " bytes, got " +
+                       std::to_string(*input.Size()));
+    }
     const Json record = kind.decode(ReadBytes(input, options.binary));
     Output out;
     out << (options.json ? record.dump() + "\n" : RenderFields(record));

@@ -32,6 +32,9 @@ const std::vector<BadCase>& Cases() {
         {{"decode", "logon-response"}, "000000", "logon-response takes 8 bytes, got 3"},
         {{"decode", "tcp-logon-reconnect"}, Hex(425), "takes 424 bytes, got 425"},
         {{"decode", "price-subscription"}, "", "takes 108 bytes, got 0"},
+        {{"decode", "hole-punch-delay", "--binary"},
+         "abc",
+         "hole-punch-delay takes 4 bytes, got 3"},
         // Account data whose count does not fit the bytes.
         {{"decode", "account-data"},
          "2a000000"
