@@ -1,0 +1,29 @@
+#pragma once
+
+// The commands behind the command line. Each writes its result to standard output and throws
+// BadInput for anything wrong with what it was given.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace lmwire {
+
+void RunPrice(const std::string& code, const std::vector<std::string>& ticks);
+void RunTicks(const std::string& code, const std::vector<std::string>& texts);
+void RunFormats();
+
+struct DecodeOptions {
+    std::string kind;
+    std::string file;
+    bool binary = false;
+    bool json = false;
+};
+void RunDecode(const DecodeOptions& options);
+void RunEncode(const std::string& kind, const std::vector<std::string>& assignments, bool binary);
+
+void RunSynthPrices(const std::string& count, const std::string& file, std::uint64_t seed);
+
+void RunDemo();
+
+}  // namespace lmwire

@@ -1,0 +1,82 @@
+#pragma once
+
+// The record kinds that decode and encode know. A kind is a table of named fields (the names
+// are the library's accessor names without Get/get, and the JSON keys) with a decoder that
+// validates the bytes before handing them to the library's trusting decoders, and an encoder
+// that builds the record through the library from validated field values.
+
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "Hex.h"
+
+namespace lmwire {
+
+using Json = nlohmann::ordered_json;
+
+enum class FieldType { Integer, Number, Text, List };
+
+struct Field {
+    std::string name;
+    FieldType type = FieldType::Integer;
+    std::int64_t min = std::numeric_limits<std::int32_t>::min();
+    std::int64_t max = std::numeric_limits<std::int32_t>::max();
+    // Text: bytes of the fixed field, which holds at most capacity - 1 characters; 0 = no limit.
+    std::size_t capacity = 0;
+    // List: the fields of each element.
+    std::vector<Field> element;
+    // Shown by decode but following from other fields, so encode refuses it.
+    bool derived = false;
+};
+
+Field Int32(std::string name);
+Field Unsigned(std::string name, int bits);
+Field Int16(std::string name);
+Field Number(std::string name);
+Field Text(std::string name, std::size_t capacity);
+Field List(std::string name, std::vector<Field> element);
+Field Derived(Field field);
+
+struct Kind {
+    std::string name;
+    std::string summary;
+    std::optional<std::size_t> fixedSize;
+    std::vector<Field> fields;
+    std::function<Json(const Bytes&)> decode;
+    // Receives every settable field, filled with defaults where the caller gave none.
+    std::function<Bytes(const Json&)> encode;
+};
+
+const std::vector<Kind>& AllKinds();
+// BadInput naming the known kinds when there is no such kind.
+const Kind& FindKind(std::string_view name);
+std::string KindNames(const std::string& separator);
+
+// NAME=VALUE arguments into a complete set of field values; BadInput for an unknown or repeated
+// name, a malformed value, a value out of range or a text over its capacity.
+Json ParseAssignments(const Kind& kind, const std::vector<std::string>& assignments);
+// One "Name  value" line per field, aligned; list elements one per line.
+std::string RenderFields(const Json& record, const std::string& indent = "");
+
+// Shared by the kinds' decoders.
+void RequireSize(const Kind& kind, const Bytes& bytes, std::size_t size);
+std::int32_t ReadInt32(const unsigned char* bytes);
+double ReadDouble(const unsigned char* bytes);
+// The characters before the first NUL within `capacity` bytes, as UTF-8.
+std::string ReadFixedText(const unsigned char* bytes, std::size_t capacity);
+// A settable text field's value in the narrow code page of the wire.
+std::string NarrowText(const Json& values, const std::string& name);
+
+// Each adds its kinds in the order that help lists them.
+void AddPacketKinds(std::vector<Kind>& kinds);
+void AddAccountKinds(std::vector<Kind>& kinds);
+void AddPriceRecordKind(std::vector<Kind>& kinds);
+
+}  // namespace lmwire

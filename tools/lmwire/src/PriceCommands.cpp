@@ -1,0 +1,80 @@
+#include "PriceCommands.h"
+
+#include <cstdint>
+#include <limits>
+
+#include "Commands.h"
+#include "Errors.h"
+#include "Output.h"
+#include "Table.h"
+#include "Text.h"
+
+namespace lmwire {
+namespace {
+
+constexpr std::int64_t kMinTicks = std::numeric_limits<std::int32_t>::min();
+constexpr std::int64_t kMaxTicks = std::numeric_limits<std::int32_t>::max();
+
+}  // namespace
+
+FormatCode::FormatCode(const std::string& code)
+    : FormatCode(static_cast<long>(ParseInteger(code, kMinTicks, kMaxTicks, "price format code"))) {
+}
+
+FormatCode::FormatCode(long code) : code_(code) {
+    order_.setPriceFormatCode(static_cast<Lumera::enumPriceFormatCode>(code));
+    contract_.setpriceFormatCode(static_cast<Lumera::enumPriceFormatCode>(code));
+    // No table look-up is public: a code without a format is the one whose divisor is 0.
+    if (Divisor() == 0) {
+        throw BadInput("unknown price format code " + std::to_string(code) + " (codes are " +
+                       std::to_string(Lumera::pfcFirst) + " to " + std::to_string(Lumera::pfcLast) +
+                       ")");
+    }
+}
+
+void RunPrice(const std::string& code, const std::vector<std::string>& ticks) {
+    FormatCode format(code);
+    Table table({"ticks", "display", "decimal", "ticks from display"}, 0);
+    for (const std::string& text : ticks) {
+        const long value = static_cast<long>(ParseInteger(text, kMinTicks, kMaxTicks, "ticks"));
+        const std::string display = format.Display(value);
+        table.Add({std::to_string(value), '"' + display + '"', FormatDouble(format.Decimal(value)),
+                   std::to_string(format.FromText(display))});
+    }
+    Output out;
+    out << table.Render();
+}
+
+void RunTicks(const std::string& code, const std::vector<std::string>& texts) {
+    FormatCode format(code);
+    Table table({"text", "ticks", "display of ticks"});
+    for (const std::string& text : texts) {
+        // The library reads any leading number and ignores the rest; a typo is refused here.
+        std::string_view trimmed = text;
+        while (!trimmed.empty() && (trimmed.front() == ' ' || trimmed.front() == '\t')) {
+            trimmed.remove_prefix(1);
+        }
+        while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\t')) {
+            trimmed.remove_suffix(1);
+        }
+        ParseDouble(trimmed, "price text '" + text + "'");
+        const long ticks = format.FromText(text);
+        table.Add({'"' + text + '"', std::to_string(ticks), '"' + format.Display(ticks) + '"'});
+    }
+    Output out;
+    out << table.Render();
+}
+
+void RunFormats() {
+    Table table({"code", "divisor", "places", "1 tick", "1234 ticks", "-1234 ticks"}, 0);
+    for (long code = Lumera::pfcFirst; code <= Lumera::pfcLast; ++code) {
+        FormatCode format(code);
+        table.Add({std::to_string(code), std::to_string(format.Divisor()),
+                   std::to_string(format.DecimalPlaces()), '"' + format.Display(1) + '"',
+                   '"' + format.Display(1234) + '"', '"' + format.Display(-1234) + '"'});
+    }
+    Output out;
+    out << table.Render();
+}
+
+}  // namespace lmwire

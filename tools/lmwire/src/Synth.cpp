@@ -1,0 +1,126 @@
+// synth prices: a seeded random-walk market, so that there is capture data to try and to time.
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <stdexcept>
+
+#include "Commands.h"
+#include "Errors.h"
+#include "PriceRecord.h"
+#include "Text.h"
+
+namespace lmwire {
+namespace {
+
+struct Instrument {
+    std::uint16_t lumeraID;
+    std::uint8_t priceFormatCode;
+    std::int32_t last;
+    int weight;  // share of the updates
+    std::int32_t high = 0;
+    std::int32_t low = 0;
+    std::int32_t volume = 0;
+};
+
+class Market {
+  public:
+    explicit Market(std::uint64_t seed) : random_(seed) {
+        // Quarter points, thirty-seconds with quarters, hundredths and ten-thousandths.
+        instruments_ = {Instrument{1, 25, 24049, 4}, Instrument{2, 9, 14080, 3},
+                        Instrument{3, 14, 7250, 2}, Instrument{4, 37, 10850, 1}};
+        for (Instrument& instrument : instruments_) {
+            instrument.high = instrument.low = instrument.last;
+        }
+    }
+
+    PriceFields Next() {
+        Instrument& instrument = Pick();
+        const int move = static_cast<int>(Below(9));  // mostly still, sometimes a tick or two
+        instrument.last += move == 0 ? -2 : move <= 2 ? -1 : move >= 8 ? 2 : move >= 6 ? 1 : 0;
+        instrument.high = std::max(instrument.high, instrument.last);
+        instrument.low = std::min(instrument.low, instrument.last);
+        if (Below(4) == 0) {
+            time_ += 1;
+        }
+        PriceFields fields;
+        fields.priceType = static_cast<std::uint8_t>(Below(4) == 0 ? 2 + Below(2) : 1);
+        fields.priceFormatCode = instrument.priceFormatCode;
+        fields.lumeraID = instrument.lumeraID;
+        fields.lastPrice = instrument.last;
+        fields.lastSize = static_cast<std::uint16_t>(fields.priceType == 1 ? 1 + Below(25) : 0);
+        instrument.volume += fields.lastSize;
+        fields.totalVolume = instrument.volume;
+        fields.timeStamp = time_;
+        fields.high = instrument.high;
+        fields.low = instrument.low;
+        FillSide(fields.bids, fields.lastPrice, -1);
+        FillSide(fields.asks, fields.lastPrice, +1);
+        return fields;
+    }
+
+  private:
+    std::uint64_t Below(std::uint64_t n) { return random_() % n; }
+
+    Instrument& Pick() {
+        int total = 0;
+        for (const Instrument& instrument : instruments_) {
+            total += instrument.weight;
+        }
+        auto roll = static_cast<int>(Below(static_cast<std::uint64_t>(total)));
+        for (Instrument& instrument : instruments_) {
+            if (roll < instrument.weight) {
+                return instrument;
+            }
+            roll -= instrument.weight;
+        }
+        return instruments_.back();
+    }
+
+    // Levels step away from the last price, now and then skipping a tick; sizes grow with depth.
+    void FillSide(std::array<DepthLevel, kDepthLevels>& side, std::int32_t last, int direction) {
+        int distance = 0;
+        for (int i = 0; i < kDepthLevels; ++i) {
+            distance += 1 + (Below(5) == 0 ? 1 : 0);
+            side[i].price = last + direction * distance;
+            side[i].size = static_cast<std::uint16_t>(5 + Below(20) + i * (10 + Below(40)));
+        }
+    }
+
+    std::mt19937_64 random_;
+    std::array<Instrument, 4> instruments_{};
+    std::int32_t time_ = 1'764'000'000;
+};
+
+}  // namespace
+
+void RunSynthPrices(const std::string& countText, const std::string& file, std::uint64_t seed) {
+    const auto count = static_cast<std::uint64_t>(
+        ParseInteger(countText, 0, std::numeric_limits<std::int32_t>::max(), "record count"));
+    const bool toStdout = file == "-";
+    std::FILE* out = toStdout ? stdout : std::fopen(file.c_str(), "wb");
+    if (out == nullptr) {
+        throw BadInput("cannot create " + file + ": " + std::strerror(errno));
+    }
+    Market market(seed);
+    Bytes chunk;
+    chunk.reserve(kPriceRecordSize * 8192);
+    bool failed = false;
+    for (std::uint64_t i = 0; i < count && !failed; ++i) {
+        const std::size_t at = chunk.size();
+        chunk.resize(at + kPriceRecordSize);
+        WritePriceRecord(market.Next(), chunk.data() + at);
+        if (chunk.size() == chunk.capacity() || i + 1 == count) {
+            failed = std::fwrite(chunk.data(), 1, chunk.size(), out) != chunk.size();
+            chunk.clear();
+        }
+    }
+    const bool closed = toStdout ? std::fflush(out) == 0 : std::fclose(out) == 0;
+    if (failed || !closed) {
+        throw std::runtime_error("cannot write " + file + ": " + std::strerror(errno));
+    }
+}
+
+}  // namespace lmwire

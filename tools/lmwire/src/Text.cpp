@@ -1,0 +1,160 @@
+#include "Text.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+#include "Errors.h"
+
+namespace lmwire {
+namespace {
+
+// Windows-1252 bytes 0x80..0x9F. The five bytes it leaves undefined map to the code points of
+// the same value, as the library's own conversion does, so every byte has exactly one character.
+constexpr std::array<char16_t, 32> kHighControls = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char32_t CodePointOf(unsigned char byte) {
+    if (byte >= 0x80 && byte < 0xA0) {
+        return kHighControls[byte - 0x80];
+    }
+    return byte;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Decodes one UTF-8 sequence at `pos`; returns -1 for a malformed one.
+long NextCodePoint(std::string_view text, std::size_t& pos) {
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    int extra = 0;
+    long c = 0;
+    if (lead < 0x80) {
+        ++pos;
+        return lead;
+    }
+    if ((lead & 0xE0) == 0xC0) {
+        extra = 1;
+        c = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2;
+        c = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+        extra = 3;
+        c = lead & 0x07;
+    } else {
+        return -1;
+    }
+    if (pos + extra >= text.size()) {
+        return -1;
+    }
+    for (int i = 1; i <= extra; ++i) {
+        const auto next = static_cast<unsigned char>(text[pos + i]);
+        if ((next & 0xC0) != 0x80) {
+            return -1;
+        }
+        c = (c << 6) | (next & 0x3F);
+    }
+    pos += extra + 1;
+    return c;
+}
+
+}  // namespace
+
+std::string Cp1252ToUtf8(std::string_view narrow) {
+    std::string out;
+    out.reserve(narrow.size());
+    for (const char ch : narrow) {
+        AppendUtf8(out, CodePointOf(static_cast<unsigned char>(ch)));
+    }
+    return out;
+}
+
+std::string Utf8ToCp1252(std::string_view utf8, const std::string& what) {
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        const long c = NextCodePoint(utf8, pos);
+        if (c < 0) {
+            throw BadInput(what + ": text is not valid UTF-8");
+        }
+        if (c == 0) {
+            throw BadInput(what + ": text holds a NUL character");
+        }
+        if (c < 0x80 || (c >= 0xA0 && c < 0x100)) {
+            out += static_cast<char>(c);
+            continue;
+        }
+        bool found = false;
+        for (std::size_t i = 0; i < kHighControls.size() && !found; ++i) {
+            if (kHighControls[i] == c) {
+                out += static_cast<char>(0x80 + i);
+                found = true;
+            }
+        }
+        if (!found) {
+            throw BadInput(what + ": text holds a character that Windows-1252 cannot express");
+        }
+    }
+    return out;
+}
+
+std::int64_t ParseInteger(std::string_view text, std::int64_t min, std::int64_t max,
+                          const std::string& what) {
+    std::string_view digits = text;
+    if (!digits.empty() && digits.front() == '+') {
+        digits.remove_prefix(1);
+    }
+    std::int64_t value = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (digits.empty() || end != digits.data() + digits.size() ||
+        ec == std::errc::invalid_argument) {
+        throw BadInput(what + ": '" + std::string(text) + "' is not an integer");
+    }
+    if (ec == std::errc::result_out_of_range || value < min || value > max) {
+        throw BadInput(what + ": " + std::string(text) + " is out of range " + std::to_string(min) +
+                       ".." + std::to_string(max));
+    }
+    return value;
+}
+
+double ParseDouble(std::string_view text, const std::string& what) {
+    std::string_view digits = text;
+    if (!digits.empty() && digits.front() == '+') {
+        digits.remove_prefix(1);
+    }
+    double value = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (digits.empty() || end != digits.data() + digits.size() || ec != std::errc()) {
+        throw BadInput(what + ": '" + std::string(text) + "' is not a number");
+    }
+    return value;
+}
+
+std::string FormatDouble(double value) {
+    std::array<char, 64> buffer{};
+    const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    return ec == std::errc() ? std::string(buffer.data(), end) : std::string("?");
+}
+
+void AppendInteger(std::string& out, std::int64_t value) {
+    std::array<char, 24> buffer{};
+    const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    out.append(buffer.data(), end);
+}
+
+}  // namespace lmwire

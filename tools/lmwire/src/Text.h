@@ -1,0 +1,38 @@
+#pragma once
+
+// Text helpers shared by the commands: the narrow texts of the wire are Windows-1252 (one byte
+// per character, as the peers write them) while the terminal and JSON speak UTF-8; numbers are
+// parsed strictly so that a typo is reported rather than read as 0.
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace lmwire {
+
+std::string Cp1252ToUtf8(std::string_view narrow);
+// Throws BadInput naming `what` when the text is not UTF-8, holds a NUL or a character that
+// Windows-1252 cannot express.
+std::string Utf8ToCp1252(std::string_view utf8, const std::string& what);
+
+// Whole text as a decimal integer within [min, max]; BadInput naming `what` otherwise.
+std::int64_t ParseInteger(std::string_view text, std::int64_t min, std::int64_t max,
+                          const std::string& what);
+double ParseDouble(std::string_view text, const std::string& what);
+
+// Shortest text that reads back as the same double.
+std::string FormatDouble(double value);
+void AppendInteger(std::string& out, std::int64_t value);
+
+// Concatenation by appending. GCC 12 warns falsely (-Wrestrict) on "literal" + std::string&&
+// in optimised builds, which the release preset treats as an error.
+inline std::string Cat(std::initializer_list<std::string_view> parts) {
+    std::string out;
+    for (const std::string_view part : parts) {
+        out += part;
+    }
+    return out;
+}
+
+}  // namespace lmwire

@@ -1,0 +1,142 @@
+// lmwire: decode and encode wire records, convert prices, and run a demo of the object model.
+
+#include <cstdio>
+#include <exception>
+#include <new>
+
+#include <CLI/CLI.hpp>
+
+#include "Commands.h"
+#include "Errors.h"
+#include "Kinds.h"
+#include "wire_types/support/VeyException.h"
+
+namespace {
+
+using namespace lmwire;
+
+std::string KindsHelp(bool withFields) {
+    std::string text = "\nKinds:\n";
+    for (const Kind& kind : AllKinds()) {
+        text += "  " + kind.name +
+                std::string(kind.name.size() < 21 ? 21 - kind.name.size() : 1, ' ') + kind.summary +
+                "\n";
+        if (withFields) {
+            std::string names;
+            for (const Field& field : kind.fields) {
+                if (!field.derived) {
+                    names += (names.empty() ? "" : " ") + field.name;
+                }
+            }
+            text += std::string(23, ' ') + "fields: " + names + "\n";
+        }
+    }
+    return text;
+}
+
+int Fail(int code, const std::string& message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "lmwire: %s\n", message.c_str());
+    return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"lmwire: decode and encode LMWireTypes wire records, convert prices, run a demo"};
+    app.set_version_flag("--version", std::string("lmwire ") + LMWIRE_VERSION);
+    app.require_subcommand(1);
+    app.footer("Exit status: 0 success, 2 bad input or usage, 1 internal failure.");
+
+    std::string code;
+    std::vector<std::string> values;
+    auto* price = app.add_subcommand("price", "display text, decimal value and read-back of ticks");
+    price->add_option("CODE", code, "price format code (1 to 62)")->required();
+    price->add_option("TICKS", values, "tick prices")->required();
+    price->callback([&] { RunPrice(code, values); });
+
+    auto* ticks = app.add_subcommand("ticks", "tick price of display texts or decimal values");
+    ticks->add_option("CODE", code, "price format code (1 to 62)")->required();
+    ticks->add_option("TEXT", values, "display texts or decimal values")->required();
+    ticks->callback([&] { RunTicks(code, values); });
+
+    app.add_subcommand("formats", "the 62 price formats with sample displays")
+        ->callback(RunFormats);
+
+    DecodeOptions decode;
+    auto* decodeCommand =
+        app.add_subcommand("decode", "print every field of a record given as hex or raw bytes");
+    decodeCommand->add_option("KIND", decode.kind, "record kind (see below)")->required();
+    decodeCommand->add_option("FILE", decode.file, "input file (default: standard input)");
+    decodeCommand->add_flag("--binary", decode.binary, "input is raw bytes, not hex text");
+    decodeCommand->add_flag("--json", decode.json, "one JSON object per record");
+    decodeCommand->footer(KindsHelp(false) +
+                          "\nprice-record also takes a capture: many records back to back, one "
+                          "output line each.");
+    decodeCommand->callback([&] { RunDecode(decode); });
+
+    std::string kind;
+    bool binary = false;
+    auto* encode =
+        app.add_subcommand("encode", "print the hex bytes of a record built from fields");
+    encode->add_option("KIND", kind, "record kind (see below)")->required();
+    encode->add_option("FIELDS", values, "NAME=VALUE, names as decode --json prints them");
+    encode->add_flag("--binary", binary, "write raw bytes instead of hex text");
+    encode->footer(KindsHelp(true) +
+                   "\nFields not given are 0 or empty. Lists take JSON or the short form "
+                   "Bids=1233:10,1232:25\n(AccountInfo=1:2500.5,3:-12).");
+    encode->callback([&] { RunEncode(kind, values, binary); });
+
+    auto* synth = app.add_subcommand("synth", "write synthetic data");
+    synth->require_subcommand(1);
+    std::string count;
+    std::string file;
+    std::uint64_t seed = 1;
+    auto* prices = synth->add_subcommand(
+        "prices", "N price records of a seeded random-walk market (a few contracts, ten levels)");
+    prices->add_option("N", count, "number of records")->required();
+    prices->add_option("FILE", file, "output file, - for standard output")->required();
+    prices->add_option("--seed", seed, "random seed (same seed, same records)")
+        ->capture_default_str();
+    prices->callback([&] { RunSynthPrices(count, file, seed); });
+
+    app.add_subcommand("demo",
+                       "a logon over loopback TCP, a price ladder, an account, an order book")
+        ->callback(RunDemo);
+
+    try {
+        // Without this, an unknown command would be reported as a missing one.
+        const CLI::App& commands = app;
+        const std::string first = argc > 1 ? argv[1] : "";
+        if (!first.empty() && first[0] != '-' &&
+            commands.get_subcommands([&](const CLI::App* c) { return c->get_name() == first; })
+                .empty()) {
+            std::string names;
+            for (const CLI::App* command :
+                 commands.get_subcommands([](const CLI::App*) { return true; })) {
+                names += (names.empty() ? "" : ", ") + command->get_name();
+            }
+            throw BadInput(std::string("unknown command '") + argv[1] + "' (commands: " + names +
+                           ")");
+        }
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
+            return app.exit(error);
+        }
+        return Fail(kExitBadInput, std::string(error.what()) + " (see lmwire --help)");
+    } catch (const BadInput& error) {
+        return Fail(kExitBadInput, error.what());
+    } catch (const std::bad_alloc&) {
+        return Fail(kExitInternal, "out of memory");
+    } catch (const std::exception& error) {
+        return Fail(kExitInternal, std::string("internal error: ") + error.what());
+    } catch (VeyException* error) {
+        const std::string message = error->message;
+        delete error;
+        return Fail(kExitInternal, "internal error: " + message);
+    } catch (...) {
+        return Fail(kExitInternal, "internal error");
+    }
+    return kExitOk;
+}

@@ -1,0 +1,205 @@
+// Every kind of bad input ends with status 2, nothing on standard output and one line on
+// standard error that names what is wrong.
+
+#include <gtest/gtest.h>
+
+#include "RunTool.h"
+
+namespace lmwire_test {
+namespace {
+
+struct BadCase {
+    std::vector<std::string> args;
+    std::string input;
+    std::string message;  // part of the one line on standard error
+};
+
+std::string Hex(std::size_t bytes, const std::string& fill = "00") {
+    std::string hex;
+    for (std::size_t i = 0; i < bytes; ++i) {
+        hex += fill;
+    }
+    return hex;
+}
+
+std::string TextHex(const std::string& text) {
+    return ToHex(Bytes(text.begin(), text.end()));
+}
+
+const std::vector<BadCase>& Cases() {
+    static const std::vector<BadCase> cases = {
+        // Wrong length for a fixed packet.
+        {{"decode", "logon-response"}, "000000", "logon-response takes 8 bytes, got 3"},
+        {{"decode", "tcp-logon-reconnect"}, Hex(425), "takes 424 bytes, got 425"},
+        {{"decode", "price-subscription"}, "", "takes 108 bytes, got 0"},
+        {{"decode", "hole-punch-delay", "--binary"},
+         "abc",
+         "hole-punch-delay takes 4 bytes, got 3"},
+        // Account data whose count does not fit the bytes.
+        {{"decode", "account-data"},
+         "2a000000"
+         "02000000" +
+             Hex(12),
+         "count 2 needs 32 bytes, got 20"},
+        {{"decode", "account-data"},
+         "2a000000"
+         "ffffff7f",
+         "count 2147483647 needs 25769803772 bytes"},
+        {{"decode", "account-data"},
+         "2a000000"
+         "00000000"
+         "00",
+         "count 0 needs 8 bytes, got 9"},
+        {{"decode", "account-data"}, "2a000000ff", "at least 8 bytes"},
+        {{"decode", "account-data"},
+         "2a000000"
+         "feffffff",
+         "negative entry count -2"},
+        // Flat account contracts that are cut short or run on.
+        {{"decode", "account-contract"},
+         Hex(108) + TextHex("ES"),
+         "symbol has no terminating zero byte"},
+        {{"decode", "account-contract"},
+         Hex(108) + "00" + TextHex("ESZ6"),
+         "name has no terminating zero byte"},
+        {{"decode", "account-contract"},
+         Hex(110) + "ffff",
+         "2 bytes follow the flat form (110 bytes)"},
+        {{"decode", "account-contract"}, Hex(100), "at least 110 bytes"},
+        // A capture that is not whole records.
+        {{"decode", "price-record"}, Hex(87), "87 bytes is not a whole number of 86-byte records"},
+        // Hex that is not hex.
+        {{"decode", "logon-response"}, "0102030g", "not hex: 'g' at offset 7"},
+        {{"decode", "logon-response"}, "01 02 0x03", "not hex: 'x' at offset 7"},
+        {{"decode", "logon-response"}, "0102030405060708 9", "odd number of hex digits (17)"},
+        // Unknown kinds, fields and codes.
+        {{"decode", "logon"}, "", "unknown kind 'logon' (kinds: logon-response, udp-logon"},
+        {{"encode", "price"}, "", "unknown kind 'price'"},
+        {{"encode", "logon-response", "port=1"},
+         "",
+         "unknown field 'port' for logon-response (fields: ErrorCode, Port)"},
+        {{"encode", "price-record", "Bids=[{\"Price\":1,\"Qty\":2}]"},
+         "",
+         "Bids[0]: unknown field 'Qty'"},
+        {{"price", "63", "1"}, "", "unknown price format code 63 (codes are 1 to 62)"},
+        {{"price", "0", "1"}, "", "unknown price format code 0"},
+        {{"ticks", "-9", "1.5"}, "", "unknown price format code -9"},
+        // Values out of their field's range.
+        {{"encode", "logon-response", "Port=2147483648"},
+         "",
+         "Port: 2147483648 is out of range -2147483648..2147483647"},
+        {{"encode", "price-record", "LastSize=65536"},
+         "",
+         "LastSize: 65536 is out of range 0..65535"},
+        {{"encode", "price-record", "PriceFormatCode=-1"},
+         "",
+         "PriceFormatCode: -1 is out of range 0..255"},
+        {{"encode", "account-contract", "Month=40000"},
+         "",
+         "Month: 40000 is out of range -32768..32767"},
+        {{"encode", "price-record", "Asks=1:65536"},
+         "",
+         "Asks[0].Size: 65536 is out of range 0..65535"},
+        {{"encode", "price-record", "LastPrice=1000", "Bids=1200:1"},
+         "",
+         "Bids[0].Price 1200 is out of reach of LastPrice 1000"},
+        {{"encode", "price-record", "LastPrice=1000", "Asks=1000:1,1128:1"},
+         "",
+         "Asks[1].Price 1128 is out of reach"},
+        {{"encode", "price-record", "Bids=0:0,0:0,0:0,0:0,0:0,0:0,0:0,0:0,0:0,0:0,0:0"},
+         "",
+         "Bids: at most 10 levels, got 11"},
+        {{"price", "9", "2147483648"}, "", "ticks: 2147483648 is out of range"},
+        {{"synth", "prices", "-5", "out.bin"}, "", "record count: -5 is out of range"},
+        // Texts over their field's capacity, or not expressible on the wire.
+        {{"encode", "tcp-logon-reconnect", "UserID=" + std::string(50, 'u')},
+         "",
+         "UserID: 50 characters, at most 49 fit"},
+        {{"encode", "start-log-file-send", "UserID=" + std::string(25, 'u')},
+         "",
+         "UserID: 25 characters, at most 24 fit"},
+        {{"encode", "udp-logon", "GateKeeperSessionID=" + std::string(255, 'g')},
+         "",
+         "at most 254 fit"},
+        {{"encode", "price-subscription", "Text=\u65E5\u672C"},
+         "",
+         "Text: text holds a character that Windows-1252 cannot express"},
+        {{"encode", "price-subscription", "Text=\xFF"}, "", "Text: text is not valid UTF-8"},
+        // Malformed assignments and values.
+        {{"encode", "logon-response", "Port"}, "", "expected NAME=VALUE, got 'Port'"},
+        {{"encode", "logon-response", "Port=12a"}, "", "Port: '12a' is not an integer"},
+        {{"encode", "logon-response", "Port="}, "", "Port: '' is not an integer"},
+        {{"encode", "account-contract", "Pnl=x"}, "", "Pnl: 'x' is not a number"},
+        {{"encode", "logon-response", "Port=1", "Port=2"}, "", "Port is given twice"},
+        {{"encode", "account-data", "NumEntries=1"},
+         "",
+         "NumEntries of account-data follows from the other fields"},
+        {{"encode", "account-data", "AccountInfo=1:2,1:3"},
+         "",
+         "AccountInfo: kind 1 is given twice"},
+        {{"encode", "price-record", "Bids=1233"},
+         "",
+         "Bids[0]: expected 2 values separated by ':'"},
+        {{"encode", "price-record", "Bids=[1]"}, "", "Bids[0]: expected an object"},
+        {{"encode", "price-record", "Bids=[{"}, "", "Bids: not a valid JSON array"},
+        {{"encode", "price-record", "Bids=[{\"Price\":1.5}]"},
+         "",
+         "Bids[0].Price: expected an integer"},
+        {{"price", "9", "abc"}, "", "ticks: 'abc' is not an integer"},
+        {{"ticks", "9", "9.2x"}, "", "price text '9.2x': '9.2x' is not a number"},
+        // Files and usage.
+        {{"decode", "logon-response", "/nonexistent/capture.hex"},
+         "",
+         "cannot open /nonexistent/capture.hex"},
+        {{"decode", "logon-response", "/"}, "", "/ is a directory"},
+        {{}, "", "subcommand is required"},
+        {{"bogus"}, "", "unknown command 'bogus' (commands: price, ticks"},
+        {{"decode"}, "", "KIND is required"},
+        {{"decode", "logon-response", "--hex"}, "", "--hex"},
+        {{"price", "9"}, "", "TICKS is required"},
+    };
+    return cases;
+}
+
+TEST(BadInput, EachCaseGivesStatusTwoAndOneLineNamingTheFault) {
+    for (const BadCase& c : Cases()) {
+        std::string command;
+        for (const std::string& arg : c.args) {
+            command += " " + arg.substr(0, 40);
+        }
+        SCOPED_TRACE(command);
+        const Result result = RunTool(c.args, c.input);
+        EXPECT_EQ(result.status, 2) << result.out << result.err;
+        EXPECT_EQ(result.out, "");
+        const std::vector<std::string> lines = Lines(result.err);
+        ASSERT_EQ(lines.size(), 1u) << result.err;
+        EXPECT_EQ(lines[0].rfind("lmwire: ", 0), 0u) << lines[0];
+        EXPECT_NE(lines[0].find(c.message), std::string::npos) << lines[0];
+    }
+}
+
+TEST(BadInput, HelpWorksForTheToolAndEveryCommandAndListsTheKinds) {
+    const std::vector<std::vector<std::string>> commands = {
+        {},         {"price"}, {"ticks"},           {"formats"}, {"decode"},
+        {"encode"}, {"synth"}, {"synth", "prices"}, {"demo"}};
+    for (std::vector<std::string> args : commands) {
+        args.push_back("--help");
+        SCOPED_TRACE(args.size() > 1 ? args[args.size() - 2] : "lmwire");
+        const Result result = RunTool(args);
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_NE(result.out.find("Usage:"), std::string::npos);
+    }
+    for (const std::string command : {"decode", "encode"}) {
+        const Result result = RunTool({command, "--help"});
+        for (const std::string kind :
+             {"logon-response", "udp-logon", "tcp-logon-reconnect", "price-protocol",
+              "hole-punch-delay", "start-log-file-send", "price-subscription", "account-data",
+              "price-record", "account-contract"}) {
+            EXPECT_NE(result.out.find("  " + kind + " "), std::string::npos)
+                << command << " " << kind;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace lmwire_test

@@ -1,0 +1,277 @@
+// decode of bytes built with the library, compared field by field with the library's getters.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "RunTool.h"
+#include "wire_types/LMWireTypes.h"
+
+namespace lmwire_test {
+namespace {
+
+using namespace Lumera;
+
+struct DecodeCase {
+    std::string kind;
+    Bytes bytes;
+    Json expected;
+};
+
+void Put32(Bytes& bytes, std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        bytes[at + i] = static_cast<unsigned char>(value >> (8 * i));
+    }
+}
+
+void PutDouble(Bytes& bytes, std::size_t at, double value) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    for (int i = 0; i < 8; ++i) {
+        bytes[at + i] = static_cast<unsigned char>(bits >> (8 * i));
+    }
+}
+
+Json AccountContractFields(CLMWireAccountContract& source) {
+    // A fresh account contract built from the record shows the record's contract through its
+    // contract object.
+    CLMWireAccountContract ac(source.getRawWireContract());
+    CLMWireContract& c = *ac.getWireContract();
+    return Json{{"MaxLotSize", ac.getMaxLotSize()},
+                {"PositionLimit", ac.getPositionLimit()},
+                {"Position", ac.getPosition()},
+                {"Pnl", ac.getPnl()},
+                {"PnlInTicks", ac.getPnlInTicks()},
+                {"OvernightPosition", ac.getOvernightPosition()},
+                {"PreviousClose", ac.getPreviousClose()},
+                {"PreviousSettle", ac.getPreviousSettle()},
+                {"OpenPrice", ac.getOpenPrice()},
+                {"Month", c.getMonth()},
+                {"Year", c.getYear()},
+                {"ExchangeID", c.getExchangeID()},
+                {"contractType", c.getcontractType()},
+                {"priceFormatCode", c.getpriceFormatCode()},
+                {"ContractID", c.getContractID()},
+                {"TickValue", c.getTickValue()},
+                {"Currency", c.getCurrency()},
+                {"Symbol", c.getSymbol()},
+                {"Name", c.getName()}};
+}
+
+// Written by offset here, independently of the tool's own writer.
+Bytes PriceRecordBytes() {
+    Bytes bytes(86, 0);
+    bytes[0] = 3;
+    bytes[1] = 9;
+    bytes[2] = 0xFF;  // last size 65535: must not read as -1
+    bytes[3] = 0xFF;
+    bytes[4] = 0x39;  // Lumera id 12345
+    bytes[5] = 0x30;
+    Put32(bytes, 6, 1234);
+    Put32(bytes, 10, 987654);
+    Put32(bytes, 14, 1764003600);
+    Put32(bytes, 18, 1300);
+    Put32(bytes, 22, 1100);
+    for (int i = 0; i < 10; ++i) {
+        bytes[26 + i] = static_cast<unsigned char>(i == 9 ? 0x80 : i + 1);  // level 9: -128
+        bytes[36 + 2 * i] = static_cast<unsigned char>(10 * (i + 1));
+        bytes[56 + i] = static_cast<unsigned char>(i == 9 ? 0x7F : i + 2);
+        bytes[66 + 2 * i + 1] = static_cast<unsigned char>(i);  // sizes of 256 * i
+    }
+    return bytes;
+}
+
+Json PriceRecordFields(Bytes bytes) {
+    CWirePrice price(bytes.data());
+    Json bids = Json::array();
+    Json asks = Json::array();
+    for (short level = 0; level < 10; ++level) {
+        long p = 0;
+        long s = 0;
+        price.GetBid(level, &p, &s);
+        bids.push_back({{"Price", p}, {"Size", s}});
+        price.GetAsk(level, &p, &s);
+        asks.push_back({{"Price", p}, {"Size", s}});
+    }
+    return Json{{"PriceType", price.GetPriceType()},
+                {"PriceFormatCode", price.GetPriceFormatCode()},
+                {"LastSize", price.GetLastSize()},
+                {"LumeraID", price.GetLumeraID()},
+                {"LastPrice", price.GetLastPrice()},
+                {"TotalVolume", price.GetTotalVolume()},
+                {"TimeStamp", price.GetTimeStamp()},
+                {"High", price.GetHigh()},
+                {"Low", price.GetLow()},
+                {"Bids", bids},
+                {"Asks", asks},
+                {"LastPriceText", price.PriceFromTicks(price.GetLastPrice())}};
+}
+
+std::vector<DecodeCase> Cases() {
+    std::vector<DecodeCase> cases;
+
+    LogonResponsePacket response(errAlreadyLoggedOn);
+    response.SetPort(-9100);
+    cases.push_back({"logon-response",
+                     Encoded(response),
+                     {{"ErrorCode", response.GetErrorCode()}, {"Port", response.GetPort()}}});
+
+    UDPLogOnPacket udp(std::string(254, 'g'), udpPrice);
+    cases.push_back({"udp-logon",
+                     Encoded(udp),
+                     {{"PacketType", 2}, {"GateKeeperSessionID", udp.GetGateKeeperSessionID()}}});
+
+    TCPLogonReconnectPacket tcp;
+    tcp.SetAPIName("api");
+    tcp.SetApiVersion("2.1");
+    tcp.SetUserID("Z\xFCrich \x80");  // Windows-1252: u with umlaut, euro sign
+    tcp.SetGateKeeperSessionID("");
+    tcp.SetPriceProtocol(ppUdp);
+    tcp.SetPriceLevel(plDepth);
+    tcp.SetSessionType(static_cast<SessionType>(-7));
+    tcp.SetAccountNumber(2147483647);
+    cases.push_back({"tcp-logon-reconnect",
+                     Encoded(tcp),
+                     {{"ApiName", tcp.GetApiName()},
+                      {"ApiVersion", tcp.GetApiVersion()},
+                      {"UserID", "Z\u00FCrich \u20AC"},
+                      {"GateKeeperSessionID", ""},
+                      {"PriceProtocol", tcp.GetPriceProtocol()},
+                      {"PriceLevel", tcp.GetPriceLevel()},
+                      {"SessionType", tcp.GetSessionType()},
+                      {"AccountNumber", tcp.GetAccountNumber()}}});
+
+    WirePriceProtocolPacket protocol(ppTcp);
+    cases.push_back(
+        {"price-protocol", Encoded(protocol), {{"PriceProtocol", protocol.GetPriceProtocol()}}});
+
+    WireHolePunchDelayPacket delay(-250);
+    cases.push_back({"hole-punch-delay", Encoded(delay), {{"Delay", delay.GetDelay()}}});
+
+    // These two have no getters: the expected fields are what they were built from.
+    cases.push_back({"start-log-file-send",
+                     Encoded(StartLogFileSend(std::string(24, 'u'), 7, 1024, "C:\\logs\\a.log")),
+                     {{"AccountNumber", 7},
+                      {"FileSize", 1024},
+                      {"UserID", std::string(24, 'u')},
+                      {"LogFile", "C:\\logs\\a.log"}}});
+    cases.push_back({"price-subscription",
+                     Encoded(CLMWirePriceSubscriptionPacket(1, -2, std::string(99, 't'))),
+                     {{"First", 1}, {"Second", -2}, {"Text", std::string(99, 't')}}});
+
+    WireAccountDataPacket figures(42);
+    figures.AddInfo(adtBuyingPower, 2500.5);
+    figures.AddInfo(static_cast<enumAccountDataTypes>(-3), 1e-3);
+    figures.AddInfo(adtMargin, -0.0);
+    {
+        unsigned char* wire = figures.Encode();
+        const Bytes bytes(wire, wire + 8 + 12 * figures.NumEntries());
+        delete[] wire;
+        cases.push_back(
+            {"account-data",
+             bytes,
+             {{"Account", 42},
+              {"NumEntries", figures.NumEntries()},
+              {"AccountInfo",
+               {{{"Kind", -3},
+                 {"Value", figures.GetAccountInfo(static_cast<enumAccountDataTypes>(-3))}},
+                {{"Kind", 2}, {"Value", figures.GetAccountInfo(adtMargin)}},
+                {{"Kind", 5}, {"Value", figures.GetAccountInfo(adtBuyingPower)}}}}}});
+    }
+    // Received kinds 7, 7, 1: the first kind-7 value stays and the entries come out in order.
+    Bytes duplicates(8 + 36, 0);
+    Put32(duplicates, 0, 9);
+    Put32(duplicates, 4, 3);
+    Put32(duplicates, 8, 7);
+    PutDouble(duplicates, 12, 1.5);
+    Put32(duplicates, 20, 7);
+    PutDouble(duplicates, 24, 2.5);
+    Put32(duplicates, 32, 1);
+    PutDouble(duplicates, 36, -4.0);
+    cases.push_back(
+        {"account-data",
+         duplicates,
+         {{"Account", 9},
+          {"NumEntries", 2},
+          {"AccountInfo", {{{"Kind", 1}, {"Value", -4.0}}, {{"Kind", 7}, {"Value", 1.5}}}}}});
+
+    CLMWireAccountContract accountContract(1001, 7, 12, 2026, static_cast<enumPriceFormatCode>(25),
+                                           "ES", "ESZ6");
+    accountContract.setPosition(-3);
+    accountContract.setPnl(-12.25);
+    accountContract.setPreviousSettle(24046);
+    accountContract.getRawWireContract()->contract.tickValue = 12.5;
+    accountContract.getRawWireContract()->contract.currency = curUSD;
+    Bytes flat(static_cast<std::size_t>(accountContract.GetSize()));
+    long offset = 0;
+    accountContract.toPacket(offset, flat.data());
+    cases.push_back({"account-contract", flat, AccountContractFields(accountContract)});
+
+    cases.push_back({"price-record", PriceRecordBytes(), PriceRecordFields(PriceRecordBytes())});
+    return cases;
+}
+
+TEST(Decode, EveryKindMatchesTheLibraryFieldByField) {
+    for (const DecodeCase& c : Cases()) {
+        SCOPED_TRACE(c.kind);
+        const Result result = RunTool({"decode", c.kind, "--json"}, ToHex(c.bytes));
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.err, "");
+        const std::vector<std::string> lines = Lines(result.out);
+        ASSERT_EQ(lines.size(), 1u);
+        const Json decoded = Json::parse(lines[0]);
+        ASSERT_EQ(decoded.size(), c.expected.size()) << decoded.dump();
+        for (const auto& field : c.expected.items()) {
+            ASSERT_TRUE(decoded.contains(field.key())) << field.key();
+            EXPECT_EQ(decoded[field.key()], field.value()) << field.key();
+        }
+    }
+}
+
+TEST(Decode, BinaryInputFromAFileGivesTheSameFields) {
+    TempDir dir;
+    for (const DecodeCase& c : Cases()) {
+        SCOPED_TRACE(c.kind);
+        WriteFile(dir.Path("record"), c.bytes);
+        const Result binary = RunTool({"decode", c.kind, dir.Path("record"), "--binary", "--json"});
+        const Result hex = RunTool({"decode", c.kind, "--json"}, ToHex(c.bytes));
+        ASSERT_EQ(binary.status, 0) << binary.err;
+        EXPECT_EQ(binary.out, hex.out);
+    }
+}
+
+TEST(Decode, TextOutputNamesEveryFieldWithItsValue) {
+    LogonResponsePacket response(errServerUnavailable);
+    response.SetPort(9100);
+    const Result result = RunTool({"decode", "logon-response"}, ToHex(Encoded(response)));
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(Lines(result.out), (std::vector<std::string>{"ErrorCode  3", "Port       9100"}));
+
+    // Hex may be split and spaced any way, in either case.
+    const Result spaced = RunTool({"decode", "logon-response"}, "03 00 00 00\n8C 23\t00 00\n");
+    EXPECT_EQ(spaced.out, result.out);
+}
+
+TEST(Decode, PriceRecordTextLineCarriesEveryField) {
+    const Result result = RunTool({"decode", "price-record"}, ToHex(PriceRecordBytes()));
+    ASSERT_EQ(result.status, 0) << result.err;
+    const Json fields = PriceRecordFields(PriceRecordBytes());
+    std::string expected;
+    for (const auto& field : fields.items()) {
+        if (field.value().is_array()) {
+            std::string levels;
+            for (const Json& level : field.value()) {
+                levels += (levels.empty() ? "" : ",") + level["Price"].dump() + ":" +
+                          level["Size"].dump();
+            }
+            expected += field.key() + "=" + levels + " ";
+        } else {
+            expected += field.key() + "=" + field.value().dump() + " ";
+        }
+    }
+    expected.back() = '\n';
+    EXPECT_EQ(result.out, expected);
+}
+
+}  // namespace
+}  // namespace lmwire_test
