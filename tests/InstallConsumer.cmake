@@ -11,8 +11,21 @@ function(run)
     endif()
 endfunction()
 
+# A cross build (TOOLCHAIN set) finds the package below the prefix as below any other root of its
+# target, and runs the consumer under EMULATOR with the installed DLLs on its search path.
+if(TOOLCHAIN)
+    set(compiler -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN} -DCMAKE_FIND_ROOT_PATH=${prefix})
+else()
+    set(compiler -DCMAKE_CXX_COMPILER=${CXX})
+endif()
+
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 run(${CMAKE_COMMAND} -S ${CONSUMER_SOURCE} -B ${consumer_build} -DCMAKE_PREFIX_PATH=${prefix}
-    -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_BUILD_TYPE=Debug)
+    ${compiler} -DCMAKE_BUILD_TYPE=Debug)
 run(${CMAKE_COMMAND} --build ${consumer_build})
-run(${consumer_build}/consumer)
+if(EMULATOR)
+    string(REPLACE "|" ";" emulator "${EMULATOR}")
+    run(${CMAKE_COMMAND} -E env "WINEPATH=${prefix}/bin" ${emulator} ${consumer_build}/consumer.exe)
+else()
+    run(${consumer_build}/consumer)
+endif()

@@ -4,8 +4,13 @@
 
 #include "wire_types/LMWireTypes.h"
 
+#if defined(LMWIRE_CONSUMER_WINDOWS)
+bool SystemHeadersFirst();
+bool SystemHeadersAfter();
+#endif
+
 int main() {
-    BSTR text = SysAllocString(u"consumer");
+    BSTR text = SysAllocString(OLESTR("consumer"));
     const bool textOk = text != nullptr && SysStringLen(text) == 8;
     SysFreeString(text);
 
@@ -25,7 +30,13 @@ int main() {
     delete[] bytes;
     const bool packetOk = length == 8 && received.GetPort() == 9100;
 
-    if (!textOk || !caught || !packetOk) {
+#if defined(LMWIRE_CONSUMER_WINDOWS)
+    const bool windowsOk = SystemHeadersFirst() && SystemHeadersAfter();
+#else
+    const bool windowsOk = true;
+#endif
+
+    if (!textOk || !caught || !packetOk || !windowsOk) {
         std::puts("consumer: FAILED");
         return 1;
     }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "wire_types/support/OleDates.h"
+
 namespace Lumera {
 
 namespace {
@@ -107,15 +109,15 @@ double CurrentOleDate() {
     SYSTEMTIME now{};
     GetSystemTime(&now);
     double date = 0.0;
-    SystemTimeToVariantTime(&now, &date);
+    CalendarToOleDate(now, date);
     return date;
 }
 
 long OleDateToUnixTime(double date) {
     SYSTEMTIME calendar{};
-    VariantTimeToSystemTime(date, &calendar);
+    OleDateToCalendar(date, calendar);
     FILETIME intervals{};
-    SystemTimeToFileTime(&calendar, &intervals);
+    CalendarToFileTime(calendar, intervals);
     const std::uint64_t since1601 =
         (static_cast<std::uint64_t>(intervals.dwHighDateTime) << 32) | intervals.dwLowDateTime;
     const std::uint64_t seconds = (since1601 - 116444736000000000ULL) / 10000000ULL;

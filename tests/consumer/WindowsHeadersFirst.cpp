@@ -1,0 +1,21 @@
+// A Windows consumer that includes the system's headers before the library's: the two must agree
+// on BSTR, the Sys*String calls and _com_error, and min and max may be macros.
+#include <comdef.h>
+#include <windows.h>
+
+#include "wire_types/LMWireTypes.h"
+
+bool SystemHeadersFirst() {
+    BSTR text = SysAllocString(L"first");
+    const bool sized = text != nullptr && SysStringLen(text) == 5;
+    SysFreeString(text);
+
+    bool caught = false;
+    try {
+        throw _com_error(E_OUTOFMEMORY);
+    } catch (const _com_error& error) {
+        caught = error.Error() == E_OUTOFMEMORY;
+    }
+    const int larger = max(2, 3);  // the macro survives the library's headers
+    return sized && caught && larger == 3;
+}
