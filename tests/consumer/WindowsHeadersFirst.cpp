@@ -1,5 +1,5 @@
 // A Windows consumer that includes the system's headers before the library's: the two must agree
-// on BSTR, the Sys*String calls and _com_error, and min and max may be macros.
+// on BSTR, the Sys*String calls and _com_error.
 #include <comdef.h>
 #include <windows.h>
 
@@ -16,6 +16,8 @@ bool SystemHeadersFirst() {
     } catch (const _com_error& error) {
         caught = error.Error() == E_OUTOFMEMORY;
     }
-    const int larger = max(2, 3);  // the macro survives the library's headers
-    return sized && caught && larger == 3;
+    // SetPort is also a macro of <windows.h>; the member must keep its own name.
+    Lumera::LogonResponsePacket response(Lumera::errNone);
+    response.SetPort(9100);
+    return sized && caught && response.GetPort() == 9100;
 }

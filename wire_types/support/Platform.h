@@ -10,9 +10,15 @@
 
 // The system's definitions: BSTR, OLECHAR and the Sys*String calls, SYSTEMTIME, FILETIME and the
 // OLE date calls (oleaut32), and _com_error. A consumer may include these before or after us.
+#include <windows.h>
+
 #include <comdef.h>
 #include <oleauto.h>
-#include <windows.h>
+
+// <winspool.h> makes SetPort a macro for SetPortA or SetPortW (after UNICODE), which would rename
+// LogonResponsePacket::SetPort in a consumer and leave it unresolved against the library. Here
+// <windows.h> has been read, so a later inclusion cannot bring the macro back.
+#undef SetPort
 
 #else
 
