@@ -3,8 +3,8 @@
 // The library's own rules for OLE dates, the same on every platform, and the calendar arithmetic
 // behind them. The stand-ins follow these rules; on Windows the system's calls are held to them,
 // since the system is laxer (it rolls a 30th of February or an hour of 24 over, reads years
-// below 100 as two-digit years, takes NaN for a date) and rounds a date lying a fraction of a
-// millisecond below a half second up.
+// below 100 as two-digit years, takes NaN or a date rounding past 9999 for a date) and rounds a
+// date lying a few microseconds below a half second up.
 
 #include <cstdint>
 
