@@ -8,7 +8,7 @@ file(REMOVE_RECURSE ${prefix} ${BUILD_DIR}/consumer-check)
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 expect_file(${prefix}/include/wire_types/Version.h)
 expect_file(${prefix}/share/doc/LMWireTypes/LICENSE)
-if(SHARED)
+if(SHARED AND NOT EMULATOR)
     # The soname carries the major version only.
     expect_file(${prefix}/${LIBDIR}/libLMWireTypes.so.${SOVERSION})
 endif()

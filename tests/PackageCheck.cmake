@@ -15,17 +15,24 @@ function(expect_file path)
 endfunction()
 
 # Configures, builds and runs tests/consumer against the package installed under prefix. A 32-bit
-# or cross build hands its toolchain on, so that the consumer targets the same machine.
+# or cross build (TOOLCHAIN set) hands its toolchain on, so that the consumer targets the same
+# machine and finds the package below the prefix as below any other root of its target; a cross
+# build runs the consumer under EMULATOR with the installed DLLs on its search path.
 function(build_consumer prefix work)
-    set(toolchain "")
     if(TOOLCHAIN)
-        set(toolchain -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN})
+        set(compiler -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN} -DCMAKE_FIND_ROOT_PATH=${prefix})
+    else()
+        set(compiler -DCMAKE_CXX_COMPILER=${CXX})
     endif()
     run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/consumer -B ${work} -G ${GENERATOR}
-        -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_BUILD_TYPE=Debug
-        ${toolchain})
+        -DCMAKE_PREFIX_PATH=${prefix} ${compiler} -DCMAKE_BUILD_TYPE=Debug)
     run(${CMAKE_COMMAND} --build ${work})
-    run(${work}/consumer)
+    if(EMULATOR)
+        string(REPLACE "|" ";" emulator "${EMULATOR}")
+        run(${CMAKE_COMMAND} -E env "WINEPATH=${prefix}/bin" ${emulator} ${work}/consumer.exe)
+    else()
+        run(${work}/consumer)
+    endif()
 endfunction()
 
 # Reads a variable of the installed pkg-config file, which must name absolute directories (no

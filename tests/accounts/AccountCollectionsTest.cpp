@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "OleText.h"
 #include "accounts/AccountsTestSupport.h"
 #include "wire_types/accounts/CLMWireAccounts.h"
 
@@ -19,8 +20,8 @@ using testing::SameRecordOwnStrings;
 using testing::ScopedLocalMonth;
 using testing::StoreText;
 
-WireAccount Raw(long id, const std::u16string& name,
-                const std::vector<std::pair<long, std::u16string>>& contracts) {
+WireAccount Raw(long id, const OleString& name,
+                const std::vector<std::pair<long, OleString>>& contracts) {
     WireAccount account;
     account.accountID = static_cast<std::int32_t>(id);
     StoreText(account.name, name);
@@ -28,16 +29,17 @@ WireAccount Raw(long id, const std::u16string& name,
     return account;
 }
 
-WireArray<WireAccount> RawAccounts(const std::vector<std::pair<long, std::u16string>>& entries) {
+WireArray<WireAccount> RawAccounts(const std::vector<std::pair<long, OleString>>& entries) {
     WireArray<WireAccount> records;
     for (const auto& [id, name] : entries) {
-        records.push_back(Raw(id, name, {{id * 10, u"N0"}}));
+        records.push_back(Raw(id, name, {{id * 10, OLESTR("N0")}}));
     }
     return records;
 }
 
 TEST(CLMWireAccountContractCollection, OrdersByIdKeepsTheFirstDuplicateAndMatchesNamesExactly) {
-    auto records = RawContracts({{30, u"C"}, {10, u"abz3"}, {20, u"C"}, {10, u"other"}});
+    auto records = RawContracts(
+        {{30, OLESTR("C")}, {10, OLESTR("abz3")}, {20, OLESTR("C")}, {10, OLESTR("other")}});
     CLMWireAccountContractCollection collection(&records);
     EXPECT_EQ(collection.GetNumberOfContracts(), 3);
     const std::vector<std::pair<int, std::string>> positions = {
@@ -85,22 +87,22 @@ TEST(CLMWireAccountContractCollection, RollOverFindsTheNearestMonthOfThisYear) {
     struct Case {
         int year;
         int month;
-        std::vector<std::pair<long, std::u16string>> contracts;
+        std::vector<std::pair<long, OleString>> contracts;
         std::string request;
         std::string expected;
     };
     const std::vector<Case> cases = {
-        {2013, 2, {{0, u"ABM3"}, {1, u"ABH3"}}, "AB#", "ABH3"},
-        {2013, 2, {{0, u"ABM3"}}, "AB#", "ABM3"},
-        {2013, 2, {{0, u"ABZ2"}}, "AB#", "<none>"},
-        {2013, 5, {{0, u"ABH3"}, {1, u"ABU3"}}, "AB#", "ABU3"},
-        {2013, 2, {{0, u"ABM3"}, {1, u"ABH3"}}, "AB#XYZ", "ABH3"},
-        {2013, 2, {{0, u"ABH3"}}, "AB#H3#", "ABH3"},
-        {2013, 2, {{0, u"ABH3"}, {1, u"H3"}}, "#", "H3"},
-        {2013, 2, {{0, u"ABH3"}, {1, u"XABH3"}}, "ab#", "<none>"},
-        {2013, 11, {{0, u"ABF4"}, {1, u"ABZ3"}}, "AB#", "ABZ3"},
-        {2013, 11, {{0, u"ABF4"}, {1, u"ABH4"}}, "AB#", "<none>"},
-        {2020, 0, {{0, u"ABF0"}}, "AB#", "ABF0"},
+        {2013, 2, {{0, OLESTR("ABM3")}, {1, OLESTR("ABH3")}}, "AB#", "ABH3"},
+        {2013, 2, {{0, OLESTR("ABM3")}}, "AB#", "ABM3"},
+        {2013, 2, {{0, OLESTR("ABZ2")}}, "AB#", "<none>"},
+        {2013, 5, {{0, OLESTR("ABH3")}, {1, OLESTR("ABU3")}}, "AB#", "ABU3"},
+        {2013, 2, {{0, OLESTR("ABM3")}, {1, OLESTR("ABH3")}}, "AB#XYZ", "ABH3"},
+        {2013, 2, {{0, OLESTR("ABH3")}}, "AB#H3#", "ABH3"},
+        {2013, 2, {{0, OLESTR("ABH3")}, {1, OLESTR("H3")}}, "#", "H3"},
+        {2013, 2, {{0, OLESTR("ABH3")}, {1, OLESTR("XABH3")}}, "ab#", "<none>"},
+        {2013, 11, {{0, OLESTR("ABF4")}, {1, OLESTR("ABZ3")}}, "AB#", "ABZ3"},
+        {2013, 11, {{0, OLESTR("ABF4")}, {1, OLESTR("ABH4")}}, "AB#", "<none>"},
+        {2020, 0, {{0, OLESTR("ABF0")}}, "AB#", "ABF0"},
     };
     for (const Case& c : cases) {
         ScopedLocalMonth clock(c.year, c.month);
@@ -112,8 +114,8 @@ TEST(CLMWireAccountContractCollection, RollOverFindsTheNearestMonthOfThisYear) {
 }
 
 TEST(CLMWireAccountContractCollection, CopiesOutliveTheSource) {
-    auto records = RawContracts({{3, u"C"}, {1, u"A"}});
-    auto others = RawContracts({{7, u"X"}});
+    auto records = RawContracts({{3, OLESTR("C")}, {1, OLESTR("A")}});
+    auto others = RawContracts({{7, OLESTR("X")}});
     CheckCopiesOutliveSource(std::make_unique<CLMWireAccountContractCollection>(&records),
                              CLMWireAccountContractCollection(&others),
                              [](CLMWireAccountContractCollection& c) {
@@ -136,7 +138,8 @@ TEST(AccountClasses, RefuseNullSources) {
 }
 
 TEST(CLMWireAccount, HoldsThreeAccountContractsTwiceWithStringsOfItsOwn) {
-    WireAccount raw = Raw(7, u"Main \u03A9", {{30, u"N0"}, {10, u"N1"}, {20, u"N2"}});
+    WireAccount raw =
+        Raw(7, OLESTR("Main \u03A9"), {{30, OLESTR("N0")}, {10, OLESTR("N1")}, {20, OLESTR("N2")}});
     CLMWireAccount account(&raw);
     EXPECT_EQ(account.getName(), "Main ?");
 
@@ -154,7 +157,7 @@ TEST(CLMWireAccount, HoldsThreeAccountContractsTwiceWithStringsOfItsOwn) {
 }
 
 TEST(CLMWireAccount, CopiesOutliveTheSource) {
-    WireAccount raw = Raw(9, u"Nine", {{2, u"N0"}, {1, u"N1"}});
+    WireAccount raw = Raw(9, OLESTR("Nine"), {{2, OLESTR("N0")}, {1, OLESTR("N1")}});
     CheckCopiesOutliveSource(
         std::make_unique<CLMWireAccount>(&raw), CLMWireAccount(5), [&](CLMWireAccount& account) {
             EXPECT_EQ(account.getName(), "Nine");
@@ -166,7 +169,8 @@ TEST(CLMWireAccount, CopiesOutliveTheSource) {
 }
 
 TEST(CLMWireAccounts, OrdersByIdAndKeepsTheFirstDuplicate) {
-    auto records = RawAccounts({{30, u"C"}, {10, u"A"}, {20, u"B"}, {20, u"B2"}});
+    auto records =
+        RawAccounts({{30, OLESTR("C")}, {10, OLESTR("A")}, {20, OLESTR("B")}, {20, OLESTR("B2")}});
     CLMWireAccounts accounts(&records);
     EXPECT_EQ(accounts.GetNumberOfAccounts(), 3);
     const std::vector<std::pair<int, std::string>> positions = {
@@ -207,7 +211,7 @@ TEST(CLMWireAccounts, AddingAHeldAccountUnderANewIdStoresItOnce) {
 }
 
 TEST(CLMWireAccounts, CopiesOutliveTheSource) {
-    auto records = RawAccounts({{2, u"B"}, {1, u"A"}});
+    auto records = RawAccounts({{2, OLESTR("B")}, {1, OLESTR("A")}});
     CLMWireAccounts assigned;
     assigned.AddAccount(new CLMWireAccount(9));
     CheckCopiesOutliveSource(std::make_unique<CLMWireAccounts>(&records), std::move(assigned),

@@ -6,18 +6,19 @@
 #include <utility>
 #include <vector>
 
+#include "OleText.h"
 #include "wire_types/accounts/CLMWireAccount.h"
 #include "wire_types/accounts/LocalClock.h"
 
 namespace Lumera::testing {
 
-inline void StoreText(BSTR& field, const std::u16string& units) {
+inline void StoreText(BSTR& field, const OleString& units) {
     SysFreeString(field);
     field = SysAllocStringLen(units.data(), static_cast<unsigned int>(units.size()));
 }
 
-inline std::u16string Units(BSTR field) {
-    return field == nullptr ? u"<null>" : std::u16string(field, SysStringLen(field));
+inline OleString Units(BSTR field) {
+    return field == nullptr ? OLESTR("<null>") : OleString(field, SysStringLen(field));
 }
 
 // Every byte distinct and non-zero, so that a lost or shifted byte shows.
@@ -27,16 +28,16 @@ inline void FillPattern(void* block, std::size_t size, int seed) {
     }
 }
 
-inline void FillRaw(WireAccountContract& record, long contractID, const std::u16string& name) {
+inline void FillRaw(WireAccountContract& record, long contractID, const OleString& name) {
     FillPattern(&record, WireAccountContract::kFixedSize, static_cast<int>(contractID));
     FillPattern(&record.contract, WireContract::kFixedSize, static_cast<int>(contractID) + 50);
     record.contract.contractID = static_cast<std::int32_t>(contractID);
-    StoreText(record.contract.symbol, u"S" + name);
+    StoreText(record.contract.symbol, OLESTR("S") + name);
     StoreText(record.contract.name, name);
 }
 
 inline WireArray<WireAccountContract> RawContracts(
-    const std::vector<std::pair<long, std::u16string>>& entries) {
+    const std::vector<std::pair<long, OleString>>& entries) {
     WireArray<WireAccountContract> records(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
         FillRaw(records[i], entries[i].first, entries[i].second);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <cstdint>
 
 #include <cstring>
 #include <memory>
@@ -6,6 +7,7 @@
 #include <vector>
 
 #include "WideLong.h"
+#include "OleText.h"
 #include "accounts/AccountsTestSupport.h"
 
 namespace Lumera {
@@ -33,22 +35,22 @@ TEST(CLMWireContract, DefaultHoldsZerosAndNullTextsAndItsCopyToo) {
 // The whole fixed block travels, padding included; the text becomes a string of its own.
 TEST(CLMWireContract, CopiesTheRecordAndItsTextsThroughTheCodePage) {
     struct Case {
-        std::u16string source;  // "<null>" for a null field
+        OleString source;  // "<null>" for a null field
         std::string text;
-        std::u16string stored;
+        OleString stored;
     };
     const std::vector<Case> cases = {
-        {u"<null>", "", u""},
-        {std::u16string(u"AB\0CD", 5), "AB", u"AB"},
-        {u"\u20AC\u00E9", "\x80\xE9", u"\u20AC\u00E9"},
-        {u"A\u03A9B", "A?B", u"A?B"},
-        {u"\U0001F600", "??", u"??"},
+        {OLESTR("<null>"), "", OLESTR("")},
+        {OleString(OLESTR("AB\0CD"), 5), "AB", OLESTR("AB")},
+        {OLESTR("\u20AC\u00E9"), "\x80\xE9", OLESTR("\u20AC\u00E9")},
+        {OLESTR("A\u03A9B"), "A?B", OLESTR("A?B")},
+        {OLESTR("\U0001F600"), "??", OLESTR("??")},
     };
     for (const Case& c : cases) {
         WireContract source;
         FillPattern(&source, WireContract::kFixedSize, 40);
         StoreText(source.symbol, c.source);
-        if (c.source == u"<null>") {
+        if (c.source == OLESTR("<null>")) {
             SysFreeString(source.symbol);
             source.symbol = nullptr;
         }
@@ -88,7 +90,7 @@ TEST(CLMWireContract, CopiesKeepTheRecordAndTheConverterState) {
     WireContract raw;
     raw.priceFormatCode = kCode6;
     FillPattern(raw.reserved3, sizeof raw.reserved3, 9);
-    StoreText(raw.name, u"ABH3");
+    StoreText(raw.name, OLESTR("ABH3"));
     auto source = std::make_unique<CLMWireContract>(&raw);
     source->setpriceFormatCode(kCode14);
     CheckCopiesOutliveSource(std::move(source), CLMWireContract(), [&](CLMWireContract& c) {
@@ -101,7 +103,7 @@ TEST(CLMWireContract, CopiesKeepTheRecordAndTheConverterState) {
 
 TEST(CLMWireAccountContract, FlatFormAtAnOffsetReadsBackIntoTheRecordOnly) {
     WireAccountContract raw;
-    FillRaw(raw, 42, u"S&P\u03A9");
+    FillRaw(raw, 42, OLESTR("S&P\u03A9"));
     CLMWireAccountContract writer(&raw);
     ASSERT_EQ(writer.GetSize(), 108 + 6 + 5);
 
@@ -141,7 +143,7 @@ TEST(CLMWireAccountContract, ConstructorFromFieldsFillsAContractOfItsOwn) {
 
 TEST(CLMWireAccountContract, CopiesOutliveTheSource) {
     WireAccountContract raw;
-    FillRaw(raw, 31, u"ABM3");
+    FillRaw(raw, 31, OLESTR("ABM3"));
     CheckCopiesOutliveSource(std::make_unique<CLMWireAccountContract>(&raw),
                              CLMWireAccountContract(1, 0, 0, 0, pfcNone, "x", "y"),
                              [&](CLMWireAccountContract& c) {
@@ -152,7 +154,7 @@ TEST(CLMWireAccountContract, CopiesOutliveTheSource) {
 
 TEST(WireArray, GrowingAndCopyingKeepRecordsWithTheirPaddingAndFreshTexts) {
     auto records = std::make_unique<WireArray<WireAccountContract>>(1);
-    FillRaw((*records)[0], 5, u"ABH3");
+    FillRaw((*records)[0], 5, OLESTR("ABH3"));
     const WireAccountContract expected((*records)[0]);
     const std::size_t capacity = records->capacity();
     while (records->capacity() == capacity) {

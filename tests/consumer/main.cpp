@@ -17,9 +17,13 @@ static_assert(LMWIRE_VERSION == EXPECTED_VERSION, "Version.h and the CMake packa
 #if defined(EXPECT_CXX20)
 static_assert(__cplusplus >= 202002L, "the package's flags lowered the language standard");
 #endif
+#if defined(LMWIRE_CONSUMER_WINDOWS)
+bool SystemHeadersFirst();
+bool SystemHeadersAfter();
+#endif
 
 int main() {
-    BSTR text = SysAllocString(u"consumer");
+    BSTR text = SysAllocString(OLESTR("consumer"));
     const bool textOk = text != nullptr && SysStringLen(text) == 8;
     SysFreeString(text);
 
@@ -39,7 +43,13 @@ int main() {
     delete[] bytes;
     const bool packetOk = length == 8 && received.GetPort() == 9100;
 
-    if (!textOk || !caught || !packetOk) {
+#if defined(LMWIRE_CONSUMER_WINDOWS)
+    const bool windowsOk = SystemHeadersFirst() && SystemHeadersAfter();
+#else
+    const bool windowsOk = true;
+#endif
+
+    if (!textOk || !caught || !packetOk || !windowsOk) {
         std::puts("consumer: FAILED");
         return 1;
     }

@@ -1,6 +1,7 @@
 #include "wire_types/orders/CLMWireOrderCollection.h"
 
 #include <gtest/gtest.h>
+#include <cstdint>
 
 #include <memory>
 #include <thread>

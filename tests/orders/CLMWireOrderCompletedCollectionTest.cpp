@@ -1,6 +1,7 @@
 #include "wire_types/orders/CLMWireOrderCompletedCollection.h"
 
 #include <gtest/gtest.h>
+#include <cstdint>
 
 #include <memory>
 #include <tuple>

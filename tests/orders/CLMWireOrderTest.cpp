@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "WideLong.h"
+#include "OleText.h"
 #include "wire_types/support/WireStrings.h"
 
 namespace Lumera {
@@ -24,8 +25,8 @@ std::int32_t Int32At(WireOrder* record, std::size_t offset) {
     return value;
 }
 
-std::u16string Units(BSTR text) {
-    return text == nullptr ? u"" : std::u16string(text);
+OleString Units(BSTR text) {
+    return text == nullptr ? OLESTR("") : OleString(text);
 }
 
 // Each accessor reaches its own field and keeps the low 32 bits of a wider argument.
@@ -43,10 +44,16 @@ TEST(CLMWireOrder, LongFieldsStoreAtTheirOffsetAndKeepLow32Bits) {
         {&CLMWireOrder::setRemainingQuantity, &CLMWireOrder::getRemainingQuantity, 80},
         {&CLMWireOrder::setStopPrice, &CLMWireOrder::getStopPrice, 84},
         {&CLMWireOrder::setFillID, &CLMWireOrder::getFillID, 88}};
+    // The extremes of long, and where long is wider than 32 bits a value beyond them.
+    std::vector<long> values = {-98765L, std::numeric_limits<long>::min(),
+                                std::numeric_limits<long>::max()};
+    if (sizeof(long) > sizeof(std::int32_t)) {
+        values.push_back(static_cast<long>(0x1'8000'0005LL));
+    }
     for (const auto& [set, get, offset] : fields) {
         SCOPED_TRACE(offset);
         CLMWireOrder order;
-        for (long value : {-98765L, -0x7FFF'FFFBL, lmwire_test::WithBit32(5)}) {
+        for (long value : values) {
             (order.*set)(value);
             const auto expected = static_cast<std::int32_t>(value);
             EXPECT_EQ((order.*get)(), expected);
@@ -76,9 +83,9 @@ TEST(CLMWireOrder, DefaultsAndNarrowFieldsReachTheirFields) {
     order.setVeyID("vey");
     order.setExchangeOrderNumber("ex");
     order.setSymbol("caf\xE9");
-    EXPECT_EQ(Units(record->VeyID), u"vey");
-    EXPECT_EQ(Units(record->Contract.name), u"caf\u00E9");
-    EXPECT_EQ(Units(record->Contract.symbol), u"");
+    EXPECT_EQ(Units(record->VeyID), OLESTR("vey"));
+    EXPECT_EQ(Units(record->Contract.name), OLESTR("caf\u00E9"));
+    EXPECT_EQ(Units(record->Contract.symbol), OLESTR(""));
     EXPECT_EQ(order.getVeyID() + order.getExchangeOrderNumber() + order.getSymbol(),
               "veyexcaf\xE9");
 
@@ -149,9 +156,9 @@ TEST(CLMWireOrder, CopiesOfRecordsAndOrdersAreDeep) {
     for (WireOrder* other : {&assignedRecord, copy.getWireOrder(), assigned.getWireOrder()}) {
         EXPECT_EQ(std::memcmp(other, &reference, WireOrder::kFixedSize), 0);
         EXPECT_EQ(std::memcmp(&other->Contract, &reference.Contract, WireContract::kFixedSize), 0);
-        EXPECT_EQ(Units(other->VeyID), u"vey");
-        EXPECT_EQ(Units(other->Contract.symbol), u"ES");
-        EXPECT_EQ(Units(other->Contract.name), u"ESZ4");
+        EXPECT_EQ(Units(other->VeyID), OLESTR("vey"));
+        EXPECT_EQ(Units(other->Contract.symbol), OLESTR("ES"));
+        EXPECT_EQ(Units(other->Contract.name), OLESTR("ESZ4"));
         ASSERT_NE(other->reservedText, nullptr);
     }
     EXPECT_EQ(order.ToString(), "");

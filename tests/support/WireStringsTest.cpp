@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include "OleText.h"
+
 namespace {
 
 using namespace Lumera;
@@ -44,7 +46,7 @@ TEST(WireStrings, NullFieldIsTheEmptyText) {
 }
 
 TEST(WireStrings, ZeroUnitInTheMiddleEndsTheText) {
-    const OLECHAR units[] = {u'A', u'B', 0, u'C'};
+    const OLECHAR units[] = {OLESTR('A'), OLESTR('B'), 0, OLESTR('C')};
     Bstr field(units, 4);
     EXPECT_EQ(WireStringSize(&field.value), 3);
     EXPECT_EQ(GetWireText(field.value), "AB");
@@ -56,8 +58,8 @@ TEST(WireStrings, ZeroUnitInTheMiddleEndsTheText) {
 }
 
 TEST(WireStrings, TwoFieldsRoundTripAndAdvanceBySize) {
-    Bstr first(u"ES\u00E9");   // é is in the code page
-    Bstr second(u"ZN\u20AC");  // so is the euro sign, as byte 0x80
+    Bstr first(OLESTR("ES\u00E9"));   // é is in the code page
+    Bstr second(OLESTR("ZN\u20AC"));  // so is the euro sign, as byte 0x80
     std::vector<unsigned char> buffer(32, 0xEE);
     long offset = 5;
     WriteWireString(first.value, offset, buffer.data());
@@ -72,14 +74,14 @@ TEST(WireStrings, TwoFieldsRoundTripAndAdvanceBySize) {
     ReadWireString(read, &a, buffer.data());
     ReadWireString(read, &b, buffer.data());
     EXPECT_EQ(read, offset);
-    EXPECT_EQ(std::u16string(a), u"ES\u00E9");
-    EXPECT_EQ(std::u16string(b), u"ZN\u20AC");
+    EXPECT_EQ(OleString(a), OLESTR("ES\u00E9"));
+    EXPECT_EQ(OleString(b), OLESTR("ZN\u20AC"));
     FreeWireText(a);
     FreeWireText(b);
 }
 
 TEST(WireStrings, CharactersOutsideTheCodePageTravelAsQuestionMarks) {
-    Bstr field(u"a\u4E2Db\xD83D\xDE00");
+    Bstr field(OLESTR("a\u4E2Db\xD83D\xDE00"));
     EXPECT_EQ(WireStringSize(&field.value), 6);
     EXPECT_EQ(GetWireText(field.value), "a?b??");
     unsigned char buffer[8] = {};
@@ -97,7 +99,7 @@ TEST(WireStrings, SetterCutsAtNulAndReplacesTheString) {
     EXPECT_EQ(GetWireText(field), "AB");
     EXPECT_EQ(SysStringLen(field), 2U);
     SetWireText(field, "caf\xE9");
-    EXPECT_EQ(std::u16string(field), u"caf\u00E9");
+    EXPECT_EQ(OleString(field), OLESTR("caf\u00E9"));
     FreeWireText(field);
 }
 
@@ -105,7 +107,7 @@ TEST(WireStrings, NarrowAndWideConversions) {
     EXPECT_EQ(NarrowToWide(nullptr), nullptr);
     EXPECT_EQ(WideToNarrow(nullptr), nullptr);
     BSTR wide = NarrowToWide("\x80\x81");
-    EXPECT_EQ(std::u16string(wide), u"\u20AC\u0081");
+    EXPECT_EQ(OleString(wide), OLESTR("\u20AC\u0081"));
     const std::unique_ptr<char[]> narrow(WideToNarrow(wide));
     EXPECT_STREQ(narrow.get(), "\x80\x81");
     SysFreeString(wide);

@@ -10,7 +10,11 @@ namespace {
 LocalYearMonth SystemLocalYearMonth() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
+#if defined(_WIN32)
+    localtime_s(&local, &now);
+#else
     localtime_r(&now, &local);
+#endif
     return LocalYearMonth{local.tm_year + 1900, local.tm_mon};
 }
 

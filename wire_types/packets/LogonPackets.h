@@ -11,6 +11,8 @@
 #include <string>
 
 #include "wire_types/support/Export.h"
+// On Windows, for the member SetPort: see there.
+#include "wire_types/support/Platform.h"
 #include "wire_types/support/SharedEnums.h"
 
 namespace Lumera {

@@ -1,13 +1,23 @@
+// The stand-ins of every platform but Windows; PlatformWindows.cpp holds what Windows needs.
+#if !defined(_WIN32)
+
 #include "wire_types/support/Platform.h"
 
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 
+#include "wire_types/support/OleDates.h"
+
 namespace {
+
+using Lumera::CivilDate;
+using Lumera::CivilFromDays;
+using Lumera::DaysFromCivil;
+using Lumera::kOleEpochDays;
+using Lumera::kSecondsPerDay;
 
 // The byte length lives in the four bytes before the text, as OLE lays it out.
 constexpr std::size_t kPrefix = sizeof(std::uint32_t);
@@ -42,47 +52,7 @@ constexpr char16_t kHighControls[32] = {
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-// Days since 1970-01-01 of a proleptic Gregorian date, and back.
-constexpr std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) noexcept {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-struct Civil {
-    std::int64_t year;
-    unsigned month;
-    unsigned day;
-};
-
-constexpr Civil CivilFromDays(std::int64_t z) noexcept {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t y = static_cast<std::int64_t>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
-    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-    return {y + (m <= 2), m, d};
-}
-
-constexpr std::int64_t kOleEpochDays = DaysFromCivil(1899, 12, 30);  // relative to 1970
 constexpr std::int64_t kFileTimeEpochDays = DaysFromCivil(1601, 1, 1);
-constexpr std::int64_t kSecondsPerDay = 86400;
-
-bool ValidCalendar(const SYSTEMTIME& t) noexcept {
-    if (t.wYear < 100 || t.wYear > 9999 || t.wMonth < 1 || t.wMonth > 12 || t.wDay < 1 ||
-        t.wHour > 23 || t.wMinute > 59 || t.wSecond > 59) {
-        return false;
-    }
-    const Civil back = CivilFromDays(DaysFromCivil(t.wYear, t.wMonth, t.wDay));
-    return back.day == t.wDay && back.month == t.wMonth;
-}
 
 }  // namespace
 
@@ -159,7 +129,7 @@ void GetSystemTime(SYSTEMTIME* time) noexcept {
         rest += kSecondsPerDay * 1000;
         --days;
     }
-    const Civil date = CivilFromDays(days);
+    const CivilDate date = CivilFromDays(days);
     time->wYear = static_cast<std::uint16_t>(date.year);
     time->wMonth = static_cast<std::uint16_t>(date.month);
     time->wDay = static_cast<std::uint16_t>(date.day);
@@ -171,7 +141,7 @@ void GetSystemTime(SYSTEMTIME* time) noexcept {
 }
 
 int SystemTimeToVariantTime(const SYSTEMTIME* time, double* date) noexcept {
-    if (time == nullptr || date == nullptr || !ValidCalendar(*time)) {
+    if (time == nullptr || date == nullptr || !Lumera::IsValidCalendar(*time)) {
         return 0;
     }
     const std::int64_t days = DaysFromCivil(time->wYear, time->wMonth, time->wDay) - kOleEpochDays;
@@ -188,37 +158,26 @@ int VariantTimeToSystemTime(double date, SYSTEMTIME* time) noexcept {
         return 0;
     }
     *time = SYSTEMTIME{};
-    // 100-01-01 and 9999-12-31 as OLE dates.
-    if (!(date >= -657434.0 && date < 2958466.0)) {
+    Lumera::OleDay split{};
+    if (!Lumera::SplitOleDate(date, split)) {
         return 0;
     }
-    const double whole = std::trunc(date);
-    auto days = static_cast<std::int64_t>(whole);
-    // Half a second and more rounds up; a time of day that rounds to midnight starts the next day.
-    auto seconds = static_cast<std::int64_t>(std::fabs(date - whole) * kSecondsPerDay + 0.5);
-    if (seconds >= kSecondsPerDay) {
-        seconds -= kSecondsPerDay;
-        days += 1;
-    }
-    const std::int64_t epochDays = days + kOleEpochDays;
-    const Civil civil = CivilFromDays(epochDays);
-    if (civil.year < 100 || civil.year > 9999) {
-        return 0;
-    }
+    const std::int64_t epochDays = split.day + kOleEpochDays;
+    const CivilDate civil = CivilFromDays(epochDays);
     time->wYear = static_cast<std::uint16_t>(civil.year);
     time->wMonth = static_cast<std::uint16_t>(civil.month);
     time->wDay = static_cast<std::uint16_t>(civil.day);
     time->wDayOfWeek = static_cast<std::uint16_t>(((epochDays % 7) + 11) % 7);
-    time->wHour = static_cast<std::uint16_t>(seconds / 3600);
-    time->wMinute = static_cast<std::uint16_t>(seconds / 60 % 60);
-    time->wSecond = static_cast<std::uint16_t>(seconds % 60);
+    time->wHour = static_cast<std::uint16_t>(split.second / 3600);
+    time->wMinute = static_cast<std::uint16_t>(split.second / 60 % 60);
+    time->wSecond = static_cast<std::uint16_t>(split.second % 60);
     time->wMilliseconds = 0;
     return 1;
 }
 
 int SystemTimeToFileTime(const SYSTEMTIME* time, FILETIME* fileTime) noexcept {
-    if (time == nullptr || fileTime == nullptr || !ValidCalendar(*time) || time->wYear < 1601 ||
-        time->wMilliseconds > 999) {
+    if (time == nullptr || fileTime == nullptr || !Lumera::IsValidCalendar(*time) ||
+        time->wYear < 1601 || time->wMilliseconds > 999) {
         return 0;
     }
     const std::int64_t days =
@@ -231,3 +190,5 @@ int SystemTimeToFileTime(const SYSTEMTIME* time, FILETIME* fileTime) noexcept {
     fileTime->dwHighDateTime = static_cast<std::uint32_t>(intervals >> 32);
     return 1;
 }
+
+#endif  // !_WIN32

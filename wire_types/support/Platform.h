@@ -1,17 +1,36 @@
 #pragma once
 
-// Stand-ins for the Windows types and calls that the wire records were written against, so that
-// code written for the Windows headers compiles unchanged on other platforms. They live in the
-// global namespace under their Windows names.
+// The Windows types and calls that the wire records were written against. On Windows they are the
+// system's own; elsewhere this header provides stand-ins in the global namespace under the
+// Windows names, so that code written for the Windows headers compiles unchanged.
+
+#include "wire_types/support/Export.h"
+
+#if defined(_WIN32)
+
+// The system's definitions: BSTR, OLECHAR and the Sys*String calls, SYSTEMTIME, FILETIME and the
+// OLE date calls (oleaut32), and _com_error. A consumer may include these before or after us.
+#include <windows.h>
+
+#include <comdef.h>
+#include <oleauto.h>
+
+// <winspool.h> makes SetPort a macro for SetPortA or SetPortW (after UNICODE), which would rename
+// LogonResponsePacket::SetPort in a consumer and leave it unresolved against the library. Here
+// <windows.h> has been read, so a later inclusion cannot bring the macro back.
+#undef SetPort
+
+#else
 
 #include <cstdint>
 #include <exception>
 
-#include "wire_types/support/Export.h"
-
 using OLECHAR = char16_t;
 using BSTR = OLECHAR*;
 using HRESULT = std::int32_t;
+
+// A text literal of OLECHAR units: OLESTR("ES") is u"ES" here and L"ES" on Windows.
+#define OLESTR(text) u##text
 
 inline constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000EU);
 
@@ -35,12 +54,6 @@ class LMWIRE_API _com_error : public std::exception {
     HRESULT hr_;
     char text_[32];
 };
-
-// The ANSI code page is Windows-1252, one byte per character in both directions: every byte maps
-// to one UTF-16 unit (the five bytes the code page leaves undefined map to the unit of the same
-// value) and every unit maps to one byte, '?' for a unit the code page cannot express.
-LMWIRE_API OLECHAR AnsiCharToWide(unsigned char c) noexcept;
-LMWIRE_API char WideCharToAnsi(OLECHAR unit) noexcept;
 
 // OLE Automation dates: days since 1899-12-30 00:00; a negative date keeps its fraction as a
 // positive time of day.
@@ -69,3 +82,12 @@ LMWIRE_API int SystemTimeToVariantTime(const SYSTEMTIME* time, double* date) noe
 LMWIRE_API int VariantTimeToSystemTime(double date, SYSTEMTIME* time) noexcept;
 // Calendar time to 100-nanosecond intervals since 1601-01-01. Returns 0 before 1601.
 LMWIRE_API int SystemTimeToFileTime(const SYSTEMTIME* time, FILETIME* fileTime) noexcept;
+
+#endif  // _WIN32
+
+// The ANSI code page of the wire is Windows-1252 on every platform, one byte per character in both
+// directions: every byte maps to one UTF-16 unit (the five bytes the code page leaves undefined
+// map to the unit of the same value) and every unit maps to one byte, '?' for a unit the code page
+// cannot express (a surrogate included), never a look-alike.
+LMWIRE_API OLECHAR AnsiCharToWide(unsigned char c) noexcept;
+LMWIRE_API char WideCharToAnsi(OLECHAR unit) noexcept;

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <limits>
 
+#include "wire_types/support/OleDates.h"
+
 namespace Lumera {
 
 namespace {
@@ -140,15 +142,15 @@ double CurrentOleDate() {
     SYSTEMTIME now{};
     GetSystemTime(&now);
     double date = 0.0;
-    SystemTimeToVariantTime(&now, &date);
+    CalendarToOleDate(now, date);
     return date;
 }
 
 long OleDateToUnixTime(double date) {
     SYSTEMTIME calendar{};
-    VariantTimeToSystemTime(date, &calendar);
+    OleDateToCalendar(date, calendar);
     FILETIME intervals{};
-    SystemTimeToFileTime(&calendar, &intervals);
+    CalendarToFileTime(calendar, intervals);
     const std::uint64_t since1601 =
         (static_cast<std::uint64_t>(intervals.dwHighDateTime) << 32) | intervals.dwLowDateTime;
     const std::uint64_t seconds = (since1601 - 116444736000000000ULL) / 10000000ULL;
