@@ -40,8 +40,8 @@ CLMWireAccountContract Known() {
 // `tail` bytes.
 Bytes Buffer(std::size_t lead, std::size_t tail = 0) {
     WireAccountContract raw;
-    testing::FillRaw(raw, 77, u"E-mini");
-    testing::StoreText(raw.contract.symbol, u"ESZ6");
+    testing::FillRaw(raw, 77, OLESTR("E-mini"));
+    testing::StoreText(raw.contract.symbol, OLESTR("ESZ6"));
     CLMWireAccountContract source(&raw);
     Bytes bytes(lead, 0xEE);
     const Bytes form = FlatForm(source);

@@ -170,8 +170,8 @@ TEST(CLMWireOrder, CopiesOfRecordsAndOrdersAreDeep) {
 // (the euro sign) and an embedded NUL.
 TEST(CLMWireOrder, RecordsFollowTheFlatFormAndObjectCopiesAreExact) {
     const OLECHAR units[] = {u'a', 0x03A9, 0xD800, 0x0080, 0x20AC, 0x00E9, 0, u'z'};
-    const std::u16string exact = u"a\u03A9\xD800\x0080\u20AC\u00E9";
-    const std::u16string flat = u"a???\u20AC\u00E9";
+    const OleString exact = OLESTR("a\u03A9\xD800\x0080\u20AC\u00E9");
+    const OleString flat = OLESTR("a???\u20AC\u00E9");
     WireOrder source;
     BSTR* fields[] = {&source.VeyID, &source.ExchangeOrderNumber, &source.reservedText,
                       &source.Contract.symbol, &source.Contract.name};
@@ -180,11 +180,11 @@ TEST(CLMWireOrder, RecordsFollowTheFlatFormAndObjectCopiesAreExact) {
         *field = SysAllocStringLen(units, sizeof units / sizeof units[0]);
     }
     const auto textsOf = [](WireOrder& record) {
-        return std::vector<std::u16string>{
+        return std::vector<OleString>{
             Units(record.VeyID), Units(record.ExchangeOrderNumber), Units(record.reservedText),
             Units(record.Contract.symbol), Units(record.Contract.name)};
     };
-    const std::vector<std::u16string> exactTexts(5, exact), flatTexts(5, flat);
+    const std::vector<OleString> exactTexts(5, exact), flatTexts(5, flat);
 
     CLMWireOrder fromRecord(&source);
     EXPECT_EQ(textsOf(*fromRecord.getWireOrder()), flatTexts);
