@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "WideLong.h"
 #include "OleText.h"
+#include "WideLong.h"
 #include "accounts/AccountsTestSupport.h"
 
 namespace Lumera {

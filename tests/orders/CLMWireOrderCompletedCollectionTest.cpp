@@ -35,7 +35,8 @@ TEST(CLMWireOrderCompletedCollection, PositionsFollowIdsThenOrderOfAdding) {
     EXPECT_FALSE(done.AddOrder(nullptr));
     EXPECT_EQ(done.GetAtIndex(3), nullptr);
     EXPECT_EQ(Qtys(done.Find(5)), (std::vector<long>{1, 3}));
-    EXPECT_EQ(Qtys(done.Find(lmwire_test::WithBit32(5))), (std::vector<long>{1, 3}));  // low 32 bits
+    EXPECT_EQ(Qtys(done.Find(lmwire_test::WithBit32(5))),
+              (std::vector<long>{1, 3}));  // low 32 bits
 
     // An entry with a lower id shifts every entry above it by one position.
     CLMWireOrder* second = done.GetAtIndex(1);

@@ -12,7 +12,6 @@
 #include <utility>
 #include <vector>
 
-#include "WideLong.h"
 #include "OleText.h"
 #include "wire_types/support/WireStrings.h"
 
@@ -180,9 +179,9 @@ TEST(CLMWireOrder, RecordsFollowTheFlatFormAndObjectCopiesAreExact) {
         *field = SysAllocStringLen(units, sizeof units / sizeof units[0]);
     }
     const auto textsOf = [](WireOrder& record) {
-        return std::vector<OleString>{
-            Units(record.VeyID), Units(record.ExchangeOrderNumber), Units(record.reservedText),
-            Units(record.Contract.symbol), Units(record.Contract.name)};
+        return std::vector<OleString>{Units(record.VeyID), Units(record.ExchangeOrderNumber),
+                                      Units(record.reservedText), Units(record.Contract.symbol),
+                                      Units(record.Contract.name)};
     };
     const std::vector<OleString> exactTexts(5, exact), flatTexts(5, flat);
 
