@@ -67,10 +67,19 @@ TEST(DecimalTextTest, MatchesStrtodOnRandomTexts) {
 }
 
 // In a comma locale atof stops at the '.'; the parser must not. The test build provides such a
-// locale where the machine can make one (LMWIRE_COMMA_LOCALE), and then it must be used.
+// locale where the machine can make one (LMWIRE_COMMA_LOCALE, built into LMWIRE_COMMA_LOCALE_DIR),
+// and then it must be used.
 TEST(DecimalTextTest, IgnoresTheProcessLocale) {
     const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
-    const char* provided = std::getenv("LMWIRE_COMMA_LOCALE");
+#if defined(LMWIRE_COMMA_LOCALE_DIR)
+    // The C library reads the locale path at each setlocale call.
+    setenv("LOCPATH", LMWIRE_COMMA_LOCALE_DIR, 1);
+#endif
+#if defined(LMWIRE_COMMA_LOCALE)
+    const char* provided = LMWIRE_COMMA_LOCALE;
+#else
+    const char* provided = nullptr;
+#endif
     bool usedCommaLocale = false;
     for (const char* name : {provided != nullptr ? provided : "de_DE.UTF-8", "de_DE.utf8",
                              "fr_FR.UTF-8", "ru_RU.UTF-8", "C.UTF-8"}) {
