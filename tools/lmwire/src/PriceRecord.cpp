@@ -1,26 +1,17 @@
 #include "PriceRecord.h"
 
+#include <array>
 #include <charconv>
 #include <cstring>
+#include <iterator>
 #include <string_view>
+#include <tuple>
 
 #include "Errors.h"
 #include "Text.h"
 
 namespace lmwire {
 namespace {
-
-void Put16(unsigned char* at, std::uint16_t value) {
-    at[0] = static_cast<unsigned char>(value);
-    at[1] = static_cast<unsigned char>(value >> 8);
-}
-
-void Put32(unsigned char* at, std::int32_t value) {
-    const auto bits = static_cast<std::uint32_t>(value);
-    for (int i = 0; i < 4; ++i) {
-        at[i] = static_cast<unsigned char>(bits >> (8 * i));
-    }
-}
 
 // The offset byte that puts a level at `price`: bids lie at last - s, asks at last + s, in
 // 32-bit wrapping arithmetic as the record reads them.
@@ -43,18 +34,18 @@ void WritePriceRecord(const PriceFields& fields, unsigned char* record) {
     std::memset(record, 0, kPriceRecordSize);
     record[0] = fields.priceType;
     record[1] = fields.priceFormatCode;
-    Put16(record + 2, fields.lastSize);
-    Put16(record + 4, fields.lumeraID);
-    Put32(record + 6, fields.lastPrice);
-    Put32(record + 10, fields.totalVolume);
-    Put32(record + 14, fields.timeStamp);
-    Put32(record + 18, fields.high);
-    Put32(record + 22, fields.low);
+    Lumera::StoreLittleEndian<std::uint16_t>(record + 2, fields.lastSize);
+    Lumera::StoreLittleEndian<std::uint16_t>(record + 4, fields.lumeraID);
+    Lumera::StoreLittleEndian<std::int32_t>(record + 6, fields.lastPrice);
+    Lumera::StoreLittleEndian<std::int32_t>(record + 10, fields.totalVolume);
+    Lumera::StoreLittleEndian<std::int32_t>(record + 14, fields.timeStamp);
+    Lumera::StoreLittleEndian<std::int32_t>(record + 18, fields.high);
+    Lumera::StoreLittleEndian<std::int32_t>(record + 22, fields.low);
     for (int i = 0; i < kDepthLevels; ++i) {
         record[26 + i] = OffsetByte(fields.lastPrice, fields.bids[i].price, true, i);
-        Put16(record + 36 + 2 * i, fields.bids[i].size);
+        Lumera::StoreLittleEndian<std::uint16_t>(record + 36 + 2 * i, fields.bids[i].size);
         record[56 + i] = OffsetByte(fields.lastPrice, fields.asks[i].price, false, i);
-        Put16(record + 66 + 2 * i, fields.asks[i].size);
+        Lumera::StoreLittleEndian<std::uint16_t>(record + 66 + 2 * i, fields.asks[i].size);
     }
 }
 
@@ -133,6 +124,29 @@ class LineWriter {
     char* at_;
 };
 
+// The two line forms differ only in their keys and separators.
+struct LineStyle {
+    std::array<std::string_view, 9> fields;  // each key with the separator before it
+    std::string_view bids, asks, lastPriceText, end;
+    bool json;
+};
+
+constexpr LineStyle kTextLine{{"PriceType=", " PriceFormatCode=", " LastSize=", " LumeraID=",
+                               " LastPrice=", " TotalVolume=", " TimeStamp=", " High=", " Low="},
+                              " Bids=",
+                              "Asks=",
+                              "LastPriceText=\"",
+                              "\"\n",
+                              false};
+constexpr LineStyle kJsonLine{
+    {"{\"PriceType\":", ",\"PriceFormatCode\":", ",\"LastSize\":", ",\"LumeraID\":",
+     ",\"LastPrice\":", ",\"TotalVolume\":", ",\"TimeStamp\":", ",\"High\":", ",\"Low\":"},
+    ",\"Bids\":",
+    ",\"Asks\":",
+    ",\"LastPriceText\":\"",
+    "\"}\n",
+    true};
+
 // Display texts are at most a sign and a few dozen digits; anything outside printable ASCII
 // (never seen from the table) is escaped as JSON requires.
 void AppendJsonText(std::string& out, const std::string& text) {
@@ -147,52 +161,36 @@ void AppendJsonText(std::string& out, const std::string& text) {
     }
 }
 
+void AppendStyledLine(PriceRecordReader& reader, const LineStyle& style,
+                      const unsigned char* record, std::string& out) {
+    const PriceFields f = reader.Read(record);
+    const std::int64_t values[] = {f.priceType, f.priceFormatCode, f.lastSize,  f.lumeraID,
+                                   f.lastPrice, f.totalVolume,     f.timeStamp, f.high,
+                                   f.low};
+    static_assert(std::size(values) == std::tuple_size_v<decltype(style.fields)>);
+    char line[kLineCapacity];
+    LineWriter w(line);
+    for (std::size_t i = 0; i < std::size(values); ++i) {
+        w.Field(style.fields[i], values[i]);
+    }
+    w.Text(style.bids);
+    style.json ? w.JsonDepth(f.bids) : w.Depth(f.bids);
+    w.Text(style.asks);
+    style.json ? w.JsonDepth(f.asks) : w.Depth(f.asks);
+    w.Text(style.lastPriceText);
+    out.append(line, w.End());
+    AppendJsonText(out, reader.DisplayText(f.lastPrice));
+    out += style.end;
+}
+
 }  // namespace
 
 void PriceRecordReader::AppendLine(const unsigned char* record, std::string& out) {
-    const PriceFields f = Read(record);
-    char line[kLineCapacity];
-    LineWriter w(line);
-    w.Field("PriceType=", f.priceType);
-    w.Field(" PriceFormatCode=", f.priceFormatCode);
-    w.Field(" LastSize=", f.lastSize);
-    w.Field(" LumeraID=", f.lumeraID);
-    w.Field(" LastPrice=", f.lastPrice);
-    w.Field(" TotalVolume=", f.totalVolume);
-    w.Field(" TimeStamp=", f.timeStamp);
-    w.Field(" High=", f.high);
-    w.Field(" Low=", f.low);
-    w.Text(" Bids=");
-    w.Depth(f.bids);
-    w.Text("Asks=");
-    w.Depth(f.asks);
-    w.Text("LastPriceText=\"");
-    out.append(line, w.End());
-    AppendJsonText(out, price_.PriceFromTicks(f.lastPrice));
-    out += "\"\n";
+    AppendStyledLine(*this, kTextLine, record, out);
 }
 
 void PriceRecordReader::AppendJsonLine(const unsigned char* record, std::string& out) {
-    const PriceFields f = Read(record);
-    char line[kLineCapacity];
-    LineWriter w(line);
-    w.Field("{\"PriceType\":", f.priceType);
-    w.Field(",\"PriceFormatCode\":", f.priceFormatCode);
-    w.Field(",\"LastSize\":", f.lastSize);
-    w.Field(",\"LumeraID\":", f.lumeraID);
-    w.Field(",\"LastPrice\":", f.lastPrice);
-    w.Field(",\"TotalVolume\":", f.totalVolume);
-    w.Field(",\"TimeStamp\":", f.timeStamp);
-    w.Field(",\"High\":", f.high);
-    w.Field(",\"Low\":", f.low);
-    w.Text(",\"Bids\":");
-    w.JsonDepth(f.bids);
-    w.Text(",\"Asks\":");
-    w.JsonDepth(f.asks);
-    w.Text(",\"LastPriceText\":\"");
-    out.append(line, w.End());
-    AppendJsonText(out, price_.PriceFromTicks(f.lastPrice));
-    out += "\"}\n";
+    AppendStyledLine(*this, kJsonLine, record, out);
 }
 
 namespace {
