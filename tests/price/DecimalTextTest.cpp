@@ -26,6 +26,7 @@ TEST(DecimalTextTest, ReadsLeadingNumberAsAtofDoes) {
         {"-Infinity", -kInf},   {"1e400", kInf},     {"1e-400", 0.0},
         {"0.00001e305", 1e300}, {"0x1p-1080", 0.0},  {"0x1p1100", kInf},
         {"1,5", 1.0},           {"+-1", 0.0},        {"", 0.0},
+        {"0x1ap+-222", 26.0},   {"0x1p-+2", 1.0},    {"0x1.8p", 1.5},
     };
     for (const auto& [text, value] : cases) {
         EXPECT_EQ(ReadDecimalText(text), value) << '"' << text << '"';
@@ -44,7 +45,7 @@ TEST(DecimalTextTest, ReadsLeadingNumberAsAtofDoes) {
 TEST(DecimalTextTest, MatchesStrtodOnRandomTexts) {
     ASSERT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");
     const std::string alphabet = "0123456789000.....eEeE+-xXpPaAfFiInNtTy() \t,";
-    const char* prefixes[] = {"", "0x", "-0x", " +", "1e", "9e30", "1e-3", "0x1p-10"};
+    const char* prefixes[] = {"", "0x", "-0x", " +", "1e", "9e30", "1e-3", "0x1p-10", "0x1p"};
     std::mt19937 random(7);
     const int samples = lmwire_test::SampleCount(100000);
     for (int i = 0; i < samples; ++i) {

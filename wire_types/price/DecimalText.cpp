@@ -82,6 +82,35 @@ std::int64_t Magnitude(std::string_view number, bool hex) {
     return order;
 }
 
+// Length of the hexadecimal number at the start of `text` (after its "0x") as strtod reads it:
+// digits with at most one point, then a binary exponent only when a sign-optional digit follows
+// the 'p'. from_chars is handed no more than this because libstdc++ 12 reads "1p+-2" as 1p-2,
+// where strtod stops at the 'p'.
+std::size_t HexNumberLength(std::string_view text) {
+    std::size_t i = 0;
+    bool seenPoint = false;
+    for (; i < text.size(); ++i) {
+        if (text[i] == '.' && !seenPoint) {
+            seenPoint = true;
+        } else if (!IsHexDigit(text[i])) {
+            break;
+        }
+    }
+    if (i < text.size() && Lower(text[i]) == 'p') {
+        std::size_t exponent = i + 1;
+        if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) {
+            ++exponent;
+        }
+        if (exponent < text.size() && IsDigit(text[exponent])) {
+            while (exponent < text.size() && IsDigit(text[exponent])) {
+                ++exponent;
+            }
+            i = exponent;
+        }
+    }
+    return i;
+}
+
 // The value of the unsigned number at the start of `text`, or nullopt when there is none.
 std::optional<double> ReadUnsigned(std::string_view text) {
     constexpr double kInfinity = std::numeric_limits<double>::infinity();
@@ -96,6 +125,7 @@ std::optional<double> ReadUnsigned(std::string_view text) {
         (IsHexDigit(text[2]) || (text[2] == '.' && text.size() > 3 && IsHexDigit(text[3])))) {
         hex = true;
         text.remove_prefix(2);
+        text = text.substr(0, HexNumberLength(text));
     } else if (text.empty() || !(IsDigit(text[0]) || text[0] == '.')) {
         return std::nullopt;
     }
