@@ -2,8 +2,10 @@
 
 // Packets that steer a running connection. Like the logon packets, each object is exactly its
 // wire form; Encode returns a buffer from array new (null when it cannot allocate) that the
-// caller releases with delete[], Decode trusts its input, and an over-long text leaves its
-// field empty and throws std::invalid_argument.
+// caller releases with delete[], Decode(bytes) trusts its input, and an over-long text leaves
+// its field empty and throws std::invalid_argument. Decode(bytes, size) is the form for bytes
+// not trusted: it throws std::length_error for fewer bytes than the packet's size and
+// std::invalid_argument for null with a non-zero size, leaving the packet unchanged.
 
 #include <cstddef>
 #include <cstdint>
@@ -29,8 +31,6 @@ class LMWIRE_API WirePriceProtocolPacket {
 
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
-    // Checked: throws std::length_error for fewer bytes than the packet's size, and
-    // std::invalid_argument for null with a non-zero size; the packet is then unchanged.
     void Decode(const unsigned char* bytes, std::size_t size);
 
   private:
@@ -52,8 +52,6 @@ class LMWIRE_API WireHolePunchDelayPacket {
 
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
-    // Checked: throws std::length_error for fewer bytes than the packet's size, and
-    // std::invalid_argument for null with a non-zero size; the packet is then unchanged.
     void Decode(const unsigned char* bytes, std::size_t size);
 
   private:
@@ -79,8 +77,6 @@ class LMWIRE_API StartLogFileSend {
 
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
-    // Checked: throws std::length_error for fewer bytes than the packet's size, and
-    // std::invalid_argument for null with a non-zero size; the packet is then unchanged.
     void Decode(const unsigned char* bytes, std::size_t size);
 
   private:
@@ -102,8 +98,6 @@ class LMWIRE_API CLMWirePriceSubscriptionPacket {
 
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
-    // Checked: throws std::length_error for fewer bytes than the packet's size, and
-    // std::invalid_argument for null with a non-zero size; the packet is then unchanged.
     void Decode(const unsigned char* bytes, std::size_t size);
 
   private:

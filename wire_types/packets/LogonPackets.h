@@ -3,8 +3,11 @@
 // The logon handshake packets. Each object is exactly its wire form: the fields in order, with
 // explicit pad bytes, little-endian 32-bit integers and fixed-capacity NUL-terminated texts.
 // Encode returns a buffer from array new that the caller releases with delete[], or null when
-// it cannot allocate. Decode trusts its input to hold the packet's full size. A text of the
-// field's capacity or more characters leaves the field empty and throws std::invalid_argument.
+// it cannot allocate. Decode(bytes) trusts its input to hold the packet's full size;
+// Decode(bytes, size) is the form for bytes not trusted: it throws std::length_error for fewer
+// bytes than the packet's size and std::invalid_argument for null with a non-zero size, leaving
+// the packet unchanged. A text of the field's capacity or more characters leaves the field
+// empty and throws std::invalid_argument.
 
 #include <cstddef>
 #include <cstdint>
@@ -34,8 +37,6 @@ class LMWIRE_API LogonResponsePacket {
 
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
-    // Checked: throws std::length_error for fewer bytes than the packet's size, and
-    // std::invalid_argument for null with a non-zero size; the packet is then unchanged.
     void Decode(const unsigned char* bytes, std::size_t size);
 
   private:
@@ -59,8 +60,6 @@ class LMWIRE_API UDPLogOnPacket {
 
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
-    // Checked: throws std::length_error for fewer bytes than the packet's size, and
-    // std::invalid_argument for null with a non-zero size; the packet is then unchanged.
     void Decode(const unsigned char* bytes, std::size_t size);
 
   private:
@@ -97,8 +96,6 @@ class LMWIRE_API TCPLogonReconnectPacket {
 
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
-    // Checked: throws std::length_error for fewer bytes than the packet's size, and
-    // std::invalid_argument for null with a non-zero size; the packet is then unchanged.
     void Decode(const unsigned char* bytes, std::size_t size);
 
   private:

@@ -4,6 +4,7 @@
 
 #include "wire_types/price/ATPrice.h"
 #include "wire_types/price/PriceMembers.h"
+#include "wire_types/support/CheckedBytes.h"
 #include "wire_types/support/VeyException.h"
 
 namespace Lumera {
@@ -68,6 +69,12 @@ void CWirePrice::Decode(unsigned char* bytes) {
     std::memcpy(record_, bytes, kRecordSize);
 }
 
+void CWirePrice::Decode(const unsigned char* bytes, std::size_t size) {
+    RequireBytes("CWirePrice", bytes, size, kRecordSize);
+    // The trusting decoder reads the 86 bytes now known to be there, and writes nothing to them.
+    Decode(const_cast<unsigned char*>(bytes));
+}
+
 unsigned char* CWirePrice::Encode() {
     auto* buffer = new unsigned char[kRecordSize]();
     if (record_ == nullptr) {
@@ -100,19 +107,6 @@ long CWirePrice::DecimalToTicks(double value) {
 
 long CWirePrice::DisplayToTicks(const std::string& text) {
     return PriceMembers::DisplayToTicks(*converter_, converter_->GetPriceFormatCode(), text);
-}
-
-}  // namespace Lumera
-
-// The checked decoder stands apart from the rest of the record, with its own include: it only
-// guards the trusting decoder, which reads the 86 bytes and nothing else.
-#include "wire_types/support/CheckedBytes.h"
-
-namespace Lumera {
-
-void CWirePrice::Decode(const unsigned char* bytes, std::size_t size) {
-    RequireBytes("CWirePrice", bytes, size, kRecordSize);
-    Decode(const_cast<unsigned char*>(bytes));
 }
 
 }  // namespace Lumera
