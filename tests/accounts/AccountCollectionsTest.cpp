@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "OleText.h"
+#include "WideLong.h"
 #include "accounts/AccountsTestSupport.h"
 #include "wire_types/accounts/CLMWireAccounts.h"
 
 namespace Lumera {
 namespace {
 
+using lmwire_test::WithBit32;
 using testing::CheckCopiesOutliveSource;
 using testing::NameOf;
 using testing::RawContracts;
@@ -208,6 +210,33 @@ TEST(CLMWireAccounts, AddingAHeldAccountUnderANewIdStoresItOnce) {
     EXPECT_EQ(accounts.getAccount(4), held);
     EXPECT_EQ(accounts.getAccount(7), nullptr);
     // The destructor releases it exactly once (ASan).
+}
+
+// Ids are 32-bit fields: a long id counts by its low 32 bits when an object is filed under it and
+// when it is looked up, in both collections, as the order look-ups count it.
+TEST(AccountCollections, IdsBeyondThirtyTwoBitsCountByTheirLowBits) {
+    CLMWireAccounts accounts;
+    auto* account = new CLMWireAccount(WithBit32(4));
+    accounts.AddAccount(account);
+    accounts.AddAccount(new CLMWireAccount(WithBit32(-3)));
+    EXPECT_EQ(account->getAccountID(), 4);
+    EXPECT_EQ(accounts.getAccount(4), account);
+    EXPECT_EQ(accounts.getAccount(WithBit32(4)), account);
+    EXPECT_EQ(accounts.GetAtIndex(0), accounts.getAccount(WithBit32(-3)));
+    EXPECT_NE(accounts.getAccount(-3), nullptr);
+    auto sameLowBits = std::make_unique<CLMWireAccount>(WithBit32(WithBit32(4)));
+    accounts.AddAccount(sameLowBits.get());
+    EXPECT_EQ(accounts.GetNumberOfAccounts(), 2);
+
+    CLMWireAccountContractCollection contracts;
+    auto* contract = new CLMWireAccountContract(WithBit32(6), 0, 3, 2013, pfcNone, "", "six");
+    contracts.AddAccountContract(contract);
+    EXPECT_EQ(contracts.GetWireAccountContract(6L), contract);
+    EXPECT_EQ(contracts.GetWireAccountContract(WithBit32(6)), contract);
+    auto other = std::make_unique<CLMWireAccountContract>(6, 0, 3, 2013, pfcNone, "", "other");
+    other->getWireContract()->setContractID(WithBit32(6));
+    contracts.AddAccountContract(other.get());
+    EXPECT_EQ(contracts.GetNumberOfContracts(), 1);
 }
 
 TEST(CLMWireAccounts, CopiesOutliveTheSource) {

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "wire_types/support/Bytes.h"
 #include "wire_types/support/FlatForm.h"
 #include "wire_types/support/WireStrings.h"
 
@@ -11,7 +12,7 @@ namespace Lumera {
 
 CLMWireAccount::CLMWireAccount(long accountID) : record_(nullptr), contracts_(nullptr) {
     auto record = std::make_unique<WireAccount>();
-    record->accountID = static_cast<std::int32_t>(accountID);
+    record->accountID = Low32(accountID);
     contracts_ = new CLMWireAccountContractCollection();
     record_ = record.release();
 }
@@ -53,7 +54,7 @@ long CLMWireAccount::getAccountID() {
     return record_->accountID;
 }
 void CLMWireAccount::setAccountID(long accountID) {
-    record_->accountID = static_cast<std::int32_t>(accountID);
+    record_->accountID = Low32(accountID);
 }
 
 std::string CLMWireAccount::getName() {

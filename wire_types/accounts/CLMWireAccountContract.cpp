@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "wire_types/support/Bytes.h"
 #include "wire_types/support/FlatForm.h"
 #include "wire_types/support/WireStrings.h"
 
@@ -26,7 +27,7 @@ CLMWireAccountContract::CLMWireAccountContract(long contractID, short exchangeID
     : record_(nullptr), contract_(nullptr) {
     auto record = std::make_unique<WireAccountContract>();
     WireContract& contract = record->contract;
-    contract.contractID = static_cast<std::int32_t>(contractID);
+    contract.contractID = Low32(contractID);
     contract.exchangeID = exchangeID;
     contract.month = month;
     contract.year = year;

@@ -3,6 +3,7 @@
 // The account contracts of one account, keyed and ordered by contract ID, found by ID, by
 // position, by contract name or by a roll-over request ("ES#": the nearest month held).
 
+#include <cstdint>
 #include <map>
 #include <string>
 
@@ -39,7 +40,7 @@ class LMWIRE_API CLMWireAccountContractCollection {
     CLMWireAccountContract* GetBySymbol(const std::string& text);
     CLMWireAccountContract* GetByRollOver(const std::string& text);
 
-    std::map<long, CLMWireAccountContract*> contracts_;
+    std::map<std::int32_t, CLMWireAccountContract*> contracts_;
 };
 
 }  // namespace Lumera

@@ -2,6 +2,7 @@
 
 // The accounts a client sees, keyed and ordered by account ID.
 
+#include <cstdint>
 #include <map>
 
 #include "wire_types/accounts/CLMWireAccount.h"
@@ -33,7 +34,7 @@ class LMWIRE_API CLMWireAccounts {
     void RemoveAll();
 
   private:
-    std::map<long, CLMWireAccount*> accounts_;
+    std::map<std::int32_t, CLMWireAccount*> accounts_;
 };
 
 }  // namespace Lumera

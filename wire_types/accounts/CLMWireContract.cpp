@@ -7,6 +7,7 @@
 
 #include "wire_types/price/ATPrice.h"
 #include "wire_types/price/PriceMembers.h"
+#include "wire_types/support/Bytes.h"
 #include "wire_types/support/FlatForm.h"
 #include "wire_types/support/WireStrings.h"
 
@@ -107,7 +108,7 @@ long CLMWireContract::getContractID() {
     return record_->contractID;
 }
 void CLMWireContract::setContractID(long contractID) {
-    record_->contractID = static_cast<std::int32_t>(contractID);
+    record_->contractID = Low32(contractID);
 }
 
 double CLMWireContract::getTickValue() {

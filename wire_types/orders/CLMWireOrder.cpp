@@ -59,15 +59,20 @@ CLMWireOrder::CLMWireOrder(WireOrder* order) : wireOrder_(nullptr), converter_(n
     converter_ = &block->converter;
 }
 
+// Every price member passes the order's own code, so the converter's current code carries
+// nothing worth copying; reading it would race with a price member running on the source.
 CLMWireOrder::CLMWireOrder(const CLMWireOrder& other) : wireOrder_(nullptr), converter_(nullptr) {
-    auto* block = new OrderBlock(*other.wireOrder_, other.converter_->GetPriceFormatCode());
+    auto* block = new OrderBlock(*other.wireOrder_, other.wireOrder_->Contract.priceFormatCode);
     wireOrder_ = &block->record;
     converter_ = &block->converter;
 }
 
+// Values are exchanged, never the mark of the collection that holds this object: a held order
+// that is assigned to stays held, and one that is not stays free.
 CLMWireOrder& CLMWireOrder::operator=(const CLMWireOrder& other) {
     if (this != &other) {
         CLMWireOrder copy(other);
+        BlockOf(copy.wireOrder_)->holder = BlockOf(wireOrder_)->holder;
         std::swap(wireOrder_, copy.wireOrder_);
         std::swap(converter_, copy.converter_);
     }

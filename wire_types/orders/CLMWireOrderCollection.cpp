@@ -1,10 +1,11 @@
 #include "wire_types/orders/CLMWireOrderCollection.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
-#include <memory_resource>
 #include <utility>
 
+#include "wire_types/orders/detail/NodePool.h"
 #include "wire_types/support/Bytes.h"
 #include "wire_types/support/OwnedPointers.h"
 #include "wire_types/support/VeySafeLock.h"
@@ -29,14 +30,19 @@ std::vector<CLMWireOrder*> WithStatus(Iterator first, Iterator last, enumOrderSt
 
 }  // namespace
 
-// Each map takes its entries from a pool of its own: they stay packed together in memory, so
-// that a look-up among thousands of working orders does not wander the whole heap, nor the
-// growing list of fills.
+// Each map takes its entries from a pool of its own (see NodePool). The working orders' pool goes
+// back to the heap whenever the last working order is retired; fills and cancels are never
+// retired, so theirs lives as long as they do.
 struct CLMWireOrderCollection::Books {
-    std::pmr::unsynchronized_pool_resource workingPool;
-    std::pmr::unsynchronized_pool_resource fillPool;
-    std::pmr::map<std::int32_t, CLMWireOrder*> working{&workingPool};
-    std::pmr::multimap<std::int32_t, CLMWireOrder*> fills{&fillPool};
+    using Entry = std::pair<const std::int32_t, CLMWireOrder*>;
+    using Allocator = detail::PoolAllocator<Entry>;
+
+    detail::NodePool workingPool;
+    detail::NodePool fillPool;
+    std::map<std::int32_t, CLMWireOrder*, std::less<std::int32_t>, Allocator> working{
+        Allocator(workingPool)};
+    std::multimap<std::int32_t, CLMWireOrder*, std::less<std::int32_t>, Allocator> fills{
+        Allocator(fillPool)};
 };
 
 CLMWireOrderCollection::CLMWireOrderCollection() : books_(std::make_unique<Books>()) {}
@@ -79,8 +85,8 @@ CLMWireOrderCollection::~CLMWireOrderCollection() {
 }
 
 bool CLMWireOrderCollection::AddOrder(CLMWireOrder* order) {
-    // The order an event retires is deleted after the lock is released (also when storing the
-    // event fails), so that other threads do not wait for its texts to be freed.
+    // The order an event retires is deleted after the lock is released, so that other threads do
+    // not wait for its texts to be freed.
     std::unique_ptr<CLMWireOrder> retired;
     VeySafeLock guard(section_);
     guard.Lock();
@@ -90,37 +96,40 @@ bool CLMWireOrderCollection::AddOrder(CLMWireOrder* order) {
     const enumOrderStatus status = order->getOrderStatus();
     const long orderID = order->getOrderID();
     const long originalID = order->getOriginalOrderID();
+    const std::int32_t key = Low32(orderID);
+    auto& working = books_->working;
 
-    bool toWorking = true;
+    // The one allocation an event needs (its entry) comes before anything is retired: when it
+    // fails, std::bad_alloc leaves the book as it was and the event the caller's.
     switch (status) {
         case osRemoved:
             retired.reset(retireWorkingOrder(originalID));
             return true;
-        case osWorking:
-            if (originalID != 0) {
-                retired.reset(retireWorkingOrder(originalID));
-            }
-            break;
-        case osModified:
-            retired.reset(retireWorkingOrder(originalID));
-            break;
         case osFilled:
         case osCancelled:
+            books_->fills.emplace(key, order);
             retired.reset(retireWorkingOrder(orderID));
-            toWorking = false;
             break;
-        default:
+        default: {
+            const bool replaces = status == osModified || (status == osWorking && originalID != 0);
+            const auto replaced = replaces ? working.find(Low32(originalID)) : working.end();
+            if (replaced != working.end() && replaced->first == key) {
+                // A replacement under its own id takes over the entry.
+                retired.reset(replaced->second);
+                replaced->second = order;
+                break;
+            }
+            // An entry already filed under the id stays; the new order remains the caller's.
+            const bool filed = working.try_emplace(key, order).second;
+            if (replaced != working.end()) {
+                retired.reset(replaced->second);
+                working.erase(replaced);
+            }
+            if (!filed) {
+                return true;
+            }
             break;
-    }
-
-    const std::int32_t key = Low32(orderID);
-    if (toWorking) {
-        // An entry already filed under the id stays; the new order remains the caller's.
-        if (!books_->working.try_emplace(key, order).second) {
-            return true;
         }
-    } else {
-        books_->fills.emplace(key, order);
     }
     SetHolder(*order, this);
     return true;

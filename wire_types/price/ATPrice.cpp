@@ -277,7 +277,7 @@ const PriceFormat* ATPrice::FindFormat(enumPriceFormatCode code) const {
 }
 
 std::string ATPrice::getDisplayString(long price, enumPriceFormatCode formatcode) {
-    currentCode_ = formatcode;
+    currentCode_.store(formatcode, std::memory_order_relaxed);
     if (formatcode < 1 || formatcode > static_cast<std::int32_t>(kPriceFormatCount)) {
         return std::string();
     }
@@ -285,7 +285,7 @@ std::string ATPrice::getDisplayString(long price, enumPriceFormatCode formatcode
 }
 
 long ATPrice::GetPriceFormatCodeDivisor(enumPriceFormatCode formatcode) {
-    currentCode_ = formatcode;
+    currentCode_.store(formatcode, std::memory_order_relaxed);
     const PriceFormat* row = FindFormat(formatcode);
     if (row == nullptr) {
         return 0;
@@ -303,7 +303,7 @@ int ATPrice::GetDecimalPlaces(enumPriceFormatCode formatcode) {
 }
 
 enumPriceFormatCode ATPrice::GetPriceFormatCode() {
-    return currentCode_;
+    return currentCode_.load(std::memory_order_relaxed);
 }
 
 }  // namespace Lumera

@@ -3,6 +3,7 @@
 // The converter between tick prices and display texts, divisors and decimal places. It holds
 // only its current price format code and a reference to the shared, read-only format table.
 
+#include <atomic>
 #include <string>
 
 #include "wire_types/price/PriceFormat.h"
@@ -31,7 +32,9 @@ class ATPrice {
     const PriceFormat* FindFormat(enumPriceFormatCode code) const;
 
   private:
-    enumPriceFormatCode currentCode_;
+    // Price members write it on every call, also on an object that other threads read (an order
+    // of a shared book): relaxed atomic, which costs a plain load or store.
+    std::atomic<enumPriceFormatCode> currentCode_;
     const PriceFormatTable* table_;
 };
 

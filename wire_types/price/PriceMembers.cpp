@@ -41,9 +41,14 @@ long PriceMembers::DecimalToTicks(ATPrice& converter, enumPriceFormatCode code, 
 
 long PriceMembers::DisplayToTicks(ATPrice& converter, enumPriceFormatCode code,
                                   const std::string& text) {
-    // The text is read before the divisor is asked for.
+    // The text is read before the divisor is asked for. Without a row every text is 0 ticks, the
+    // neutral result, where the product would be 0 x infinity for "inf" or "1e400".
     const double value = ReadDecimalText(text.c_str());
-    return DecimalValueToTicks(value, converter.GetPriceFormatCodeDivisor(code));
+    const long divisor = converter.GetPriceFormatCodeDivisor(code);
+    if (divisor == 0) {
+        return 0;
+    }
+    return DecimalValueToTicks(value, divisor);
 }
 
 int PriceMembers::DecimalPlaces(ATPrice& converter, enumPriceFormatCode code) {

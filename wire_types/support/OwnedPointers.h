@@ -6,10 +6,13 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <iterator>
 #include <map>
 #include <memory>
 #include <type_traits>
+
+#include "wire_types/support/Bytes.h"
 
 namespace Lumera {
 
@@ -49,9 +52,11 @@ Map CloneOwned(const Map& source) {
     return copy;
 }
 
-// A map from a caller's id to an object the collection owns, one object per id.
+// A map from a caller's id to an object the collection owns, one object per id. Ids are 32-bit
+// fields: a `long` id counts by its low 32 bits wherever it is filed or looked up, and these
+// helpers are the one place that applies the rule.
 template <class T>
-using OwnedEntries = std::map<long, T*>;
+using OwnedEntries = std::map<std::int32_t, T*>;
 
 // Whether the object is held under any key. A held object whose id changed since it was added
 // sits under its old key, so a look-up by its current id would miss it.
@@ -65,7 +70,7 @@ bool HoldsObject(const Map& owned, const typename Map::mapped_type object) {
 // caller. Returns whether it was taken.
 template <class T>
 bool AdoptEntry(OwnedEntries<T>& entries, long key, std::unique_ptr<T>& item) {
-    if (!entries.try_emplace(key, item.get()).second) {
+    if (!entries.try_emplace(Low32(key), item.get()).second) {
         return false;
     }
     item.release();
@@ -80,7 +85,7 @@ bool AddUnlessHeld(OwnedEntries<T>& entries, long key, T* object) {
     if (HoldsObject(entries, object)) {
         return false;
     }
-    return entries.try_emplace(key, object).second;
+    return entries.try_emplace(Low32(key), object).second;
 }
 
 // The object at a position in key order: 0 or below gives the first, past the end null.
@@ -97,7 +102,7 @@ T* EntryAt(const OwnedEntries<T>& entries, int index) {
 
 template <class T>
 T* EntryFor(const OwnedEntries<T>& entries, long key) {
-    const auto found = entries.find(key);
+    const auto found = entries.find(Low32(key));
     return found == entries.end() ? nullptr : found->second;
 }
 

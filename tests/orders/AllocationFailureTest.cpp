@@ -1,0 +1,314 @@
+// Every allocation of the order collections' mutating members, made to fail in turn through every
+// form of operator new: the member throws std::bad_alloc and leaves the collection as it was, the
+// event the caller's, the lock free and nothing leaked; the event can then be filed as if nothing
+// had happened.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <future>
+#include <memory>
+#include <new>
+#include <thread>
+#include <vector>
+
+#include "FailingAllocation.h"
+#include "orders/OrderEvents.h"
+#include "wire_types/orders/CLMWireOrderCollection.h"
+#include "wire_types/orders/CLMWireOrderCompletedCollection.h"
+
+namespace Lumera {
+namespace {
+
+using orders_test::FailingAllocation;
+using testing::MakeOrder;
+using testing::Qtys;
+
+// What the book files, by the qty that tags each event.
+struct Shape {
+    std::vector<long> working, fills, cancels;
+    bool operator==(const Shape& other) const {
+        return working == other.working && fills == other.fills && cancels == other.cancels;
+    }
+};
+
+Shape ShapeOf(CLMWireOrderCollection& book) {
+    return {Qtys(book.GetWorkingOrders()), Qtys(book.GetFills()), Qtys(book.GetCancels())};
+}
+
+std::vector<long> ShapeOf(CLMWireOrderCompletedCollection& done) {
+    std::vector<long> qtys;
+    for (unsigned int i = 0; i < done.Count(); ++i) {
+        qtys.push_back(done.GetAtIndex(i)->getQty());
+    }
+    return qtys;
+}
+
+// Whether another thread can take the collection's lock (through a query) within a few seconds.
+template <class Collection>
+bool LockIsFree(Collection& collection, void (*query)(Collection&)) {
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> ready = done->get_future();
+    std::thread reader([&collection, query, done] {
+        query(collection);
+        done->set_value();
+    });
+    if (ready.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        reader.detach();  // stuck on the lock: the test has failed, the process ends anyway
+        return false;
+    }
+    reader.join();  // its memory is returned before the caller counts live blocks again
+    return true;
+}
+
+bool BookLockIsFree(CLMWireOrderCollection& book) {
+    return LockIsFree<CLMWireOrderCollection>(
+        book, [](CLMWireOrderCollection& b) { b.GetWorkingOrders(); });
+}
+
+bool CompletedLockIsFree(CLMWireOrderCompletedCollection& done) {
+    return LockIsFree<CLMWireOrderCompletedCollection>(
+        done, [](CLMWireOrderCompletedCollection& d) { d.Count(); });
+}
+
+// Runs attempt(failAt) for failAt = 0, 1, ... until a run reaches no failure. Returns how many
+// runs failed.
+int Sweep(const std::function<bool(long)>& attempt) {
+    int failures = 0;
+    for (long failAt = 0; failAt < 10000; ++failAt) {
+        if (!attempt(failAt)) {
+            return failures;
+        }
+        ++failures;
+    }
+    ADD_FAILURE() << "the operation never stopped allocating";
+    return failures;
+}
+
+// A book of `working` working orders (ids 1000...) and `fills` fills and cancels (ids 5000...),
+// tagged by qty = id.
+std::unique_ptr<CLMWireOrderCollection> MakeBook(int working, int fills) {
+    auto book = std::make_unique<CLMWireOrderCollection>();
+    for (int i = 0; i < working; ++i) {
+        book->AddOrder(MakeOrder(2, 1000 + i, 0, 1000 + i).release());
+    }
+    for (int i = 0; i < fills; ++i) {
+        book->AddOrder(MakeOrder(i % 2 == 0 ? 3 : 5, 5000 + i, 0, 5000 + i).release());
+    }
+    return book;
+}
+
+struct Event {
+    const char* name;
+    int status;
+    long orderID;
+    long originalID;
+    bool stored;  // the book keeps the event
+};
+
+// Sizes around the pools' chunk boundaries, where an entry needs fresh memory.
+constexpr int kBookSizes[] = {0, 1, 32, 96, 224};
+
+TEST(OrderCollectionAllocationFailure, AddOrderLeavesBookAndEventAsTheyWere) {
+    const Event events[] = {
+        {"Working", 2, 7, 0, true},
+        {"Fill", 3, 1000, 0, true},
+        {"Cancel", 5, 1000, 0, true},
+        {"FillUnknown", 3, 7, 0, true},
+        {"Removed", 1, 7, 1000, false},
+        {"Replacement", 2, 7, 1000, true},
+        {"ReplacementOwnId", 2, 1000, 1000, true},
+        {"Modified", 4, 8, 1000, true},
+        {"Unlisted", 6, 9, 0, true},
+    };
+    for (const int size : kBookSizes) {
+        for (const Event& e : events) {
+            SCOPED_TRACE(::testing::Message() << e.name << " into a book of " << size);
+            auto reference = MakeBook(size, size);
+            auto referenceEvent = MakeOrder(e.status, e.orderID, e.originalID, 999);
+            ASSERT_TRUE(reference->AddOrder(referenceEvent.get()));
+            if (e.stored) {
+                referenceEvent.release();
+            }
+            const Shape expected = ShapeOf(*reference);
+
+            Sweep([&](long failAt) {
+                auto book = MakeBook(size, size);
+                auto event = MakeOrder(e.status, e.orderID, e.originalID, 999);
+                const Shape before = ShapeOf(*book);
+                const long live = FailingAllocation::LiveBlocks();
+                bool threw = false;
+                bool reached = false;
+                {
+                    FailingAllocation failing(failAt);
+                    try {
+                        book->AddOrder(event.get());
+                    } catch (const std::bad_alloc&) {
+                        threw = true;
+                    }
+                    reached = failing.Failed();
+                }
+                if (threw) {
+                    EXPECT_EQ(ShapeOf(*book), before) << "failure at allocation " << failAt;
+                    EXPECT_EQ(FailingAllocation::LiveBlocks(), live);
+                    EXPECT_TRUE(BookLockIsFree(*book));
+                    // Still the caller's: filing it again works as the first time would have.
+                    EXPECT_TRUE(book->AddOrder(event.get()));
+                }
+                if (e.stored) {
+                    event.release();
+                }
+                EXPECT_EQ(ShapeOf(*book), expected);
+                return reached;
+            });
+        }
+    }
+}
+
+TEST(OrderCollectionAllocationFailure, CopiesAndAssignmentsFailWhole) {
+    for (const int size : kBookSizes) {
+        SCOPED_TRACE(::testing::Message() << "book of " << size);
+        auto source = MakeBook(size, size);
+        const Shape shape = ShapeOf(*source);
+        int failures = Sweep([&](long failAt) {
+            const long live = FailingAllocation::LiveBlocks();
+            std::unique_ptr<CLMWireOrderCollection> copy;
+            bool reached = false;
+            {
+                FailingAllocation failing(failAt);
+                try {
+                    copy = std::make_unique<CLMWireOrderCollection>(*source);
+                } catch (const std::bad_alloc&) {
+                }
+                reached = failing.Failed();
+            }
+            if (copy) {
+                EXPECT_EQ(ShapeOf(*copy), shape);
+            } else {
+                EXPECT_EQ(FailingAllocation::LiveBlocks(), live);
+            }
+            EXPECT_EQ(ShapeOf(*source), shape);
+            EXPECT_TRUE(BookLockIsFree(*source));
+            return reached;
+        });
+        EXPECT_GE(failures, size);  // at least one allocation per order copied
+
+        Sweep([&](long failAt) {
+            auto target = MakeBook(3, 3);
+            const Shape before = ShapeOf(*target);
+            bool threw = false;
+            bool reached = false;
+            {
+                FailingAllocation failing(failAt);
+                try {
+                    *target = *source;
+                } catch (const std::bad_alloc&) {
+                    threw = true;
+                }
+                reached = failing.Failed();
+            }
+            EXPECT_EQ(ShapeOf(*target), threw ? before : shape);
+            EXPECT_EQ(ShapeOf(*source), shape);
+            EXPECT_TRUE(BookLockIsFree(*target));
+            return reached;
+        });
+    }
+}
+
+TEST(OrderCollectionAllocationFailure, CompletedCollectionFailsWhole) {
+    const auto fill = [](long id, long fillID, long qty) {
+        auto order = MakeOrder(3, id, 0, qty);
+        order->setFillID(fillID);
+        return order;
+    };
+    for (const int size : {0, 1, 40}) {
+        SCOPED_TRACE(::testing::Message() << "collection of " << size);
+        const auto make = [&] {
+            auto done = std::make_unique<CLMWireOrderCompletedCollection>();
+            for (int i = 0; i < size; ++i) {
+                done->AddOrder(fill(100 + i, -1, 100 + i).release());
+            }
+            return done;
+        };
+        Sweep([&](long failAt) {
+            auto done = make();
+            auto event = fill(7, -1, 999);
+            const auto before = ShapeOf(*done);
+            const long live = FailingAllocation::LiveBlocks();
+            bool threw = false;
+            bool reached = false;
+            {
+                FailingAllocation failing(failAt);
+                try {
+                    done->AddOrder(event.get());
+                } catch (const std::bad_alloc&) {
+                    threw = true;
+                }
+                reached = failing.Failed();
+            }
+            if (threw) {
+                EXPECT_EQ(ShapeOf(*done), before);
+                EXPECT_EQ(FailingAllocation::LiveBlocks(), live);
+                EXPECT_TRUE(CompletedLockIsFree(*done));
+                EXPECT_TRUE(done->AddOrder(event.get()));
+            }
+            event.release();
+            EXPECT_EQ(done->Count(), static_cast<unsigned int>(size + 1));
+            return reached;
+        });
+
+        auto source = make();
+        const auto shape = ShapeOf(*source);
+        Sweep([&](long failAt) {
+            auto target = make();
+            target->AddOrder(fill(1, -1, 1).release());
+            const auto before = ShapeOf(*target);
+            const long live = FailingAllocation::LiveBlocks();
+            std::unique_ptr<CLMWireOrderCompletedCollection> copy;
+            bool threw = false;
+            bool reached = false;
+            {
+                FailingAllocation failing(failAt);
+                try {
+                    copy = std::make_unique<CLMWireOrderCompletedCollection>(*source);
+                    *target = *source;
+                } catch (const std::bad_alloc&) {
+                    threw = true;
+                }
+                reached = failing.Failed();
+            }
+            if (copy) {
+                EXPECT_EQ(ShapeOf(*copy), shape);
+            } else {
+                EXPECT_EQ(FailingAllocation::LiveBlocks(), live);
+            }
+            EXPECT_EQ(ShapeOf(*target), threw ? before : shape);
+            EXPECT_TRUE(CompletedLockIsFree(*source));
+            EXPECT_TRUE(CompletedLockIsFree(*target));
+            return reached;
+        });
+    }
+}
+
+// The working orders' entries go back to the heap once the last working order is retired; fills
+// and cancels keep theirs.
+TEST(OrderCollectionMemory, RetiringEveryWorkingOrderReturnsItsEntries) {
+    CLMWireOrderCollection book;
+    book.AddOrder(MakeOrder(3, 1, 0, 1).release());
+    const long live = FailingAllocation::LiveBlocks();
+    for (int round = 0; round < 3; ++round) {
+        for (long id = 10; id < 2010; ++id) {
+            book.AddOrder(MakeOrder(2, id, 0, id).release());
+        }
+        for (long id = 10; id < 2010; ++id) {
+            auto removal = MakeOrder(1, id, id);
+            book.AddOrder(removal.get());
+        }
+        EXPECT_TRUE(book.GetWorkingOrders().empty());
+        EXPECT_EQ(FailingAllocation::LiveBlocks(), live) << "round " << round;
+    }
+}
+
+}  // namespace
+}  // namespace Lumera

@@ -1,0 +1,29 @@
+#pragma once
+
+// Every form of operator new in the orders test program (plain and aligned, single and array,
+// throwing and nothrow) goes through one counter, so that a test can make the n-th allocation of
+// an operation fail, whichever form the library or the standard library happens to use, and can
+// count the allocations still live.
+
+#include <atomic>
+#include <cstddef>
+
+namespace orders_test {
+
+class FailingAllocation {
+  public:
+    // While one lives, the allocation numbered `failAt` (0 = the next one) made by this thread
+    // fails, and every allocation after it succeeds again.
+    explicit FailingAllocation(long failAt) noexcept;
+    ~FailingAllocation();
+    FailingAllocation(const FailingAllocation&) = delete;
+    FailingAllocation& operator=(const FailingAllocation&) = delete;
+
+    // Whether the allocation chosen to fail was reached.
+    bool Failed() const noexcept;
+
+    // Blocks from every form of operator new not yet given back, in the whole program.
+    static long LiveBlocks() noexcept;
+};
+
+}  // namespace orders_test
