@@ -7,6 +7,11 @@ file(REMOVE_RECURSE ${WORK_DIR})
 run(${CMAKE_COMMAND} -S ${PARENT_SOURCE} -B ${WORK_DIR}/build -G ${GENERATOR}
     -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_BUILD_TYPE=Debug -DLMWIRE_SOURCE_DIR=${SOURCE_DIR})
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build --parallel 2)
+# A parent that asks for the tool gets it beside its own `lmwire` target (configured only: the
+# tool's build is the same as at top level).
+run(${CMAKE_COMMAND} -S ${PARENT_SOURCE} -B ${WORK_DIR}/with-tool -G ${GENERATOR}
+    -DCMAKE_CXX_COMPILER=${CXX} -DLMWIRE_SOURCE_DIR=${SOURCE_DIR} -DLMWIRE_BUILD_TOOLS=ON
+    -DLMWIRE_BUILD_TESTS=OFF)
 
 # The library's sources get its warnings and sanitizer flags, the parent's sources none of them.
 file(READ ${WORK_DIR}/build/compile_commands.json commands)
