@@ -1,7 +1,8 @@
 #pragma once
 
 // The live order book: order events filed by status into working orders and fills-and-cancels,
-// safe to share between threads.
+// safe to share between threads. The working orders' entries go back to the heap when the last
+// working order is retired; fills and cancels are kept until the book is destroyed.
 
 #include <memory>
 #include <mutex>
@@ -22,7 +23,8 @@ class LMWIRE_API CLMWireOrderCollection {
 
     // Files the event by its status and takes ownership of it when it is stored. Returns false
     // (and stores nothing) for null or an order the collection already holds; true otherwise,
-    // also when the event is not stored and stays the caller's.
+    // also when the event is not stored and stays the caller's. When memory runs out it throws
+    // std::bad_alloc with the book unchanged and the event still the caller's.
     bool AddOrder(CLMWireOrder* order);
 
     // Results stay owned by the collection; statuses are read when the query runs.
