@@ -72,6 +72,25 @@ bool CompletedLockIsFree(CLMWireOrderCompletedCollection& done) {
         done, [](CLMWireOrderCompletedCollection& d) { d.Count(); });
 }
 
+struct Attempt {
+    bool threw = false;    // std::bad_alloc came out
+    bool reached = false;  // the allocation chosen to fail was made
+};
+
+// Runs operation with the allocation numbered failAt failing.
+template <class Operation>
+Attempt WithFailureAt(long failAt, Operation&& operation) {
+    Attempt attempt;
+    FailingAllocation failing(failAt);
+    try {
+        operation();
+    } catch (const std::bad_alloc&) {
+        attempt.threw = true;
+    }
+    attempt.reached = failing.Failed();
+    return attempt;
+}
+
 // Runs attempt(failAt) for failAt = 0, 1, ... until a run reaches no failure. Returns how many
 // runs failed.
 int Sweep(const std::function<bool(long)>& attempt) {
@@ -138,18 +157,8 @@ TEST(OrderCollectionAllocationFailure, AddOrderLeavesBookAndEventAsTheyWere) {
                 auto event = MakeOrder(e.status, e.orderID, e.originalID, 999);
                 const Shape before = ShapeOf(*book);
                 const long live = FailingAllocation::LiveBlocks();
-                bool threw = false;
-                bool reached = false;
-                {
-                    FailingAllocation failing(failAt);
-                    try {
-                        book->AddOrder(event.get());
-                    } catch (const std::bad_alloc&) {
-                        threw = true;
-                    }
-                    reached = failing.Failed();
-                }
-                if (threw) {
+                const Attempt run = WithFailureAt(failAt, [&] { book->AddOrder(event.get()); });
+                if (run.threw) {
                     EXPECT_EQ(ShapeOf(*book), before) << "failure at allocation " << failAt;
                     EXPECT_EQ(FailingAllocation::LiveBlocks(), live);
                     EXPECT_TRUE(BookLockIsFree(*book));
@@ -160,7 +169,7 @@ TEST(OrderCollectionAllocationFailure, AddOrderLeavesBookAndEventAsTheyWere) {
                     event.release();
                 }
                 EXPECT_EQ(ShapeOf(*book), expected);
-                return reached;
+                return run.reached;
             });
         }
     }
@@ -174,15 +183,8 @@ TEST(OrderCollectionAllocationFailure, CopiesAndAssignmentsFailWhole) {
         int failures = Sweep([&](long failAt) {
             const long live = FailingAllocation::LiveBlocks();
             std::unique_ptr<CLMWireOrderCollection> copy;
-            bool reached = false;
-            {
-                FailingAllocation failing(failAt);
-                try {
-                    copy = std::make_unique<CLMWireOrderCollection>(*source);
-                } catch (const std::bad_alloc&) {
-                }
-                reached = failing.Failed();
-            }
+            const Attempt run = WithFailureAt(
+                failAt, [&] { copy = std::make_unique<CLMWireOrderCollection>(*source); });
             if (copy) {
                 EXPECT_EQ(ShapeOf(*copy), shape);
             } else {
@@ -190,28 +192,18 @@ TEST(OrderCollectionAllocationFailure, CopiesAndAssignmentsFailWhole) {
             }
             EXPECT_EQ(ShapeOf(*source), shape);
             EXPECT_TRUE(BookLockIsFree(*source));
-            return reached;
+            return run.reached;
         });
         EXPECT_GE(failures, size);  // at least one allocation per order copied
 
         Sweep([&](long failAt) {
             auto target = MakeBook(3, 3);
             const Shape before = ShapeOf(*target);
-            bool threw = false;
-            bool reached = false;
-            {
-                FailingAllocation failing(failAt);
-                try {
-                    *target = *source;
-                } catch (const std::bad_alloc&) {
-                    threw = true;
-                }
-                reached = failing.Failed();
-            }
-            EXPECT_EQ(ShapeOf(*target), threw ? before : shape);
+            const Attempt run = WithFailureAt(failAt, [&] { *target = *source; });
+            EXPECT_EQ(ShapeOf(*target), run.threw ? before : shape);
             EXPECT_EQ(ShapeOf(*source), shape);
             EXPECT_TRUE(BookLockIsFree(*target));
-            return reached;
+            return run.reached;
         });
     }
 }
@@ -236,18 +228,8 @@ TEST(OrderCollectionAllocationFailure, CompletedCollectionFailsWhole) {
             auto event = fill(7, -1, 999);
             const auto before = ShapeOf(*done);
             const long live = FailingAllocation::LiveBlocks();
-            bool threw = false;
-            bool reached = false;
-            {
-                FailingAllocation failing(failAt);
-                try {
-                    done->AddOrder(event.get());
-                } catch (const std::bad_alloc&) {
-                    threw = true;
-                }
-                reached = failing.Failed();
-            }
-            if (threw) {
+            const Attempt run = WithFailureAt(failAt, [&] { done->AddOrder(event.get()); });
+            if (run.threw) {
                 EXPECT_EQ(ShapeOf(*done), before);
                 EXPECT_EQ(FailingAllocation::LiveBlocks(), live);
                 EXPECT_TRUE(CompletedLockIsFree(*done));
@@ -255,7 +237,7 @@ TEST(OrderCollectionAllocationFailure, CompletedCollectionFailsWhole) {
             }
             event.release();
             EXPECT_EQ(done->Count(), static_cast<unsigned int>(size + 1));
-            return reached;
+            return run.reached;
         });
 
         auto source = make();
@@ -266,27 +248,19 @@ TEST(OrderCollectionAllocationFailure, CompletedCollectionFailsWhole) {
             const auto before = ShapeOf(*target);
             const long live = FailingAllocation::LiveBlocks();
             std::unique_ptr<CLMWireOrderCompletedCollection> copy;
-            bool threw = false;
-            bool reached = false;
-            {
-                FailingAllocation failing(failAt);
-                try {
-                    copy = std::make_unique<CLMWireOrderCompletedCollection>(*source);
-                    *target = *source;
-                } catch (const std::bad_alloc&) {
-                    threw = true;
-                }
-                reached = failing.Failed();
-            }
+            const Attempt run = WithFailureAt(failAt, [&] {
+                copy = std::make_unique<CLMWireOrderCompletedCollection>(*source);
+                *target = *source;
+            });
             if (copy) {
                 EXPECT_EQ(ShapeOf(*copy), shape);
             } else {
                 EXPECT_EQ(FailingAllocation::LiveBlocks(), live);
             }
-            EXPECT_EQ(ShapeOf(*target), threw ? before : shape);
+            EXPECT_EQ(ShapeOf(*target), run.threw ? before : shape);
             EXPECT_TRUE(CompletedLockIsFree(*source));
             EXPECT_TRUE(CompletedLockIsFree(*target));
-            return reached;
+            return run.reached;
         });
     }
 }
