@@ -86,7 +86,7 @@ unsigned char* CWirePrice::Encode() {
 }
 
 enumPriceFormatCode CWirePrice::OwnCode() const {
-    return static_cast<enumPriceFormatCode>(record_[kFormatCode]);
+    return static_cast<enumPriceFormatCode>(View().PriceFormatCode());
 }
 
 std::string CWirePrice::PriceFromTicks(long ticks) {

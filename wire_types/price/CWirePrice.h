@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "wire_types/support/Bytes.h"
+#include "wire_types/price/PriceRecord.h"
 #include "wire_types/support/Export.h"
 #include "wire_types/support/SharedEnums.h"
 
@@ -17,7 +17,7 @@ class ATPrice;
 
 class LMWIRE_API CWirePrice {
   public:
-    static constexpr std::size_t kRecordSize = 86;
+    static constexpr std::size_t kRecordSize = PriceRecordLayout::kSize;
 
     // 86 zero bytes; a converter without a code.
     CWirePrice();
@@ -39,23 +39,23 @@ class LMWIRE_API CWirePrice {
 
     // The getters are read for every update a front end receives: inline, they cost what
     // reading the bytes costs.
-    long GetLumeraID() { return LoadLittleEndian<std::uint16_t>(record_ + kLumeraID); }
-    long GetPriceFormatCode() { return record_[kFormatCode]; }
-    enumPriceTypes GetPriceType() { return static_cast<enumPriceTypes>(record_[kPriceType]); }
-    unsigned short GetLastSize() { return LoadLittleEndian<std::uint16_t>(record_ + kLastSize); }
-    long GetLastPrice() { return LoadLittleEndian<std::int32_t>(record_ + kLastPrice); }
-    long GetHigh() { return LoadLittleEndian<std::int32_t>(record_ + kHigh); }
-    long GetLow() { return LoadLittleEndian<std::int32_t>(record_ + kLow); }
-    long GetTotalVolume() { return LoadLittleEndian<std::int32_t>(record_ + kTotalVolume); }
-    long GetTimeStamp() { return LoadLittleEndian<std::int32_t>(record_ + kTimeStamp); }
+    long GetLumeraID() { return View().LumeraID(); }
+    long GetPriceFormatCode() { return View().PriceFormatCode(); }
+    enumPriceTypes GetPriceType() { return static_cast<enumPriceTypes>(View().PriceType()); }
+    unsigned short GetLastSize() { return View().LastSize(); }
+    long GetLastPrice() { return View().LastPrice(); }
+    long GetHigh() { return View().High(); }
+    long GetLow() { return View().Low(); }
+    long GetTotalVolume() { return View().TotalVolume(); }
+    long GetTimeStamp() { return View().TimeStamp(); }
 
     // Levels outside 0..9 read level 0.
-    void GetBid(short level, long* price, long* size) {
-        GetDepth(kBidOffsets, kBidSizes, -1, level, price, size);
-    }
-    void GetAsk(short level, long* price, long* size) {
-        GetDepth(kAskOffsets, kAskSizes, 1, level, price, size);
-    }
+    void GetBid(short level, long* price, long* size) { Store(View().Bid(level), price, size); }
+    void GetAsk(short level, long* price, long* size) { Store(View().Ask(level), price, size); }
+
+    // The record in place: each read sees what the record holds then, as long as this object
+    // lives.
+    PriceRecordView View() const noexcept { return PriceRecordView(record_); }
 
     std::string PriceFromTicks(long ticks);
     long GetPriceFormatCodeDivisor();
@@ -66,39 +66,9 @@ class LMWIRE_API CWirePrice {
     long DisplayToTicks(const std::string& text);
 
   private:
-    static constexpr std::size_t kPriceType = 0;
-    static constexpr std::size_t kFormatCode = 1;
-    static constexpr std::size_t kLastSize = 2;
-    static constexpr std::size_t kLumeraID = 4;
-    static constexpr std::size_t kLastPrice = 6;
-    static constexpr std::size_t kTotalVolume = 10;
-    static constexpr std::size_t kTimeStamp = 14;
-    static constexpr std::size_t kHigh = 18;
-    static constexpr std::size_t kLow = 22;
-    static constexpr std::size_t kBidOffsets = 26;
-    static constexpr std::size_t kBidSizes = 36;
-    static constexpr std::size_t kAskOffsets = 56;
-    static constexpr std::size_t kAskSizes = 66;
-    static constexpr unsigned kLevels = 10;
-    // The fields lie back to back with no padding, and the ask sizes end the record.
-    static_assert(kLastSize == kFormatCode + 1 && kLumeraID == kLastSize + 2 &&
-                  kLastPrice == kLumeraID + 2 && kTotalVolume == kLastPrice + 4 &&
-                  kTimeStamp == kTotalVolume + 4 && kHigh == kTimeStamp + 4 && kLow == kHigh + 4);
-    static_assert(kBidOffsets == kLow + 4 && kBidSizes == kBidOffsets + kLevels &&
-                  kAskOffsets == kBidSizes + 2 * kLevels && kAskSizes == kAskOffsets + kLevels &&
-                  kAskSizes + 2 * kLevels == kRecordSize);
-
-    void GetDepth(std::size_t offsetsAt, std::size_t sizesAt, int direction, short level,
-                  long* price, long* size) const {
-        // A select rather than a branch: a level out of range reads level 0.
-        const std::size_t index =
-            static_cast<unsigned short>(level) < kLevels ? static_cast<std::size_t>(level) : 0;
-        const auto offset = static_cast<std::int8_t>(record_[offsetsAt + index]);
-        // The depth price wraps in 32 bits as the last price does.
-        const std::uint32_t depth = LoadLittleEndian<std::uint32_t>(record_ + kLastPrice) +
-                                    static_cast<std::uint32_t>(direction * offset);
-        *price = static_cast<std::int32_t>(depth);
-        *size = LoadLittleEndian<std::uint16_t>(record_ + sizesAt + 2 * index);
+    static void Store(PriceLevel level, long* price, long* size) {
+        *price = level.price;
+        *size = level.size;
     }
 
     enumPriceFormatCode OwnCode() const;

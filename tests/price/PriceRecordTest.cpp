@@ -1,0 +1,200 @@
+// The record without an owner: the layout's offsets against bytes spelled out here, the view
+// against CWirePrice on the same bytes, and the builder back through the view.
+
+#include "wire_types/price/PriceRecord.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "wire_types/price/CWirePrice.h"
+
+namespace Lumera {
+namespace {
+
+static_assert(std::is_trivially_copyable_v<PriceRecordView>);
+static_assert(PriceRecordView::kSize == 86 && CWirePrice::kRecordSize == 86);
+
+using Record = std::array<unsigned char, 86>;
+
+TEST(PriceRecordView, ReadsEveryFieldAtItsOffset) {
+    Record bytes{};
+    const unsigned char head[] = {7,    62,   0x34, 0x12, 0xCD, 0xAB,  // type, code, size, id
+                                  0x10, 0x00, 0x00, 0x80,              // last -2147483632
+                                  0x01, 0x02, 0x03, 0x04,              // volume
+                                  0xFF, 0xFF, 0xFF, 0xFF,              // time stamp -1
+                                  0x05, 0x00, 0x00, 0x00,              // high 5
+                                  0xFB, 0xFF, 0xFF, 0xFF};             // low -5
+    std::copy(std::begin(head), std::end(head), bytes.begin());
+    bytes[26] = 0x20;  // bid 0: 32 below the last price, which wraps to INT32_MAX - 15
+    bytes[36] = 0x11;
+    bytes[37] = 0x22;
+    bytes[56 + 9] = 0x80;  // ask 9: -128 above the last price
+    bytes[66 + 18] = 0xFF;
+    bytes[66 + 19] = 0xFF;
+
+    const PriceRecordView view(bytes.data());
+    EXPECT_EQ(view.PriceType(), 7);
+    EXPECT_EQ(view.PriceFormatCode(), 62);
+    EXPECT_EQ(view.LastSize(), 0x1234);
+    EXPECT_EQ(view.LumeraID(), 0xABCD);
+    EXPECT_EQ(view.LastPrice(), INT32_MIN + 16);
+    EXPECT_EQ(view.TotalVolume(), 0x04030201);
+    EXPECT_EQ(view.TimeStamp(), -1);
+    EXPECT_EQ(view.High(), 5);
+    EXPECT_EQ(view.Low(), -5);
+    EXPECT_EQ(view.Bid(0).price, INT32_MAX - 15);
+    EXPECT_EQ(view.Bid(0).size, 0x2211);
+    EXPECT_EQ(view.Ask(9).price, INT32_MAX - 111);  // 128 below, wrapping
+    EXPECT_EQ(view.Ask(9).size, 0xFFFF);
+    EXPECT_EQ(view.Ask(1).price, view.LastPrice());
+    EXPECT_EQ(view.data(), bytes.data());
+    for (int level : {-1, 10, 1000, INT32_MIN}) {
+        EXPECT_EQ(view.Bid(level).price, view.Bid(0).price) << level;
+        EXPECT_EQ(view.Ask(level).size, view.Ask(0).size) << level;
+    }
+}
+
+TEST(PriceRecordView, AgreesWithTheOwningRecordOnRandomBytes) {
+    std::mt19937 random(86);
+    for (int round = 0; round < 500; ++round) {
+        Record bytes;
+        for (auto& byte : bytes) {
+            byte = static_cast<unsigned char>(random());
+        }
+        CWirePrice price(bytes.data());
+        const PriceRecordView view = PriceRecordView::Checked(bytes.data(), bytes.size());
+        const PriceRecordView owned = price.View();
+        for (const PriceRecordView& v : {view, owned}) {
+            EXPECT_EQ(v.PriceType(), price.GetPriceType());
+            EXPECT_EQ(v.PriceFormatCode(), price.GetPriceFormatCode());
+            EXPECT_EQ(v.LastSize(), price.GetLastSize());
+            EXPECT_EQ(v.LumeraID(), price.GetLumeraID());
+            EXPECT_EQ(v.LastPrice(), price.GetLastPrice());
+            EXPECT_EQ(v.TotalVolume(), price.GetTotalVolume());
+            EXPECT_EQ(v.TimeStamp(), price.GetTimeStamp());
+            EXPECT_EQ(v.High(), price.GetHigh());
+            EXPECT_EQ(v.Low(), price.GetLow());
+            for (short level = -2; level <= 11; ++level) {
+                long bidPrice = 0, bidSize = 0, askPrice = 0, askSize = 0;
+                price.GetBid(level, &bidPrice, &bidSize);
+                price.GetAsk(level, &askPrice, &askSize);
+                EXPECT_EQ(v.Bid(level).price, bidPrice);
+                EXPECT_EQ(v.Bid(level).size, bidSize);
+                EXPECT_EQ(v.Ask(level).price, askPrice);
+                EXPECT_EQ(v.Ask(level).size, askSize);
+            }
+        }
+    }
+}
+
+TEST(PriceRecordView, CheckedRefusesWhatTheCheckedDecoderRefuses) {
+    const Record bytes{};
+    EXPECT_THROW(PriceRecordView::Checked(bytes.data(), 85), std::length_error);
+    EXPECT_THROW(PriceRecordView::Checked(nullptr, 86), std::invalid_argument);
+    EXPECT_THROW(PriceRecordView::Checked(nullptr, 0), std::length_error);
+    std::vector<unsigned char> longer(200, 9);
+    EXPECT_EQ(PriceRecordView::Checked(longer.data(), longer.size()).LastSize(), 0x0909);
+}
+
+TEST(PriceRecordBuilder, BuildsWhatTheViewReadsBack) {
+    PriceRecordBuilder builder;
+    builder.PriceType(3)
+        .PriceFormatCode(9)
+        .LastSize(65535)
+        .LumeraID(4321)
+        .LastPrice(1234)
+        .TotalVolume(-7)
+        .TimeStamp(1700000000)
+        .High(1300)
+        .Low(-1200);
+    for (int level = 0; level < 10; ++level) {
+        builder.Bid(level, 1234 - level, static_cast<std::uint16_t>(100 + level));
+    }
+    builder.Ask(4, 1234 + 127, 7);
+    const Record bytes = builder.Bytes();
+    const PriceRecordView view(bytes.data());
+    EXPECT_EQ(view.PriceType(), 3);
+    EXPECT_EQ(view.PriceFormatCode(), 9);
+    EXPECT_EQ(view.LastSize(), 65535);
+    EXPECT_EQ(view.LumeraID(), 4321);
+    EXPECT_EQ(view.LastPrice(), 1234);
+    EXPECT_EQ(view.TotalVolume(), -7);
+    EXPECT_EQ(view.TimeStamp(), 1700000000);
+    EXPECT_EQ(view.High(), 1300);
+    EXPECT_EQ(view.Low(), -1200);
+    for (int level = 0; level < 10; ++level) {
+        EXPECT_EQ(view.Bid(level).price, 1234 - level);
+        EXPECT_EQ(view.Bid(level).size, 100 + level);
+        const PriceLevel ask = view.Ask(level);
+        EXPECT_EQ(ask.price, level == 4 ? 1234 + 127 : 1234) << level;  // unset: the last price
+        EXPECT_EQ(ask.size, level == 4 ? 7 : 0) << level;
+    }
+    // The bytes as the layout spells them.
+    EXPECT_EQ(bytes[1], 9);
+    EXPECT_EQ(bytes[26 + 9], 9);    // bid 9, nine below
+    EXPECT_EQ(bytes[56 + 4], 127);  // ask 4
+    EXPECT_EQ(bytes[66 + 8], 7);
+}
+
+TEST(PriceRecordBuilder, DepthPricesMustBeInReachOfTheLastPrice) {
+    struct Case {
+        std::int32_t last;
+        std::int32_t price;
+        bool bid;
+        bool inReach;
+    };
+    const Case cases[] = {
+        // A bid lies -127..128 below the last price, an ask -128..127 above it.
+        {1000, 1000 - 127, true, true},
+        {1000, 1000 - 128, true, false},
+        {1000, 1000 + 128, true, true},
+        {1000, 1000 + 129, true, false},
+        {1000, 1000 + 127, false, true},
+        {1000, 1000 + 128, false, false},
+        {1000, 1000 - 128, false, true},
+        {1000, 1000 - 129, false, false},
+        {INT32_MAX, INT32_MIN + 126, false, true},  // wraps past the top, as the record reads
+        {INT32_MIN, INT32_MAX, true, true},
+        {INT32_MIN, INT32_MAX - 126, true, true},
+        {INT32_MIN, INT32_MAX - 127, true, false},
+        {0, INT32_MIN, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << c.last << " -> " << c.price << (c.bid ? " bid" : " ask"));
+        PriceRecordBuilder builder;
+        builder.LastPrice(c.last);
+        if (c.bid) {
+            builder.Bid(7, c.price, 1);
+        } else {
+            builder.Ask(7, c.price, 1);
+        }
+        if (!c.inReach) {
+            try {
+                builder.Bytes();
+                ADD_FAILURE() << "no refusal";
+            } catch (const std::out_of_range& e) {
+                EXPECT_NE(std::string(e.what()).find(c.bid ? "bid level 7" : "ask level 7"),
+                          std::string::npos)
+                    << e.what();
+            }
+            continue;
+        }
+        const Record bytes = builder.Bytes();
+        const PriceRecordView view(bytes.data());
+        EXPECT_EQ(c.bid ? view.Bid(7).price : view.Ask(7).price, c.price);
+    }
+    PriceRecordBuilder builder;
+    EXPECT_THROW(builder.Bid(10, 0, 0), std::out_of_range);
+    EXPECT_THROW(builder.Ask(-1, 0, 0), std::out_of_range);
+}
+
+}  // namespace
+}  // namespace Lumera

@@ -1,0 +1,159 @@
+#pragma once
+
+// The 86-byte market-data price record without an owner: its layout, a view that reads the
+// fields straight from the caller's bytes, and a builder that writes them.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "wire_types/support/Bytes.h"
+#include "wire_types/support/Export.h"
+
+namespace Lumera {
+
+// Offsets of the record's fields: little-endian, packed, no padding.
+struct PriceRecordLayout {
+    static constexpr std::size_t kSize = 86;
+    static constexpr std::size_t kPriceType = 0;        // unsigned 8-bit
+    static constexpr std::size_t kPriceFormatCode = 1;  // unsigned 8-bit
+    static constexpr std::size_t kLastSize = 2;         // unsigned 16-bit
+    static constexpr std::size_t kLumeraID = 4;         // unsigned 16-bit
+    static constexpr std::size_t kLastPrice = 6;        // signed 32-bit ticks
+    static constexpr std::size_t kTotalVolume = 10;     // signed 32-bit
+    static constexpr std::size_t kTimeStamp = 14;       // signed 32-bit
+    static constexpr std::size_t kHigh = 18;            // signed 32-bit ticks
+    static constexpr std::size_t kLow = 22;             // signed 32-bit ticks
+    static constexpr std::size_t kBidOffsets = 26;      // 10 x signed 8-bit, ticks below last
+    static constexpr std::size_t kBidSizes = 36;        // 10 x unsigned 16-bit
+    static constexpr std::size_t kAskOffsets = 56;      // 10 x signed 8-bit, ticks above last
+    static constexpr std::size_t kAskSizes = 66;        // 10 x unsigned 16-bit
+    static constexpr int kLevels = 10;
+};
+
+// The fields lie back to back and the ask sizes end the record.
+static_assert(PriceRecordLayout::kLastSize == PriceRecordLayout::kPriceFormatCode + 1 &&
+              PriceRecordLayout::kLumeraID == PriceRecordLayout::kLastSize + 2 &&
+              PriceRecordLayout::kLastPrice == PriceRecordLayout::kLumeraID + 2 &&
+              PriceRecordLayout::kTotalVolume == PriceRecordLayout::kLastPrice + 4 &&
+              PriceRecordLayout::kTimeStamp == PriceRecordLayout::kTotalVolume + 4 &&
+              PriceRecordLayout::kHigh == PriceRecordLayout::kTimeStamp + 4 &&
+              PriceRecordLayout::kLow == PriceRecordLayout::kHigh + 4);
+static_assert(
+    PriceRecordLayout::kBidOffsets == PriceRecordLayout::kLow + 4 &&
+    PriceRecordLayout::kBidSizes == PriceRecordLayout::kBidOffsets + PriceRecordLayout::kLevels &&
+    PriceRecordLayout::kAskOffsets ==
+        PriceRecordLayout::kBidSizes + 2 * PriceRecordLayout::kLevels &&
+    PriceRecordLayout::kAskSizes == PriceRecordLayout::kAskOffsets + PriceRecordLayout::kLevels &&
+    PriceRecordLayout::kAskSizes + 2 * PriceRecordLayout::kLevels == PriceRecordLayout::kSize);
+
+struct PriceLevel {
+    std::int32_t price;
+    std::uint16_t size;
+};
+
+namespace detail {
+
+// A depth level of a record: the price is the last price moved by the level's signed offset
+// (down for bids, up for asks), wrapping in 32 bits. A level outside 0..9 reads level 0.
+inline PriceLevel ReadPriceLevel(const unsigned char* record, std::size_t offsetsAt,
+                                 std::size_t sizesAt, int direction, int level) noexcept {
+    const std::size_t index = static_cast<unsigned>(level) < unsigned{PriceRecordLayout::kLevels}
+                                  ? static_cast<std::size_t>(level)
+                                  : 0;
+    const auto offset = static_cast<std::int8_t>(record[offsetsAt + index]);
+    const std::uint32_t depth =
+        LoadLittleEndian<std::uint32_t>(record + PriceRecordLayout::kLastPrice) +
+        static_cast<std::uint32_t>(direction * offset);
+    return {static_cast<std::int32_t>(depth),
+            LoadLittleEndian<std::uint16_t>(record + sizesAt + 2 * index)};
+}
+
+}  // namespace detail
+
+// Reads a record in place: nothing is copied, and the bytes must outlive the view.
+class PriceRecordView {
+  public:
+    static constexpr std::size_t kSize = PriceRecordLayout::kSize;
+
+    // Trusts `bytes` to hold 86 readable bytes.
+    explicit PriceRecordView(const unsigned char* bytes) noexcept : bytes_(bytes) {}
+    // Fewer than 86 bytes throw std::length_error, null with a non-zero size
+    // std::invalid_argument; longer input is read from its start.
+    LMWIRE_API static PriceRecordView Checked(const unsigned char* bytes, std::size_t size);
+
+    std::uint8_t PriceType() const noexcept { return bytes_[PriceRecordLayout::kPriceType]; }
+    std::uint8_t PriceFormatCode() const noexcept {
+        return bytes_[PriceRecordLayout::kPriceFormatCode];
+    }
+    std::uint16_t LastSize() const noexcept { return U16(PriceRecordLayout::kLastSize); }
+    std::uint16_t LumeraID() const noexcept { return U16(PriceRecordLayout::kLumeraID); }
+    std::int32_t LastPrice() const noexcept { return I32(PriceRecordLayout::kLastPrice); }
+    std::int32_t TotalVolume() const noexcept { return I32(PriceRecordLayout::kTotalVolume); }
+    std::int32_t TimeStamp() const noexcept { return I32(PriceRecordLayout::kTimeStamp); }
+    std::int32_t High() const noexcept { return I32(PriceRecordLayout::kHigh); }
+    std::int32_t Low() const noexcept { return I32(PriceRecordLayout::kLow); }
+    // Levels 0..9; any other level reads level 0, as the owning record does.
+    PriceLevel Bid(int level) const noexcept {
+        return detail::ReadPriceLevel(bytes_, PriceRecordLayout::kBidOffsets,
+                                      PriceRecordLayout::kBidSizes, -1, level);
+    }
+    PriceLevel Ask(int level) const noexcept {
+        return detail::ReadPriceLevel(bytes_, PriceRecordLayout::kAskOffsets,
+                                      PriceRecordLayout::kAskSizes, 1, level);
+    }
+    const unsigned char* data() const noexcept { return bytes_; }
+
+  private:
+    std::uint16_t U16(std::size_t at) const noexcept {
+        return LoadLittleEndian<std::uint16_t>(bytes_ + at);
+    }
+    std::int32_t I32(std::size_t at) const noexcept {
+        return LoadLittleEndian<std::int32_t>(bytes_ + at);
+    }
+
+    const unsigned char* bytes_;
+};
+
+// Fields to bytes. A depth level that is not set reads back as the last price with size 0.
+class LMWIRE_API PriceRecordBuilder {
+  public:
+    PriceRecordBuilder& PriceType(std::uint8_t value) noexcept;
+    PriceRecordBuilder& PriceFormatCode(std::uint8_t value) noexcept;
+    PriceRecordBuilder& LastSize(std::uint16_t value) noexcept;
+    PriceRecordBuilder& LumeraID(std::uint16_t value) noexcept;
+    PriceRecordBuilder& LastPrice(std::int32_t value) noexcept;
+    PriceRecordBuilder& TotalVolume(std::int32_t value) noexcept;
+    PriceRecordBuilder& TimeStamp(std::int32_t value) noexcept;
+    PriceRecordBuilder& High(std::int32_t value) noexcept;
+    PriceRecordBuilder& Low(std::int32_t value) noexcept;
+    // A level outside 0..9 throws std::out_of_range at once.
+    PriceRecordBuilder& Bid(int level, std::int32_t price, std::uint16_t size);
+    PriceRecordBuilder& Ask(int level, std::int32_t price, std::uint16_t size);
+
+    // The record. A depth price is in reach when its offset from the last price, in wrapped
+    // 32-bit arithmetic, fits a signed byte; the first one out of reach throws
+    // std::out_of_range naming its side and level.
+    std::array<unsigned char, PriceRecordLayout::kSize> Bytes() const;
+
+  private:
+    struct Level {
+        bool set = false;
+        std::int32_t price = 0;
+        std::uint16_t size = 0;
+    };
+
+    std::uint8_t priceType_ = 0;
+    std::uint8_t priceFormatCode_ = 0;
+    std::uint16_t lastSize_ = 0;
+    std::uint16_t lumeraID_ = 0;
+    std::int32_t lastPrice_ = 0;
+    std::int32_t totalVolume_ = 0;
+    std::int32_t timeStamp_ = 0;
+    std::int32_t high_ = 0;
+    std::int32_t low_ = 0;
+    Level bids_[PriceRecordLayout::kLevels];
+    Level asks_[PriceRecordLayout::kLevels];
+};
+
+}  // namespace Lumera
