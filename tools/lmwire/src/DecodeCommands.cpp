@@ -40,6 +40,7 @@ class CaptureWriter {
             }
         }
     }
+    void Finish() { out_.Finish(); }
 
   private:
     bool json_;
@@ -48,31 +49,34 @@ class CaptureWriter {
     Output out_;
 };
 
+// Records are decoded piece by piece as they are read, so a capture of any length, from a file
+// or a pipe, takes the same few hundred kilobytes. A bad length is refused before any output
+// when the size is known beforehand (a regular file read raw); otherwise it shows only at the
+// end, and the lines of the last block not yet written are dropped with it.
 void DecodePriceRecords(Input& input, const DecodeOptions& options) {
-    if (options.binary && input.Size()) {
-        // A regular file is checked by its size and then streamed, so that a capture of any
-        // length is decoded in constant memory and a bad length is refused before any output.
-        const std::uint64_t size = *input.Size();
-        RequireWholeRecords(size);
-        CaptureWriter writer(options.json, size);
-        Bytes chunk(kPriceRecordSize * 8192);
-        std::uint64_t done = 0;
-        while (done < size) {
-            const std::size_t want =
-                static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), size - done));
-            const std::size_t got = input.Read(chunk.data(), want);
-            if (got != want) {
-                throw BadInput(input.Name() + " changed while it was read");
-            }
-            writer.Write(chunk.data(), got / kPriceRecordSize, done);
-            done += got;
-        }
-        return;
+    const std::optional<std::uint64_t> size =
+        options.binary ? input.Size() : std::optional<std::uint64_t>();
+    if (size) {
+        RequireWholeRecords(*size);
     }
-    const Bytes bytes = ReadBytes(input, options.binary);
-    RequireWholeRecords(bytes.size());
-    CaptureWriter writer(options.json, bytes.size());
-    writer.Write(bytes.data(), bytes.size() / kPriceRecordSize, 0);
+    ByteReader reader(input, options.binary);
+    CaptureWriter writer(options.json, size.value_or(0));
+    // A whole number of records, so that only the last piece can end inside one.
+    Bytes chunk(kPriceRecordSize * 4096);
+    std::uint64_t done = 0;
+    for (;;) {
+        const std::size_t got = reader.Read(chunk.data(), chunk.size());
+        writer.Write(chunk.data(), got / kPriceRecordSize, done);
+        done += got;
+        if (got < chunk.size()) {
+            break;
+        }
+    }
+    if (size && done != *size) {
+        throw BadInput(input.Name() + " changed while it was read");
+    }
+    RequireWholeRecords(done);
+    writer.Finish();
 }
 
 }  // namespace
@@ -89,9 +93,18 @@ void RunDecode(const DecodeOptions& options) {
         throw BadInput(kind.name + " takes " + std::to_string(*kind.fixedSize) + " bytes, got " +
                        std::to_string(*input.Size()));
     }
-    const Json record = kind.decode(ReadBytes(input, options.binary));
+    const std::size_t limit = MaxSize(kind);
+    const Bytes bytes = ReadAtMost(input, options.binary, limit);
+    if (bytes.size() > limit) {
+        throw BadInput(kind.fixedSize ? kind.name + " takes " + std::to_string(limit) +
+                                            " bytes, got " + std::to_string(limit + 1) + " or more"
+                                      : kind.name + ": more than " + std::to_string(limit) +
+                                            " bytes, the most a record of variable length takes");
+    }
+    const Json record = kind.decode(bytes);
     Output out;
     out << (options.json ? record.dump() + "\n" : RenderFields(record));
+    out.Finish();
 }
 
 void RunEncode(const std::string& kindName, const std::vector<std::string>& assignments,
@@ -104,6 +117,7 @@ void RunEncode(const std::string& kindName, const std::vector<std::string>& assi
     } else {
         out << FormatHex(bytes.data(), bytes.size());
     }
+    out.Finish();
 }
 
 }  // namespace lmwire

@@ -18,6 +18,7 @@ void RunDemo() {
     const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
     out << "demo finished in " << FormatDouble(static_cast<int>(took.count() * 10) / 10.0)
         << " ms\n";
+    out.Finish();
 }
 
 }  // namespace lmwire

@@ -1,7 +1,8 @@
 #pragma once
 
-// Bad input and usage end the program with status 2 and one line on standard error; anything
-// else that escapes a command is an internal failure (status 1).
+// Bad input and usage end the program with status 2 and one line on standard error; a result
+// that could not be written, and anything else that escapes a command, is a failure of the run
+// (status 1).
 
 #include <stdexcept>
 #include <string>
@@ -11,6 +12,18 @@ namespace lmwire {
 class BadInput : public std::runtime_error {
   public:
     explicit BadInput(const std::string& what) : std::runtime_error(what) {}
+};
+
+// The output could not be written or flushed. A reader that closed its end of a pipe is told
+// apart: it asked for no more, so the program stops without a message.
+class WriteError : public std::runtime_error {
+  public:
+    WriteError(const std::string& what, bool readerGone)
+        : std::runtime_error(what), readerGone_(readerGone) {}
+    bool ReaderGone() const { return readerGone_; }
+
+  private:
+    bool readerGone_;
 };
 
 enum ExitCode : int { kExitOk = 0, kExitInternal = 1, kExitBadInput = 2 };

@@ -31,33 +31,40 @@ std::string Describe(char c) {
 
 }  // namespace
 
-Bytes ParseHex(std::string_view text) {
-    Bytes bytes;
-    bytes.reserve(text.size() / 2);
-    int high = -1;
-    std::size_t digits = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
+void HexDecoder::Feed(std::string_view text, Bytes& out) {
+    for (const char c : text) {
+        const std::uint64_t at = offset_++;
         if (std::isspace(static_cast<unsigned char>(c))) {
             continue;
         }
         const int value = DigitValue(c);
         if (value < 0) {
-            throw BadInput("not hex: " + Describe(c) + " at offset " + std::to_string(i) +
+            throw BadInput("not hex: " + Describe(c) + " at offset " + std::to_string(at) +
                            " of the input");
         }
-        ++digits;
-        if (high < 0) {
-            high = value;
+        ++digits_;
+        if (high_ < 0) {
+            high_ = value;
         } else {
-            bytes.push_back(static_cast<unsigned char>(high << 4 | value));
-            high = -1;
+            out.push_back(static_cast<unsigned char>(high_ << 4 | value));
+            high_ = -1;
         }
     }
-    if (high >= 0) {
-        throw BadInput("odd number of hex digits (" + std::to_string(digits) +
+}
+
+void HexDecoder::Finish() const {
+    if (high_ >= 0) {
+        throw BadInput("odd number of hex digits (" + std::to_string(digits_) +
                        "): every byte takes two");
     }
+}
+
+Bytes ParseHex(std::string_view text) {
+    Bytes bytes;
+    bytes.reserve(text.size() / 2);
+    HexDecoder decoder;
+    decoder.Feed(text, bytes);
+    decoder.Finish();
     return bytes;
 }
 

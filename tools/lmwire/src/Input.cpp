@@ -2,10 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "Errors.h"
+#include "Text.h"
 
 namespace lmwire {
 
@@ -13,10 +15,10 @@ Input::Input(const std::string& path) : file_(stdin), owned_(false), name_("stan
     if (!path.empty() && path != "-") {
         file_ = std::fopen(path.c_str(), "rb");
         if (file_ == nullptr) {
-            throw BadInput("cannot open " + path + ": " + std::strerror(errno));
+            throw BadInput("cannot open " + Escaped(path) + ": " + std::strerror(errno));
         }
         owned_ = true;
-        name_ = path;
+        name_ = Escaped(path);
     }
     struct stat info {};
     if (fstat(fileno(file_), &info) == 0) {
@@ -50,27 +52,53 @@ std::size_t Input::Read(unsigned char* into, std::size_t size) {
     return done;
 }
 
-std::string Input::ReadAll() {
-    std::string all;
-    if (size_) {
-        all.reserve(*size_);
+std::size_t ByteReader::Read(unsigned char* into, std::size_t size) {
+    if (binary_) {
+        return input_.Read(into, size);
     }
-    char chunk[1 << 16];
-    for (;;) {
-        const std::size_t got = Read(reinterpret_cast<unsigned char*>(chunk), sizeof chunk);
-        all.append(chunk, got);
-        if (got < sizeof chunk) {
-            return all;
+    std::size_t done = 0;
+    while (done < size) {
+        if (taken_ == decoded_.size()) {
+            if (ended_) {
+                break;
+            }
+            // Hex text of 64 KiB holds at most 32 KiB of bytes.
+            decoded_.clear();
+            taken_ = 0;
+            char text[1 << 16];
+            const std::size_t got =
+                input_.Read(reinterpret_cast<unsigned char*>(text), sizeof text);
+            decoder_.Feed(std::string_view(text, got), decoded_);
+            if (got < sizeof text) {
+                decoder_.Finish();
+                ended_ = true;
+            }
+            continue;
         }
+        const std::size_t n = std::min(size - done, decoded_.size() - taken_);
+        std::memcpy(into + done, decoded_.data() + taken_, n);
+        taken_ += n;
+        done += n;
     }
+    return done;
 }
 
-Bytes ReadBytes(Input& input, bool binary) {
-    std::string all = input.ReadAll();
-    if (binary) {
-        return Bytes(all.begin(), all.end());
+Bytes ReadAtMost(Input& input, bool binary, std::size_t limit) {
+    ByteReader reader(input, binary);
+    Bytes bytes;
+    // Grown as bytes arrive rather than reserved at the limit: most records are small.
+    constexpr std::size_t kStep = 1 << 16;
+    while (bytes.size() <= limit) {
+        const std::size_t at = bytes.size();
+        const std::size_t want = std::min(kStep, limit + 1 - at);
+        bytes.resize(at + want);
+        const std::size_t got = reader.Read(bytes.data() + at, want);
+        bytes.resize(at + got);
+        if (got < want) {
+            break;
+        }
     }
-    return ParseHex(all);
+    return bytes;
 }
 
 }  // namespace lmwire

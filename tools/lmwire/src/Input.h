@@ -17,12 +17,12 @@ class Input {
     Input(const Input&) = delete;
     Input& operator=(const Input&) = delete;
 
+    // Escaped for messages.
     const std::string& Name() const { return name_; }
     // Known for regular files, so that a bad length is refused before anything is read.
     std::optional<std::uint64_t> Size() const { return size_; }
     // Up to `size` bytes; fewer only at the end of the input.
     std::size_t Read(unsigned char* into, std::size_t size);
-    std::string ReadAll();
 
   private:
     std::FILE* file_;
@@ -31,7 +31,27 @@ class Input {
     std::optional<std::uint64_t> size_;
 };
 
-// The whole input as bytes: raw with `binary`, otherwise hex text.
-Bytes ReadBytes(Input& input, bool binary);
+// The bytes of an input, raw or decoded from hex text, handed out as they are read: nothing
+// holds more than one piece of the input, whatever its length (a pipe, /dev/zero).
+class ByteReader {
+  public:
+    ByteReader(Input& input, bool binary) : input_(input), binary_(binary) {}
+
+    // Up to `size` bytes; fewer only at the end of the input, where hex with a digit left over
+    // is refused.
+    std::size_t Read(unsigned char* into, std::size_t size);
+
+  private:
+    Input& input_;
+    bool binary_;
+    HexDecoder decoder_;
+    Bytes decoded_;
+    std::size_t taken_ = 0;  // of decoded_
+    bool ended_ = false;
+};
+
+// At most `limit` + 1 bytes of the input: one more than a record may take is all it needs to
+// see that the input is too long.
+Bytes ReadAtMost(Input& input, bool binary, std::size_t limit);
 
 }  // namespace lmwire

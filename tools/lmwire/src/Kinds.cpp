@@ -79,7 +79,7 @@ const Kind& FindKind(std::string_view name) {
             return kind;
         }
     }
-    throw BadInput("unknown kind '" + std::string(name) + "' (kinds: " + KindNames(", ") + ")");
+    throw BadInput("unknown kind " + Quoted(name) + " (kinds: " + KindNames(", ") + ")");
 }
 
 namespace {
@@ -164,6 +164,9 @@ Json ParseList(const Field& field, std::string_view text) {
             given = Json::parse(text);
         } catch (const Json::parse_error&) {
             throw BadInput(field.name + ": not a valid JSON array");
+        } catch (const Json::out_of_range&) {
+            // The one other refusal of the parser: a number beyond a double (1e999).
+            throw BadInput(field.name + ": a number in the JSON array is out of range");
         }
         for (std::size_t i = 0; i < given.size(); ++i) {
             const std::string at = field.name + "[" + std::to_string(i) + "]";
@@ -179,8 +182,8 @@ Json ParseList(const Field& field, std::string_view text) {
             }
             for (const auto& item : given[i].items()) {
                 if (FindField(field.element, item.key()) == nullptr) {
-                    throw BadInput(at + ": unknown field '" + item.key() +
-                                   "' (fields: " + FieldNames(field.element) + ")");
+                    throw BadInput(at + ": unknown field " + Quoted(item.key()) +
+                                   " (fields: " + FieldNames(field.element) + ")");
                 }
             }
             result.push_back(std::move(element));
@@ -199,7 +202,7 @@ Json ParseList(const Field& field, std::string_view text) {
             const std::size_t colon = last ? item.size() : item.find(':', from);
             if (colon == std::string_view::npos) {
                 throw BadInput(at + ": expected " + std::to_string(field.element.size()) +
-                               " values separated by ':', got '" + std::string(item) + "'");
+                               " values separated by ':', got " + Quoted(item));
             }
             const Field& sub = field.element[s];
             element[sub.name] =
@@ -220,12 +223,12 @@ Json ParseAssignments(const Kind& kind, const std::vector<std::string>& assignme
     for (const std::string& assignment : assignments) {
         const std::size_t equals = assignment.find('=');
         if (equals == std::string::npos) {
-            throw BadInput("expected NAME=VALUE, got '" + assignment + "'");
+            throw BadInput("expected NAME=VALUE, got " + Quoted(assignment));
         }
         const std::string name = assignment.substr(0, equals);
         const Field* field = FindField(kind.fields, name);
         if (field == nullptr) {
-            throw BadInput("unknown field '" + name + "' for " + kind.name +
+            throw BadInput("unknown field " + Quoted(name) + " for " + kind.name +
                            " (fields: " + FieldNames(kind.fields) + ")");
         }
         if (field->derived) {

@@ -54,6 +54,16 @@ struct Kind {
     std::function<Bytes(const Json&)> encode;
 };
 
+// The most bytes a record of variable length may take (account-data, account-contract): far
+// beyond any real one (an account's figures are a handful of entries, a contract's texts a few
+// dozen characters), and small enough that reading it is no burden.
+constexpr std::size_t kMaxVariableSize = std::size_t{1} << 20;
+
+// The most bytes a record of the kind may take.
+inline std::size_t MaxSize(const Kind& kind) {
+    return kind.fixedSize.value_or(kMaxVariableSize);
+}
+
 const std::vector<Kind>& AllKinds();
 // BadInput naming the known kinds when there is no such kind.
 const Kind& FindKind(std::string_view name);

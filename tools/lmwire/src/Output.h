@@ -1,17 +1,27 @@
 #pragma once
 
+// Where a command's result goes: standard output or a file it creates. Text is gathered in one
+// large buffer and written in big blocks, never flushed line by line, which is what keeps a
+// million-record decode fast. A result counts as delivered only once Finish has written and
+// flushed it: a full disk or a closed descriptor is a failure of the run (WriteError), never a
+// silent success.
+
 #include <cstdio>
 #include <string>
 #include <string_view>
 
 namespace lmwire {
 
-// Standard output through one large buffer: lines are appended and written in big blocks, never
-// flushed line by line, which is what keeps a million-record decode fast.
 class Output {
   public:
-    Output() { buffer_.reserve(kBlock + 4096); }
-    ~Output() { Flush(); }
+    // Standard output.
+    Output();
+    // A file created (or truncated) at `path`; "-" is standard output. BadInput when it cannot
+    // be created.
+    explicit Output(const std::string& path);
+    // Whatever Finish has not written is dropped: a command that stops on bad input leaves no
+    // half-written block behind it.
+    ~Output();
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
 
@@ -23,20 +33,25 @@ class Output {
     // Call after each record or line; writes only when a block is full.
     void MaybeFlush() {
         if (buffer_.size() >= kBlock) {
-            Flush();
+            WriteBuffer();
         }
     }
-    void Flush() {
-        if (!buffer_.empty()) {
-            std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
-            buffer_.clear();
-        }
-        std::fflush(stdout);
-    }
+    // Writes the rest, flushes and closes; WriteError naming the output on any failure.
+    void Finish();
 
   private:
     static constexpr std::size_t kBlock = 1 << 18;
+    void WriteBuffer();
+
+    std::FILE* file_;
+    bool owned_;
+    std::string name_;
     std::string buffer_;
 };
+
+// Flushes standard output and checks that everything written to it since the start arrived;
+// WriteError otherwise. For text that reached stdout other than through an Output (help), whose
+// writer may have met the error and left its reason in `errno` as `earlierError`.
+void FinishStandardOutput(int earlierError = 0);
 
 }  // namespace lmwire

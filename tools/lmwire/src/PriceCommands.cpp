@@ -32,6 +32,36 @@ FormatCode::FormatCode(long code) : code_(code) {
     }
 }
 
+std::optional<std::int32_t> FormatCode::TicksOfDecimalText(const std::string& given,
+                                                           const std::string& what) {
+    // The library reads any leading number and ignores the rest; a typo is refused here.
+    std::string_view text = given;
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
+        text.remove_suffix(1);
+    }
+    const double value = ParseDouble(text, what);
+    // The library's own product and bounds: truncation keeps (-2^31 - 1, 2^31) in range, and
+    // NaN fails both comparisons.
+    const double product = static_cast<double>(Divisor()) * value;
+    if (!(product > -2147483649.0 && product < 2147483648.0)) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(FromText(given));
+}
+
+std::int32_t RequireTicks(std::optional<std::int32_t> ticks, const std::string& text,
+                          const FormatCode& format) {
+    if (!ticks) {
+        throw BadInput("price text " + Quoted(text) + " has no tick price in code " +
+                       std::to_string(format.Code()) + " (ticks run from " +
+                       std::to_string(kMinTicks) + " to " + std::to_string(kMaxTicks) + ")");
+    }
+    return *ticks;
+}
+
 void RunPrice(const std::string& code, const std::vector<std::string>& ticks) {
     FormatCode format(code);
     Table table({"ticks", "display", "decimal", "ticks from display"}, 0);
@@ -43,26 +73,20 @@ void RunPrice(const std::string& code, const std::vector<std::string>& ticks) {
     }
     Output out;
     out << table.Render();
+    out.Finish();
 }
 
 void RunTicks(const std::string& code, const std::vector<std::string>& texts) {
     FormatCode format(code);
     Table table({"text", "ticks", "display of ticks"});
     for (const std::string& text : texts) {
-        // The library reads any leading number and ignores the rest; a typo is refused here.
-        std::string_view trimmed = text;
-        while (!trimmed.empty() && (trimmed.front() == ' ' || trimmed.front() == '\t')) {
-            trimmed.remove_prefix(1);
-        }
-        while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\t')) {
-            trimmed.remove_suffix(1);
-        }
-        ParseDouble(trimmed, "price text '" + text + "'");
-        const long ticks = format.FromText(text);
+        const std::int32_t ticks = RequireTicks(
+            format.TicksOfDecimalText(text, "price text " + Quoted(text)), text, format);
         table.Add({'"' + text + '"', std::to_string(ticks), '"' + format.Display(ticks) + '"'});
     }
     Output out;
     out << table.Render();
+    out.Finish();
 }
 
 void RunFormats() {
@@ -75,6 +99,7 @@ void RunFormats() {
     }
     Output out;
     out << table.Render();
+    out.Finish();
 }
 
 }  // namespace lmwire

@@ -1,14 +1,10 @@
 // synth prices: a seeded random-walk market, so that there is capture data to try and to time.
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <limits>
 #include <random>
-#include <stdexcept>
 
 #include "Commands.h"
-#include "Errors.h"
+#include "Output.h"
 #include "PriceRecord.h"
 #include "Text.h"
 
@@ -99,28 +95,16 @@ class Market {
 void RunSynthPrices(const std::string& countText, const std::string& file, std::uint64_t seed) {
     const auto count = static_cast<std::uint64_t>(
         ParseInteger(countText, 0, std::numeric_limits<std::int32_t>::max(), "record count"));
-    const bool toStdout = file == "-";
-    std::FILE* out = toStdout ? stdout : std::fopen(file.c_str(), "wb");
-    if (out == nullptr) {
-        throw BadInput("cannot create " + file + ": " + std::strerror(errno));
-    }
+    Output out(file);
     Market market(seed);
-    Bytes chunk;
-    chunk.reserve(kPriceRecordSize * 8192);
-    bool failed = false;
-    for (std::uint64_t i = 0; i < count && !failed; ++i) {
-        const std::size_t at = chunk.size();
-        chunk.resize(at + kPriceRecordSize);
-        WritePriceRecord(market.Next(), chunk.data() + at);
-        if (chunk.size() == chunk.capacity() || i + 1 == count) {
-            failed = std::fwrite(chunk.data(), 1, chunk.size(), out) != chunk.size();
-            chunk.clear();
-        }
+    std::string& buffer = out.Buffer();
+    for (std::uint64_t i = 0; i < count; ++i) {
+        const std::size_t at = buffer.size();
+        buffer.resize(at + kPriceRecordSize);
+        WritePriceRecord(market.Next(), reinterpret_cast<unsigned char*>(buffer.data() + at));
+        out.MaybeFlush();
     }
-    const bool closed = toStdout ? std::fflush(out) == 0 : std::fclose(out) == 0;
-    if (failed || !closed) {
-        throw std::runtime_error("cannot write " + file + ": " + std::strerror(errno));
-    }
+    out.Finish();
 }
 
 }  // namespace lmwire

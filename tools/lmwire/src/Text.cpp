@@ -37,11 +37,14 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
-// Decodes one UTF-8 sequence at `pos`; returns -1 for a malformed one.
+// Decodes one UTF-8 sequence at `pos`; returns -1 for a malformed one. Only the shortest form
+// of a code point is UTF-8: an overlong form (C1 81 for "A") could smuggle a character past a
+// check on the bytes, and surrogates or code points beyond U+10FFFF are no characters at all.
 long NextCodePoint(std::string_view text, std::size_t& pos) {
     const auto lead = static_cast<unsigned char>(text[pos]);
     int extra = 0;
     long c = 0;
+    long least = 0;
     if (lead < 0x80) {
         ++pos;
         return lead;
@@ -49,12 +52,15 @@ long NextCodePoint(std::string_view text, std::size_t& pos) {
     if ((lead & 0xE0) == 0xC0) {
         extra = 1;
         c = lead & 0x1F;
+        least = 0x80;
     } else if ((lead & 0xF0) == 0xE0) {
         extra = 2;
         c = lead & 0x0F;
+        least = 0x800;
     } else if ((lead & 0xF8) == 0xF0) {
         extra = 3;
         c = lead & 0x07;
+        least = 0x10000;
     } else {
         return -1;
     }
@@ -68,8 +74,20 @@ long NextCodePoint(std::string_view text, std::size_t& pos) {
         }
         c = (c << 6) | (next & 0x3F);
     }
+    if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+        return -1;
+    }
     pos += extra + 1;
     return c;
+}
+
+void AppendEscape(std::string& out, char kind, unsigned value, int digits) {
+    static const char* const kDigits = "0123456789abcdef";
+    out += '\\';
+    out += kind;
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) {
+        out += kDigits[(value >> shift) & 15];
+    }
 }
 
 }  // namespace
@@ -81,6 +99,40 @@ std::string Cp1252ToUtf8(std::string_view narrow) {
         AppendUtf8(out, CodePointOf(static_cast<unsigned char>(ch)));
     }
     return out;
+}
+
+std::string Escaped(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t start = pos;
+        const long c = NextCodePoint(text, pos);
+        if (c < 0) {
+            AppendEscape(out, 'x', static_cast<unsigned char>(text[pos]), 2);
+            ++pos;
+        } else if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c < 0x20 || c == 0x7F) {
+            AppendEscape(out, 'x', static_cast<unsigned>(c), 2);
+        } else if (c >= 0x80 && c < 0xA0) {
+            // C1 controls: some terminals act on them (0x9B starts a control sequence).
+            AppendEscape(out, 'u', static_cast<unsigned>(c), 4);
+        } else {
+            out.append(text.substr(start, pos - start));
+        }
+    }
+    return out;
+}
+
+std::string Quoted(std::string_view text) {
+    return "'" + Escaped(text) + "'";
 }
 
 std::string Utf8ToCp1252(std::string_view utf8, const std::string& what) {
@@ -113,17 +165,30 @@ std::string Utf8ToCp1252(std::string_view utf8, const std::string& what) {
     return out;
 }
 
+namespace {
+
+// from_chars takes a '-' but no '+'; a leading '+' is allowed here, once, and only before a
+// digit or a point, so that "+-5" is not read as -5.
+std::string_view WithoutPlus(std::string_view text) {
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+        if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+            return {};
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
 std::int64_t ParseInteger(std::string_view text, std::int64_t min, std::int64_t max,
                           const std::string& what) {
-    std::string_view digits = text;
-    if (!digits.empty() && digits.front() == '+') {
-        digits.remove_prefix(1);
-    }
+    const std::string_view digits = WithoutPlus(text);
     std::int64_t value = 0;
     const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
     if (digits.empty() || end != digits.data() + digits.size() ||
         ec == std::errc::invalid_argument) {
-        throw BadInput(what + ": '" + std::string(text) + "' is not an integer");
+        throw BadInput(what + ": " + Quoted(text) + " is not an integer");
     }
     if (ec == std::errc::result_out_of_range || value < min || value > max) {
         throw BadInput(what + ": " + std::string(text) + " is out of range " + std::to_string(min) +
@@ -133,14 +198,15 @@ std::int64_t ParseInteger(std::string_view text, std::int64_t min, std::int64_t 
 }
 
 double ParseDouble(std::string_view text, const std::string& what) {
-    std::string_view digits = text;
-    if (!digits.empty() && digits.front() == '+') {
-        digits.remove_prefix(1);
-    }
+    const std::string_view digits = WithoutPlus(text);
     double value = 0;
     const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (digits.empty() || end != digits.data() + digits.size() || ec != std::errc()) {
-        throw BadInput(what + ": '" + std::string(text) + "' is not a number");
+    if (digits.empty() || end != digits.data() + digits.size() ||
+        ec == std::errc::invalid_argument) {
+        throw BadInput(what + ": " + Quoted(text) + " is not a number");
+    }
+    if (ec != std::errc()) {
+        throw BadInput(what + ": " + Quoted(text) + " is out of the range of a double");
     }
     return value;
 }

@@ -12,6 +12,12 @@
 namespace lmwire {
 
 std::string Cp1252ToUtf8(std::string_view narrow);
+// Text from the user made safe for a one-line message: control characters (C0, DEL and C1),
+// bytes that are not valid UTF-8 and the backslash are written as escapes (\n, \t, \xNN, \\);
+// other UTF-8 is kept, so names in any script stay readable.
+std::string Escaped(std::string_view text);
+// Escaped, between single quotes: how every message shows a text it was given.
+std::string Quoted(std::string_view text);
 // Throws BadInput naming `what` when the text is not UTF-8, holds a NUL or a character that
 // Windows-1252 cannot express.
 std::string Utf8ToCp1252(std::string_view utf8, const std::string& what);

@@ -1,5 +1,6 @@
 // lmwire: decode and encode wire records, convert prices, and run a demo of the object model.
 
+#include <cerrno>
 #include <cstdio>
 #include <exception>
 #include <new>
@@ -9,6 +10,8 @@
 #include "Commands.h"
 #include "Errors.h"
 #include "Kinds.h"
+#include "Output.h"
+#include "Text.h"
 #include "wire_types/support/VeyException.h"
 
 namespace {
@@ -40,13 +43,25 @@ int Fail(int code, const std::string& message) {
     return code;
 }
 
+// The last check on standard output, for whatever reached it outside a command's own Output.
+int Finish(int earlierError = 0) {
+    try {
+        FinishStandardOutput(earlierError);
+    } catch (const WriteError& error) {
+        return error.ReaderGone() ? kExitInternal : Fail(kExitInternal, error.what());
+    }
+    return kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     CLI::App app{"lmwire: decode and encode LMWireTypes wire records, convert prices, run a demo"};
     app.set_version_flag("--version", std::string("lmwire ") + LMWIRE_VERSION);
     app.require_subcommand(1);
-    app.footer("Exit status: 0 success, 2 bad input or usage, 1 internal failure.");
+    app.footer(
+        "Exit status: 0 success, 2 bad input or usage, 1 a failure that is not the "
+        "input's (the output could not be written, an internal fault).");
 
     std::string code;
     std::vector<std::string> values;
@@ -72,7 +87,10 @@ int main(int argc, char** argv) {
     decodeCommand->add_flag("--json", decode.json, "one JSON object per record");
     decodeCommand->footer(KindsHelp(false) +
                           "\nprice-record also takes a capture: many records back to back, one "
-                          "output line each.");
+                          "output line each,\ndecoded as they are read (any length, from a file "
+                          "or a pipe).\nA fixed-size kind reads at most one byte more than its "
+                          "size; account-data and\naccount-contract take at most " +
+                          std::to_string(kMaxVariableSize) + " bytes (1 MiB).");
     decodeCommand->callback([&] { RunDecode(decode); });
 
     std::string kind;
@@ -116,27 +134,32 @@ int main(int argc, char** argv) {
                  commands.get_subcommands([](const CLI::App*) { return true; })) {
                 names += (names.empty() ? "" : ", ") + command->get_name();
             }
-            throw BadInput(std::string("unknown command '") + argv[1] + "' (commands: " + names +
-                           ")");
+            throw BadInput("unknown command " + Quoted(argv[1]) + " (commands: " + names + ")");
         }
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
-            return app.exit(error);
+            // Help and version go to standard output too, and are checked like any result.
+            errno = 0;
+            app.exit(error);
+            return Finish(errno);
         }
-        return Fail(kExitBadInput, std::string(error.what()) + " (see lmwire --help)");
+        // CLI11 repeats the arguments it refuses as they were typed.
+        return Fail(kExitBadInput, Escaped(error.what()) + " (see lmwire --help)");
     } catch (const BadInput& error) {
         return Fail(kExitBadInput, error.what());
+    } catch (const WriteError& error) {
+        return error.ReaderGone() ? kExitInternal : Fail(kExitInternal, error.what());
     } catch (const std::bad_alloc&) {
         return Fail(kExitInternal, "out of memory");
     } catch (const std::exception& error) {
-        return Fail(kExitInternal, std::string("internal error: ") + error.what());
+        return Fail(kExitInternal, "internal error: " + Escaped(error.what()));
     } catch (VeyException* error) {
         const std::string message = error->message;
         delete error;
-        return Fail(kExitInternal, "internal error: " + message);
+        return Fail(kExitInternal, "internal error: " + Escaped(message));
     } catch (...) {
         return Fail(kExitInternal, "internal error");
     }
-    return kExitOk;
+    return Finish();
 }

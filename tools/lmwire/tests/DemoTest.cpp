@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 
+#include <chrono>
+#include <cstdint>
+
+#include "DemoExchange.h"
 #include "RunTool.h"
 
 namespace lmwire_test {
@@ -45,6 +50,44 @@ TEST(Demo, PrintsItsFourSectionsQuickly) {
                        "     fills    #102 2 @ 6020.00 (0 left), #103 2 @ 6013.00 (3 left)\n"
                        "     cancels  #103 3 @ 6013.00\n"),
               std::string::npos);
+}
+
+using lmwire::Deadline;
+using std::chrono::milliseconds;
+
+TEST(DemoExchange, EachWaitGetsOnlyWhatIsLeftOfTheOneDeadline) {
+    const Deadline::Clock::time_point start{};
+    const Deadline deadline(start, std::chrono::seconds(3));
+    EXPECT_EQ(deadline.WaitMs(start), 3000);
+    // A peer trickling a byte every 1.5 s gets no fresh timeout per call.
+    EXPECT_EQ(deadline.WaitMs(start + milliseconds(1500)), 1500);
+    EXPECT_EQ(deadline.WaitMs(start + milliseconds(2999)), 1);
+    EXPECT_FALSE(deadline.Passed(start + milliseconds(2999)));
+    // Rounded up: a wait never ends just before the deadline and reads as "no time left".
+    EXPECT_EQ(deadline.WaitMs(start + std::chrono::microseconds(2'999'001)), 1);
+    EXPECT_EQ(deadline.WaitMs(start + milliseconds(3000)), 0);
+    EXPECT_TRUE(deadline.Passed(start + milliseconds(3000)));
+    EXPECT_EQ(deadline.WaitMs(start + std::chrono::hours(1)), 0);
+}
+
+sockaddr_in Address(std::uint32_t host, std::uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(host);
+    address.sin_port = htons(port);
+    return address;
+}
+
+TEST(DemoExchange, OnlyTheClientsOwnAddressAndPortIsItsClient) {
+    const sockaddr_in client = Address(INADDR_LOOPBACK, 40000);
+    EXPECT_TRUE(lmwire::IsOwnClient(Address(INADDR_LOOPBACK, 40000), client));
+    // Another process on the same machine: same address, its own port.
+    EXPECT_FALSE(lmwire::IsOwnClient(Address(INADDR_LOOPBACK, 40001), client));
+    // The same port from another loopback address (127.0.0.2).
+    EXPECT_FALSE(lmwire::IsOwnClient(Address(INADDR_LOOPBACK + 1, 40000), client));
+    sockaddr_in otherFamily = client;
+    otherFamily.sin_family = AF_INET6;
+    EXPECT_FALSE(lmwire::IsOwnClient(otherFamily, client));
 }
 
 }  // namespace

@@ -124,3 +124,40 @@ TEST(FormatsCommand, SixtyTwoRowsMatchingTheLibrary) {
 
 }  // namespace
 }  // namespace lmwire_test
+
+namespace lmwire_test {
+namespace {
+
+TEST(TicksCommand, ATextWithNoTickPriceIsRefusedOnOneLine) {
+    // Code 17 counts whole units (divisor 1), so the tick range shows directly in the texts.
+    const std::vector<std::pair<int, std::string>> refused = {
+        {14, "3000000000"},  {14, "inf"},       {14, "-inf"},       {14, "nan"},
+        {14, "-1e300"},      {14, "1e309"},     {17, "2147483648"}, {17, "-2147483649"},
+        {17, " 2147483648"}, {6, "-67108864.5"}};
+    for (const auto& [code, text] : refused) {
+        SCOPED_TRACE(std::to_string(code) + " " + text);
+        // After "--", so that "-inf" is not taken for an option.
+        const Result result = RunTool({"ticks", std::to_string(code), "--", "1", text});
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.out, "");
+        const std::vector<std::string> lines = Lines(result.err);
+        ASSERT_EQ(lines.size(), 1u) << result.err;
+        EXPECT_NE(lines[0].find("price text '" + text + "'"), std::string::npos) << lines[0];
+    }
+    // The edges of the range are tick prices, -2147483648 included although the library gives
+    // it for a text out of range too; truncation keeps a fraction beyond them inside.
+    const std::vector<std::string> kept = {"2147483647", "-2147483648", "2147483647.9",
+                                           "-2147483648.9"};
+    std::vector<std::string> args = {"ticks", "17"};
+    args.insert(args.end(), kept.begin(), kept.end());
+    const Result result = RunTool(args);
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::vector<std::string> lines = Lines(result.out);
+    ASSERT_EQ(lines.size(), kept.size() + 1);
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        EXPECT_EQ(Cells(lines[i + 1])[1], kept[i][0] == '-' ? "-2147483648" : "2147483647");
+    }
+}
+
+}  // namespace
+}  // namespace lmwire_test

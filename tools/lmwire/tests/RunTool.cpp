@@ -1,16 +1,21 @@
 #include "RunTool.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 extern char** environ;
 
@@ -40,38 +45,134 @@ void WriteFile(const std::string& path, const Bytes& bytes) {
               static_cast<std::streamsize>(bytes.size()));
 }
 
+namespace {
+
+// Writes `pattern` over and over into `fd` until `bytes` have gone or the reader stops.
+void Feed(int fd, const std::string& pattern, std::uint64_t bytes) {
+    std::string block;
+    while (block.size() < (1u << 16)) {
+        block += pattern;
+    }
+    std::uint64_t sent = 0;
+    while (sent < bytes) {
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), bytes - sent));
+        const ssize_t n = write(fd, block.data(), want);
+        if (n <= 0) {
+            break;
+        }
+        sent += static_cast<std::uint64_t>(n);
+    }
+    close(fd);
+}
+
+}  // namespace
+
 Result RunTool(const std::vector<std::string>& args, const std::string& input) {
+    RunSpec run;
+    run.args = args;
+    run.input = input;
+    return RunTool(run);
+}
+
+Result RunTool(const RunSpec& run) {
     TempDir dir;
     const std::string in = dir.Path("stdin");
-    const std::string out = dir.Path("stdout");
+    const std::string out = run.outputPath.empty() ? dir.Path("stdout") : run.outputPath;
     const std::string err = dir.Path("stderr");
-    WriteFile(in, Bytes(input.begin(), input.end()));
+    WriteFile(in, Bytes(run.input.begin(), run.input.end()));
 
+    int feedPipe[2] = {-1, -1};
+    int outPipe[2] = {-1, -1};
+    if ((!run.feed.empty() && pipe(feedPipe) != 0) ||
+        (run.outputToClosedPipe && pipe(outPipe) != 0)) {
+        throw std::runtime_error("pipe failed");
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (feedPipe[0] >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, feedPipe[0], 0);
+        posix_spawn_file_actions_addclose(&actions, feedPipe[0]);
+        posix_spawn_file_actions_addclose(&actions, feedPipe[1]);
+    } else {
+        posix_spawn_file_actions_addopen(
+            &actions, 0, run.inputPath.empty() ? in.c_str() : run.inputPath.c_str(), O_RDONLY, 0);
+    }
+    if (outPipe[1] >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+        posix_spawn_file_actions_addclose(&actions, outPipe[0]);
+        posix_spawn_file_actions_addclose(&actions, outPipe[1]);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+    }
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    // An ignored signal stays ignored across exec; a default one is set back to default.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    if (!run.ignoreSigpipe) {
+        posix_spawnattr_setsigdefault(&attributes, &defaults);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    }
+    struct sigaction previous {};
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    // The feeder writes into a pipe the program may close; the test must not die of it.
+    sigaction(SIGPIPE, &ignore, &previous);
+
     std::vector<std::string> argv_strings = {LMWIRE_TOOL};
-    argv_strings.insert(argv_strings.end(), args.begin(), args.end());
+    argv_strings.insert(argv_strings.end(), run.args.begin(), run.args.end());
     std::vector<char*> argv;
     for (std::string& arg : argv_strings) {
         argv.push_back(arg.data());
     }
     argv.push_back(nullptr);
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, LMWIRE_TOOL, &actions, nullptr, argv.data(), environ);
+    const int spawned = posix_spawn(&pid, LMWIRE_TOOL, &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    for (const int fd : {feedPipe[0], outPipe[0], outPipe[1]}) {
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
     if (spawned != 0) {
+        sigaction(SIGPIPE, &previous, nullptr);
         throw std::runtime_error("cannot start " LMWIRE_TOOL);
     }
-    int status = 0;
-    waitpid(pid, &status, 0);
+    std::thread feeder;
+    if (feedPipe[1] >= 0) {
+        feeder = std::thread(Feed, feedPipe[1], run.feed, run.feedBytes);
+    }
+
     Result result;
+    int status = 0;
+    rusage usage{};
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(run.timeoutSeconds);
+    while (wait4(pid, &status, WNOHANG, &usage) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            result.timedOut = true;
+            kill(pid, SIGKILL);
+            wait4(pid, &status, 0, &usage);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (feeder.joinable()) {
+        feeder.join();
+    }
+    sigaction(SIGPIPE, &previous, nullptr);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    const Bytes outBytes = ReadFile(out);
+    result.maxRssKb = usage.ru_maxrss;
+    if (run.outputPath.empty() && !run.outputToClosedPipe) {
+        const Bytes outBytes = ReadFile(out);
+        result.out.assign(outBytes.begin(), outBytes.end());
+    }
     const Bytes errBytes = ReadFile(err);
-    result.out.assign(outBytes.begin(), outBytes.end());
     result.err.assign(errBytes.begin(), errBytes.end());
     return result;
 }

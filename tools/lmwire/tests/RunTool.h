@@ -3,6 +3,7 @@
 // Runs the built lmwire program with arguments and standard input, and collects its output and
 // exit status.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,9 +18,25 @@ struct Result {
     int status = -1;  // the exit status, or 128 + signal when the program was killed
     std::string out;
     std::string err;
+    bool timedOut = false;  // killed for running past its time limit
+    long maxRssKb = 0;      // the program's peak resident memory
 };
 
 Result RunTool(const std::vector<std::string>& args, const std::string& input = "");
+
+// A run with its standard streams chosen by the test.
+struct RunSpec {
+    std::vector<std::string> args;
+    std::string input;            // standard input, unless one of the two below is set
+    std::string inputPath;        // a file or device as standard input (/dev/zero)
+    std::string feed;             // repeated through a pipe as standard input...
+    std::uint64_t feedBytes = 0;  // ...up to this many bytes, or until the program stops reading
+    std::string outputPath;       // standard output goes here instead of being collected
+    bool outputToClosedPipe = false;  // a pipe whose reader has already gone
+    bool ignoreSigpipe = false;       // SIGPIPE ignored in the program, as some parents leave it
+    int timeoutSeconds = 60;
+};
+Result RunTool(const RunSpec& run);
 
 // A directory of its own for each test, removed with everything in it.
 class TempDir {
