@@ -16,6 +16,7 @@
 #include "wire_types/packets/LogonPackets.h"
 #include "wire_types/packets/WireAccountDataPacket.h"
 #include "wire_types/price/CWirePrice.h"
+#include "wire_types/price/Price.h"
 #include "wire_types/price/PriceRecord.h"
 #include "wire_types/support/Platform.h"
 #include "wire_types/support/SharedEnums.h"

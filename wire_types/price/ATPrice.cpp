@@ -6,77 +6,21 @@
 #include <cstring>
 #include <utility>
 
+#include "wire_types/price/detail/DisplayPlan.h"
 #include "wire_types/support/Bytes.h"
 
 namespace Lumera {
 
 namespace {
 
-// Every row's display format is read once, at compile time, into a plan of at most three
-// conversions; each row then has a display function of its own in which the divisions are by
-// constants and the format is straight-line code. The formats use only literal text, "%c" and
-// "%d" with an optional '0' flag and width, which the plan renders byte for byte as printf does.
+using detail::Conversion;
+using detail::DisplayPlan;
+using detail::kMaxConversions;
+using detail::kPlan;
+using detail::PlanOf;
 
-constexpr int kMaxConversions = 3;
-constexpr int kMaxLiteral = 3;
-
-struct Conversion {
-    char literal[kMaxLiteral] = {};  // text before the conversion
-    int literalLength = 0;
-    bool character = false;  // %c, else %d
-    bool zeroPad = false;
-    int width = 0;
-};
-
-struct DisplayPlan {
-    Conversion conversions[kMaxConversions] = {};
-    int count = 0;
-    char tail[kMaxLiteral] = {};  // text after the last conversion
-    int tailLength = 0;
-    bool valid = true;
-};
-
-constexpr DisplayPlan PlanOf(const char* format) {
-    DisplayPlan plan;
-    char literal[kMaxLiteral] = {};
-    int literalLength = 0;
-    for (const char* p = format; *p != '\0'; ++p) {
-        if (*p != '%') {
-            if (literalLength == kMaxLiteral) {
-                plan.valid = false;
-                return plan;
-            }
-            literal[literalLength++] = *p;
-            continue;
-        }
-        if (plan.count == kMaxConversions) {
-            plan.valid = false;
-            return plan;
-        }
-        Conversion& conversion = plan.conversions[plan.count++];
-        for (int i = 0; i < literalLength; ++i) {
-            conversion.literal[i] = literal[i];
-        }
-        conversion.literalLength = literalLength;
-        literalLength = 0;
-        ++p;
-        conversion.zeroPad = *p == '0';
-        while (IsDigit(*p)) {
-            conversion.width = conversion.width * 10 + (*p - '0');
-            ++p;
-        }
-        if (*p != 'd' && *p != 'c') {
-            plan.valid = false;
-            return plan;
-        }
-        conversion.character = *p == 'c';
-    }
-    for (int i = 0; i < literalLength; ++i) {
-        plan.tail[i] = literal[i];
-    }
-    plan.tailLength = literalLength;
-    return plan;
-}
+// Each row has a display function of its own, in which the divisions are by constants and the
+// format is straight-line code.
 
 // How many values the display algorithm hands to a row's format.
 constexpr int ValueCount(const PriceFormat& row) {
@@ -115,7 +59,7 @@ constexpr std::uint32_t PowerOfTen(int exponent) {
 template <bool ZeroPad, int Width>
 char* WriteInteger(char* out, std::int64_t value) {
     if constexpr (Width == 0) {
-        return std::to_chars(out, out + 11, static_cast<std::int32_t>(value)).ptr;
+        return std::to_chars(out, out + 20, value).ptr;
     } else {
         // The usual case, a fraction part that fills its zero-padded width exactly.
         if (ZeroPad && value >= 0 && value < PowerOfTen(Width)) {
@@ -156,9 +100,6 @@ constexpr std::size_t Length(const char* text) {
     return length;
 }
 
-template <std::size_t Index>
-inline constexpr DisplayPlan kPlan = PlanOf(kPriceFormatTable[Index].sprintfFormat);
-
 // Renders conversion I of the row's plan with its literal text before it. Returns false when a
 // "%c" of zero ends the text, as it ends a C string.
 template <std::size_t Index, int I>
@@ -185,9 +126,9 @@ bool RenderConversion(char*& out, const std::int64_t (&values)[kMaxConversions])
 
 constexpr enumPriceFormatCode kShiftedRemainderCode = PriceFormatCode(41);
 
-// The display text of `price` ticks in the row at Index of the table.
+// Writes the display text of `price` ticks in the row at Index of the table; returns its end.
 template <std::size_t Index>
-std::string DisplayOf(std::int32_t price) {
+char* WriteDisplay(char* out, std::int64_t price) noexcept {
     constexpr const PriceFormat& row = kPriceFormatTable[Index];
     constexpr std::int64_t secondary = row.secondaryFraction;
     constexpr std::int64_t primary = row.primaryFraction;
@@ -228,9 +169,6 @@ std::string DisplayOf(std::int32_t price) {
     const std::int64_t values[kMaxConversions] = {
         whole, row.primaryFraction == 1 ? lastDigit : part, lastDigit};
 
-    // A sign, three conversions of at most 11 characters or their width, and literal text.
-    char buffer[64];
-    char* out = buffer;
     if (negative) {
         *out++ = '-';
     }
@@ -240,19 +178,23 @@ std::string DisplayOf(std::int32_t price) {
             *out++ = kPlan<Index>.tail[k];
         }
     }
-    return std::string(buffer, out);
+    return out;
 }
 
-using DisplayFunction = std::string (*)(std::int32_t);
+using DisplayWriter = char* (*)(char*, std::int64_t) noexcept;
 
 template <std::size_t... Index>
-constexpr auto DisplayFunctions(std::index_sequence<Index...>) {
-    return std::array<DisplayFunction, sizeof...(Index)>{&DisplayOf<Index>...};
+constexpr auto DisplayWriters(std::index_sequence<Index...>) {
+    return std::array<DisplayWriter, sizeof...(Index)>{&WriteDisplay<Index>...};
 }
 
-constexpr auto kDisplay = DisplayFunctions(std::make_index_sequence<kPriceFormatCount>());
+constexpr auto kDisplay = DisplayWriters(std::make_index_sequence<kPriceFormatCount>());
 
 }  // namespace
+
+char* detail::WriteDisplayText(char* out, int code, std::int64_t price) noexcept {
+    return kDisplay[static_cast<std::size_t>(code - 1)](out, price);
+}
 
 ATPrice::ATPrice() : currentCode_(pfcNone), table_(nullptr) {
     Init();
@@ -281,7 +223,8 @@ std::string ATPrice::getDisplayString(long price, enumPriceFormatCode formatcode
     if (formatcode < 1 || formatcode > static_cast<std::int32_t>(kPriceFormatCount)) {
         return std::string();
     }
-    return kDisplay[static_cast<std::size_t>(formatcode - 1)](Low32(price));
+    char buffer[detail::kDisplayBuffer];
+    return std::string(buffer, detail::WriteDisplayText(buffer, formatcode, Low32(price)));
 }
 
 long ATPrice::GetPriceFormatCodeDivisor(enumPriceFormatCode formatcode) {

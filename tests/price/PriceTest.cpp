@@ -1,0 +1,224 @@
+// The stateless conversions against the converter of the original members, and Parse as the exact
+// inverse of Display over every code.
+
+#include "wire_types/price/Price.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "SampleCount.h"
+#include "WideLong.h"
+#include "wire_types/price/ATPrice.h"
+
+namespace Lumera {
+namespace {
+
+using price::Display;
+using price::Parse;
+
+// Ticks worth trying in a row: the edges of the range and of the row's steps, and a sample.
+std::vector<std::int32_t> TicksFor(const price::FormatInfo& row, std::mt19937& random) {
+    std::vector<std::int32_t> ticks = {0, 1, -1, 2, -2, INT32_MAX, INT32_MIN, INT32_MIN + 1};
+    const std::int32_t unit = row.ticksPerUnit;
+    for (const std::int64_t base :
+         {std::int64_t{unit}, std::int64_t{unit} * 7, std::int64_t{unit} * 1000}) {
+        for (int delta = -5; delta <= 5; ++delta) {
+            const std::int64_t t = base + delta;
+            if (t <= INT32_MAX) {
+                ticks.push_back(static_cast<std::int32_t>(t));
+                ticks.push_back(static_cast<std::int32_t>(-t));
+            }
+        }
+    }
+    std::uniform_int_distribution<std::int32_t> any(INT32_MIN, INT32_MAX);
+    std::uniform_int_distribution<std::int32_t> near(-50 * unit, 50 * unit);
+    for (int i = 0; i < lmwire_test::SampleCount(400); ++i) {
+        ticks.push_back(any(random));
+        ticks.push_back(near(random));
+    }
+    return ticks;
+}
+
+TEST(PriceFormats, SixtyTwoRowsThatAgreeWithTheConverter) {
+    ASSERT_EQ(price::end() - price::begin(), 62);
+    ATPrice converter;
+    std::int32_t expected = 1;
+    for (const price::FormatInfo* row = price::begin(); row != price::end(); ++row, ++expected) {
+        const auto code = static_cast<enumPriceFormatCode>(row->code);
+        EXPECT_EQ(row->code, expected);
+        EXPECT_EQ(price::Find(expected), row);
+        EXPECT_EQ(row->ticksPerUnit, converter.GetPriceFormatCodeDivisor(code)) << row->code;
+        EXPECT_EQ(row->decimalPlaces, converter.GetDecimalPlaces(code)) << row->code;
+    }
+    for (const long code : {0L, 63L, -1L, LONG_MIN, LONG_MAX, lmwire_test::WithBit32(6)}) {
+        if (code == 6) {
+            continue;  // a 32-bit long has no high bits to lose
+        }
+        EXPECT_EQ(price::Find(code), nullptr) << code;
+        EXPECT_EQ(Display(code, 1234), "");
+        EXPECT_EQ(Parse(code, "0"), std::nullopt);
+        EXPECT_EQ(price::ToDecimal(code, -1234), -1234.0);
+        EXPECT_EQ(price::FromDecimal(code, 1.0), std::nullopt);
+    }
+}
+
+TEST(PriceDisplay, NonNegativePricesReadAsTheOriginalMembersAndNegativesCarryOneSign) {
+    std::mt19937 random(14);
+    ATPrice converter;
+    for (const price::FormatInfo* row = price::begin(); row != price::end(); ++row) {
+        const auto code = static_cast<enumPriceFormatCode>(row->code);
+        for (const std::int32_t ticks : TicksFor(*row, random)) {
+            const std::string text = Display(row->code, ticks);
+            ASSERT_LE(text.size(), price::kMaxDisplayLength);
+            if (ticks >= 0) {
+                ASSERT_EQ(text, converter.getDisplayString(ticks, code))
+                    << row->code << " " << ticks;
+                continue;
+            }
+            if (ticks == INT32_MIN) {
+                continue;  // no 32-bit magnitude to compare with; checked by example below
+            }
+            // The magnitude's text, with a blank of its padding (if any) turned into the sign.
+            std::string positive = converter.getDisplayString(-static_cast<long>(ticks), code);
+            const std::size_t digit = positive.find_first_not_of(' ');
+            if (digit == 0) {
+                positive.insert(0, "-");
+            } else {
+                positive[digit - 1] = '-';
+            }
+            ASSERT_EQ(text, positive) << row->code << " " << ticks;
+        }
+    }
+    EXPECT_EQ(Display(14, -1234), "-12.34");
+    EXPECT_EQ(Display(18, -1234), " -30.85");
+    EXPECT_EQ(Display(18, -20), "  -0.50");
+    EXPECT_EQ(Display(35, -1234), "-0.030850");
+    EXPECT_EQ(Display(31, -1234), "-9.205");
+    EXPECT_EQ(Display(17, INT32_MIN), "-2147483648");
+    EXPECT_EQ(Display(14, INT32_MIN), "-21474836.48");
+}
+
+TEST(PriceDisplay, DisplayToWritesOnlyWhereItFits) {
+    char buffer[price::kMaxDisplayLength + 4];
+    std::fill(std::begin(buffer), std::end(buffer), '#');
+    char* end = price::DisplayTo(buffer, buffer + 6, 18, -1234);
+    EXPECT_EQ(end, nullptr);
+    EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, '#'));
+    end = price::DisplayTo(buffer, buffer + 7, 18, -1234);
+    ASSERT_NE(end, nullptr);
+    EXPECT_EQ(std::string(buffer, end), " -30.85");
+    EXPECT_EQ(buffer[7], '#');
+    EXPECT_EQ(price::DisplayTo(buffer, buffer, 0, 5), buffer);
+    EXPECT_EQ(price::DisplayTo(buffer, buffer + price::kMaxDisplayLength, 21, INT32_MIN) - buffer,
+              13);
+}
+
+TEST(PriceParse, InvertsDisplayForEveryCode) {
+    std::mt19937 random(41);
+    std::set<std::int32_t> shared;  // codes where two prices share a text
+    for (const price::FormatInfo* row = price::begin(); row != price::end(); ++row) {
+        for (const std::int32_t ticks : TicksFor(*row, random)) {
+            const std::string text = Display(row->code, ticks);
+            const std::optional<std::int32_t> parsed = Parse(row->code, text);
+            ASSERT_TRUE(parsed.has_value()) << row->code << " '" << text << "'";
+            ASSERT_EQ(Display(row->code, *parsed), text) << row->code;
+            EXPECT_EQ(Parse(row->code, "  " + text + " "), parsed);
+            if (*parsed != ticks) {
+                shared.insert(row->code);
+                // The one nearest zero of those that share the text.
+                ASSERT_LT(std::abs(std::int64_t{*parsed}), std::abs(std::int64_t{ticks}));
+            }
+        }
+    }
+    EXPECT_EQ(shared, (std::set<std::int32_t>{40, 41, 58}));
+}
+
+TEST(PriceParse, ReadsFractionalDisplaysExactly) {
+    EXPECT_EQ(Parse(9, "9.205"), 1234);
+    EXPECT_EQ(Parse(9, "-9.205"), -1234);
+    EXPECT_EQ(Parse(6, "38.18"), 1234);
+    EXPECT_EQ(Parse(41, "9.20"), 1235);
+    EXPECT_EQ(Parse(41, "9.200"), 1232);
+    EXPECT_EQ(Parse(40, "-0.00"), -1);
+    EXPECT_EQ(Parse(18, "  30.85"), 1234);
+    EXPECT_EQ(Parse(18, "30.85"), 1234);
+    EXPECT_EQ(Parse(18, " -30.85"), -1234);
+    EXPECT_EQ(Parse(14, "-21474836.48"), INT32_MIN);
+    EXPECT_EQ(Parse(14, "21474836.47"), INT32_MAX);
+    EXPECT_EQ(Parse(62, "0.000001"), 1);
+    EXPECT_EQ(Parse(17, "2147483647"), INT32_MAX);
+}
+
+TEST(PriceParse, RefusesEveryOtherText) {
+    const std::vector<std::pair<long, const char*>> refused = {
+        {9, "9.209"},  // a last digit the row does not print
+        {14, "-0.00"},
+        {14, "-0"},
+        {14, "0"},  // one-to-one rows have no "-0"
+        {14, ""},
+        {14, " "},
+        {14, "-"},
+        {14, "--1.00"},
+        {14, "+1.00"},
+        {14, "12.3"},
+        {14, "12.345"},  // fraction digits the row does not print
+        {14, "012.34"},
+        {14, "12,34"},
+        {14, "1a.00"},
+        {14, "1 2.34"},
+        {14, "12. 34"},
+        {14, "12.34\t"},
+        {14, "\t12.34"},
+        {14, "12.34x"},
+        {14, "21474836.48"},
+        {14, "-21474836.49"},
+        {17, "2147483648"},
+        {17, "99999999999"},
+        {17, "1e3"},
+        {17, "0x10"},
+        {6, "38.32"},  // 32/32 is not a part
+        {6, "38.5"},
+        {5, "308.6"},
+        {21, "1234.1"},
+        {41, "9.207"},
+    };
+    for (const auto& [code, text] : refused) {
+        EXPECT_EQ(Parse(code, text), std::nullopt) << code << " '" << text << "'";
+    }
+}
+
+TEST(PriceDecimal, RoundsToTheNearestTick) {
+    EXPECT_EQ(price::ToDecimal(6, 1234), 38.5625);
+    EXPECT_EQ(price::ToDecimal(62, 1), 0.00001);
+    EXPECT_EQ(price::FromDecimal(14, 0.29), 29);
+    EXPECT_EQ(price::FromDecimal(6, -38.5625), -1234);
+    EXPECT_EQ(price::FromDecimal(17, 2.5), 3);
+    EXPECT_EQ(price::FromDecimal(17, -2.5), -3);
+    EXPECT_EQ(price::FromDecimal(62, 0.000001), 0);
+    EXPECT_EQ(price::FromDecimal(17, 2147483647.4), INT32_MAX);
+    EXPECT_EQ(price::FromDecimal(17, -2147483648.4), INT32_MIN);
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const double bad : {2147483647.5, -2147483648.5, 1e300, inf, -inf,
+                             std::numeric_limits<double>::quiet_NaN()}) {
+        EXPECT_EQ(price::FromDecimal(17, bad), std::nullopt) << bad;
+    }
+    // Every tick price of a row comes back from its decimal value.
+    std::mt19937 random(62);
+    for (const price::FormatInfo* row = price::begin(); row != price::end(); ++row) {
+        for (const std::int32_t ticks : TicksFor(*row, random)) {
+            ASSERT_EQ(price::FromDecimal(row->code, price::ToDecimal(row->code, ticks)), ticks)
+                << row->code;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace Lumera
