@@ -134,7 +134,7 @@ class PoolAllocator {
             pool_->Deallocate(pointer);
             return;
         }
-        ::operator delete (pointer, n * sizeof(T), std::align_val_t{alignof(T)});
+        ::operator delete (pointer, std::align_val_t{alignof(T)});
     }
 
     template <class U>
