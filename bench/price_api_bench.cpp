@@ -210,9 +210,9 @@ void Builder_floor(benchmark::State& state) {
         Store<std::int32_t>(b.data() + 18, last + 40);
         Store<std::int32_t>(b.data() + 22, last - 40);
         for (int level = 0; level < 10; ++level) {
-            b[26 + level] = static_cast<unsigned char>(1 + level);
+            b[26 + level] = static_cast<unsigned char>(last - (last - 1 - level));
             Store<std::uint16_t>(b.data() + 36 + 2 * level, static_cast<std::uint16_t>(10 + level));
-            b[56 + level] = static_cast<unsigned char>(1 + level);
+            b[56 + level] = static_cast<unsigned char>((last + 1 + level) - last);
             Store<std::uint16_t>(b.data() + 66 + 2 * level, static_cast<std::uint16_t>(20 + level));
         }
         benchmark::DoNotOptimize(b);

@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const price::FormatInfo* row = price::Find(code);
 
     const std::string shown = price::Display(code, ticks);
-    FUZZ_CHECK(shown.size() <= price::kMaxDisplayLength);
+    FUZZ_CHECK(shown.size() < price::kMaxDisplayLength);
     FUZZ_CHECK((row == nullptr) == shown.empty());
     if (ticks >= 0 && row != nullptr) {
         ATPrice converter;

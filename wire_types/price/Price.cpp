@@ -18,6 +18,7 @@ namespace {
 struct Shape {
     bool point;        // the text has a decimal point after the whole part
     int primaryWidth;  // zero-padded digits of the primary part, 0 where none is printed
+    bool lastPrinted;  // a conversion prints the secondary remainder last
 };
 
 template <std::size_t Index>
@@ -25,11 +26,15 @@ constexpr Shape ShapeOf() {
     constexpr const detail::DisplayPlan& plan = detail::kPlan<Index>;
     constexpr const PriceFormat& row = kPriceFormatTable[Index];
     if constexpr (plan.count < 2) {
-        return {false, 0};
+        return {false, 0, false};
     } else {
         constexpr detail::Conversion second = plan.conversions[1];
         constexpr bool point = second.literalLength == 1 && second.literal[0] == '.';
-        return {point, row.primaryFraction == 1 ? 0 : second.width};
+        if constexpr (row.primaryFraction == 1) {
+            return {point, 0, true};
+        } else {
+            return {point, second.width, plan.count == 3};
+        }
     }
 }
 
@@ -60,6 +65,45 @@ constexpr std::array<Shape, sizeof...(Index)> Shapes(std::index_sequence<Index..
 constexpr auto kInfos = Infos(std::make_index_sequence<kPriceFormatCount>());
 constexpr auto kShapes = Shapes(std::make_index_sequence<kPriceFormatCount>());
 
+// The parser relies on these: every text has a point but code 17's, which is the whole tick
+// count; every row with a primary fraction prints it, after the point, in a zero-padded field
+// wide enough for any part; the whole part comes first, after the padding blanks at most.
+constexpr bool ShapesAreParseable() {
+    for (std::size_t i = 0; i < kPriceFormatCount; ++i) {
+        const PriceFormat& row = kPriceFormatTable[i];
+        const Shape& shape = kShapes[i];
+        if (!shape.point && (row.primaryFraction != 1 || row.secondaryFraction != 1)) {
+            return false;
+        }
+        if (row.primaryFraction > 1) {
+            std::int64_t room = 1;
+            for (int digit = 0; digit < shape.primaryWidth; ++digit) {
+                room *= 10;
+            }
+            const auto largest = static_cast<std::int64_t>((row.primaryFraction - 1) *
+                                                           row.primaryFractionMultiplier);
+            if (shape.primaryWidth == 0 || largest >= room || row.primaryFractionMultiplier < 1.0) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+static_assert(ShapesAreParseable());
+
+// What the row prints for a secondary remainder (0 <= remainder < secondaryFraction) of a price
+// of 0 or more: a character, or '\0' for nothing.
+char LastCharacter(const PriceFormat& row, std::int64_t remainder) noexcept {
+    if (row.lastDigitString == nullptr) {
+        return static_cast<char>('0' + remainder);  // "%01d" of a remainder below 10
+    }
+    if (row.formatCode == 41) {
+        remainder = remainder > 0 ? remainder - 1 : 0;
+    }
+    const std::size_t length = std::strlen(row.lastDigitString);
+    return static_cast<std::size_t>(remainder) < length ? row.lastDigitString[remainder] : '\0';
+}
+
 constexpr std::int64_t kMagnitudeLimit = std::int64_t{1} << 31;
 
 // Display's text of a price in a code that has a row, into room for detail::kDisplayBuffer.
@@ -68,21 +112,20 @@ char* WriteText(char* out, long code, std::int32_t ticks) noexcept {
     if (ticks >= 0) {
         return detail::WriteDisplayText(out, row, ticks);
     }
-    // The magnitude's text one place along, then the sign just before its first non-blank
-    // character, taking the last of any padding blanks.
-    char* text = out + 1;
-    char* end = detail::WriteDisplayText(text, row, -static_cast<std::int64_t>(ticks));
-    const char* whole = text;
+    // The magnitude's text, then the sign just before its first non-blank character: in place of
+    // the last padding blank where the row pads, else in front, moving the text along.
+    char* end = detail::WriteDisplayText(out, row, -static_cast<std::int64_t>(ticks));
+    char* whole = out;
     while (whole < end && *whole == ' ') {
         ++whole;
     }
-    if (whole == text) {
-        *out = '-';
+    if (whole != out) {
+        whole[-1] = '-';
         return end;
     }
-    text[whole - text - 1] = '-';
-    std::memmove(out, text, static_cast<std::size_t>(end - text));
-    return end - 1;
+    std::memmove(out + 1, out, static_cast<std::size_t>(end - out));
+    *out = '-';
+    return end + 1;
 }
 
 std::string_view Trimmed(std::string_view text) noexcept {
@@ -132,6 +175,11 @@ char* DisplayTo(char* first, char* last, long code, std::int32_t ticks) noexcept
     if (Find(code) == nullptr) {
         return first;
     }
+    // The writer writes nothing beyond the text, and every text is shorter than
+    // kMaxDisplayLength: with that much room it writes in place.
+    if (static_cast<std::size_t>(last - first) >= kMaxDisplayLength) {
+        return WriteText(first, code, ticks);
+    }
     char buffer[detail::kDisplayBuffer];
     const char* end = WriteText(buffer, code, ticks);
     const auto length = static_cast<std::size_t>(end - buffer);
@@ -154,11 +202,10 @@ std::optional<std::int32_t> Parse(long code, std::string_view text) noexcept {
     const auto index = static_cast<std::size_t>(code - 1);
     const PriceFormat& row = kPriceFormatTable[index];
     const Shape shape = kShapes[index];
-    text = Trimmed(text);
 
-    // The digits that fix the price up to its secondary remainder: the sign, the whole part and
-    // the printed primary part. The rest is left to the comparison with the display below.
-    std::string_view rest = text;
+    // The text as Display writes it, field by field: an optional sign, the whole part without
+    // leading zeros, the point, the primary part on its full width, the last character.
+    std::string_view rest = Trimmed(text);
     const bool negative = !rest.empty() && rest.front() == '-';
     if (negative) {
         rest.remove_prefix(1);
@@ -168,53 +215,58 @@ std::optional<std::int32_t> Parse(long code, std::string_view text) noexcept {
         ++wholeDigits;
     }
     std::int64_t whole = 0;
-    if (wholeDigits == 0 || wholeDigits > 10 || !TakeDigits(rest, wholeDigits, whole)) {
+    if (wholeDigits == 0 || wholeDigits > 10 || (wholeDigits > 1 && rest.front() == '0') ||
+        !TakeDigits(rest, wholeDigits, whole)) {
         return std::nullopt;
     }
-    std::int64_t firstPrimary = 0;
-    std::int64_t lastPrimary = 0;
-    if (shape.primaryWidth > 0) {
-        std::int64_t printed = 0;
+    std::int64_t part = 0;
+    std::int64_t remainder = 0;
+    if (shape.point) {
         if (rest.empty() || rest.front() != '.') {
             return std::nullopt;
         }
         rest.remove_prefix(1);
+    }
+    if (shape.primaryWidth > 0) {
+        std::int64_t printed = 0;
         if (!TakeDigits(rest, static_cast<std::size_t>(shape.primaryWidth), printed)) {
             return std::nullopt;
         }
-        // The primary part prints as part x multiplier truncated: with a multiplier of 1 it is
-        // the part itself, otherwise one of the parts next to printed / multiplier.
-        if (row.primaryFractionMultiplier == 1.0) {
-            firstPrimary = lastPrimary = printed;
-        } else {
-            const auto estimate = static_cast<std::int64_t>(static_cast<double>(printed) /
-                                                            row.primaryFractionMultiplier);
-            firstPrimary = estimate > 0 ? estimate - 1 : 0;
-            lastPrimary = estimate + 1;
+        // The part prints as part x multiplier, truncated: next to printed / multiplier.
+        const double multiplier = row.primaryFractionMultiplier;
+        part = static_cast<std::int64_t>(static_cast<double>(printed) / multiplier);
+        if (static_cast<std::int32_t>(static_cast<double>(part) * multiplier) != printed) {
+            ++part;
         }
-        if (lastPrimary >= row.primaryFraction) {
-            lastPrimary = row.primaryFraction - 1;
+        if (part >= row.primaryFraction ||
+            static_cast<std::int32_t>(static_cast<double>(part) * multiplier) != printed) {
+            return std::nullopt;
         }
     }
-
-    // Candidates in ascending magnitude, so the first whose display is the text is the one
-    // nearest zero.
-    for (std::int64_t part = firstPrimary; part <= lastPrimary; ++part) {
-        for (std::int64_t remainder = 0; remainder < row.secondaryFraction; ++remainder) {
-            const std::int64_t magnitude =
-                (whole * row.primaryFraction + part) * row.secondaryFraction + remainder;
-            if (magnitude > (negative ? kMagnitudeLimit : kMagnitudeLimit - 1)) {
-                return std::nullopt;
-            }
-            const auto ticks = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
-            char buffer[detail::kDisplayBuffer];
-            const char* end = WriteText(buffer, code, ticks);
-            if (Trimmed(std::string_view(buffer, static_cast<std::size_t>(end - buffer))) == text) {
-                return ticks;
-            }
+    // The smallest remainder that prints as the text ends, so that of the prices sharing a text
+    // the one nearest zero is taken; a negative price has a magnitude of at least 1.
+    const bool zeroSoFar = whole == 0 && part == 0;
+    remainder = negative && zeroSoFar ? 1 : 0;
+    if (shape.lastPrinted) {
+        if (rest.size() > 1) {
+            return std::nullopt;
         }
+        const char last = rest.empty() ? '\0' : rest.front();
+        while (remainder < row.secondaryFraction && LastCharacter(row, remainder) != last) {
+            ++remainder;
+        }
+    } else if (!rest.empty()) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    if (remainder >= row.secondaryFraction) {
+        return std::nullopt;
+    }
+    const std::int64_t magnitude =
+        (whole * row.primaryFraction + part) * row.secondaryFraction + remainder;
+    if (magnitude > (negative ? kMagnitudeLimit : kMagnitudeLimit - 1)) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
 double ToDecimal(long code, std::int32_t ticks) noexcept {

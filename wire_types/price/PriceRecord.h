@@ -115,45 +115,107 @@ class PriceRecordView {
     const unsigned char* bytes_;
 };
 
+namespace detail {
+
+[[noreturn]] LMWIRE_API void ThrowLevelOutside(const char* side, int level);
+[[noreturn]] LMWIRE_API void ThrowOutOfReach(const char* side, int level, std::int32_t price,
+                                             std::int32_t last);
+
+}  // namespace detail
+
 // Fields to bytes. A depth level that is not set reads back as the last price with size 0.
-class LMWIRE_API PriceRecordBuilder {
+// Inline, so that building a record costs what writing its bytes by hand costs.
+class PriceRecordBuilder {
   public:
-    PriceRecordBuilder& PriceType(std::uint8_t value) noexcept;
-    PriceRecordBuilder& PriceFormatCode(std::uint8_t value) noexcept;
-    PriceRecordBuilder& LastSize(std::uint16_t value) noexcept;
-    PriceRecordBuilder& LumeraID(std::uint16_t value) noexcept;
-    PriceRecordBuilder& LastPrice(std::int32_t value) noexcept;
-    PriceRecordBuilder& TotalVolume(std::int32_t value) noexcept;
-    PriceRecordBuilder& TimeStamp(std::int32_t value) noexcept;
-    PriceRecordBuilder& High(std::int32_t value) noexcept;
-    PriceRecordBuilder& Low(std::int32_t value) noexcept;
+    PriceRecordBuilder& PriceType(std::uint8_t value) noexcept {
+        return Put(PriceRecordLayout::kPriceType, value);
+    }
+    PriceRecordBuilder& PriceFormatCode(std::uint8_t value) noexcept {
+        return Put(PriceRecordLayout::kPriceFormatCode, value);
+    }
+    PriceRecordBuilder& LastSize(std::uint16_t value) noexcept {
+        return Put(PriceRecordLayout::kLastSize, value);
+    }
+    PriceRecordBuilder& LumeraID(std::uint16_t value) noexcept {
+        return Put(PriceRecordLayout::kLumeraID, value);
+    }
+    PriceRecordBuilder& LastPrice(std::int32_t value) noexcept {
+        return Put(PriceRecordLayout::kLastPrice, value);
+    }
+    PriceRecordBuilder& TotalVolume(std::int32_t value) noexcept {
+        return Put(PriceRecordLayout::kTotalVolume, value);
+    }
+    PriceRecordBuilder& TimeStamp(std::int32_t value) noexcept {
+        return Put(PriceRecordLayout::kTimeStamp, value);
+    }
+    PriceRecordBuilder& High(std::int32_t value) noexcept {
+        return Put(PriceRecordLayout::kHigh, value);
+    }
+    PriceRecordBuilder& Low(std::int32_t value) noexcept {
+        return Put(PriceRecordLayout::kLow, value);
+    }
     // A level outside 0..9 throws std::out_of_range at once.
-    PriceRecordBuilder& Bid(int level, std::int32_t price, std::uint16_t size);
-    PriceRecordBuilder& Ask(int level, std::int32_t price, std::uint16_t size);
+    PriceRecordBuilder& Bid(int level, std::int32_t price, std::uint16_t size) {
+        return SetLevel(kBid, level, price, size);
+    }
+    PriceRecordBuilder& Ask(int level, std::int32_t price, std::uint16_t size) {
+        return SetLevel(kAsk, level, price, size);
+    }
 
     // The record. A depth price is in reach when its offset from the last price, in wrapped
-    // 32-bit arithmetic, fits a signed byte; the first one out of reach throws
-    // std::out_of_range naming its side and level.
-    std::array<unsigned char, PriceRecordLayout::kSize> Bytes() const;
+    // 32-bit arithmetic, fits a signed byte; the first one out of reach (bids first, then asks,
+    // each from level 0) throws std::out_of_range naming its side and level.
+    std::array<unsigned char, PriceRecordLayout::kSize> Bytes() const {
+        std::array<unsigned char, PriceRecordLayout::kSize> record = bytes_;
+        const auto last =
+            LoadLittleEndian<std::uint32_t>(bytes_.data() + PriceRecordLayout::kLastPrice);
+        for (int side = kBid; side <= kAsk; ++side) {
+            const std::size_t offsetsAt =
+                side == kBid ? PriceRecordLayout::kBidOffsets : PriceRecordLayout::kAskOffsets;
+            for (int level = 0; level < PriceRecordLayout::kLevels; ++level) {
+                if ((set_[side] >> level & 1u) == 0) {
+                    continue;
+                }
+                // Bids lie below the last price, asks above it.
+                const std::uint32_t price = static_cast<std::uint32_t>(prices_[side][level]);
+                const auto offset =
+                    static_cast<std::int32_t>(side == kBid ? last - price : price - last);
+                if (offset < -128 || offset > 127) {
+                    detail::ThrowOutOfReach(side == kBid ? "bid" : "ask", level,
+                                            prices_[side][level], static_cast<std::int32_t>(last));
+                }
+                record[offsetsAt + static_cast<std::size_t>(level)] =
+                    static_cast<unsigned char>(offset & 0xFF);
+            }
+        }
+        return record;
+    }
 
   private:
-    struct Level {
-        bool set = false;
-        std::int32_t price = 0;
-        std::uint16_t size = 0;
-    };
+    static constexpr int kBid = 0;
+    static constexpr int kAsk = 1;
 
-    std::uint8_t priceType_ = 0;
-    std::uint8_t priceFormatCode_ = 0;
-    std::uint16_t lastSize_ = 0;
-    std::uint16_t lumeraID_ = 0;
-    std::int32_t lastPrice_ = 0;
-    std::int32_t totalVolume_ = 0;
-    std::int32_t timeStamp_ = 0;
-    std::int32_t high_ = 0;
-    std::int32_t low_ = 0;
-    Level bids_[PriceRecordLayout::kLevels];
-    Level asks_[PriceRecordLayout::kLevels];
+    template <class T>
+    PriceRecordBuilder& Put(std::size_t at, T value) noexcept {
+        StoreLittleEndian(bytes_.data() + at, value);
+        return *this;
+    }
+
+    PriceRecordBuilder& SetLevel(int side, int level, std::int32_t price, std::uint16_t size) {
+        if (static_cast<unsigned>(level) >= unsigned{PriceRecordLayout::kLevels}) {
+            detail::ThrowLevelOutside(side == kBid ? "bid" : "ask", level);
+        }
+        prices_[side][level] = price;
+        set_[side] |= 1u << level;
+        const std::size_t sizesAt =
+            side == kBid ? PriceRecordLayout::kBidSizes : PriceRecordLayout::kAskSizes;
+        return Put(sizesAt + 2 * static_cast<std::size_t>(level), size);
+    }
+
+    // Everything but the depth offsets, which wait for the last price.
+    std::array<unsigned char, PriceRecordLayout::kSize> bytes_{};
+    std::int32_t prices_[2][PriceRecordLayout::kLevels] = {};
+    unsigned set_[2] = {0, 0};  // one bit per level that has been set
 };
 
 }  // namespace Lumera
