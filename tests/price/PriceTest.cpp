@@ -193,6 +193,9 @@ TEST(PriceParse, RefusesEveryOtherText) {
     for (const auto& [code, text] : refused) {
         EXPECT_EQ(Parse(code, text), std::nullopt) << code << " '" << text << "'";
     }
+    // Code 41 prints nothing for one remainder; a NUL is not nothing.
+    EXPECT_EQ(Parse(41, std::string_view("9.20\0", 5)), std::nullopt);
+    EXPECT_EQ(Parse(14, std::string_view("12.34\0", 6)), std::nullopt);
 }
 
 TEST(PriceDecimal, RoundsToTheNearestTick) {

@@ -248,7 +248,8 @@ std::optional<std::int32_t> Parse(long code, std::string_view text) noexcept {
     const bool zeroSoFar = whole == 0 && part == 0;
     remainder = negative && zeroSoFar ? 1 : 0;
     if (shape.lastPrinted) {
-        if (rest.size() > 1) {
+        // A NUL in the text is not the nothing that a remainder without a character prints.
+        if (rest.size() > 1 || (rest.size() == 1 && rest.front() == '\0')) {
             return std::nullopt;
         }
         const char last = rest.empty() ? '\0' : rest.front();
