@@ -175,18 +175,41 @@ void ViewReadAll_floor(benchmark::State& state) {
 }
 BENCHMARK(ViewReadAll_floor);
 
-void Builder(benchmark::State& state) {
-    std::int32_t last = 14337;
-    for (auto _ : state) {
-        PriceRecordBuilder builder;
-        builder.PriceType(1).PriceFormatCode(9).LastSize(5).LumeraID(77).LastPrice(last);
-        builder.TotalVolume(1000).TimeStamp(1700000000).High(last + 40).Low(last - 40);
+// Sixteen quotes cycled through, so that neither side builds from constants.
+struct Quote {
+    std::int32_t last;
+    std::int32_t bids[10];
+    std::int32_t asks[10];
+    std::uint16_t sizes[10];
+};
+
+std::vector<Quote> Quotes() {
+    std::mt19937 random(9);
+    std::vector<Quote> quotes(16);
+    for (Quote& quote : quotes) {
+        quote.last = static_cast<std::int32_t>(random() % 100000);
         for (int level = 0; level < 10; ++level) {
-            builder.Bid(level, last - 1 - level, static_cast<std::uint16_t>(10 + level));
-            builder.Ask(level, last + 1 + level, static_cast<std::uint16_t>(20 + level));
+            quote.bids[level] = quote.last - 1 - static_cast<std::int32_t>(random() % 100);
+            quote.asks[level] = quote.last + 1 + static_cast<std::int32_t>(random() % 100);
+            quote.sizes[level] = static_cast<std::uint16_t>(random());
+        }
+    }
+    return quotes;
+}
+
+void Builder(benchmark::State& state) {
+    const std::vector<Quote> quotes = Quotes();
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const Quote& q = quotes[i++ & 15];
+        PriceRecordBuilder builder;
+        builder.PriceType(1).PriceFormatCode(9).LastSize(q.sizes[0]).LumeraID(77).LastPrice(q.last);
+        builder.TotalVolume(1000).TimeStamp(1700000000).High(q.asks[9]).Low(q.bids[9]);
+        for (int level = 0; level < 10; ++level) {
+            builder.Bid(level, q.bids[level], q.sizes[level]);
+            builder.Ask(level, q.asks[level], q.sizes[level]);
         }
         benchmark::DoNotOptimize(builder.Bytes());
-        last = last == 14437 ? 14337 : last + 1;
     }
 }
 BENCHMARK(Builder);
@@ -197,26 +220,27 @@ void Store(unsigned char* bytes, T value) {
 }
 
 void Builder_floor(benchmark::State& state) {
-    std::int32_t last = 14337;
+    const std::vector<Quote> quotes = Quotes();
+    std::size_t i = 0;
     for (auto _ : state) {
+        const Quote& q = quotes[i++ & 15];
         Record b{};
         b[0] = 1;
         b[1] = 9;
-        Store<std::uint16_t>(b.data() + 2, 5);
+        Store<std::uint16_t>(b.data() + 2, q.sizes[0]);
         Store<std::uint16_t>(b.data() + 4, 77);
-        Store<std::int32_t>(b.data() + 6, last);
+        Store<std::int32_t>(b.data() + 6, q.last);
         Store<std::int32_t>(b.data() + 10, 1000);
         Store<std::int32_t>(b.data() + 14, 1700000000);
-        Store<std::int32_t>(b.data() + 18, last + 40);
-        Store<std::int32_t>(b.data() + 22, last - 40);
+        Store<std::int32_t>(b.data() + 18, q.asks[9]);
+        Store<std::int32_t>(b.data() + 22, q.bids[9]);
         for (int level = 0; level < 10; ++level) {
-            b[26 + level] = static_cast<unsigned char>(last - (last - 1 - level));
-            Store<std::uint16_t>(b.data() + 36 + 2 * level, static_cast<std::uint16_t>(10 + level));
-            b[56 + level] = static_cast<unsigned char>((last + 1 + level) - last);
-            Store<std::uint16_t>(b.data() + 66 + 2 * level, static_cast<std::uint16_t>(20 + level));
+            b[26 + level] = static_cast<unsigned char>(q.last - q.bids[level]);
+            Store<std::uint16_t>(b.data() + 36 + 2 * level, q.sizes[level]);
+            b[56 + level] = static_cast<unsigned char>(q.asks[level] - q.last);
+            Store<std::uint16_t>(b.data() + 66 + 2 * level, q.sizes[level]);
         }
         benchmark::DoNotOptimize(b);
-        last = last == 14437 ? 14337 : last + 1;
     }
 }
 BENCHMARK(Builder_floor);

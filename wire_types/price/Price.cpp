@@ -15,14 +15,41 @@ namespace Lumera::price {
 namespace {
 
 // What the parser needs of a row's display format.
+constexpr int kMaxSecondary = 10;
+
 struct Shape {
     bool point;        // the text has a decimal point after the whole part
     int primaryWidth;  // zero-padded digits of the primary part, 0 where none is printed
     bool lastPrinted;  // a conversion prints the secondary remainder last
+    // What that conversion prints for each remainder of a price of 0 or more: a character, or
+    // '\0' for nothing.
+    char last[kMaxSecondary] = {};
 };
 
 template <std::size_t Index>
-constexpr Shape ShapeOf() {
+constexpr Shape WithLastCharacters(Shape shape) {
+    constexpr const PriceFormat& row = kPriceFormatTable[Index];
+    static_assert(row.secondaryFraction <= kMaxSecondary);
+    for (int remainder = 0; remainder < row.secondaryFraction; ++remainder) {
+        if constexpr (row.lastDigitString == nullptr) {
+            shape.last[remainder] = static_cast<char>('0' + remainder);  // "%01d"
+        } else {
+            int at = remainder;
+            if constexpr (row.formatCode == 41) {
+                at = remainder > 0 ? remainder - 1 : 0;
+            }
+            int length = 0;
+            while (row.lastDigitString[length] != '\0') {
+                ++length;
+            }
+            shape.last[remainder] = at < length ? row.lastDigitString[at] : '\0';
+        }
+    }
+    return shape;
+}
+
+template <std::size_t Index>
+constexpr Shape LayoutOf() {
     constexpr const detail::DisplayPlan& plan = detail::kPlan<Index>;
     constexpr const PriceFormat& row = kPriceFormatTable[Index];
     if constexpr (plan.count < 2) {
@@ -36,6 +63,11 @@ constexpr Shape ShapeOf() {
             return {point, second.width, plan.count == 3};
         }
     }
+}
+
+template <std::size_t Index>
+constexpr Shape ShapeOf() {
+    return WithLastCharacters<Index>(LayoutOf<Index>());
 }
 
 template <std::size_t Index>
@@ -90,19 +122,6 @@ constexpr bool ShapesAreParseable() {
     return true;
 }
 static_assert(ShapesAreParseable());
-
-// What the row prints for a secondary remainder (0 <= remainder < secondaryFraction) of a price
-// of 0 or more: a character, or '\0' for nothing.
-char LastCharacter(const PriceFormat& row, std::int64_t remainder) noexcept {
-    if (row.lastDigitString == nullptr) {
-        return static_cast<char>('0' + remainder);  // "%01d" of a remainder below 10
-    }
-    if (row.formatCode == 41) {
-        remainder = remainder > 0 ? remainder - 1 : 0;
-    }
-    const std::size_t length = std::strlen(row.lastDigitString);
-    return static_cast<std::size_t>(remainder) < length ? row.lastDigitString[remainder] : '\0';
-}
 
 constexpr std::int64_t kMagnitudeLimit = std::int64_t{1} << 31;
 
@@ -201,7 +220,7 @@ std::optional<std::int32_t> Parse(long code, std::string_view text) noexcept {
     }
     const auto index = static_cast<std::size_t>(code - 1);
     const PriceFormat& row = kPriceFormatTable[index];
-    const Shape shape = kShapes[index];
+    const Shape& shape = kShapes[index];
 
     // The text as Display writes it, field by field: an optional sign, the whole part without
     // leading zeros, the point, the primary part on its full width, the last character.
@@ -210,15 +229,18 @@ std::optional<std::int32_t> Parse(long code, std::string_view text) noexcept {
     if (negative) {
         rest.remove_prefix(1);
     }
-    std::size_t wholeDigits = 0;
-    while (wholeDigits < rest.size() && IsDigit(rest[wholeDigits])) {
-        ++wholeDigits;
-    }
     std::int64_t whole = 0;
-    if (wholeDigits == 0 || wholeDigits > 10 || (wholeDigits > 1 && rest.front() == '0') ||
-        !TakeDigits(rest, wholeDigits, whole)) {
+    std::size_t wholeDigits = 0;
+    for (; wholeDigits < rest.size() && IsDigit(rest[wholeDigits]); ++wholeDigits) {
+        if (wholeDigits == 10) {
+            return std::nullopt;  // beyond any 32-bit price
+        }
+        whole = whole * 10 + (rest[wholeDigits] - '0');
+    }
+    if (wholeDigits == 0 || (wholeDigits > 1 && rest.front() == '0')) {
         return std::nullopt;
     }
+    rest.remove_prefix(wholeDigits);
     std::int64_t part = 0;
     std::int64_t remainder = 0;
     if (shape.point) {
@@ -234,12 +256,17 @@ std::optional<std::int32_t> Parse(long code, std::string_view text) noexcept {
         }
         // The part prints as part x multiplier, truncated: next to printed / multiplier.
         const double multiplier = row.primaryFractionMultiplier;
-        part = static_cast<std::int64_t>(static_cast<double>(printed) / multiplier);
-        if (static_cast<std::int32_t>(static_cast<double>(part) * multiplier) != printed) {
-            ++part;
+        part = printed;
+        if (multiplier != 1.0) {
+            part = static_cast<std::int64_t>(static_cast<double>(printed) / multiplier);
+            if (static_cast<std::int32_t>(static_cast<double>(part) * multiplier) != printed) {
+                ++part;
+            }
+            if (static_cast<std::int32_t>(static_cast<double>(part) * multiplier) != printed) {
+                return std::nullopt;
+            }
         }
-        if (part >= row.primaryFraction ||
-            static_cast<std::int32_t>(static_cast<double>(part) * multiplier) != printed) {
+        if (part >= row.primaryFraction) {
             return std::nullopt;
         }
     }
@@ -253,7 +280,7 @@ std::optional<std::int32_t> Parse(long code, std::string_view text) noexcept {
             return std::nullopt;
         }
         const char last = rest.empty() ? '\0' : rest.front();
-        while (remainder < row.secondaryFraction && LastCharacter(row, remainder) != last) {
+        while (remainder < row.secondaryFraction && shape.last[remainder] != last) {
             ++remainder;
         }
     } else if (!rest.empty()) {

@@ -169,24 +169,19 @@ class PriceRecordBuilder {
         std::array<unsigned char, PriceRecordLayout::kSize> record = bytes_;
         const auto last =
             LoadLittleEndian<std::uint32_t>(bytes_.data() + PriceRecordLayout::kLastPrice);
-        for (int side = kBid; side <= kAsk; ++side) {
-            const std::size_t offsetsAt =
-                side == kBid ? PriceRecordLayout::kBidOffsets : PriceRecordLayout::kAskOffsets;
-            for (int level = 0; level < PriceRecordLayout::kLevels; ++level) {
-                if ((set_[side] >> level & 1u) == 0) {
-                    continue;
-                }
-                // Bids lie below the last price, asks above it.
-                const std::uint32_t price = static_cast<std::uint32_t>(prices_[side][level]);
-                const auto offset =
-                    static_cast<std::int32_t>(side == kBid ? last - price : price - last);
-                if (offset < -128 || offset > 127) {
-                    detail::ThrowOutOfReach(side == kBid ? "bid" : "ask", level,
-                                            prices_[side][level], static_cast<std::int32_t>(last));
-                }
-                record[offsetsAt + static_cast<std::size_t>(level)] =
-                    static_cast<unsigned char>(offset & 0xFF);
-            }
+        // Every level at once, without a branch; the checks come after, in the rare case.
+        bool outOfReach = false;
+        for (int level = 0; level < PriceRecordLayout::kLevels; ++level) {
+            const std::uint32_t bid = Offset(kBid, level, last);
+            const std::uint32_t ask = Offset(kAsk, level, last);
+            outOfReach |= (bid + 128u > 255u) | (ask + 128u > 255u);
+            record[PriceRecordLayout::kBidOffsets + static_cast<std::size_t>(level)] =
+                static_cast<unsigned char>(bid);
+            record[PriceRecordLayout::kAskOffsets + static_cast<std::size_t>(level)] =
+                static_cast<unsigned char>(ask);
+        }
+        if (outOfReach) {
+            ThrowFirstOutOfReach(last);
         }
         return record;
     }
@@ -210,6 +205,26 @@ class PriceRecordBuilder {
         const std::size_t sizesAt =
             side == kBid ? PriceRecordLayout::kBidSizes : PriceRecordLayout::kAskSizes;
         return Put(sizesAt + 2 * static_cast<std::size_t>(level), size);
+    }
+
+    // The offset that moves the last price to the level's price (0 for a level not set), in
+    // wrapped 32-bit arithmetic: bids lie below the last price, asks above it.
+    std::uint32_t Offset(int side, int level, std::uint32_t last) const noexcept {
+        const std::uint32_t price = static_cast<std::uint32_t>(prices_[side][level]);
+        const std::uint32_t offset = side == kBid ? last - price : price - last;
+        return (set_[side] >> level & 1u) != 0 ? offset : 0u;
+    }
+
+    [[noreturn]] void ThrowFirstOutOfReach(std::uint32_t last) const {
+        for (int side = kBid; side <= kAsk; ++side) {
+            for (int level = 0; level < PriceRecordLayout::kLevels; ++level) {
+                if (Offset(side, level, last) + 128u > 255u) {
+                    detail::ThrowOutOfReach(side == kBid ? "bid" : "ask", level,
+                                            prices_[side][level], static_cast<std::int32_t>(last));
+                }
+            }
+        }
+        detail::ThrowOutOfReach("bid", 0, prices_[kBid][0], static_cast<std::int32_t>(last));
     }
 
     // Everything but the depth offsets, which wait for the last price.
