@@ -124,19 +124,33 @@ void Check(const Layout<Packet>& layout, const Packet& known, const Bytes& expec
     FUZZ_CHECK(Encoded(known, layout.size) == expected);
     CheckGetters(layout, known, expected.data());
 
+    // Before any refusal the packet holds bytes of its own, each different from the input's byte
+    // at the same place and none zero, so that a refusal that copied or cleared anything shows.
+    Bytes held(layout.size);
+    for (std::size_t i = 0; i < held.size(); ++i) {
+        const unsigned char from = i < size ? data[i] : static_cast<unsigned char>(0x5a ^ i);
+        held[i] = static_cast<unsigned char>(from + 1 + i % 255);
+        if (held[i] == 0) {
+            held[i] = static_cast<unsigned char>(from + 2);
+        }
+    }
     Packet packet = known;
     const auto decode = [&packet](const unsigned char* bytes, std::size_t n) {
         packet.Decode(bytes, n);
     };
+    decode(held.data(), held.size());
+    FUZZ_CHECK(Encoded(packet, layout.size) == held);
+    CheckGetters(layout, packet, held.data());
+
     lmwire_fuzz::CheckNullBuffer(decode, size);
-    FUZZ_CHECK(Encoded(packet, layout.size) == expected);
+    FUZZ_CHECK(Encoded(packet, layout.size) == held);
     lmwire_fuzz::CheckNullBuffer(decode, 0);
-    FUZZ_CHECK(Encoded(packet, layout.size) == expected);
+    FUZZ_CHECK(Encoded(packet, layout.size) == held);
 
     const Outcome outcome = Attempt([&] { decode(data, size); });
     if (size < layout.size) {
         FUZZ_CHECK(outcome == Outcome::kTooShort);
-        FUZZ_CHECK(Encoded(packet, layout.size) == expected);
+        FUZZ_CHECK(Encoded(packet, layout.size) == held);
         return;
     }
     FUZZ_CHECK(outcome == Outcome::kAccepted);
