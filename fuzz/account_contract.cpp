@@ -1,8 +1,8 @@
 // The flat form of an account contract through the checked fromPacket, read as a chain: each
 // form is read from the offset the previous one returned. The input is a byte choosing how the
 // first offset is made, eight bytes for it, then the buffer; offsets range over all of `long`
-// (negative, just before and after the buffer's end, near LONG_MAX and LONG_MIN), and a fixed
-// set of hostile offsets is tried as well.
+// (negative, just before and after the buffer's end, near LONG_MAX and LONG_MIN), and two
+// offsets from a fixed hostile set are tried as well.
 //
 // The oracle is the flat form's layout, spelled here: a 48-byte block (i32 max lot size at 0,
 // position limit 4, position 8, double pnl 16, pnl in ticks 24, overnight position 28, previous
