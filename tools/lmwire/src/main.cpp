@@ -73,8 +73,8 @@ int main(int argc, char** argv) {
         "text read as a decimal number and truncated, so fractional formats do not read back.\n"
         "The original writes a sign before each part of a negative price (-1234 in code 14:\n"
         "\"-12.-34\"); a column one-sign display then shows the text with one sign (\"-12.34\"),\n"
-        "which ticks reads back exactly. Rows whose two texts agree leave it empty, and without\n"
-        "a negative price the column is left out.");
+        "which ticks reads back exactly. Rows whose two texts agree leave it empty, and when\n"
+        "no row needs it the column is left out.");
     price->callback([&] { RunPrice(code, values); });
 
     bool asDecimal = false;
@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
         "--as-decimal reads the original way: the text as a decimal number times the ticks per\n"
         "unit, truncated toward zero (38.18 in code 6 is 1221 ticks); a value outside the ticks\n"
         "a record can carry (-2147483648 to 2147483647) is refused. Put -- before texts that\n"
-        "start with a minus sign.");
+        "could be taken for options (-inf).");
     ticks->callback([&] { RunTicks(code, values, asDecimal); });
 
     app.add_subcommand("formats", "the 62 price formats with sample displays")
