@@ -1,9 +1,9 @@
-// A price ladder from one market-data record: the 86 bytes a feed delivers are decoded into a
-// CWirePrice, and its five best bid and ask levels are shown in the contract's own price format
-// (thirty-seconds here, as for a bond future).
+// A price ladder from one market-data record: the 86 bytes a feed delivers are read in place, and
+// the five best bid and ask levels are shown in the contract's own price format (thirty-seconds
+// here, as for a bond future).
+#include <array>
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <string>
 
 #include "wire_types/LMWireTypes.h"
@@ -12,64 +12,51 @@ using namespace Lumera;
 
 namespace {
 
-void Put16(unsigned char* at, std::uint16_t value) {
-    at[0] = static_cast<unsigned char>(value);
-    at[1] = static_cast<unsigned char>(value >> 8);
-}
-
-void Put32(unsigned char* at, std::int32_t value) {
-    const auto bits = static_cast<std::uint32_t>(value);
-    for (int i = 0; i < 4; ++i) {
-        at[i] = static_cast<unsigned char>(bits >> (8 * i));
+// What a peer sends: depth goes on the wire as offsets from the last price, which the builder
+// works out from the absolute prices.
+std::array<unsigned char, PriceRecordLayout::kSize> FeedRecord() {
+    const std::int32_t last = 109 * 32 + 12;  // 109 and 12/32
+    PriceRecordBuilder record;
+    record.PriceType(static_cast<std::uint8_t>(ptTrade))
+        .PriceFormatCode(6)  // thirty-seconds
+        .LastSize(12)
+        .LumeraID(4711)
+        .LastPrice(last)
+        .TotalVolume(183400);
+    for (int level = 0; level < PriceRecordLayout::kLevels; ++level) {
+        record.Bid(level, last - (level + 1), static_cast<std::uint16_t>(100 + 10 * level));
+        record.Ask(level, last + (level + 1), static_cast<std::uint16_t>(90 + 10 * level));
     }
-}
-
-// What a peer sends: little-endian, packed; depth is stored as offsets from the last price.
-void FillRecord(unsigned char* record) {
-    record[0] = static_cast<unsigned char>(ptTrade);
-    record[1] = 6;                     // price format: thirty-seconds
-    Put16(record + 2, 12);             // last size
-    Put16(record + 4, 4711);           // instrument id
-    Put32(record + 6, 109 * 32 + 12);  // last price: 109 and 12/32
-    Put32(record + 10, 183400);        // total volume
-    for (int level = 0; level < 10; ++level) {
-        record[26 + level] = static_cast<unsigned char>(level + 1);  // bid: ticks below
-        Put16(record + 36 + 2 * level, static_cast<std::uint16_t>(100 + 10 * level));
-        record[56 + level] = static_cast<unsigned char>(level + 1);  // ask: ticks above
-        Put16(record + 66 + 2 * level, static_cast<std::uint16_t>(90 + 10 * level));
-    }
+    return record.Bytes();
 }
 
 }  // namespace
 
 int main() {
-    unsigned char bytes[CWirePrice::kRecordSize] = {};
-    FillRecord(bytes);
-    CWirePrice price(bytes);
+    const auto bytes = FeedRecord();
+    const PriceRecordView price(bytes.data());
+    const long code = price.PriceFormatCode();
 
     // The display text is the format's own notation (109.12 is 109 and 12/32); the decimal value
     // is what arithmetic wants.
-    std::printf("instrument %ld, last %s (%.5f) x %u\n", price.GetLumeraID(),
-                price.PriceFromTicks(price.GetLastPrice()).c_str(),
-                price.TicksToDecimal(price.GetLastPrice()), price.GetLastSize());
+    std::printf("instrument %u, last %s (%.5f) x %u\n", unsigned{price.LumeraID()},
+                price::Display(code, price.LastPrice()).c_str(),
+                price::ToDecimal(code, price.LastPrice()), unsigned{price.LastSize()});
     std::printf("%8s %10s | %-10s %8s\n", "bid size", "bid", "ask", "ask size");
     bool consistent = true;
-    for (short level = 0; level < 5; ++level) {
-        long bid = 0, bidSize = 0, ask = 0, askSize = 0;
-        price.GetBid(level, &bid, &bidSize);
-        price.GetAsk(level, &ask, &askSize);
-        const std::string bidText = price.PriceFromTicks(bid);
-        const std::string askText = price.PriceFromTicks(ask);
-        std::printf("%8ld %10s | %-10s %8ld\n", bidSize, bidText.c_str(), askText.c_str(), askSize);
+    for (int level = 0; level < 5; ++level) {
+        const PriceLevel bid = price.Bid(level);
+        const PriceLevel ask = price.Ask(level);
+        std::printf("%8u %10s | %-10s %8u\n", unsigned{bid.size},
+                    price::Display(code, bid.price).c_str(),
+                    price::Display(code, ask.price).c_str(), unsigned{ask.size});
         // Each level lies one tick further from the last price, and the book is not crossed.
-        consistent = consistent && bid == price.GetLastPrice() - (level + 1) &&
-                     ask == price.GetLastPrice() + (level + 1);
+        consistent = consistent && bid.price == price.LastPrice() - (level + 1) &&
+                     ask.price == price.LastPrice() + (level + 1);
     }
 
-    // Encoding gives back the bytes the record was decoded from.
-    const std::unique_ptr<unsigned char[]> encoded(price.Encode());
-    for (std::size_t i = 0; i < CWirePrice::kRecordSize; ++i) {
-        consistent = consistent && encoded[i] == bytes[i];
-    }
+    // A display text reads back exactly as the price it shows, as order entry needs.
+    consistent = consistent &&
+                 price::Parse(code, price::Display(code, price.Bid(0).price)) == price.Bid(0).price;
     return consistent ? 0 : 1;
 }

@@ -10,7 +10,8 @@
 namespace lmwire {
 
 void RunPrice(const std::string& code, const std::vector<std::string>& ticks);
-void RunTicks(const std::string& code, const std::vector<std::string>& texts);
+// Texts are read exactly as display texts, or as decimal numbers truncated to ticks.
+void RunTicks(const std::string& code, const std::vector<std::string>& texts, bool asDecimal);
 void RunFormats();
 
 struct DecodeOptions {

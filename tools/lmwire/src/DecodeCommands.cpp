@@ -28,11 +28,11 @@ class CaptureWriter {
 
     void Write(const unsigned char* records, std::size_t count, std::uint64_t doneBefore) {
         for (std::size_t i = 0; i < count; ++i) {
-            const unsigned char* record = records + i * kPriceRecordSize;
+            const Lumera::PriceRecordView record(records + i * kPriceRecordSize);
             if (json_) {
-                reader_.AppendJsonLine(record, out_.Buffer());
+                lines_.AppendJsonLine(record, out_.Buffer());
             } else {
-                reader_.AppendLine(record, out_.Buffer());
+                lines_.AppendLine(record, out_.Buffer());
             }
             out_.MaybeFlush();
             if (i % 4096 == 0) {
@@ -45,7 +45,7 @@ class CaptureWriter {
   private:
     bool json_;
     Progress progress_;
-    PriceRecordReader reader_;
+    PriceRecordLines lines_;
     Output out_;
 };
 

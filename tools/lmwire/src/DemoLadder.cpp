@@ -5,6 +5,7 @@
 #include "PriceRecord.h"
 #include "Table.h"
 #include "Text.h"
+#include "wire_types/price/Price.h"
 
 namespace lmwire {
 namespace {
@@ -18,35 +19,33 @@ constexpr const char* kSampleRecord =
 }  // namespace
 
 std::string DemoLadder() {
-    Bytes bytes = ParseHex(kSampleRecord);
-    Lumera::CWirePrice price(bytes.data());
-    const auto text = [&price](long ticks) { return price.PriceFromTicks(ticks); };
+    const Bytes bytes = ParseHex(kSampleRecord);
+    const Lumera::PriceRecordView price =
+        Lumera::PriceRecordView::Checked(bytes.data(), bytes.size());
+    const long code = price.PriceFormatCode();
+    const auto text = [code](std::int32_t ticks) { return Lumera::price::Display(code, ticks); };
 
     std::string out = "86 bytes:\n" + FormatHex(bytes.data(), bytes.size());
     Table header({}, 2);
-    header.Add({"Lumera id", std::to_string(price.GetLumeraID())});
-    header.Add({"price type", std::to_string(price.GetPriceType())});
-    header.Add({"format code", std::to_string(price.GetPriceFormatCode()) + " (" +
-                                   std::to_string(price.GetPriceFormatCodeDivisor()) +
+    header.Add({"Lumera id", std::to_string(price.LumeraID())});
+    header.Add({"price type", std::to_string(price.PriceType())});
+    header.Add({"format code", std::to_string(code) + " (" +
+                                   std::to_string(Lumera::price::Find(code)->ticksPerUnit) +
                                    " ticks to the point)"});
-    header.Add({"last", text(price.GetLastPrice()) + " x " + std::to_string(price.GetLastSize()) +
-                            "  (" + std::to_string(price.GetLastPrice()) + " ticks = " +
-                            FormatDouble(price.TicksToDecimal(price.GetLastPrice())) + ")"});
-    header.Add({"high / low", text(price.GetHigh()) + " / " + text(price.GetLow())});
-    header.Add({"volume", std::to_string(price.GetTotalVolume())});
-    header.Add({"timestamp", std::to_string(price.GetTimeStamp())});
+    header.Add({"last", text(price.LastPrice()) + " x " + std::to_string(price.LastSize()) + "  (" +
+                            std::to_string(price.LastPrice()) + " ticks = " +
+                            FormatDouble(Lumera::price::ToDecimal(code, price.LastPrice())) + ")"});
+    header.Add({"high / low", text(price.High()) + " / " + text(price.Low())});
+    header.Add({"volume", std::to_string(price.TotalVolume())});
+    header.Add({"timestamp", std::to_string(price.TimeStamp())});
     out += Cat({"\n", header.Render("  "), "\n"});
 
     Table ladder({"level", "bid size", "bid", "ask", "ask size"}, 0);
-    for (short level = 0; level < kDepthLevels; ++level) {
-        long bid = 0;
-        long bidSize = 0;
-        long ask = 0;
-        long askSize = 0;
-        price.GetBid(level, &bid, &bidSize);
-        price.GetAsk(level, &ask, &askSize);
-        ladder.Add({std::to_string(level), std::to_string(bidSize), text(bid), text(ask),
-                    std::to_string(askSize)});
+    for (int level = 0; level < Lumera::PriceRecordLayout::kLevels; ++level) {
+        const Lumera::PriceLevel bid = price.Bid(level);
+        const Lumera::PriceLevel ask = price.Ask(level);
+        ladder.Add({std::to_string(level), std::to_string(bid.size), text(bid.price),
+                    text(ask.price), std::to_string(ask.size)});
     }
     return out + ladder.Render("  ");
 }

@@ -1,82 +1,20 @@
 #include "PriceRecord.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstring>
 #include <iterator>
+#include <optional>
+#include <stdexcept>
 #include <string_view>
 #include <tuple>
+#include <vector>
 
 #include "Errors.h"
 #include "Text.h"
 
 namespace lmwire {
-namespace {
-
-// The offset byte that puts a level at `price`: bids lie at last - s, asks at last + s, in
-// 32-bit wrapping arithmetic as the record reads them.
-unsigned char OffsetByte(std::int32_t last, std::int32_t price, bool bid, int level) {
-    const auto lastBits = static_cast<std::uint32_t>(last);
-    const auto priceBits = static_cast<std::uint32_t>(price);
-    const auto s = static_cast<std::int32_t>(bid ? lastBits - priceBits : priceBits - lastBits);
-    if (s < -128 || s > 127) {
-        throw BadInput(std::string(bid ? "Bids" : "Asks") + "[" + std::to_string(level) +
-                       "].Price " + std::to_string(price) + " is out of reach of LastPrice " +
-                       std::to_string(last) + ": " + (bid ? "bids" : "asks") + " lie within " +
-                       (bid ? "-127..+128" : "-128..+127") + " ticks of it");
-    }
-    return static_cast<unsigned char>(static_cast<std::int8_t>(s));
-}
-
-}  // namespace
-
-void WritePriceRecord(const PriceFields& fields, unsigned char* record) {
-    std::memset(record, 0, kPriceRecordSize);
-    record[0] = fields.priceType;
-    record[1] = fields.priceFormatCode;
-    Lumera::StoreLittleEndian<std::uint16_t>(record + 2, fields.lastSize);
-    Lumera::StoreLittleEndian<std::uint16_t>(record + 4, fields.lumeraID);
-    Lumera::StoreLittleEndian<std::int32_t>(record + 6, fields.lastPrice);
-    Lumera::StoreLittleEndian<std::int32_t>(record + 10, fields.totalVolume);
-    Lumera::StoreLittleEndian<std::int32_t>(record + 14, fields.timeStamp);
-    Lumera::StoreLittleEndian<std::int32_t>(record + 18, fields.high);
-    Lumera::StoreLittleEndian<std::int32_t>(record + 22, fields.low);
-    for (int i = 0; i < kDepthLevels; ++i) {
-        record[26 + i] = OffsetByte(fields.lastPrice, fields.bids[i].price, true, i);
-        Lumera::StoreLittleEndian<std::uint16_t>(record + 36 + 2 * i, fields.bids[i].size);
-        record[56 + i] = OffsetByte(fields.lastPrice, fields.asks[i].price, false, i);
-        Lumera::StoreLittleEndian<std::uint16_t>(record + 66 + 2 * i, fields.asks[i].size);
-    }
-}
-
-void PriceRecordReader::Load(const unsigned char* record) {
-    // Decode takes a mutable pointer; the record is copied rather than cast.
-    std::memcpy(buffer_.data(), record, kPriceRecordSize);
-    price_.Decode(buffer_.data());
-}
-
-PriceFields PriceRecordReader::Read(const unsigned char* record) {
-    Load(record);
-    PriceFields fields;
-    fields.priceType = static_cast<std::uint8_t>(price_.GetPriceType());
-    fields.priceFormatCode = static_cast<std::uint8_t>(price_.GetPriceFormatCode());
-    fields.lastSize = price_.GetLastSize();
-    fields.lumeraID = static_cast<std::uint16_t>(price_.GetLumeraID());
-    fields.lastPrice = static_cast<std::int32_t>(price_.GetLastPrice());
-    fields.totalVolume = static_cast<std::int32_t>(price_.GetTotalVolume());
-    fields.timeStamp = static_cast<std::int32_t>(price_.GetTimeStamp());
-    fields.high = static_cast<std::int32_t>(price_.GetHigh());
-    fields.low = static_cast<std::int32_t>(price_.GetLow());
-    for (short i = 0; i < kDepthLevels; ++i) {
-        long price = 0;
-        long size = 0;
-        price_.GetBid(i, &price, &size);
-        fields.bids[i] = {static_cast<std::int32_t>(price), static_cast<std::uint16_t>(size)};
-        price_.GetAsk(i, &price, &size);
-        fields.asks[i] = {static_cast<std::int32_t>(price), static_cast<std::uint16_t>(size)};
-    }
-    return fields;
-}
 
 namespace {
 
@@ -101,26 +39,31 @@ class LineWriter {
         Text(name);
         Int(value);
     }
-    void Depth(const std::array<DepthLevel, kDepthLevels>& levels) {
-        for (int i = 0; i < kDepthLevels; ++i) {
-            Int(levels[i].price);
+    template <class Level>
+    void Depth(Level level) {
+        for (int i = 0; i < kLevels; ++i) {
+            const Lumera::PriceLevel at = level(i);
+            Int(at.price);
             Char(':');
-            Int(levels[i].size);
-            Char(i + 1 < kDepthLevels ? ',' : ' ');
+            Int(at.size);
+            Char(i + 1 < kLevels ? ',' : ' ');
         }
     }
-    void JsonDepth(const std::array<DepthLevel, kDepthLevels>& levels) {
-        for (int i = 0; i < kDepthLevels; ++i) {
+    template <class Level>
+    void JsonDepth(Level level) {
+        for (int i = 0; i < kLevels; ++i) {
+            const Lumera::PriceLevel at = level(i);
             Text(i == 0 ? "[{\"Price\":" : ",{\"Price\":");
-            Int(levels[i].price);
+            Int(at.price);
             Text(",\"Size\":");
-            Int(levels[i].size);
+            Int(at.size);
             Char('}');
         }
         Char(']');
     }
 
   private:
+    static constexpr int kLevels = Lumera::PriceRecordLayout::kLevels;
     char* at_;
 };
 
@@ -149,7 +92,7 @@ constexpr LineStyle kJsonLine{
 
 // Display texts are at most a sign and a few dozen digits; anything outside printable ASCII
 // (never seen from the table) is escaped as JSON requires.
-void AppendJsonText(std::string& out, const std::string& text) {
+void AppendJsonText(std::string& out, std::string_view text) {
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte >= 0x7F || c == '"' || c == '\\') {
@@ -161,66 +104,90 @@ void AppendJsonText(std::string& out, const std::string& text) {
     }
 }
 
-void AppendStyledLine(PriceRecordReader& reader, const LineStyle& style,
-                      const unsigned char* record, std::string& out) {
-    const PriceFields f = reader.Read(record);
-    const std::int64_t values[] = {f.priceType, f.priceFormatCode, f.lastSize,  f.lumeraID,
-                                   f.lastPrice, f.totalVolume,     f.timeStamp, f.high,
-                                   f.low};
+void AppendStyledLine(OriginalDisplay& display, const LineStyle& style,
+                      Lumera::PriceRecordView record, std::string& out) {
+    const std::int64_t values[] = {
+        record.PriceType(), record.PriceFormatCode(), record.LastSize(),  record.LumeraID(),
+        record.LastPrice(), record.TotalVolume(),     record.TimeStamp(), record.High(),
+        record.Low()};
     static_assert(std::size(values) == std::tuple_size_v<decltype(style.fields)>);
     char line[kLineCapacity];
     LineWriter w(line);
     for (std::size_t i = 0; i < std::size(values); ++i) {
         w.Field(style.fields[i], values[i]);
     }
+    const auto bid = [record](int level) { return record.Bid(level); };
+    const auto ask = [record](int level) { return record.Ask(level); };
     w.Text(style.bids);
-    style.json ? w.JsonDepth(f.bids) : w.Depth(f.bids);
+    style.json ? w.JsonDepth(bid) : w.Depth(bid);
     w.Text(style.asks);
-    style.json ? w.JsonDepth(f.asks) : w.Depth(f.asks);
+    style.json ? w.JsonDepth(ask) : w.Depth(ask);
     w.Text(style.lastPriceText);
     out.append(line, w.End());
-    AppendJsonText(out, reader.DisplayText(f.lastPrice));
+    AppendJsonText(out, display.Text(record.PriceFormatCode(), record.LastPrice()));
     out += style.end;
 }
 
 }  // namespace
 
-void PriceRecordReader::AppendLine(const unsigned char* record, std::string& out) {
-    AppendStyledLine(*this, kTextLine, record, out);
+void PriceRecordLines::AppendLine(Lumera::PriceRecordView record, std::string& out) {
+    AppendStyledLine(display_, kTextLine, record, out);
 }
 
-void PriceRecordReader::AppendJsonLine(const unsigned char* record, std::string& out) {
-    AppendStyledLine(*this, kJsonLine, record, out);
+void PriceRecordLines::AppendJsonLine(Lumera::PriceRecordView record, std::string& out) {
+    AppendStyledLine(display_, kJsonLine, record, out);
 }
 
 namespace {
 
-std::array<DepthLevel, kDepthLevels> DepthFrom(const Json& given, std::int32_t last,
-                                               const char* name) {
-    if (given.size() > kDepthLevels) {
+struct Level {
+    std::int32_t price;
+    std::uint16_t size;
+};
+using Levels = std::vector<Level>;
+
+Levels LevelsFrom(const Json& given, const char* name) {
+    if (given.size() > Lumera::PriceRecordLayout::kLevels) {
         throw BadInput(std::string(name) + ": at most 10 levels, got " +
                        std::to_string(given.size()));
     }
-    std::array<DepthLevel, kDepthLevels> levels{};
-    for (std::size_t i = 0; i < kDepthLevels; ++i) {
-        // A level not given sits at the last price with no size, as an offset byte of 0 reads.
-        levels[i] =
-            i < given.size()
-                ? DepthLevel{static_cast<std::int32_t>(given[i].at("Price").get<std::int64_t>()),
-                             static_cast<std::uint16_t>(given[i].at("Size").get<std::int64_t>())}
-                : DepthLevel{last, 0};
+    Levels levels;
+    for (const Json& level : given) {
+        levels.push_back({static_cast<std::int32_t>(level.at("Price").get<std::int64_t>()),
+                          static_cast<std::uint16_t>(level.at("Size").get<std::int64_t>())});
     }
     return levels;
 }
 
-bool SameDepth(const std::array<DepthLevel, kDepthLevels>& a,
-               const std::array<DepthLevel, kDepthLevels>& b) {
-    for (int i = 0; i < kDepthLevels; ++i) {
-        if (a[i].price != b[i].price || a[i].size != b[i].size) {
-            return false;
+// The builder names a level out of its reach in its own words; encode names it by the field the
+// user gave. Tried one level at a time, bid before ask at each depth, so that the reach rule
+// stays the builder's.
+std::optional<std::string> OutOfReach(std::int32_t last, const Levels& bids, const Levels& asks) {
+    for (std::size_t i = 0; i < std::max(bids.size(), asks.size()); ++i) {
+        for (const bool bid : {true, false}) {
+            const Levels& side = bid ? bids : asks;
+            if (i >= side.size()) {
+                continue;
+            }
+            Lumera::PriceRecordBuilder alone;
+            alone.LastPrice(last);
+            const int level = static_cast<int>(i);
+            if (bid) {
+                alone.Bid(level, side[i].price, side[i].size);
+            } else {
+                alone.Ask(level, side[i].price, side[i].size);
+            }
+            try {
+                alone.Bytes();
+            } catch (const std::out_of_range&) {
+                return Cat({bid ? "Bids[" : "Asks[", std::to_string(i), "].Price ",
+                            std::to_string(side[i].price), " is out of reach of LastPrice ",
+                            std::to_string(last), ": ", bid ? "bids" : "asks", " lie within ",
+                            bid ? "-127..+128" : "-128..+127", " ticks of it"});
+            }
         }
     }
-    return true;
+    return std::nullopt;
 }
 
 }  // namespace
@@ -239,34 +206,39 @@ void AddPriceRecordKind(std::vector<Kind>& kinds) {
     kind.decode = [kind](const Bytes& bytes) {
         RequireSize(kind, bytes, kPriceRecordSize);
         std::string line;
-        PriceRecordReader().AppendJsonLine(bytes.data(), line);
+        PriceRecordLines().AppendJsonLine(Lumera::PriceRecordView(bytes.data()), line);
         return Json::parse(line);
     };
     kind.encode = [](const Json& values) {
         const auto get = [&values](const char* name) {
             return values.at(name).get<std::int64_t>();
         };
-        PriceFields fields;
-        fields.priceType = static_cast<std::uint8_t>(get("PriceType"));
-        fields.priceFormatCode = static_cast<std::uint8_t>(get("PriceFormatCode"));
-        fields.lastSize = static_cast<std::uint16_t>(get("LastSize"));
-        fields.lumeraID = static_cast<std::uint16_t>(get("LumeraID"));
-        fields.lastPrice = static_cast<std::int32_t>(get("LastPrice"));
-        fields.totalVolume = static_cast<std::int32_t>(get("TotalVolume"));
-        fields.timeStamp = static_cast<std::int32_t>(get("TimeStamp"));
-        fields.high = static_cast<std::int32_t>(get("High"));
-        fields.low = static_cast<std::int32_t>(get("Low"));
-        fields.bids = DepthFrom(values.at("Bids"), fields.lastPrice, "Bids");
-        fields.asks = DepthFrom(values.at("Asks"), fields.lastPrice, "Asks");
-        Bytes record(kPriceRecordSize);
-        WritePriceRecord(fields, record.data());
-        const PriceFields back = PriceRecordReader().Read(record.data());
-        if (back.lastPrice != fields.lastPrice || back.lumeraID != fields.lumeraID ||
-            back.high != fields.high || back.low != fields.low ||
-            !SameDepth(back.bids, fields.bids) || !SameDepth(back.asks, fields.asks)) {
-            throw std::logic_error("price record written by layout reads back differently");
+        const auto last = static_cast<std::int32_t>(get("LastPrice"));
+        const Levels bids = LevelsFrom(values.at("Bids"), "Bids");
+        const Levels asks = LevelsFrom(values.at("Asks"), "Asks");
+        Lumera::PriceRecordBuilder builder;
+        builder.PriceType(static_cast<std::uint8_t>(get("PriceType")))
+            .PriceFormatCode(static_cast<std::uint8_t>(get("PriceFormatCode")))
+            .LastSize(static_cast<std::uint16_t>(get("LastSize")))
+            .LumeraID(static_cast<std::uint16_t>(get("LumeraID")))
+            .LastPrice(last)
+            .TotalVolume(static_cast<std::int32_t>(get("TotalVolume")))
+            .TimeStamp(static_cast<std::int32_t>(get("TimeStamp")))
+            .High(static_cast<std::int32_t>(get("High")))
+            .Low(static_cast<std::int32_t>(get("Low")));
+        // A level not given reads back as the last price with no size.
+        for (std::size_t i = 0; i < bids.size(); ++i) {
+            builder.Bid(static_cast<int>(i), bids[i].price, bids[i].size);
         }
-        return record;
+        for (std::size_t i = 0; i < asks.size(); ++i) {
+            builder.Ask(static_cast<int>(i), asks[i].price, asks[i].size);
+        }
+        try {
+            const auto record = builder.Bytes();
+            return Bytes(record.begin(), record.end());
+        } catch (const std::out_of_range& error) {
+            throw BadInput(OutOfReach(last, bids, asks).value_or(error.what()));
+        }
     };
     kinds.push_back(std::move(kind));
 }

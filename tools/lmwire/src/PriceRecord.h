@@ -1,57 +1,31 @@
 #pragma once
 
-// The 86-byte market-data price record. The library reads one (CWirePrice) but offers no way to
-// build one, so records are written here by their layout and checked by reading them back.
+// The 86-byte market-data price record as lines of text: records are read in place through the
+// library's view, and written by its builder.
 
-#include <array>
-#include <cstdint>
+#include <cstddef>
 #include <string>
 
 #include "Kinds.h"
-#include "wire_types/price/CWirePrice.h"
+#include "OriginalDisplay.h"
+#include "wire_types/price/PriceRecord.h"
 
 namespace lmwire {
 
-constexpr std::size_t kPriceRecordSize = Lumera::CWirePrice::kRecordSize;
-constexpr int kDepthLevels = 10;
+constexpr std::size_t kPriceRecordSize = Lumera::PriceRecordLayout::kSize;
 
-struct DepthLevel {
-    std::int32_t price = 0;
-    std::uint16_t size = 0;
-};
-
-struct PriceFields {
-    std::uint8_t priceType = 0;
-    std::uint8_t priceFormatCode = 0;
-    std::uint16_t lastSize = 0;
-    std::uint16_t lumeraID = 0;
-    std::int32_t lastPrice = 0;
-    std::int32_t totalVolume = 0;
-    std::int32_t timeStamp = 0;
-    std::int32_t high = 0;
-    std::int32_t low = 0;
-    std::array<DepthLevel, kDepthLevels> bids{};
-    std::array<DepthLevel, kDepthLevels> asks{};
-};
-
-// BadInput when a depth price lies outside what one offset byte can reach from the last price.
-void WritePriceRecord(const PriceFields& fields, unsigned char* record);
-
-// Reads records through one CWirePrice, so that a capture costs no allocation per record.
-class PriceRecordReader {
+// Keeps the converters of the original display texts across records, so that a capture costs no
+// allocation per record.
+class PriceRecordLines {
   public:
-    PriceFields Read(const unsigned char* record);
     // One line: every field as Name=value, depth as price:size pairs.
-    void AppendLine(const unsigned char* record, std::string& out);
+    void AppendLine(Lumera::PriceRecordView record, std::string& out);
     // One JSON object, written directly: building a JSON value per record would make a large
     // capture many times slower.
-    void AppendJsonLine(const unsigned char* record, std::string& out);
-    std::string DisplayText(long ticks) { return price_.PriceFromTicks(ticks); }
+    void AppendJsonLine(Lumera::PriceRecordView record, std::string& out);
 
   private:
-    void Load(const unsigned char* record);
-    Lumera::CWirePrice price_;
-    std::array<unsigned char, kPriceRecordSize> buffer_{};
+    OriginalDisplay display_;
 };
 
 }  // namespace lmwire

@@ -1,5 +1,6 @@
 // synth prices: a seeded random-walk market, so that there is capture data to try and to time.
 
+#include <algorithm>
 #include <limits>
 #include <random>
 
@@ -32,7 +33,7 @@ class Market {
         }
     }
 
-    PriceFields Next() {
+    Lumera::PriceRecordBuilder Next() {
         Instrument& instrument = Pick();
         const int move = static_cast<int>(Below(9));  // mostly still, sometimes a tick or two
         instrument.last += move == 0 ? -2 : move <= 2 ? -1 : move >= 8 ? 2 : move >= 6 ? 1 : 0;
@@ -41,20 +42,22 @@ class Market {
         if (Below(4) == 0) {
             time_ += 1;
         }
-        PriceFields fields;
-        fields.priceType = static_cast<std::uint8_t>(Below(4) == 0 ? 2 + Below(2) : 1);
-        fields.priceFormatCode = instrument.priceFormatCode;
-        fields.lumeraID = instrument.lumeraID;
-        fields.lastPrice = instrument.last;
-        fields.lastSize = static_cast<std::uint16_t>(fields.priceType == 1 ? 1 + Below(25) : 0);
-        instrument.volume += fields.lastSize;
-        fields.totalVolume = instrument.volume;
-        fields.timeStamp = time_;
-        fields.high = instrument.high;
-        fields.low = instrument.low;
-        FillSide(fields.bids, fields.lastPrice, -1);
-        FillSide(fields.asks, fields.lastPrice, +1);
-        return fields;
+        const auto priceType = static_cast<std::uint8_t>(Below(4) == 0 ? 2 + Below(2) : 1);
+        const auto lastSize = static_cast<std::uint16_t>(priceType == 1 ? 1 + Below(25) : 0);
+        instrument.volume += lastSize;
+        Lumera::PriceRecordBuilder record;
+        record.PriceType(priceType)
+            .PriceFormatCode(instrument.priceFormatCode)
+            .LumeraID(instrument.lumeraID)
+            .LastPrice(instrument.last)
+            .LastSize(lastSize)
+            .TotalVolume(instrument.volume)
+            .TimeStamp(time_)
+            .High(instrument.high)
+            .Low(instrument.low);
+        FillSide(record, instrument.last, -1);
+        FillSide(record, instrument.last, +1);
+        return record;
     }
 
   private:
@@ -76,12 +79,17 @@ class Market {
     }
 
     // Levels step away from the last price, now and then skipping a tick; sizes grow with depth.
-    void FillSide(std::array<DepthLevel, kDepthLevels>& side, std::int32_t last, int direction) {
+    void FillSide(Lumera::PriceRecordBuilder& record, std::int32_t last, int direction) {
         int distance = 0;
-        for (int i = 0; i < kDepthLevels; ++i) {
+        for (int i = 0; i < Lumera::PriceRecordLayout::kLevels; ++i) {
             distance += 1 + (Below(5) == 0 ? 1 : 0);
-            side[i].price = last + direction * distance;
-            side[i].size = static_cast<std::uint16_t>(5 + Below(20) + i * (10 + Below(40)));
+            const std::int32_t price = last + direction * distance;
+            const auto size = static_cast<std::uint16_t>(5 + Below(20) + i * (10 + Below(40)));
+            if (direction < 0) {
+                record.Bid(i, price, size);
+            } else {
+                record.Ask(i, price, size);
+            }
         }
     }
 
@@ -99,9 +107,9 @@ void RunSynthPrices(const std::string& countText, const std::string& file, std::
     Market market(seed);
     std::string& buffer = out.Buffer();
     for (std::uint64_t i = 0; i < count; ++i) {
-        const std::size_t at = buffer.size();
-        buffer.resize(at + kPriceRecordSize);
-        WritePriceRecord(market.Next(), reinterpret_cast<unsigned char*>(buffer.data() + at));
+        // Within ten levels of two ticks, every depth price is in reach.
+        const auto record = market.Next().Bytes();
+        buffer.append(reinterpret_cast<const char*>(record.data()), record.size());
         out.MaybeFlush();
     }
     out.Finish();

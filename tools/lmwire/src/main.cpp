@@ -68,12 +68,31 @@ int main(int argc, char** argv) {
     auto* price = app.add_subcommand("price", "display text, decimal value and read-back of ticks");
     price->add_option("CODE", code, "price format code (1 to 62)")->required();
     price->add_option("TICKS", values, "tick prices")->required();
+    price->footer(
+        "display is the original members' text, and ticks from display their reading of it: the\n"
+        "text read as a decimal number and truncated, so fractional formats do not read back.\n"
+        "The original writes a sign before each part of a negative price (-1234 in code 14:\n"
+        "\"-12.-34\"); a column one-sign display then shows the text with one sign (\"-12.34\"),\n"
+        "which ticks reads back exactly. Rows whose two texts agree leave it empty, and when\n"
+        "no row needs it the column is left out.");
     price->callback([&] { RunPrice(code, values); });
 
-    auto* ticks = app.add_subcommand("ticks", "tick price of display texts or decimal values");
+    bool asDecimal = false;
+    auto* ticks = app.add_subcommand("ticks", "tick price of display texts (or decimal values)");
     ticks->add_option("CODE", code, "price format code (1 to 62)")->required();
-    ticks->add_option("TEXT", values, "display texts or decimal values")->required();
-    ticks->callback([&] { RunTicks(code, values); });
+    ticks->add_option("TEXT", values, "display texts (decimal values with --as-decimal)")
+        ->required();
+    ticks->add_flag("--as-decimal", asDecimal,
+                    "read each text as a decimal number and truncate it to ticks");
+    ticks->footer(
+        "A text is read exactly: it must be a display text of the code, with one sign when\n"
+        "negative, as price shows it (9.205 in code 9 is 1234 ticks; 9.209 is no price and is\n"
+        "refused). Where prices share a text (codes 40, 41, 58) the one nearest zero is given.\n"
+        "--as-decimal reads the original way: the text as a decimal number times the ticks per\n"
+        "unit, truncated toward zero (38.18 in code 6 is 1221 ticks); a value outside the ticks\n"
+        "a record can carry (-2147483648 to 2147483647) is refused. Put -- before texts that\n"
+        "could be taken for options (-inf).");
+    ticks->callback([&] { RunTicks(code, values, asDecimal); });
 
     app.add_subcommand("formats", "the 62 price formats with sample displays")
         ->callback(RunFormats);

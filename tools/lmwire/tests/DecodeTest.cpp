@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "RunTool.h"
@@ -271,6 +272,40 @@ TEST(Decode, PriceRecordTextLineCarriesEveryField) {
     }
     expected.back() = '\n';
     EXPECT_EQ(result.out, expected);
+}
+
+// A negative last price keeps the original text, a sign before each part, although the tool
+// writes one sign elsewhere; a code without a format shows no text.
+TEST(Decode, CaptureLastPriceTextIsTheOriginalForEveryCodeAndSign) {
+    const std::vector<std::int32_t> prices = {0, 1234, -1, -1234, 2147483647, -2147483647 - 1};
+    Bytes capture;
+    std::vector<std::string> expected;
+    for (const int code : {0, 1, 6, 9, 14, 17, 25, 40, 41, 58, 62, 63, 255}) {
+        for (const std::int32_t last : prices) {
+            auto record = PriceRecordBuilder()
+                              .PriceFormatCode(static_cast<std::uint8_t>(code))
+                              .LastPrice(last)
+                              .Bytes();
+            capture.insert(capture.end(), record.begin(), record.end());
+            expected.push_back(CWirePrice(record.data()).PriceFromTicks(last));
+        }
+    }
+    const Result json = RunTool({"decode", "price-record", "--json"}, ToHex(capture));
+    const Result text = RunTool({"decode", "price-record"}, ToHex(capture));
+    ASSERT_EQ(json.status, 0) << json.err;
+    ASSERT_EQ(text.status, 0) << text.err;
+    const std::vector<std::string> jsonLines = Lines(json.out);
+    const std::vector<std::string> textLines = Lines(text.out);
+    ASSERT_EQ(jsonLines.size(), expected.size());
+    ASSERT_EQ(textLines.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(jsonLines[i]);
+        EXPECT_EQ(Json::parse(jsonLines[i])["LastPriceText"], expected[i]);
+        const std::string tail = " LastPriceText=\"" + expected[i] + "\"";
+        ASSERT_GE(textLines[i].size(), tail.size());
+        EXPECT_EQ(textLines[i].substr(textLines[i].size() - tail.size()), tail);
+    }
+    EXPECT_NE(std::find(expected.begin(), expected.end(), "-12.-34"), expected.end());
 }
 
 }  // namespace

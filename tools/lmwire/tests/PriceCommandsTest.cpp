@@ -1,12 +1,15 @@
-// price, ticks and formats against the library's own conversions.
+// price, ticks and formats against the original members and the stateless conversions.
 
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <cstdint>
+#include <cstdlib>
 #include <sstream>
 
 #include "RunTool.h"
 #include "wire_types/orders/CLMWireOrder.h"
+#include "wire_types/price/Price.h"
 
 namespace lmwire_test {
 namespace {
@@ -54,34 +57,133 @@ TEST(PriceCommand, RowsMatchTheLibraryForEveryTick) {
         ASSERT_EQ(result.status, 0) << result.err;
         const std::vector<std::string> lines = Lines(result.out);
         ASSERT_EQ(lines.size(), ticks.size() + 1);
+        EXPECT_EQ(Cells(lines[0]),
+                  (std::vector<std::string>{"ticks", "display", "one-sign", "display", "decimal",
+                                            "ticks", "from", "display"}));
         Lumera::CLMWireOrder order = OrderIn(code);
         for (std::size_t i = 0; i < ticks.size(); ++i) {
             const long value = std::stol(ticks[i]);
-            const std::vector<std::string> cells = Cells(lines[i + 1]);
-            ASSERT_EQ(cells.size(), 4u) << lines[i + 1];
-            EXPECT_EQ(cells[0], ticks[i]);
-            EXPECT_EQ(cells[1], order.PriceFromTicks(value));
-            EXPECT_EQ(ToDouble(cells[2]), order.TicksToDecimal(value));
-            EXPECT_EQ(cells[3], std::to_string(order.DisplayToTicks(order.PriceFromTicks(value))));
+            const std::string original = order.PriceFromTicks(value);
+            const std::string oneSign = Lumera::price::Display(code, static_cast<int>(value));
+            // Blank cells vanish: a row whose texts agree has one cell fewer.
+            std::vector<std::string> expected = {ticks[i], original};
+            if (oneSign != original) {
+                expected.push_back(oneSign);
+            }
+            std::vector<std::string> cells = Cells(lines[i + 1]);
+            ASSERT_EQ(cells.size(), expected.size() + 2) << lines[i + 1];
+            EXPECT_EQ(ToDouble(cells[expected.size()]), order.TicksToDecimal(value));
+            EXPECT_EQ(cells.back(), std::to_string(order.DisplayToTicks(original)));
+            cells.resize(expected.size());
+            EXPECT_EQ(cells, expected);
         }
     }
 }
 
-TEST(PriceCommand, KnownDisplaysOfTheFractionalFormats) {
+TEST(PriceCommand, WithoutANegativePriceTheTableKeepsItsFourColumns) {
     const Result result = RunTool({"price", "9", "1232", "1233", "1234", "1235"});
-    std::vector<std::string> displays;
-    for (const std::string& line : Lines(result.out)) {
-        displays.push_back(Cells(line)[1]);
-    }
-    EXPECT_EQ(displays, (std::vector<std::string>{"display", "9.200", "9.202", "9.205", "9.207"}));
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out,
+              "ticks  display    decimal  ticks from display\n"
+              " 1232  \"9.200\"      9.625                1177\n"
+              " 1233  \"9.202\"  9.6328125                1177\n"
+              " 1234  \"9.205\"   9.640625                1178\n"
+              " 1235  \"9.207\"  9.6484375                1178\n");
 }
 
-TEST(TicksCommand, TextsAndDecimalValuesBecomeTheLibraryTicks) {
+TEST(PriceCommand, ANegativePriceShowsTheOriginalAndTheOneSignText) {
+    const Result result = RunTool({"price", "14", "1234", "-1234"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::vector<std::string> lines = Lines(result.out);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(Cells(lines[1]), (std::vector<std::string>{"1234", "12.34", "12.34", "1234"}));
+    EXPECT_EQ(Cells(lines[2]),
+              (std::vector<std::string>{"-1234", "-12.-34", "-12.34", "-12.34", "-1200"}));
+    // The one-sign text sits in its own column beside the original, right-aligned under its
+    // header like every column.
+    const std::string header = "one-sign display";
+    const std::string cell = "\"-12.34\"";
+    EXPECT_EQ(lines[2].find(cell) + cell.size(), lines[0].find(header) + header.size())
+        << result.out;
+}
+
+TEST(TicksCommand, DisplayTextsAreReadExactly) {
+    struct Case {
+        std::string code, text, ticks;
+    };
+    // 9.205 is 9 and 20.5/32; code 41 leaves out the last digit, so 9.20 is the nearest to zero
+    // of the prices that show so; -0.00 is the first price below zero in code 40.
+    const std::vector<Case> cases = {{"9", "9.205", "1234"},
+                                     {"41", "9.20", "1235"},
+                                     {"40", "-0.00", "-1"},
+                                     {"14", " -12.34 ", "-1234"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code + " " + c.text);
+        const Result result = RunTool({"ticks", c.code, "--", c.text});
+        ASSERT_EQ(result.status, 0) << result.err;
+        const std::vector<std::string> lines = Lines(result.out);
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_EQ(Cells(lines[1])[1], c.ticks);
+    }
+}
+
+TEST(TicksCommand, EveryOneSignDisplayReadsBackToItsPrice) {
+    const std::vector<std::int32_t> prices = {0,  1,     7,          1234,        -1,
+                                              -7, -1234, 2147483647, -2147483647, -2147483647 - 1};
+    for (const Lumera::price::FormatInfo* format = Lumera::price::begin();
+         format != Lumera::price::end(); ++format) {
+        SCOPED_TRACE(format->code);
+        std::vector<std::string> args = {"ticks", std::to_string(format->code), "--"};
+        for (const std::int32_t price : prices) {
+            args.push_back(Lumera::price::Display(format->code, price));
+        }
+        const Result result = RunTool(args);
+        ASSERT_EQ(result.status, 0) << result.err;
+        const std::vector<std::string> lines = Lines(result.out);
+        ASSERT_EQ(lines.size(), prices.size() + 1);
+        for (std::size_t i = 0; i < prices.size(); ++i) {
+            const std::vector<std::string> cells = Cells(lines[i + 1]);
+            ASSERT_EQ(cells.size(), 3u) << lines[i + 1];
+            EXPECT_EQ(cells[2], args[i + 3]);
+            // Codes 40, 41 and 58 show neighbouring prices alike, and give the one nearest zero.
+            const bool shared = format->code == 40 || format->code == 41 || format->code == 58;
+            if (!shared) {
+                EXPECT_EQ(cells[1], std::to_string(prices[i]));
+            } else {
+                EXPECT_LE(std::abs(std::stoll(cells[1])), std::abs(std::int64_t{prices[i]}));
+            }
+        }
+    }
+}
+
+TEST(TicksCommand, ATextThatIsNoDisplayIsRefusedOnOneLine) {
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {"9", "9.209"}, {"14", "-0"},     {"14", ""},           {"14", "-12.-34"},
+        {"9", "9.2x"},  {"6", "38.5625"}, {"14", "21474836.48"}};
+    for (const auto& [code, text] : refused) {
+        SCOPED_TRACE(code + " " + text);
+        const std::string zero = Lumera::price::Display(std::stoi(code), 0);
+        const Result result = RunTool({"ticks", code, "--", zero, text});
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.out, "");
+        const std::vector<std::string> lines = Lines(result.err);
+        ASSERT_EQ(lines.size(), 1u) << result.err;
+        EXPECT_NE(lines[0].find("price text '" + text + "'"), std::string::npos) << lines[0];
+        EXPECT_NE(lines[0].find("code " + code), std::string::npos) << lines[0];
+    }
+}
+
+TEST(TicksCommand, AsDecimalTruncatesAsTheOriginalReadingDoes) {
+    // 38.18 x 32 = 1221.76: truncated, not rounded.
+    const Result known = RunTool({"ticks", "--as-decimal", "6", "38.18"});
+    ASSERT_EQ(known.status, 0) << known.err;
+    EXPECT_EQ(Cells(Lines(known.out).at(1))[1], "1221");
+
     const std::vector<std::string> texts = {"38.5625", "-38.5625", "  30.85",
                                             "12.34",   "0.29",     "1e3"};
     for (const int code : {6, 14, 18}) {
         SCOPED_TRACE(code);
-        std::vector<std::string> args = {"ticks", std::to_string(code)};
+        std::vector<std::string> args = {"ticks", std::to_string(code), "--as-decimal"};
         args.insert(args.end(), texts.begin(), texts.end());
         const Result result = RunTool(args);
         ASSERT_EQ(result.status, 0) << result.err;
@@ -99,15 +201,21 @@ TEST(TicksCommand, TextsAndDecimalValuesBecomeTheLibraryTicks) {
     }
 }
 
-TEST(FormatsCommand, SixtyTwoRowsMatchingTheLibrary) {
+TEST(FormatsCommand, SixtyTwoRowsMatchingTheTableAndTheOriginalMembers) {
     const Result result = RunTool({"formats"});
     ASSERT_EQ(result.status, 0) << result.err;
     const std::vector<std::string> lines = Lines(result.out);
     ASSERT_EQ(lines.size(), 63u);
+    ASSERT_EQ(Lumera::price::end() - Lumera::price::begin(), 62);
     for (int code = 1; code <= 62; ++code) {
         SCOPED_TRACE(code);
         const std::vector<std::string> cells = Cells(lines[code]);
         ASSERT_EQ(cells.size(), 6u) << lines[code];
+        const Lumera::price::FormatInfo& row = Lumera::price::begin()[code - 1];
+        EXPECT_EQ(cells[0], std::to_string(row.code));
+        EXPECT_EQ(cells[1], std::to_string(row.ticksPerUnit));
+        EXPECT_EQ(cells[2], std::to_string(row.decimalPlaces));
+        // The table against the original members, which know it independently.
         Lumera::CLMWireOrder order = OrderIn(code);
         EXPECT_EQ(cells[0], std::to_string(code));
         EXPECT_EQ(cells[1], std::to_string(order.GetPriceFormatCodeDivisor()));
@@ -128,7 +236,7 @@ TEST(FormatsCommand, SixtyTwoRowsMatchingTheLibrary) {
 namespace lmwire_test {
 namespace {
 
-TEST(TicksCommand, ATextWithNoTickPriceIsRefusedOnOneLine) {
+TEST(TicksCommand, AsDecimalRefusesATextWithNoTickPriceOnOneLine) {
     // Code 17 counts whole units (divisor 1), so the tick range shows directly in the texts.
     const std::vector<std::pair<int, std::string>> refused = {
         {14, "3000000000"},  {14, "inf"},       {14, "-inf"},       {14, "nan"},
@@ -137,7 +245,8 @@ TEST(TicksCommand, ATextWithNoTickPriceIsRefusedOnOneLine) {
     for (const auto& [code, text] : refused) {
         SCOPED_TRACE(std::to_string(code) + " " + text);
         // After "--", so that "-inf" is not taken for an option.
-        const Result result = RunTool({"ticks", std::to_string(code), "--", "1", text});
+        const Result result =
+            RunTool({"ticks", "--as-decimal", std::to_string(code), "--", "1", text});
         EXPECT_EQ(result.status, 2);
         EXPECT_EQ(result.out, "");
         const std::vector<std::string> lines = Lines(result.err);
@@ -148,7 +257,7 @@ TEST(TicksCommand, ATextWithNoTickPriceIsRefusedOnOneLine) {
     // it for a text out of range too; truncation keeps a fraction beyond them inside.
     const std::vector<std::string> kept = {"2147483647", "-2147483648", "2147483647.9",
                                            "-2147483648.9"};
-    std::vector<std::string> args = {"ticks", "17"};
+    std::vector<std::string> args = {"ticks", "--as-decimal", "17"};
     args.insert(args.end(), kept.begin(), kept.end());
     const Result result = RunTool(args);
     ASSERT_EQ(result.status, 0) << result.err;

@@ -26,7 +26,8 @@ TEST(WriteError, EveryCommandReportsAFullStandardOutput) {
     const std::vector<std::vector<std::string>> commands = {
         {"formats"},
         {"price", "9", "1234"},
-        {"ticks", "9", "9.5"},
+        {"ticks", "9", "9.205"},
+        {"ticks", "--as-decimal", "9", "9.5"},
         {"decode", "logon-response"},
         {"decode", "price-record", "--binary", capture},
         {"decode", "price-record", "--binary", "--json", capture},
