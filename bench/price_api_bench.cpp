@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "RecordFloor.h"
 #include "wire_types/price/Price.h"
 #include "wire_types/price/PriceFormat.h"
 #include "wire_types/price/PriceRecord.h"
@@ -111,21 +112,11 @@ void ParseLadder_floor(benchmark::State& state) {
 }
 BENCHMARK(ParseLadder_floor);
 
-using Record = std::array<unsigned char, 86>;
-
-std::vector<Record> Updates() {
-    std::mt19937 random(7);
-    std::vector<Record> updates(16);
-    for (Record& record : updates) {
-        for (unsigned char& byte : record) {
-            byte = static_cast<unsigned char>(random());
-        }
-    }
-    return updates;
-}
+using bench_floor::Load;
+using bench_floor::Record;
 
 void ViewReadAll(benchmark::State& state) {
-    const std::vector<Record> updates = Updates();
+    const std::vector<Record> updates = bench_floor::Updates(9);
     std::size_t i = 0;
     for (auto _ : state) {
         const PriceRecordView view(updates[i++ & 15].data());
@@ -142,34 +133,19 @@ void ViewReadAll(benchmark::State& state) {
 }
 BENCHMARK(ViewReadAll);
 
-template <class T>
-T Load(const unsigned char* bytes) {
-    T value;
-    std::memcpy(&value, bytes, sizeof value);
-    return value;
-}
-
 void ViewReadAll_floor(benchmark::State& state) {
-    const std::vector<Record> updates = Updates();
+    const std::vector<Record> updates = bench_floor::Updates(9);
     Record copy;
     std::size_t i = 0;
     for (auto _ : state) {
         std::memcpy(copy.data(), updates[i++ & 15].data(), copy.size());
         benchmark::DoNotOptimize(copy.data());
         const unsigned char* b = copy.data();
-        const auto last = Load<std::uint32_t>(b + 6);
         std::int64_t sum = b[0] + b[1] + Load<std::uint16_t>(b + 2) + Load<std::uint16_t>(b + 4) +
-                           static_cast<std::int32_t>(last) + Load<std::int32_t>(b + 10) +
+                           Load<std::int32_t>(b + 6) + Load<std::int32_t>(b + 10) +
                            Load<std::int32_t>(b + 14) + Load<std::int32_t>(b + 18) +
                            Load<std::int32_t>(b + 22);
-        for (int level = 0; level < 10; ++level) {
-            const auto bid = static_cast<std::int32_t>(
-                last - static_cast<std::uint32_t>(static_cast<std::int8_t>(b[26 + level])));
-            const auto ask = static_cast<std::int32_t>(
-                last + static_cast<std::uint32_t>(static_cast<std::int8_t>(b[56 + level])));
-            sum += bid + Load<std::uint16_t>(b + 36 + 2 * level) + ask +
-                   Load<std::uint16_t>(b + 66 + 2 * level);
-        }
+        sum += bench_floor::DepthSum(b);
         benchmark::DoNotOptimize(sum);
     }
 }

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "RecordFloor.h"
 #include "wire_types/price/CWirePrice.h"
 #include "wire_types/price/PriceFormat.h"
 
@@ -147,21 +148,8 @@ void PriceLadderReference(benchmark::State& state) {
 BENCHMARK(PriceLadderReference<PrintfDisplay>)->Name("PriceLadder_snprintf");
 BENCHMARK(PriceLadderReference<ToCharsDisplay>)->Name("PriceLadder_to_chars");
 
-// Sixteen different updates around one last price, cycled through.
-std::vector<Record> Updates() {
-    std::mt19937 random(7);
-    std::vector<Record> updates(16);
-    for (Record& record : updates) {
-        for (unsigned char& byte : record) {
-            byte = static_cast<unsigned char>(random());
-        }
-        record[1] = 9;
-    }
-    return updates;
-}
-
 void DecodeDepth(benchmark::State& state) {
-    std::vector<Record> updates = Updates();
+    std::vector<Record> updates = bench_floor::Updates(9);
     CWirePrice price;
     std::size_t i = 0;
     for (auto _ : state) {
@@ -178,31 +166,14 @@ void DecodeDepth(benchmark::State& state) {
 }
 BENCHMARK(DecodeDepth);
 
-template <class T>
-T Load(const unsigned char* bytes) {
-    T value;
-    std::memcpy(&value, bytes, sizeof value);
-    return value;
-}
-
 void DecodeDepth_floor(benchmark::State& state) {
-    std::vector<Record> updates = Updates();
+    std::vector<Record> updates = bench_floor::Updates(9);
     Record copy;
     std::size_t i = 0;
     for (auto _ : state) {
         std::memcpy(copy.data(), updates[i++ & 15].data(), copy.size());
         benchmark::DoNotOptimize(copy.data());  // the copy is made and read back
-        const auto last = Load<std::uint32_t>(copy.data() + 6);
-        long sum = 0;
-        for (int level = 0; level < 10; ++level) {
-            const auto bid = static_cast<std::int32_t>(
-                last - static_cast<std::uint32_t>(static_cast<std::int8_t>(copy[26 + level])));
-            const auto ask = static_cast<std::int32_t>(
-                last + static_cast<std::uint32_t>(static_cast<std::int8_t>(copy[56 + level])));
-            sum += bid + Load<std::uint16_t>(copy.data() + 36 + 2 * level) + ask +
-                   Load<std::uint16_t>(copy.data() + 66 + 2 * level);
-        }
-        benchmark::DoNotOptimize(sum);
+        benchmark::DoNotOptimize(bench_floor::DepthSum(copy.data()));
     }
 }
 BENCHMARK(DecodeDepth_floor);
