@@ -196,5 +196,35 @@ TEST(PriceRecordBuilder, DepthPricesMustBeInReachOfTheLastPrice) {
     EXPECT_THROW(builder.Ask(-1, 0, 0), std::out_of_range);
 }
 
+// The builder may be given the depth before the last price: the levels follow the last price, and
+// a refusal names the first level out of reach when Bytes() is asked, bids before asks.
+TEST(PriceRecordBuilder, LevelsSetBeforeTheLastPriceFollowIt) {
+    const auto refusal = [](const PriceRecordBuilder& builder) {
+        try {
+            builder.Bytes();
+        } catch (const std::out_of_range& e) {
+            return std::string(e.what());
+        }
+        return std::string("none");
+    };
+    PriceRecordBuilder builder;
+    builder.Ask(3, 1127, 2).Ask(5, 5, 1).Bid(2, 1000, 1);
+    EXPECT_NE(refusal(builder).find("bid level 2 price 1000"), std::string::npos)
+        << refusal(builder);
+    builder.LastPrice(1000);
+    EXPECT_NE(refusal(builder).find("ask level 5 price 5 is out of reach of the last price 1000"),
+              std::string::npos)
+        << refusal(builder);
+    builder.Ask(5, 872, 1);
+    const Record bytes = builder.Bytes();
+    const PriceRecordView view(bytes.data());
+    EXPECT_EQ(view.Bid(2).price, 1000);
+    EXPECT_EQ(view.Ask(3).price, 1127);
+    EXPECT_EQ(view.Ask(5).price, 872);
+    EXPECT_EQ(view.Ask(4).price, 1000);  // never set: the last price
+    builder.LastPrice(-1000);
+    EXPECT_NE(refusal(builder).find("bid level 2"), std::string::npos) << refusal(builder);
+}
+
 }  // namespace
 }  // namespace Lumera

@@ -4,27 +4,12 @@
 // only its current price format code and a reference to the shared, read-only format table.
 
 #include <atomic>
-#include <cstddef>
-#include <cstdint>
 #include <string>
 
 #include "wire_types/price/PriceFormat.h"
 #include "wire_types/support/SharedEnums.h"
 
 namespace Lumera {
-
-namespace detail {
-
-// Room for any display text: a sign, three conversions of at most 11 characters or their width,
-// and literal text.
-inline constexpr std::size_t kDisplayBuffer = 64;
-
-// Writes the display text of `price` ticks in row `code` (1..62) into out, exactly as the
-// converter prints it, and returns the end. `price` is any 32-bit value or the magnitude of
-// -2147483648.
-char* WriteDisplayText(char* out, int code, std::int64_t price) noexcept;
-
-}  // namespace detail
 
 class ATPrice {
   public:

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <utility>
 
-#include "wire_types/price/ATPrice.h"
 #include "wire_types/price/PriceFormat.h"
 #include "wire_types/price/detail/DisplayPlan.h"
 #include "wire_types/support/Bytes.h"
