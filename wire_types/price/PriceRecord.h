@@ -140,6 +140,7 @@ class PriceRecordBuilder {
         return Put(PriceRecordLayout::kLumeraID, value);
     }
     PriceRecordBuilder& LastPrice(std::int32_t value) noexcept {
+        last_ = static_cast<std::uint32_t>(value);
         Put(PriceRecordLayout::kLastPrice, value);
         // Levels set before the last price move with it.
         for (int side = kBid; side <= kAsk; ++side) {
@@ -212,16 +213,14 @@ class PriceRecordBuilder {
     // Writes the offset that moves the last price to the level's price, in wrapped 32-bit
     // arithmetic (bids lie below the last price, asks above it), and notes whether it fits.
     void PlaceLevel(int side, int level) noexcept {
-        const auto last =
-            LoadLittleEndian<std::uint32_t>(bytes_.data() + PriceRecordLayout::kLastPrice);
         const auto price = static_cast<std::uint32_t>(prices_[side][level]);
-        const std::uint32_t offset = side == kBid ? last - price : price - last;
+        const std::uint32_t offset = side == kBid ? last_ - price : price - last_;
         const std::size_t offsetsAt =
             side == kBid ? PriceRecordLayout::kBidOffsets : PriceRecordLayout::kAskOffsets;
         bytes_[offsetsAt + static_cast<std::size_t>(level)] = static_cast<unsigned char>(offset);
         const unsigned bit = 1u << level;
-        outOfReach_[side] =
-            offset + 128u > 255u ? outOfReach_[side] | bit : outOfReach_[side] & ~bit;
+        const unsigned outside = offset + 128u > 255u ? bit : 0u;
+        outOfReach_[side] = (outOfReach_[side] & ~bit) | outside;
     }
 
     [[noreturn]] void ThrowFirstOutOfReach() const {
@@ -233,6 +232,7 @@ class PriceRecordBuilder {
     }
 
     std::array<unsigned char, PriceRecordLayout::kSize> bytes_{};
+    std::uint32_t last_ = 0;  // the last price, as the depth offsets are computed from it
     // The depth prices as given, kept to place them again when the last price changes.
     std::int32_t prices_[2][PriceRecordLayout::kLevels] = {};
     unsigned set_[2] = {0, 0};         // one bit per level that has been set
