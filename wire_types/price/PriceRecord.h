@@ -140,15 +140,7 @@ class PriceRecordBuilder {
         return Put(PriceRecordLayout::kLumeraID, value);
     }
     PriceRecordBuilder& LastPrice(std::int32_t value) noexcept {
-        last_ = static_cast<std::uint32_t>(value);
-        Put(PriceRecordLayout::kLastPrice, value);
-        // Levels set before the last price move with it.
-        for (int side = kBid; side <= kAsk; ++side) {
-            for (unsigned levels = set_[side]; levels != 0; levels &= levels - 1) {
-                PlaceLevel(side, Lowest(levels));
-            }
-        }
-        return *this;
+        return Put(PriceRecordLayout::kLastPrice, value);
     }
     PriceRecordBuilder& TotalVolume(std::int32_t value) noexcept {
         return Put(PriceRecordLayout::kTotalVolume, value);
@@ -174,10 +166,24 @@ class PriceRecordBuilder {
     // 32-bit arithmetic, fits a signed byte; the first one out of reach (bids first, then asks,
     // each from level 0) throws std::out_of_range naming its side and level.
     std::array<unsigned char, PriceRecordLayout::kSize> Bytes() const {
-        if ((outOfReach_[kBid] | outOfReach_[kAsk]) != 0) {
-            ThrowFirstOutOfReach();
+        std::array<unsigned char, PriceRecordLayout::kSize> record = bytes_;
+        const auto last =
+            LoadLittleEndian<std::uint32_t>(bytes_.data() + PriceRecordLayout::kLastPrice);
+        // Every level at once, without a branch; the checks come after, in the rare case.
+        bool outOfReach = false;
+        for (int level = 0; level < PriceRecordLayout::kLevels; ++level) {
+            const std::uint32_t bid = Offset(kBid, level, last);
+            const std::uint32_t ask = Offset(kAsk, level, last);
+            outOfReach |= (bid + 128u > 255u) | (ask + 128u > 255u);
+            record[PriceRecordLayout::kBidOffsets + static_cast<std::size_t>(level)] =
+                static_cast<unsigned char>(bid);
+            record[PriceRecordLayout::kAskOffsets + static_cast<std::size_t>(level)] =
+                static_cast<unsigned char>(ask);
         }
-        return bytes_;
+        if (outOfReach) {
+            ThrowFirstOutOfReach(last);
+        }
+        return record;
     }
 
   private:
@@ -196,47 +202,35 @@ class PriceRecordBuilder {
         }
         prices_[side][level] = price;
         set_[side] |= 1u << level;
-        PlaceLevel(side, level);
         const std::size_t sizesAt =
             side == kBid ? PriceRecordLayout::kBidSizes : PriceRecordLayout::kAskSizes;
         return Put(sizesAt + 2 * static_cast<std::size_t>(level), size);
     }
 
-    static int Lowest(unsigned levels) noexcept {
-        int level = 0;
-        while ((levels >> level & 1u) == 0) {
-            ++level;
+    // The offset that moves the last price to the level's price (0 for a level not set), in
+    // wrapped 32-bit arithmetic: bids lie below the last price, asks above it.
+    std::uint32_t Offset(int side, int level, std::uint32_t last) const noexcept {
+        const std::uint32_t price = static_cast<std::uint32_t>(prices_[side][level]);
+        const std::uint32_t offset = side == kBid ? last - price : price - last;
+        return (set_[side] >> level & 1u) != 0 ? offset : 0u;
+    }
+
+    [[noreturn]] void ThrowFirstOutOfReach(std::uint32_t last) const {
+        for (int side = kBid; side <= kAsk; ++side) {
+            for (int level = 0; level < PriceRecordLayout::kLevels; ++level) {
+                if (Offset(side, level, last) + 128u > 255u) {
+                    detail::ThrowOutOfReach(side == kBid ? "bid" : "ask", level,
+                                            prices_[side][level], static_cast<std::int32_t>(last));
+                }
+            }
         }
-        return level;
+        detail::ThrowOutOfReach("bid", 0, prices_[kBid][0], static_cast<std::int32_t>(last));
     }
 
-    // Writes the offset that moves the last price to the level's price, in wrapped 32-bit
-    // arithmetic (bids lie below the last price, asks above it), and notes whether it fits.
-    void PlaceLevel(int side, int level) noexcept {
-        const auto price = static_cast<std::uint32_t>(prices_[side][level]);
-        const std::uint32_t offset = side == kBid ? last_ - price : price - last_;
-        const std::size_t offsetsAt =
-            side == kBid ? PriceRecordLayout::kBidOffsets : PriceRecordLayout::kAskOffsets;
-        bytes_[offsetsAt + static_cast<std::size_t>(level)] = static_cast<unsigned char>(offset);
-        const unsigned bit = 1u << level;
-        const unsigned outside = offset + 128u > 255u ? bit : 0u;
-        outOfReach_[side] = (outOfReach_[side] & ~bit) | outside;
-    }
-
-    [[noreturn]] void ThrowFirstOutOfReach() const {
-        const int side = outOfReach_[kBid] != 0 ? kBid : kAsk;
-        const int level = Lowest(outOfReach_[side]);
-        detail::ThrowOutOfReach(
-            side == kBid ? "bid" : "ask", level, prices_[side][level],
-            LoadLittleEndian<std::int32_t>(bytes_.data() + PriceRecordLayout::kLastPrice));
-    }
-
+    // Everything but the depth offsets, which wait for the last price.
     std::array<unsigned char, PriceRecordLayout::kSize> bytes_{};
-    std::uint32_t last_ = 0;  // the last price, as the depth offsets are computed from it
-    // The depth prices as given, kept to place them again when the last price changes.
     std::int32_t prices_[2][PriceRecordLayout::kLevels] = {};
-    unsigned set_[2] = {0, 0};         // one bit per level that has been set
-    unsigned outOfReach_[2] = {0, 0};  // one bit per level whose price is out of reach
+    unsigned set_[2] = {0, 0};  // one bit per level that has been set
 };
 
 }  // namespace Lumera
