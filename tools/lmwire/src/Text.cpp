@@ -132,7 +132,11 @@ std::string Escaped(std::string_view text) {
 }
 
 std::string Quoted(std::string_view text) {
-    return "'" + Escaped(text) + "'";
+    // Built by appending: GCC 12 warns falsely about "literal" + std::string&& (its bug 105329).
+    std::string quoted = "'";
+    quoted += Escaped(text);
+    quoted += '\'';
+    return quoted;
 }
 
 std::string Utf8ToCp1252(std::string_view utf8, const std::string& what) {
