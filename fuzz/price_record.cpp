@@ -16,6 +16,7 @@
 
 #include "FuzzCheck.h"
 #include "wire_types/price/CWirePrice.h"
+#include "wire_types/price/PriceRecord.h"
 #include "wire_types/support/VeyException.h"
 
 namespace {
@@ -146,6 +147,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(outcome == Outcome::kAccepted);
     const Reading read = Read(price);
     CheckLayout(read, data);
+
+    // The view reads the same in place, and the builder given every field back writes the same
+    // bytes (every depth price read from a record is in reach of its last price).
+    const PriceRecordView view = PriceRecordView::Checked(data, size);
+    FUZZ_CHECK(view.PriceType() == read.type && view.PriceFormatCode() == read.code &&
+               view.LastSize() == read.lastSize && view.LumeraID() == read.id &&
+               view.LastPrice() == read.last && view.TotalVolume() == read.volume &&
+               view.TimeStamp() == read.time && view.High() == read.high && view.Low() == read.low);
+    PriceRecordBuilder builder;
+    builder.PriceType(view.PriceType())
+        .PriceFormatCode(view.PriceFormatCode())
+        .LastSize(view.LastSize())
+        .LumeraID(view.LumeraID())
+        .LastPrice(view.LastPrice())
+        .TotalVolume(view.TotalVolume())
+        .TimeStamp(view.TimeStamp())
+        .High(view.High())
+        .Low(view.Low());
+    for (int level = 0; level < 10; ++level) {
+        const auto i = static_cast<std::size_t>(level);
+        const PriceLevel bid = view.Bid(level);
+        const PriceLevel ask = view.Ask(level);
+        FUZZ_CHECK(bid.price == read.bid[i] && bid.size == read.bidSize[i]);
+        FUZZ_CHECK(ask.price == read.ask[i] && ask.size == read.askSize[i]);
+        builder.Bid(level, bid.price, bid.size).Ask(level, ask.price, ask.size);
+    }
+    const auto rebuilt = builder.Bytes();
+    FUZZ_CHECK(Bytes(rebuilt.begin(), rebuilt.end()) == Bytes(data, data + kSize));
 
     // Built from the encoding, and copied: the same reading, conversions included.
     Bytes copy = read.encoded;
