@@ -39,7 +39,7 @@ TEST(BoundedInput, EndlessDevicesEndPromptlyForEveryKind) {
         for (const std::string device : {"/dev/zero", "/dev/urandom"}) {
             for (const bool binary : {true, false}) {
                 SCOPED_TRACE(kind + " " + device + (binary ? " --binary" : " hex"));
-                RunSpec run;
+                ToolRun run;
                 run.args = {"decode", kind};
                 if (binary) {
                     run.args.push_back("--binary");
@@ -56,7 +56,7 @@ TEST(BoundedInput, EndlessPipesEndPromptlyForEveryKind) {
     for (const std::string& kind : RecordKinds()) {
         for (const bool binary : {true, false}) {
             SCOPED_TRACE(kind + (binary ? " --binary" : " hex"));
-            RunSpec run;
+            ToolRun run;
             run.args = {"decode", kind};
             if (binary) {
                 run.args.push_back("--binary");
@@ -109,16 +109,16 @@ TEST(BoundedInput, AVariableRecordIsTakenUpToItsCapAndRefusedOneBytePast) {
 
 TEST(BoundedInput, ACaptureThroughAPipeIsDecodedInBoundedMemory) {
     const auto run = [](std::uint64_t bytes, const std::string& feed, bool binary) {
-        RunSpec spec;
-        spec.args = {"decode", "price-record"};
+        ToolRun request;
+        request.args = {"decode", "price-record"};
         if (binary) {
-            spec.args.push_back("--binary");
+            request.args.push_back("--binary");
         }
-        spec.feed = feed;
-        spec.feedBytes = bytes;
-        spec.outputPath = "/dev/null";
-        spec.timeoutSeconds = 120;
-        const Result result = RunTool(spec);
+        request.feed = feed;
+        request.feedBytes = bytes;
+        request.outputPath = "/dev/null";
+        request.timeoutSeconds = 120;
+        const Result result = RunTool(request);
         EXPECT_FALSE(result.timedOut);
         EXPECT_EQ(result.status, 0) << result.err;
         return result.maxRssKb;
@@ -136,7 +136,7 @@ TEST(BoundedInput, ACaptureThroughAPipeIsDecodedInBoundedMemory) {
 
 TEST(BoundedInput, ACaptureFromAPipeGivesEveryRecordAndRefusesAPartialOne) {
     // More output than one written block, so that the lines cross the writer's blocks.
-    RunSpec run;
+    ToolRun run;
     run.args = {"decode", "price-record", "--binary"};
     run.feed = std::string(1, '\0');
     run.feedBytes = 86 * 5000;

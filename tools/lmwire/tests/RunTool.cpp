@@ -69,13 +69,13 @@ void Feed(int fd, const std::string& pattern, std::uint64_t bytes) {
 }  // namespace
 
 Result RunTool(const std::vector<std::string>& args, const std::string& input) {
-    RunSpec run;
+    ToolRun run;
     run.args = args;
     run.input = input;
     return RunTool(run);
 }
 
-Result RunTool(const RunSpec& run) {
+Result RunTool(const ToolRun& run) {
     TempDir dir;
     const std::string in = dir.Path("stdin");
     const std::string out = run.outputPath.empty() ? dir.Path("stdout") : run.outputPath;

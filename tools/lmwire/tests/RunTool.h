@@ -25,7 +25,7 @@ struct Result {
 Result RunTool(const std::vector<std::string>& args, const std::string& input = "");
 
 // A run with its standard streams chosen by the test.
-struct RunSpec {
+struct ToolRun {
     std::vector<std::string> args;
     std::string input;            // standard input, unless one of the two below is set
     std::string inputPath;        // a file or device as standard input (/dev/zero)
@@ -36,7 +36,7 @@ struct RunSpec {
     bool ignoreSigpipe = false;       // SIGPIPE ignored in the program, as some parents leave it
     int timeoutSeconds = 60;
 };
-Result RunTool(const RunSpec& run);
+Result RunTool(const ToolRun& run);
 
 // A directory of its own for each test, removed with everything in it.
 class TempDir {

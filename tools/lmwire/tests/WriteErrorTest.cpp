@@ -41,7 +41,7 @@ TEST(WriteError, EveryCommandReportsAFullStandardOutput) {
     };
     for (const std::vector<std::string>& args : commands) {
         SCOPED_TRACE(args[0] + (args.size() > 1 ? " " + args[1] : ""));
-        RunSpec run;
+        ToolRun run;
         run.args = args;
         run.input = "00000000 8c230000";
         run.outputPath = "/dev/full";
@@ -56,7 +56,7 @@ TEST(WriteError, SynthNamesTheFileItCouldNotWrite) {
 }
 
 TEST(WriteError, AReaderThatHasGoneStopsTheProgramWithoutAMessage) {
-    RunSpec run;
+    ToolRun run;
     run.args = {"formats"};
     run.outputToClosedPipe = true;
     const Result killed = RunTool(run);
