@@ -38,7 +38,8 @@ bool StartsWithNoCase(std::string_view text, std::string_view word) {
 
 // Rough power of the radix of a number from_chars found out of range: its sign tells overflow
 // (non-negative) from underflow. Such numbers lie hundreds of powers away from 1, so a digit
-// or two of error does not matter.
+// or two of error does not matter. A second point ends the number, as it ends strtod's: an
+// exponent written after it belongs to other text.
 std::int64_t Magnitude(std::string_view number, bool hex) {
     const char exponentMark = hex ? 'p' : 'e';
     const int digitWeight = hex ? 4 : 1;
@@ -48,7 +49,7 @@ std::int64_t Magnitude(std::string_view number, bool hex) {
     std::size_t i = 0;
     for (; i < number.size(); ++i) {
         const char c = number[i];
-        if (c == '.') {
+        if (c == '.' && !seenPoint) {
             seenPoint = true;
         } else if (hex ? IsHexDigit(c) : IsDigit(c)) {
             if (!seenPoint && seenSignificant) {
