@@ -124,36 +124,24 @@ namespace detail {
 }  // namespace detail
 
 // Fields to bytes. A depth level that is not set reads back as the last price with size 0.
-// Inline, so that building a record costs what writing its bytes by hand costs.
+// Inline, so that building a record costs what writing its bytes by hand costs: the fields are
+// kept as values and written once, by Bytes(), with stores the size of each field (a record
+// written piecemeal and then copied whole makes the copy wait on every narrow store).
 class PriceRecordBuilder {
   public:
-    PriceRecordBuilder& PriceType(std::uint8_t value) noexcept {
-        return Put(PriceRecordLayout::kPriceType, value);
-    }
+    PriceRecordBuilder& PriceType(std::uint8_t value) noexcept { return Set(priceType_, value); }
     PriceRecordBuilder& PriceFormatCode(std::uint8_t value) noexcept {
-        return Put(PriceRecordLayout::kPriceFormatCode, value);
+        return Set(priceFormatCode_, value);
     }
-    PriceRecordBuilder& LastSize(std::uint16_t value) noexcept {
-        return Put(PriceRecordLayout::kLastSize, value);
-    }
-    PriceRecordBuilder& LumeraID(std::uint16_t value) noexcept {
-        return Put(PriceRecordLayout::kLumeraID, value);
-    }
-    PriceRecordBuilder& LastPrice(std::int32_t value) noexcept {
-        return Put(PriceRecordLayout::kLastPrice, value);
-    }
+    PriceRecordBuilder& LastSize(std::uint16_t value) noexcept { return Set(lastSize_, value); }
+    PriceRecordBuilder& LumeraID(std::uint16_t value) noexcept { return Set(lumeraID_, value); }
+    PriceRecordBuilder& LastPrice(std::int32_t value) noexcept { return Set(lastPrice_, value); }
     PriceRecordBuilder& TotalVolume(std::int32_t value) noexcept {
-        return Put(PriceRecordLayout::kTotalVolume, value);
+        return Set(totalVolume_, value);
     }
-    PriceRecordBuilder& TimeStamp(std::int32_t value) noexcept {
-        return Put(PriceRecordLayout::kTimeStamp, value);
-    }
-    PriceRecordBuilder& High(std::int32_t value) noexcept {
-        return Put(PriceRecordLayout::kHigh, value);
-    }
-    PriceRecordBuilder& Low(std::int32_t value) noexcept {
-        return Put(PriceRecordLayout::kLow, value);
-    }
+    PriceRecordBuilder& TimeStamp(std::int32_t value) noexcept { return Set(timeStamp_, value); }
+    PriceRecordBuilder& High(std::int32_t value) noexcept { return Set(high_, value); }
+    PriceRecordBuilder& Low(std::int32_t value) noexcept { return Set(low_, value); }
     // A level outside 0..9 throws std::out_of_range at once.
     PriceRecordBuilder& Bid(int level, std::int32_t price, std::uint16_t size) {
         return SetLevel(kBid, level, price, size);
@@ -166,21 +154,33 @@ class PriceRecordBuilder {
     // 32-bit arithmetic, fits a signed byte; the first one out of reach (bids first, then asks,
     // each from level 0) throws std::out_of_range naming its side and level.
     std::array<unsigned char, PriceRecordLayout::kSize> Bytes() const {
-        std::array<unsigned char, PriceRecordLayout::kSize> record = bytes_;
-        const auto last =
-            LoadLittleEndian<std::uint32_t>(bytes_.data() + PriceRecordLayout::kLastPrice);
-        // Every level at once, without a branch; the checks come after, in the rare case.
-        bool outOfReach = false;
-        for (int level = 0; level < PriceRecordLayout::kLevels; ++level) {
+        using L = PriceRecordLayout;
+        std::array<unsigned char, L::kSize> record;
+        unsigned char* out = record.data();
+        out[L::kPriceType] = priceType_;
+        out[L::kPriceFormatCode] = priceFormatCode_;
+        StoreLittleEndian(out + L::kLastSize, lastSize_);
+        StoreLittleEndian(out + L::kLumeraID, lumeraID_);
+        StoreLittleEndian(out + L::kLastPrice, lastPrice_);
+        StoreLittleEndian(out + L::kTotalVolume, totalVolume_);
+        StoreLittleEndian(out + L::kTimeStamp, timeStamp_);
+        StoreLittleEndian(out + L::kHigh, high_);
+        StoreLittleEndian(out + L::kLow, low_);
+        const auto last = static_cast<std::uint32_t>(lastPrice_);
+        // Every level at once, without a branch: an offset out of reach sets a bit above the low
+        // byte of `reach`, and the search for the first one waits for the rare case.
+        std::uint32_t reach = 0;
+        for (int level = 0; level < L::kLevels; ++level) {
             const std::uint32_t bid = Offset(kBid, level, last);
             const std::uint32_t ask = Offset(kAsk, level, last);
-            outOfReach |= (bid + 128u > 255u) | (ask + 128u > 255u);
-            record[PriceRecordLayout::kBidOffsets + static_cast<std::size_t>(level)] =
-                static_cast<unsigned char>(bid);
-            record[PriceRecordLayout::kAskOffsets + static_cast<std::size_t>(level)] =
-                static_cast<unsigned char>(ask);
+            reach |= (bid + 128u) | (ask + 128u);
+            const auto at = static_cast<std::size_t>(level);
+            out[L::kBidOffsets + at] = static_cast<unsigned char>(bid);
+            out[L::kAskOffsets + at] = static_cast<unsigned char>(ask);
+            StoreLittleEndian(out + L::kBidSizes + 2 * at, sizes_[Slot(kBid, level)]);
+            StoreLittleEndian(out + L::kAskSizes + 2 * at, sizes_[Slot(kAsk, level)]);
         }
-        if (outOfReach) {
+        if (reach > 255u) {
             ThrowFirstOutOfReach(last);
         }
         return record;
@@ -190,9 +190,14 @@ class PriceRecordBuilder {
     static constexpr int kBid = 0;
     static constexpr int kAsk = 1;
 
+    // Bids at 0..9, asks at 10..19.
+    static constexpr int Slot(int side, int level) noexcept {
+        return side * PriceRecordLayout::kLevels + level;
+    }
+
     template <class T>
-    PriceRecordBuilder& Put(std::size_t at, T value) noexcept {
-        StoreLittleEndian(bytes_.data() + at, value);
+    PriceRecordBuilder& Set(T& field, T value) noexcept {
+        field = value;
         return *this;
     }
 
@@ -200,19 +205,18 @@ class PriceRecordBuilder {
         if (static_cast<unsigned>(level) >= unsigned{PriceRecordLayout::kLevels}) {
             detail::ThrowLevelOutside(side == kBid ? "bid" : "ask", level);
         }
-        prices_[side][level] = price;
-        set_[side] |= 1u << level;
-        const std::size_t sizesAt =
-            side == kBid ? PriceRecordLayout::kBidSizes : PriceRecordLayout::kAskSizes;
-        return Put(sizesAt + 2 * static_cast<std::size_t>(level), size);
+        prices_[Slot(side, level)] = price;
+        sizes_[Slot(side, level)] = size;
+        set_ |= 1u << Slot(side, level);
+        return *this;
     }
 
     // The offset that moves the last price to the level's price (0 for a level not set), in
     // wrapped 32-bit arithmetic: bids lie below the last price, asks above it.
     std::uint32_t Offset(int side, int level, std::uint32_t last) const noexcept {
-        const std::uint32_t price = static_cast<std::uint32_t>(prices_[side][level]);
+        const auto price = static_cast<std::uint32_t>(prices_[Slot(side, level)]);
         const std::uint32_t offset = side == kBid ? last - price : price - last;
-        return (set_[side] >> level & 1u) != 0 ? offset : 0u;
+        return offset & (0u - (set_ >> Slot(side, level) & 1u));
     }
 
     [[noreturn]] void ThrowFirstOutOfReach(std::uint32_t last) const {
@@ -220,17 +224,26 @@ class PriceRecordBuilder {
             for (int level = 0; level < PriceRecordLayout::kLevels; ++level) {
                 if (Offset(side, level, last) + 128u > 255u) {
                     detail::ThrowOutOfReach(side == kBid ? "bid" : "ask", level,
-                                            prices_[side][level], static_cast<std::int32_t>(last));
+                                            prices_[Slot(side, level)],
+                                            static_cast<std::int32_t>(last));
                 }
             }
         }
-        detail::ThrowOutOfReach("bid", 0, prices_[kBid][0], static_cast<std::int32_t>(last));
+        detail::ThrowOutOfReach("bid", 0, prices_[0], static_cast<std::int32_t>(last));
     }
 
-    // Everything but the depth offsets, which wait for the last price.
-    std::array<unsigned char, PriceRecordLayout::kSize> bytes_{};
-    std::int32_t prices_[2][PriceRecordLayout::kLevels] = {};
-    unsigned set_[2] = {0, 0};  // one bit per level that has been set
+    std::uint8_t priceType_ = 0;
+    std::uint8_t priceFormatCode_ = 0;
+    std::uint16_t lastSize_ = 0;
+    std::uint16_t lumeraID_ = 0;
+    std::int32_t lastPrice_ = 0;
+    std::int32_t totalVolume_ = 0;
+    std::int32_t timeStamp_ = 0;
+    std::int32_t high_ = 0;
+    std::int32_t low_ = 0;
+    std::int32_t prices_[2 * PriceRecordLayout::kLevels] = {};
+    std::uint16_t sizes_[2 * PriceRecordLayout::kLevels] = {};
+    std::uint32_t set_ = 0;  // bit Slot(side, level) for each level that has been set
 };
 
 }  // namespace Lumera
