@@ -44,8 +44,13 @@ TEST(Demo, PrintsItsFourSectionsQuickly) {
     // The roll-over request finds a contract whatever the month.
     EXPECT_NE(out.find("\"ES#\"    -> ES"), std::string::npos);
     EXPECT_NE(out.find("\"NQ#\"    -> none"), std::string::npos);
-    // The book after the last event: the retire emptied the working orders.
-    EXPECT_NE(out.find("9. retire 104 (status 1): status 1, order 0, original 104\n"
+    // Each event says whether the book kept it; the book after the last event: the retire
+    // emptied the working orders.
+    EXPECT_NE(out.find("4. working under a held id: status 2, order 102 -> not kept (id already "
+                       "held)\n     working  #101 buy 5 @ 6012.25, #102 sell 2 @ 6020.00, #104"),
+              std::string::npos);
+    EXPECT_NE(out.find("10. retire 104 (status 1): status 1, order 0, original 104 -> not kept "
+                       "(retires its original)\n"
                        "     working  -\n"
                        "     fills    #102 2 @ 6020.00 (0 left), #103 2 @ 6013.00 (3 left)\n"
                        "     cancels  #103 3 @ 6013.00\n"),
