@@ -120,6 +120,17 @@ class LMWIRE_API CLMWireAccountContract {
     CLMWireContract* getWireContract();
     // The owned record, whose embedded contract is what toPacket, fromPacket and GetSize use.
     WireAccountContract* getRawWireContract();
+    // The owned record, read-only: every account field and the embedded contract as fromPacket
+    // last left them.
+    const WireAccountContract& GetRecord() const noexcept;
+    // Rebuilds the contract object from the record's embedded contract, as the constructors
+    // build it (a copy of the record with its own converter at the record's price format code),
+    // so that getWireContract shows what fromPacket received. The object stays at the same
+    // address: pointers and references to it that callers hold stay valid and see the new
+    // values. A collection holding this account contract is not re-keyed: it keeps the entry
+    // under the contract ID the entry was added with, whatever ID the rebuilt contract carries.
+    // On an exception (allocation, text conversion) the contract object is unchanged.
+    void RefreshWireContract();
 
     // The flat form: 48-byte block, 60-byte contract block, symbol, name. Neither checks the
     // buffer; the caller provides GetSize() bytes after offset, or a complete flat form.
