@@ -133,14 +133,12 @@ Kind AccountContract() {
             throw BadInput("account-contract: " + std::to_string(bytes.size() - afterName) +
                            " bytes follow the flat form (" + std::to_string(afterName) + " bytes)");
         }
-        Bytes copy = bytes;
         Lumera::CLMWireAccountContract received(0, 0, 0, 0, Lumera::pfcNone, "", "");
         long offset = 0;
-        received.fromPacket(offset, copy.data());
-        // fromPacket leaves the contract object as it was; only a new account contract built
-        // from the received record shows the received contract through getWireContract.
-        Lumera::CLMWireAccountContract accountContract(received.getRawWireContract());
-        return Describe(accountContract);
+        received.fromPacket(offset, bytes.data(), bytes.size());
+        // fromPacket fills the record; the contract object follows it only when refreshed.
+        received.RefreshWireContract();
+        return Describe(received);
     };
     kind.encode = [](const Json& values) {
         Lumera::CLMWireAccountContract accountContract(
