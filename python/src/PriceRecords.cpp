@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "Bindings.h"
+#include "Values.h"
 #include "wire_types/price/PriceRecord.h"
 
 namespace lmwire::binding {
@@ -157,20 +158,15 @@ std::string FsPath(const py::object& path) {
 
 void DecodePrices(const py::buffer& source, py::array rows) {
     PriceRow* out = Rows(rows, true);
-    const py::buffer_info info = source.request();
-    if (!PyBuffer_IsContiguous(info.view(), 'C')) {
-        throw py::value_error("the source buffer is not contiguous");
-    }
-    const auto size = static_cast<std::size_t>(info.size * info.itemsize);
+    const Bytes bytes(source);
     const auto count = static_cast<std::size_t>(rows.shape(0));
-    if (count * Layout::kSize > size) {
+    if (count * Layout::kSize > bytes.size()) {
         throw py::value_error(std::to_string(count) + " records need " +
                               std::to_string(count * Layout::kSize) + " bytes, the source has " +
-                              std::to_string(size));
+                              std::to_string(bytes.size()));
     }
-    const auto* bytes = static_cast<const unsigned char*>(info.ptr);
     py::gil_scoped_release release;
-    DecodeRecords(bytes, count, out);
+    DecodeRecords(bytes.data(), count, out);
 }
 
 // Fills every row from the start of the file; the caller sized the rows from the file's size.

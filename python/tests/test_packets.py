@@ -90,7 +90,7 @@ def test_account_data_packet_matches_bytes_built_by_hand():
     assert packet.account == 5001 and packet.num_entries == 3
     assert list(packet.entries.items()) == [(-7, float("inf")), (2, -0.25), (5, 1.5)]
     assert lmwire.WireAccountDataPacket.from_bytes(expected) == packet
-    assert eval(repr(packet), vars(lmwire)) == packet
+    assert eval(repr(packet), dict(vars(lmwire), inf=float("inf"))) == packet
     assert packet.find_account_info(9) is None and packet.get_account_info(9) == 0.0
     assert not packet.add_info(5, 9.0) and packet.get_account_info(5) == 1.5
     assert packet.add_info(9, 0.0) and packet.find_account_info(9) == 0.0
