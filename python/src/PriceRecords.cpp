@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -70,10 +71,12 @@ py::list RowFields() {
     return fields;
 }
 
+// Each row is filled on the stack and stored whole: wide stores, where setting the packed row's
+// fields in place would store them one narrow field at a time.
 void DecodeRecords(const unsigned char* records, std::size_t count, PriceRow* rows) noexcept {
     for (std::size_t i = 0; i < count; ++i) {
         const Lumera::PriceRecordView record(records + i * Layout::kSize);
-        PriceRow& row = rows[i];
+        PriceRow row;
         row.priceType = record.PriceType();
         row.priceFormatCode = record.PriceFormatCode();
         row.lastSize = record.LastSize();
@@ -91,6 +94,7 @@ void DecodeRecords(const unsigned char* records, std::size_t count, PriceRow* ro
             row.askPrice[level] = ask.price;
             row.askSize[level] = ask.size;
         }
+        std::memcpy(rows + i, &row, sizeof row);
     }
 }
 
@@ -169,39 +173,44 @@ void DecodePrices(const py::buffer& source, py::array rows) {
     DecodeRecords(bytes.data(), count, out);
 }
 
+// The first `count` records of the file into rows, through a buffer that stays in cache (a
+// mapping of the file would take a page fault for every page, which costs more than the copy).
+// Returns errno, or ENODATA when the file holds fewer records.
+int ReadRecords(const std::string& name, std::size_t count, PriceRow* rows) {
+    File file(std::fopen(name.c_str(), "rb"));
+    if (!file) {
+        return errno;
+    }
+    std::vector<unsigned char> chunk(kChunkRecords * Layout::kSize);
+    for (std::size_t done = 0; done < count;) {
+        const std::size_t want = std::min(kChunkRecords, count - done);
+        const std::size_t got = std::fread(chunk.data(), Layout::kSize, want, file.get());
+        DecodeRecords(chunk.data(), got, rows + done);
+        done += got;
+        if (got < want) {
+            return std::ferror(file.get()) ? errno : ENODATA;
+        }
+    }
+    return 0;
+}
+
 // Fills every row from the start of the file; the caller sized the rows from the file's size.
 void ReadPriceFile(const py::object& path, py::array rows) {
     PriceRow* out = Rows(rows, true);
     const auto count = static_cast<std::size_t>(rows.shape(0));
     const std::string name = FsPath(path);
     int error = 0;
-    std::size_t done = 0;
     {
         py::gil_scoped_release release;
-        File file(std::fopen(name.c_str(), "rb"));
-        if (!file) {
-            error = errno;
-        } else {
-            std::vector<unsigned char> chunk(kChunkRecords * Layout::kSize);
-            while (done < count) {
-                const std::size_t want = std::min(kChunkRecords, count - done);
-                const std::size_t got = std::fread(chunk.data(), Layout::kSize, want, file.get());
-                DecodeRecords(chunk.data(), got, out + done);
-                done += got;
-                if (got < want) {
-                    error = std::ferror(file.get()) ? errno : 0;
-                    break;
-                }
-            }
-        }
+        error = ReadRecords(name, count, out);
+    }
+    if (error == ENODATA) {
+        PyErr_Format(PyExc_OSError, "%R holds fewer than the %zu records it held when planned",
+                     path.ptr(), count);
+        throw py::error_already_set();
     }
     if (error != 0) {
         ThrowOsError(error, path);
-    }
-    if (done < count) {
-        PyErr_Format(PyExc_OSError, "%R ended after %zu records while %zu were expected",
-                     path.ptr(), done, count);
-        throw py::error_already_set();
     }
 }
 
