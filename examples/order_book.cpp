@@ -26,16 +26,10 @@ std::unique_ptr<CLMWireOrder> Event(enumOrderStatus status, long orderID, long o
 }
 
 // The book takes ownership of what it stores: fills and cancels always, a working order when its
-// id is free, a removal never. What it does not store stays with the caller (here: is freed).
-void Feed(CLMWireOrderCollection& book, std::unique_ptr<CLMWireOrder> event) {
-    const enumOrderStatus status = event->getOrderStatus();
-    book.AddOrder(event.get());
-    const bool stored =
-        status == osFilled || status == osCancelled ||
-        (status != osRemoved && book.GetWorkingOrder(event->getOrderID()) == event.get());
-    if (stored) {
-        event.release();
-    }
+// id is free, a removal never. Apply says which, and leaves in `event` only what stays the
+// caller's (here: freed on return).
+Filed Feed(CLMWireOrderCollection& book, std::unique_ptr<CLMWireOrder> event) {
+    return book.Apply(event);
 }
 
 void Show(CLMWireOrderCollection& book) {
@@ -49,21 +43,23 @@ void Show(CLMWireOrderCollection& book) {
 
 int main() {
     CLMWireOrderCollection book;
-    Feed(book, Event(osWorking, 1, 0, 5, 109 * 32 + 8));
-    Feed(book, Event(osWorking, 2, 0, 3, 109 * 32 + 4));
+    bool ok = Feed(book, Event(osWorking, 1, 0, 5, 109 * 32 + 8)) == Filed::Working;
+    ok &= Feed(book, Event(osWorking, 2, 0, 3, 109 * 32 + 4)) == Filed::Working;
     std::puts("two orders placed:");
     Show(book);
 
-    Feed(book, Event(osModified, 3, 1, 8, 109 * 32 + 9));  // order 1 becomes order 3
-    Feed(book, Event(osFilled, 2, 0, 3, 109 * 32 + 4));
+    // A second working order under id 2 is not stored; the book keeps the first.
+    ok &= Feed(book, Event(osWorking, 2, 0, 9, 109 * 32 + 1)) == Filed::DuplicateId;
+    ok &= Feed(book, Event(osModified, 3, 1, 8, 109 * 32 + 9)) == Filed::Working;  // 1 becomes 3
+    ok &= Feed(book, Event(osFilled, 2, 0, 3, 109 * 32 + 4)) == Filed::FillOrCancel;
     std::puts("order 1 modified into 3, order 2 filled:");
     Show(book);
 
-    Feed(book, Event(osCancelled, 3, 0, 8, 109 * 32 + 9));
+    ok &= Feed(book, Event(osCancelled, 3, 0, 8, 109 * 32 + 9)) == Filed::FillOrCancel;
     std::printf("order 3 cancelled: %zu working, %zu fills, %zu cancels\n",
                 book.GetWorkingOrders().size(), book.GetFills().size(), book.GetCancels().size());
 
-    const bool ok = book.GetWorkingOrders().empty() && book.GetFills(2).size() == 1 &&
-                    book.GetCancels().size() == 1 && book.GetWorkingOrder(1) == nullptr;
+    ok &= book.GetWorkingOrders().empty() && book.GetFills(2).size() == 1 &&
+          book.GetCancels().size() == 1 && book.GetWorkingOrder(1) == nullptr;
     return ok ? 0 : 1;
 }

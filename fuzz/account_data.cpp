@@ -1,14 +1,15 @@
-// The account data packet through its checked decoder. The oracle is the wire form, read here
-// byte by byte: account (i32 at 0), entry count N (i32 at 4), then N entries of kind (i32) and
-// value (little-endian double), 12 bytes each. A null buffer, a negative count or a buffer that
-// cannot hold the N entries must be refused and leave the packet as it was; an accepted packet
-// adds the entries to those it held, the value met first winning for each kind, takes the
-// account received, encodes in ascending order of kind, and decodes from that encoding into the
-// same entries.
+// The account data packet through its checked decoder and its FromBytes factory. The oracle is the
+// wire form, read here byte by byte: account (i32 at 0), entry count N (i32 at 4), then N entries
+// of kind (i32) and value (little-endian double), 12 bytes each. A null buffer, a negative count or
+// a buffer that cannot hold the N entries must be refused and leave the packet as it was; an
+// accepted packet adds the entries to those it held, the value met first winning for each kind,
+// takes the account received, encodes in ascending order of kind, and decodes from that encoding
+// into the same entries.
 
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 
 #include "FuzzCheck.h"
 #include "wire_types/packets/WireAccountDataPacket.h"
@@ -30,9 +31,13 @@ Bytes Encoded(const WireAccountDataPacket& packet) {
                              8 + 12 * static_cast<std::size_t>(packet.NumEntries()));
 }
 
-// The packet encodes as `account` and exactly `entries`, and reads each of them back.
+// The packet encodes as `account` and exactly `entries`, and its getters read them back.
 void CheckHolds(const WireAccountDataPacket& packet, std::int32_t account, const Entries& entries) {
     FUZZ_CHECK(packet.NumEntries() == static_cast<int>(entries.size()));
+    FUZZ_CHECK(packet.GetAccount() == account);
+    const auto listed = packet.GetEntries();
+    FUZZ_CHECK(listed.size() == entries.size());
+    auto next = listed.begin();
     const Bytes encoded = Encoded(packet);
     FUZZ_CHECK(I32At(encoded.data()) == account);
     FUZZ_CHECK(I32At(encoded.data() + 4) == static_cast<std::int32_t>(entries.size()));
@@ -40,7 +45,12 @@ void CheckHolds(const WireAccountDataPacket& packet, std::int32_t account, const
     for (const auto& [kind, value] : entries) {
         FUZZ_CHECK(I32At(encoded.data() + at) == kind);
         FUZZ_CHECK(SameBits(F64At(encoded.data() + at + 4), value));
-        FUZZ_CHECK(SameBits(packet.GetAccountInfo(static_cast<enumAccountDataTypes>(kind)), value));
+        const auto typed = static_cast<enumAccountDataTypes>(kind);
+        FUZZ_CHECK(SameBits(packet.GetAccountInfo(typed), value));
+        const std::optional<double> found = packet.FindAccountInfo(typed);
+        FUZZ_CHECK(found.has_value() && SameBits(*found, value));
+        FUZZ_CHECK(next != listed.end() && next->first == typed && SameBits(next->second, value));
+        ++next;
         at += 12;
     }
 }
@@ -76,6 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         WireAccountDataPacket empty;
         FUZZ_CHECK(Attempt([&] { empty.Decode(data, size); }) == Outcome::kTooShort);
         CheckHolds(empty, 0, {});
+        FUZZ_CHECK(Attempt([&] { WireAccountDataPacket::FromBytes(data, size); }) ==
+                   Outcome::kTooShort);
         return 0;
     }
     FUZZ_CHECK(outcome == Outcome::kAccepted);
@@ -94,6 +106,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     WireAccountDataPacket fresh;
     fresh.Decode(data, size);
     CheckHolds(fresh, account, received);
+    CheckHolds(WireAccountDataPacket::FromBytes(data, size), account, received);
+    // A kind the packet does not hold is found absent, not as 0.0.
+    for (std::int32_t probe : {std::int32_t{0}, I32At(data), I32At(data + 4)}) {
+        if (received.count(probe) == 0) {
+            FUZZ_CHECK(!fresh.FindAccountInfo(static_cast<enumAccountDataTypes>(probe)));
+        }
+    }
 
     const Bytes encoded = Encoded(fresh);
     WireAccountDataPacket again;

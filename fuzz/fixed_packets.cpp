@@ -1,10 +1,10 @@
-// Every fixed packet through its checked decoder: the first byte picks the packet, the rest is
-// the buffer. The oracle is the byte layout, spelled here field by field (little-endian 32-bit
-// integers; texts of fixed capacity, read up to their first NUL or the whole field, written with
-// zeros after them). A packet built from values must encode as that layout says; a null buffer
-// or one shorter than the packet must be refused and leave the packet as it was; an accepted
-// packet must read every field from its offset, and every setter must change exactly its
-// field's bytes.
+// Every fixed packet through its checked decoder and its FromBytes factory: the first byte picks
+// the packet, the rest is the buffer. The oracle is the byte layout, spelled here field by field
+// (little-endian 32-bit integers; texts of fixed capacity, read up to their first NUL or the whole
+// field, written with zeros after them). A packet built from values must encode as that layout
+// says; a null buffer or one shorter than the packet must be refused (by the decoder, leaving the
+// packet as it was, and by the factory alike); an accepted packet must read every field from its
+// offset through its getter, and every setter must change exactly its field's bytes.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -147,7 +147,14 @@ void Check(const Layout<Packet>& layout, const Packet& known, const Bytes& expec
     lmwire_fuzz::CheckNullBuffer(decode, 0);
     FUZZ_CHECK(Encoded(packet, layout.size) == held);
 
+    const auto fromBytes = [](const unsigned char* bytes, std::size_t n) {
+        (void)Packet::FromBytes(bytes, n);
+    };
+    lmwire_fuzz::CheckNullBuffer(fromBytes, size);
+    lmwire_fuzz::CheckNullBuffer(fromBytes, 0);
+
     const Outcome outcome = Attempt([&] { decode(data, size); });
+    FUZZ_CHECK(Attempt([&] { fromBytes(data, size); }) == outcome);
     if (size < layout.size) {
         FUZZ_CHECK(outcome == Outcome::kTooShort);
         FUZZ_CHECK(Encoded(packet, layout.size) == held);
@@ -158,6 +165,9 @@ void Check(const Layout<Packet>& layout, const Packet& known, const Bytes& expec
     Bytes wire(data, data + layout.size);
     FUZZ_CHECK(Encoded(packet, layout.size) == wire);
     CheckGetters(layout, packet, wire.data());
+    const Packet made = Packet::FromBytes(data, size);
+    FUZZ_CHECK(Encoded(made, layout.size) == wire);
+    CheckGetters(layout, made, wire.data());
 
     // The trusting decoder reads the same bytes the same way, over a packet that held others.
     Packet trusted = known;
@@ -177,10 +187,10 @@ const Layout<LogonResponsePacket> kLogonResponse{
       [](LogonResponsePacket& p, long v) { p.SetPort(v); }}},
     {}};
 
-// The packet type at 0 has no accessor: only the constructor and Decode reach it.
+// The packet type at 0 has a getter only: the constructor and Decode set it.
 const Layout<UDPLogOnPacket> kUdpLogOn{
     260,
-    {{0, nullptr, nullptr}},
+    {{0, [](const UDPLogOnPacket& p) -> long { return p.GetPacketType(); }, nullptr}},
     {{4, 255, [](const UDPLogOnPacket& p) { return p.GetGateKeeperSessionID(); },
       [](UDPLogOnPacket& p, const std::string& v) { p.SetGateKeeperSessionID(v); }}}};
 
@@ -224,17 +234,24 @@ const Layout<WireHolePunchDelayPacket> kHolePunch{
       [](WireHolePunchDelayPacket& p, long v) { p.SetDelay(v); }}},
     {}};
 
-// Setters only; the log file follows the 25-byte user id with no pad.
+// The log file follows the 25-byte user id with no pad.
 const Layout<StartLogFileSend> kLogFileSend{
     288,
-    {{0, nullptr, [](StartLogFileSend& p, long v) { p.SetAccountNumber(v); }},
-     {4, nullptr, [](StartLogFileSend& p, long v) { p.SetFileSize(v); }}},
-    {{8, 25, nullptr, [](StartLogFileSend& p, const std::string& v) { p.SetUserID(v); }},
-     {33, 255, nullptr, [](StartLogFileSend& p, const std::string& v) { p.SetLogFile(v); }}}};
+    {{0, [](const StartLogFileSend& p) { return p.GetAccountNumber(); },
+      [](StartLogFileSend& p, long v) { p.SetAccountNumber(v); }},
+     {4, [](const StartLogFileSend& p) { return p.GetFileSize(); },
+      [](StartLogFileSend& p, long v) { p.SetFileSize(v); }}},
+    {{8, 25, [](const StartLogFileSend& p) { return p.GetUserID(); },
+      [](StartLogFileSend& p, const std::string& v) { p.SetUserID(v); }},
+     {33, 255, [](const StartLogFileSend& p) { return p.GetLogFile(); },
+      [](StartLogFileSend& p, const std::string& v) { p.SetLogFile(v); }}}};
 
-// No accessors at all: only the constructor and Decode reach the fields.
+// Getters only: the constructor and Decode set the fields.
 const Layout<CLMWirePriceSubscriptionPacket> kSubscription{
-    108, {{0, nullptr, nullptr}, {4, nullptr, nullptr}}, {{8, 100, nullptr, nullptr}}};
+    108,
+    {{0, [](const CLMWirePriceSubscriptionPacket& p) -> long { return p.GetFirst(); }, nullptr},
+     {4, [](const CLMWirePriceSubscriptionPacket& p) -> long { return p.GetSecond(); }, nullptr}},
+    {{8, 100, [](const CLMWirePriceSubscriptionPacket& p) { return p.GetText(); }, nullptr}}};
 
 // A text for a constructor: within capacity once cut at its first NUL (over-long texts go
 // through the setters, which report them).

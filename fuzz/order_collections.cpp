@@ -1,10 +1,10 @@
 // Both order collections driven by arbitrary event sequences: orders of any status and small
 // ids (so that they collide), fills, cancels and retirements, status and id changes of stored
-// orders, repeated and null additions, copies, assignments and emptying. After every step each
-// collection is compared with a plain model: every stored order is reachable exactly once, keyed
-// by the id it had when it was added, and queries filter by the status the order has now. An
-// order a collection does not take is deleted here; one it takes is deleted by it, so a double
-// delete, a use after delete or a leak shows under the sanitizers.
+// orders, repeated and null additions (through AddOrder and Apply alike), copies, assignments and
+// emptying. After every step each collection is compared with a plain model: every stored order
+// is reachable exactly once, keyed by the id it had when it was added, and queries filter by the
+// status the order has now. An order a collection does not take is deleted here; one it takes is
+// deleted by it, so a double delete, a use after delete or a leak shows under the sanitizers.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -168,35 +168,45 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
 
     for (int step = 0; step < 64 && input.remaining_bytes() > 0; ++step) {
-        switch (input.ConsumeIntegralInRange(0, 9)) {
+        const int action = input.ConsumeIntegralInRange(0, 9);
+        switch (action) {
             case 0:
-            case 1: {  // an event for the live book
+            case 1: {  // an event for the live book, through AddOrder (0) or Apply (1)
                 const int status = input.ConsumeIntegralInRange(0, 6);
                 const std::int32_t id = input.ConsumeIntegralInRange(0, kIds - 1);
                 const std::int32_t original = input.ConsumeIntegralInRange(0, kIds - 1);
                 auto order = newOrder(status, id);
                 order->setOriginalOrderID(original);
-                bool stored = true;
+                Filed filed = Filed::Working;
                 switch (status) {
                     case 1:
                         bookModel.Retire(original);
-                        stored = false;
+                        filed = Filed::RetiredOnly;
                         break;
                     case 3:
                     case 5:
                         bookModel.Retire(id);
                         bookModel.fillsAndCancels.emplace_back(id, order.get());
+                        filed = Filed::FillOrCancel;
                         break;
                     default:
                         if (status == 4 || (status == 2 && original != 0)) {
                             bookModel.Retire(original);
                         }
-                        stored = bookModel.working.emplace(id, order.get()).second;
+                        if (!bookModel.working.emplace(id, order.get()).second) {
+                            filed = Filed::DuplicateId;
+                        }
                         break;
                 }
-                FUZZ_CHECK(book.AddOrder(order.get()));
-                if (stored) {
-                    order.release();
+                const bool stored = filed == Filed::Working || filed == Filed::FillOrCancel;
+                if (action == 1) {
+                    FUZZ_CHECK(book.Apply(order) == filed);
+                    FUZZ_CHECK((order == nullptr) == stored);
+                } else {
+                    FUZZ_CHECK(book.AddOrder(order.get()));
+                    if (stored) {
+                        order.release();
+                    }
                 }
                 break;
             }
@@ -210,9 +220,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     std::any_of(doneModel.begin(), doneModel.end(), [&](const auto& entry) {
                         return entry.first == order->getFillID();
                     });
-                FUZZ_CHECK(done.AddOrder(order.get()) == !refused);
+                CLMWireOrder* raw = order.get();
+                if (input.ConsumeBool()) {
+                    FUZZ_CHECK(done.Apply(order) == (refused ? Filed::Refused : Filed::Stored));
+                    FUZZ_CHECK((order == nullptr) == !refused);
+                } else {
+                    FUZZ_CHECK(done.AddOrder(raw) == !refused);
+                    if (!refused) {
+                        order.release();
+                    }
+                }
                 if (!refused) {
-                    doneModel.emplace_back(id, order.release());
+                    doneModel.emplace_back(id, raw);
                 }
                 break;
             }
@@ -227,16 +246,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     order->setOrderID(input.ConsumeIntegralInRange(-1, 3 * kIds));
                 }
                 break;
-            case 5:  // an order already held, and null, are refused
+            case 5: {  // an order already held, and null, are refused; Apply releases a held one
+                std::unique_ptr<CLMWireOrder> held;
                 if (CLMWireOrder* order = pick(inBook())) {
                     FUZZ_CHECK(!book.AddOrder(order));
+                    held.reset(order);
+                    FUZZ_CHECK(book.Apply(held) == Filed::AlreadyHeld && held == nullptr);
                 }
                 if (CLMWireOrder* order = pick(inDone())) {
                     FUZZ_CHECK(!done.AddOrder(order));
+                    held.reset(order);
+                    FUZZ_CHECK(done.Apply(held) == Filed::AlreadyHeld && held == nullptr);
                 }
                 FUZZ_CHECK(!book.AddOrder(nullptr));
                 FUZZ_CHECK(!done.AddOrder(nullptr));
+                FUZZ_CHECK(book.Apply(held) == Filed::Refused &&
+                           done.Apply(held) == Filed::Refused);
                 break;
+            }
             case 6: {  // deep copies, by construction and by assignment over a filled book
                 CLMWireOrderCollection copy(book);
                 CheckBook(copy, bookModel, false);

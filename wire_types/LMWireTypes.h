@@ -12,6 +12,7 @@
 #include "wire_types/orders/CLMWireOrder.h"
 #include "wire_types/orders/CLMWireOrderCollection.h"
 #include "wire_types/orders/CLMWireOrderCompletedCollection.h"
+#include "wire_types/orders/Filed.h"
 #include "wire_types/packets/ControlPackets.h"
 #include "wire_types/packets/LogonPackets.h"
 #include "wire_types/packets/WireAccountDataPacket.h"

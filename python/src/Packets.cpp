@@ -33,6 +33,10 @@ template <class Packet, class Arg>
 struct SetterArg<void (Packet::*)(Arg)> {
     using type = std::decay_t<Arg>;
 };
+template <class Packet, class Arg>
+struct SetterArg<void (Packet::*)(Arg) noexcept> {
+    using type = std::decay_t<Arg>;
+};
 
 // Integer and enumeration fields: 32-bit on the wire whatever the declared type.
 template <class Packet, auto Getter, auto Setter = nullptr>

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ctime>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -19,7 +21,6 @@ using testing::CheckCopiesOutliveSource;
 using testing::NameOf;
 using testing::RawContracts;
 using testing::SameRecordOwnStrings;
-using testing::ScopedLocalMonth;
 using testing::StoreText;
 
 WireAccount Raw(long id, const OleString& name,
@@ -85,34 +86,124 @@ TEST(CLMWireAccountContractCollection, AddingAHeldObjectUnderANewIdStoresItOnce)
     EXPECT_EQ(NameOf(collection.GetWireAccountContract(6L)), "six");
 }
 
-TEST(CLMWireAccountContractCollection, RollOverFindsTheNearestMonthOfThisYear) {
+const std::string kMonthCodes = "FGHJKMNQUVXZ";
+
+// Names as the roll-over look-up builds them: root, month code (month 1 to 12), year digit.
+std::string Named(const std::string& root, int month, int digit) {
+    return root + kMonthCodes.at(static_cast<std::size_t>(month - 1)) + std::to_string(digit);
+}
+
+// The look-up of `request` in a collection of contracts so named, under keys 0, 1, ...
+std::string RollOver(const std::vector<std::string>& names, const std::string& request, int year,
+                     int month) {
+    std::vector<std::pair<long, OleString>> entries;
+    for (const std::string& name : names) {
+        entries.emplace_back(static_cast<long>(entries.size()),
+                             OleString(name.begin(), name.end()));
+    }
+    auto records = RawContracts(entries);
+    CLMWireAccountContractCollection collection(&records);
+    return NameOf(collection.GetWireAccountContract(request, year, month));
+}
+
+TEST(CLMWireAccountContractCollection, RollOverFindsTheNearestMonthOfTheGivenYear) {
     struct Case {
         int year;
         int month;
-        std::vector<std::pair<long, OleString>> contracts;
+        std::vector<std::string> names;
         std::string request;
         std::string expected;
     };
     const std::vector<Case> cases = {
-        {2013, 2, {{0, OLESTR("ABM3")}, {1, OLESTR("ABH3")}}, "AB#", "ABH3"},
-        {2013, 2, {{0, OLESTR("ABM3")}}, "AB#", "ABM3"},
-        {2013, 2, {{0, OLESTR("ABZ2")}}, "AB#", "<none>"},
-        {2013, 5, {{0, OLESTR("ABH3")}, {1, OLESTR("ABU3")}}, "AB#", "ABU3"},
-        {2013, 2, {{0, OLESTR("ABM3")}, {1, OLESTR("ABH3")}}, "AB#XYZ", "ABH3"},
-        {2013, 2, {{0, OLESTR("ABH3")}}, "AB#H3#", "ABH3"},
-        {2013, 2, {{0, OLESTR("ABH3")}, {1, OLESTR("H3")}}, "#", "H3"},
-        {2013, 2, {{0, OLESTR("ABH3")}, {1, OLESTR("XABH3")}}, "ab#", "<none>"},
-        {2013, 11, {{0, OLESTR("ABF4")}, {1, OLESTR("ABZ3")}}, "AB#", "ABZ3"},
-        {2013, 11, {{0, OLESTR("ABF4")}, {1, OLESTR("ABH4")}}, "AB#", "<none>"},
-        {2020, 0, {{0, OLESTR("ABF0")}}, "AB#", "ABF0"},
+        {2013, 3, {"ABM3", "ABH3"}, "AB#", "ABH3"},
+        {2013, 3, {"ABM3"}, "AB#", "ABM3"},
+        {2013, 3, {"ABZ2"}, "AB#", "<none>"},
+        {2013, 6, {"ABH3", "ABU3"}, "AB#", "ABU3"},
+        {2013, 3, {"ABM3", "ABH3"}, "AB#XYZ", "ABH3"},
+        {2013, 3, {"ABH3"}, "AB#H3#", "ABH3"},
+        {2013, 3, {"ABH3", "H3"}, "#", "H3"},
+        // No root matches: not by case, not as a part of a longer name.
+        {2013, 3, {"ABH3", "XABH3"}, "ab#", "<none>"},
+        {2013, 3, {"ESH3", "ESM3"}, "NQ#", "<none>"},
+        // December tries Z alone and never the next year's months.
+        {2013, 12, {"ABF4", "ABZ3"}, "AB#", "ABZ3"},
+        {2013, 12, {"ABF4", "ABH4"}, "AB#", "<none>"},
+        // January searches the whole year, and not the December before it.
+        {2020, 1, {"ABZ0"}, "AB#", "ABZ0"},
+        {2020, 1, {"ABZ9", "ABF0"}, "AB#", "ABF0"},
+        {2020, 1, {"ABZ9"}, "AB#", "<none>"},
+        // Without "#" the date plays no part: an exact name.
+        {2013, 12, {"ABH3"}, "ABH3", "ABH3"},
     };
     for (const Case& c : cases) {
-        ScopedLocalMonth clock(c.year, c.month);
-        auto records = RawContracts(c.contracts);
-        CLMWireAccountContractCollection collection(&records);
-        EXPECT_EQ(NameOf(collection.GetWireAccountContract(c.request)), c.expected)
-            << c.request << " in " << c.year << "/" << c.month + 1;
+        EXPECT_EQ(RollOver(c.names, c.request, c.year, c.month), c.expected)
+            << c.request << " in " << c.year << "/" << c.month;
     }
+}
+
+// Every month code, and the year digit (the last decimal digit from 2000 on).
+TEST(CLMWireAccountContractCollection, RollOverTriesEveryMonthCodeWithTheYearsDigit) {
+    for (const int year : {2000, 2013, 2019, 2026, 2109}) {
+        // December first: the scan by key meets the months in reverse, so finding the nearest
+        // month shows the search order is the months', not the keys'.
+        std::vector<std::string> all;
+        for (int month = 12; month >= 1; --month) {
+            all.push_back(Named("ZN", month, year % 10));
+        }
+        for (int month = 1; month <= 12; ++month) {
+            const std::string expected = Named("ZN", month, year % 10);
+            EXPECT_EQ(RollOver(all, "ZN#", year, month), expected) << year << "/" << month;
+            EXPECT_EQ(RollOver({expected}, "ZN#", year + 1, 1), "<none>") << year << "/" << month;
+        }
+    }
+}
+
+TEST(CLMWireAccountContractCollection, RollOverOutsideTheCalendarFindsNothing) {
+    const std::vector<std::string> held = {"ABF3", "ABZ3", "ABZ7"};
+    for (const int month : {0, 13, -1, -11, std::numeric_limits<int>::min()}) {
+        EXPECT_EQ(RollOver(held, "AB#", 2013, month), "<none>") << month;
+        EXPECT_EQ(RollOver(held, "ABF3", 2013, month), "<none>") << month;
+    }
+    // Extreme years get their digit without overflowing (UBSan): 2147483647 ends in 7.
+    EXPECT_EQ(RollOver(held, "AB#", std::numeric_limits<int>::max(), 12), "ABZ7");
+    EXPECT_EQ(RollOver(held, "AB#", std::numeric_limits<int>::min(), 1), "<none>");
+}
+
+std::pair<int, int> LocalYearMonth() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#if defined(_WIN32)
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    return {local.tm_year + 1900, local.tm_mon + 1};
+}
+
+// The overload without a date answers at the local date. The month may turn between reading it
+// here and the look-up reading it, so a run that straddles the turn is repeated.
+TEST(CLMWireAccountContractCollection, RollOverWithoutADateUsesTheLocalDate) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const auto [year, month] = LocalYearMonth();
+        const std::string thisMonth = Named("AB", month, year % 10);
+        // Last month and next year's January, which the look-up must pass over.
+        const std::string lastMonth =
+            month == 1 ? Named("AB", 12, (year - 1) % 10) : Named("AB", month - 1, year % 10);
+        const std::string nextYear = Named("AB", 1, (year + 1) % 10);
+        std::vector<std::pair<long, OleString>> entries;
+        for (const std::string& name : {lastMonth, nextYear, thisMonth}) {
+            entries.emplace_back(static_cast<long>(entries.size()),
+                                 OleString(name.begin(), name.end()));
+        }
+        auto records = RawContracts(entries);
+        CLMWireAccountContractCollection collection(&records);
+        const std::string found = NameOf(collection.GetWireAccountContract(std::string("AB#")));
+        if (LocalYearMonth() == std::pair<int, int>(year, month)) {
+            EXPECT_EQ(found, thisMonth);
+            return;
+        }
+    }
+    FAIL() << "the local month changed during both attempts";
 }
 
 TEST(CLMWireAccountContractCollection, CopiesOutliveTheSource) {

@@ -8,7 +8,6 @@
 
 #include "OleText.h"
 #include "wire_types/accounts/CLMWireAccount.h"
-#include "wire_types/accounts/LocalClock.h"
 
 namespace Lumera::testing {
 
@@ -73,17 +72,5 @@ void CheckCopiesOutliveSource(std::unique_ptr<T> source, T assigned, Check check
     check(copy);
     check(assigned);
 }
-
-// Sets the local month seen by the roll-over look-up for the lifetime of the object.
-class ScopedLocalMonth {
-  public:
-    ScopedLocalMonth(int year, int month) : previous_(SetLocalClock(&Now)) { now_ = {year, month}; }
-    ~ScopedLocalMonth() { SetLocalClock(previous_); }
-
-  private:
-    static LocalYearMonth Now() { return now_; }
-    static inline LocalYearMonth now_{2000, 0};
-    LocalClockFunction previous_;
-};
 
 }  // namespace Lumera::testing

@@ -9,6 +9,7 @@
 #include "OleText.h"
 #include "WideLong.h"
 #include "accounts/AccountsTestSupport.h"
+#include "wire_types/accounts/CLMWireAccountContractCollection.h"
 
 namespace Lumera {
 namespace {
@@ -125,6 +126,47 @@ TEST(CLMWireAccountContract, FlatFormAtAnOffsetReadsBackIntoTheRecordOnly) {
     EXPECT_TRUE(SameRecordOwnStrings(*reader.getRawWireContract(), *writer.getRawWireContract()));
     EXPECT_EQ(reader.getWireContract()->getContractID(), 7);
     EXPECT_EQ(reader.getWireContract()->getSymbol(), "OLD");
+}
+
+// What fromPacket received reaches the contract object only through RefreshWireContract, in the
+// object callers already hold; the collection keeps the entry where it was filed.
+TEST(CLMWireAccountContract, RefreshRebuildsTheContractInPlaceAndLeavesTheKey) {
+    WireAccountContract raw;
+    FillRaw(raw, 42, OLESTR("S&P\u03A9"));
+    raw.contract.priceFormatCode = kCode14;
+    CLMWireAccountContract writer(&raw);
+    std::vector<unsigned char> flat(static_cast<std::size_t>(writer.GetSize()));
+    long offset = 0;
+    writer.toPacket(offset, flat.data());
+
+    CLMWireAccountContractCollection collection;
+    auto* reader = new CLMWireAccountContract(7, 1, 6, 2013, kCode6, "OLD", "OLD");
+    collection.AddAccountContract(reader);
+    CLMWireContract* held = reader->getWireContract();
+    ASSERT_EQ(held->DecimalToTicks(12.34), 394);
+    offset = 0;
+    reader->fromPacket(offset, flat.data());
+    EXPECT_EQ(held->getName(), "OLD");
+
+    reader->RefreshWireContract();
+    const CLMWireAccountContract& constReader = *reader;
+    EXPECT_EQ(&constReader.GetRecord(), reader->getRawWireContract());
+    EXPECT_TRUE(SameRecordOwnStrings(constReader.GetRecord(), *writer.getRawWireContract()));
+    EXPECT_EQ(reader->getWireContract(), held);
+    CLMWireContract fresh(&raw.contract);
+    EXPECT_EQ(
+        std::memcmp(held->getWireContract(), fresh.getWireContract(), WireContract::kFixedSize), 0);
+    EXPECT_EQ(held->getName(), "S&P?");
+    EXPECT_EQ(held->getSymbol(), "SS&P?");
+    // The converter starts over at the received code, as a newly built contract's does.
+    EXPECT_EQ(held->DecimalToTicks(12.34), 1234);
+    // The contract object is a copy of its own, not the record's embedded contract.
+    EXPECT_NE(held->getWireContract()->name, reader->getRawWireContract()->contract.name);
+
+    EXPECT_EQ(collection.GetWireAccountContract(7L), reader);
+    EXPECT_EQ(collection.GetWireAccountContract(42L), nullptr);
+    EXPECT_EQ(collection.GetWireAccountContract(std::string("S&P?")), reader);
+    EXPECT_EQ(collection.GetWireAccountContract(std::string("OLD")), nullptr);
 }
 
 TEST(CLMWireAccountContract, ConstructorFromFieldsFillsAContractOfItsOwn) {

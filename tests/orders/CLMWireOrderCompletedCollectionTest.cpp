@@ -64,6 +64,33 @@ TEST(CLMWireOrderCompletedCollection, FillWhoseFillIdIsAKeyIsRefused) {
     EXPECT_EQ(done.Count(), 8u);
 }
 
+// The same rules through Apply, whose pointer is empty exactly when the collection owns the
+// object; a pointer kept wrongly would be freed twice, one released wrongly would leak
+// (AddressSanitizer).
+TEST(CLMWireOrderCompletedCollection, ApplySettlesOwnershipInTheCallersPointer) {
+    CLMWireOrderCompletedCollection done;
+    std::unique_ptr<CLMWireOrder> none;
+    EXPECT_EQ(done.Apply(none), Filed::Refused);
+
+    auto first = MakeOrder(2, 5, 0, 1);
+    CLMWireOrder* held = first.get();
+    EXPECT_EQ(done.Apply(first), Filed::Stored);
+    EXPECT_EQ(first, nullptr);
+
+    auto refused = MakeOrder(3, 8, 0, 2);
+    refused->setFillID(5);
+    EXPECT_EQ(done.Apply(refused), Filed::Refused);
+    ASSERT_NE(refused, nullptr);
+    refused->setFillID(6);  // no longer refused: the same object can be handed over
+    EXPECT_EQ(done.Apply(refused), Filed::Stored);
+    EXPECT_EQ(refused, nullptr);
+
+    std::unique_ptr<CLMWireOrder> again(held);
+    EXPECT_EQ(done.Apply(again), Filed::AlreadyHeld);
+    EXPECT_EQ(again, nullptr);
+    EXPECT_EQ(QtysByPosition(done), (std::vector<long>{1, 2}));
+}
+
 TEST(CLMWireOrderCompletedCollection, CopiesAreDeepAndRemoveAllEmptiesTheSource) {
     CLMWireOrderCompletedCollection source;
     for (auto [status, id, qty] : {std::tuple{2, 5, 1}, {3, 5, 2}, {5, 2, 3}}) {

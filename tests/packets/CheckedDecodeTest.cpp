@@ -1,6 +1,6 @@
-// The checked decoders of the packets: every length short of a packet's size is refused with a
-// message naming the class, the bytes needed and the bytes given, and leaves the packet as it
-// was; the full size (or more) decodes exactly as the trusting decoder does.
+// The checked decoders of the packets and their factories: every length short of a packet's size
+// is refused with a message naming the class, the bytes needed and the bytes given, and leaves
+// the packet as it was; the full size (or more) decodes exactly as the trusting decoder does.
 
 #include <gtest/gtest.h>
 
@@ -50,11 +50,14 @@ struct FixedForm {
     std::function<Bytes(const unsigned char*, std::size_t, Bytes&)> decode;
     std::function<Bytes(unsigned char*)> trusted;
     std::function<Bytes()> initial;  // the encoding of the known state
+    // The encoding of the packet that FromBytes makes.
+    std::function<Bytes(const unsigned char*, std::size_t)> fromBytes;
 };
 
 template <class Packet>
 FixedForm Form(const std::string& name, std::function<Packet()> known) {
-    return {name, sizeof(Packet),
+    return {name,
+            sizeof(Packet),
             [known](const unsigned char* bytes, std::size_t size, Bytes& after) {
                 Packet packet = known();
                 try {
@@ -71,7 +74,10 @@ FixedForm Form(const std::string& name, std::function<Packet()> known) {
                 packet.Decode(bytes);
                 return Encoded(packet);
             },
-            [known] { return Encoded(known()); }};
+            [known] { return Encoded(known()); },
+            [](const unsigned char* bytes, std::size_t size) {
+                return Encoded(Packet::FromBytes(bytes, size));
+            }};
 }
 
 std::vector<FixedForm> FixedForms() {
@@ -109,6 +115,8 @@ TEST(CheckedDecode, EveryTruncatedFixedPacketIsRefusedAndLeftUnchanged) {
             EXPECT_THAT([&] { form.decode(bytes.data(), given, after); },
                         RefusedFor(form.name, form.size, given));
             EXPECT_EQ(after, unchanged) << "given " << given;
+            EXPECT_THAT([&] { form.fromBytes(bytes.data(), given); },
+                        RefusedFor(form.name, form.size, given));
         }
     }
 }
@@ -122,6 +130,8 @@ TEST(CheckedDecode, FullOrLongerFixedPacketDecodesAsTheTrustingDecoder) {
         EXPECT_EQ(form.decode(bytes.data(), form.size, after), expected);
         EXPECT_EQ(form.decode(bytes.data(), bytes.size(), after), expected);
         EXPECT_EQ(form.trusted(bytes.data()), expected);
+        EXPECT_EQ(form.fromBytes(bytes.data(), form.size), expected);
+        EXPECT_EQ(form.fromBytes(bytes.data(), bytes.size()), expected);
     }
 }
 
@@ -132,9 +142,11 @@ TEST(CheckedDecode, NullBufferIsAnInvalidArgumentUnlessItClaimsNoBytes) {
         EXPECT_THROW(form.decode(nullptr, form.size, after), std::invalid_argument);
         EXPECT_THROW(form.decode(nullptr, 1, after), std::invalid_argument);
         EXPECT_THAT([&] { form.decode(nullptr, 0, after); }, RefusedFor(form.name, form.size, 0));
+        EXPECT_THROW(form.fromBytes(nullptr, form.size), std::invalid_argument);
     }
     WireAccountDataPacket packet;
     EXPECT_THROW(packet.Decode(nullptr, 8), std::invalid_argument);
+    EXPECT_THROW(WireAccountDataPacket::FromBytes(nullptr, 8), std::invalid_argument);
 }
 
 // The account data packet: a header, then N entries of 12 bytes.
@@ -167,6 +179,8 @@ TEST(CheckedDecode, AccountDataRefusesShortHeadersAndCountsBeyondTheSize) {
         EXPECT_THAT([&] { packet.Decode(bytes.data(), given); },
                     RefusedFor("WireAccountDataPacket", needed, given));
         EXPECT_EQ(EncodedData(packet), unchanged);
+        EXPECT_THAT([&] { WireAccountDataPacket::FromBytes(bytes.data(), given); },
+                    RefusedFor("WireAccountDataPacket", needed, given));
     };
     const Bytes three = AccountData(5, 3, 3);
     for (std::size_t given = 0; given < 8; ++given) {
@@ -193,6 +207,7 @@ TEST(CheckedDecode, AccountDataRefusesANegativeCount) {
                     AllOf(HasSubstr("WireAccountDataPacket"), HasSubstr("-1"),
                           HasSubstr("given " + std::to_string(bytes.size())))));
     EXPECT_EQ(EncodedData(packet), EncodedData(Held()));
+    EXPECT_THROW(WireAccountDataPacket::FromBytes(bytes.data(), bytes.size()), std::length_error);
 }
 
 TEST(CheckedDecode, AccountDataAcceptsCountsUpToWhatTheSizeHolds) {
@@ -205,6 +220,10 @@ TEST(CheckedDecode, AccountDataAcceptsCountsUpToWhatTheSizeHolds) {
         trusted.Decode(bytes.data());
         EXPECT_EQ(checked.NumEntries(), count + 1);
         EXPECT_EQ(EncodedData(checked), EncodedData(trusted));
+        // The factory starts from nothing: only the received entries.
+        const auto made = WireAccountDataPacket::FromBytes(
+            bytes.data(), 8 + 12 * static_cast<std::size_t>(count));
+        EXPECT_EQ(EncodedData(made), EncodedData(WireAccountDataPacket(bytes.data())));
     }
 }
 

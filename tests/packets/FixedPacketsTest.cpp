@@ -12,7 +12,6 @@ using namespace Lumera;
 using packets_test::Bytes;
 using packets_test::CheckTextField;
 using packets_test::Encoded;
-using packets_test::FieldReader;
 using packets_test::PutLE32;
 using packets_test::PutText;
 
@@ -44,6 +43,14 @@ TEST(StartLogFileSend, EncodesFieldsAtTheirOffsetsAndDecodes) {
     PutText(expected, 33, "a.log");
     EXPECT_EQ(Encoded(StartLogFileSend("bob", 7, 1024, "a.log")), expected);
     EXPECT_EQ(Encoded(StartLogFileSend(expected.data())), expected);
+
+    PutLE32(expected, 0, static_cast<std::uint32_t>(-7));
+    PutLE32(expected, 4, 0x7FFFFFFF);
+    const StartLogFileSend received(expected.data());
+    EXPECT_EQ(received.GetAccountNumber(), -7);
+    EXPECT_EQ(received.GetFileSize(), 0x7FFFFFFF);
+    EXPECT_EQ(received.GetUserID(), "bob");
+    EXPECT_EQ(received.GetLogFile(), "a.log");
 }
 
 TEST(CLMWirePriceSubscriptionPacket, EncodesIntegersInArgumentOrderAndDecodes) {
@@ -55,6 +62,12 @@ TEST(CLMWirePriceSubscriptionPacket, EncodesIntegersInArgumentOrderAndDecodes) {
     CLMWirePriceSubscriptionPacket received(0, 0, "");
     received.Decode(expected.data());
     EXPECT_EQ(Encoded(received), expected);
+    EXPECT_EQ(received.GetFirst(), 1);
+    EXPECT_EQ(received.GetSecond(), 2);
+    EXPECT_EQ(received.GetText(), std::string(99, 't'));
+    PutLE32(expected, 0, 0x80000000u);
+    EXPECT_EQ(CLMWirePriceSubscriptionPacket::FromBytes(expected.data(), 108).GetFirst(),
+              -2147483647 - 1);
     EXPECT_THROW(CLMWirePriceSubscriptionPacket(1, 2, std::string(100, 't')),
                  std::invalid_argument);
 }
@@ -62,8 +75,18 @@ TEST(CLMWirePriceSubscriptionPacket, EncodesIntegersInArgumentOrderAndDecodes) {
 TEST(StartLogFileSend, TextFieldsAtCapacityEdge) {
     using L = StartLogFileSend;
     const L filled(std::string(24, 'u'), 7, 1024, std::string(254, 'f'));
-    CheckTextField(filled, &L::SetUserID, FieldReader<L>(8, 25), "UserID", 8, 25);
-    CheckTextField(filled, &L::SetLogFile, FieldReader<L>(33, 255), "LogFile", 33, 255);
+    CheckTextField(filled, &L::SetUserID, &L::GetUserID, "UserID", 8, 25);
+    CheckTextField(filled, &L::SetLogFile, &L::GetLogFile, "LogFile", 33, 255);
+}
+
+// The text has no setter: the constructor and Decode are the way in.
+TEST(CLMWirePriceSubscriptionPacket, TextGetterStopsAtTheFieldsEnd) {
+    Bytes bytes(108, 0);
+    PutText(bytes, 8, std::string(100, 'A'));
+    EXPECT_EQ(CLMWirePriceSubscriptionPacket::FromBytes(bytes.data(), 108).GetText(),
+              std::string(100, 'A'));
+    PutText(bytes, 8, std::string("ab\0cd", 5));
+    EXPECT_EQ(CLMWirePriceSubscriptionPacket::FromBytes(bytes.data(), 108).GetText(), "ab");
 }
 
 TEST(LogonResponsePacket, EncodesErrorCodeThenPortAndDecodes) {
@@ -77,11 +100,16 @@ TEST(LogonResponsePacket, EncodesErrorCodeThenPortAndDecodes) {
     EXPECT_EQ(Encoded(LogonResponsePacket()), Bytes(8, 0));
 }
 
-TEST(UDPLogOnPacket, EncodesTypeThenId) {
+TEST(UDPLogOnPacket, EncodesTypeThenIdAndReadsTheTypeBack) {
     Bytes expected(260, 0);
     PutLE32(expected, 0, udpHolePunch);
     PutText(expected, 4, std::string(254, 's'));
-    EXPECT_EQ(Encoded(UDPLogOnPacket(std::string(254, 's'), udpHolePunch)), expected);
+    const UDPLogOnPacket built(std::string(254, 's'), udpHolePunch);
+    EXPECT_EQ(Encoded(built), expected);
+    EXPECT_EQ(built.GetPacketType(), udpHolePunch);
+    // A type that no enumerator names is carried as it is.
+    PutLE32(expected, 0, 0xFFFFFFF6u);
+    EXPECT_EQ(UDPLogOnPacket(expected.data()).GetPacketType(), -10);
 }
 
 TEST(TCPLogonReconnectPacket, EncodesEveryFieldAtItsOffsetAndCopiesCarryEveryByte) {

@@ -85,14 +85,4 @@ void CheckTextField(Packet packet, Set set, Get get, const std::string& name, st
     EXPECT_EQ(std::invoke(get, packet), std::string(capacity, 'A'));
 }
 
-// For the packets that have no getters: the field read back from the encoded bytes.
-template <class Packet>
-auto FieldReader(std::size_t offset, std::size_t capacity) {
-    return [offset, capacity](const Packet& packet) {
-        const Bytes bytes = Encoded(packet);
-        const auto* field = reinterpret_cast<const char*>(bytes.data() + offset);
-        return std::string(field, strnlen(field, capacity));
-    };
-}
-
 }  // namespace packets_test

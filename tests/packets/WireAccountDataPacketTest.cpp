@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <new>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "PacketTestSupport.h"
 
@@ -49,7 +53,13 @@ TEST(WireAccountDataPacket, EncodesEntriesInAscendingSignedKindOrderBitForBit) {
     EXPECT_TRUE(packet.AddInfo(Kind(3), tiny));
     Bytes expected = Wire(-3, {{-1, -infinity}, {2, -0.0}, {3, tiny}, {5, 5.5}});
     EXPECT_EQ(Encoded(packet), expected);
-    EXPECT_EQ(Encoded(WireAccountDataPacket(expected.data())), expected);
+    const WireAccountDataPacket received(expected.data());
+    EXPECT_EQ(Encoded(received), expected);
+    EXPECT_EQ(received.GetAccount(), -3);
+    using Entries = std::vector<std::pair<enumAccountDataTypes, double>>;
+    EXPECT_EQ(received.GetEntries(),
+              (Entries{{Kind(-1), -infinity}, {Kind(2), -0.0}, {Kind(3), tiny}, {Kind(5), 5.5}}));
+    EXPECT_TRUE(std::signbit(received.GetEntries()[1].second));
 }
 
 TEST(WireAccountDataPacket, DuplicateAddKeepsFirstValueAndAbsentKindReadsZero) {
@@ -58,6 +68,11 @@ TEST(WireAccountDataPacket, DuplicateAddKeepsFirstValueAndAbsentKindReadsZero) {
     EXPECT_FALSE(packet.AddInfo(adtBuyingPower, 20.0));
     EXPECT_EQ(Encoded(packet), Wire(1, {{adtBuyingPower, 10.0}}));
     EXPECT_EQ(packet.GetAccountInfo(adtMargin), 0.0);
+    EXPECT_EQ(packet.FindAccountInfo(adtBuyingPower), 10.0);
+    // Absent and a stored 0.0 read alike through GetAccountInfo, not through FindAccountInfo.
+    EXPECT_EQ(packet.FindAccountInfo(adtMargin), std::nullopt);
+    packet.AddInfo(adtMargin, 0.0);
+    EXPECT_EQ(packet.FindAccountInfo(adtMargin), 0.0);
 }
 
 TEST(WireAccountDataPacket, DecodeKeepsFirstOccurrenceAndEntriesAlreadyHeld) {

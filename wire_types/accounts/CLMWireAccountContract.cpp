@@ -123,6 +123,15 @@ WireAccountContract* CLMWireAccountContract::getRawWireContract() {
     return record_;
 }
 
+const WireAccountContract& CLMWireAccountContract::GetRecord() const noexcept {
+    return *record_;
+}
+
+void CLMWireAccountContract::RefreshWireContract() {
+    // Built aside first, then assigned (copy and swap inside): a failure leaves the old one.
+    *contract_ = CLMWireContract(&record_->contract);
+}
+
 void CLMWireAccountContract::toPacket(long& offset, unsigned char* buffer) {
     WriteFlatForm(*record_, offset, buffer);
 }

@@ -14,6 +14,26 @@
 
 namespace Lumera {
 
+// The account contract's own block, byte offsets, little-endian; padding is carried unchanged.
+// In the flat form (toPacket) the embedded contract's fixed block follows at kFixedSize, then
+// its two texts. WireAccountContract is laid out by these constants, and docs/wire-format.md
+// shows the same ones.
+struct WireAccountContractLayout {
+    static constexpr std::size_t kFixedSize = 48;
+    static constexpr std::size_t kMaxLotSize = 0;          // signed 32-bit
+    static constexpr std::size_t kPositionLimit = 4;       // signed 32-bit
+    static constexpr std::size_t kPosition = 8;            // signed 32-bit
+    static constexpr std::size_t kPadding1 = 12;           // 4 bytes
+    static constexpr std::size_t kPnl = 16;                // IEEE 754 double
+    static constexpr std::size_t kPnlInTicks = 24;         // signed 32-bit
+    static constexpr std::size_t kOvernightPosition = 28;  // signed 32-bit
+    static constexpr std::size_t kPreviousClose = 32;      // signed 32-bit ticks
+    static constexpr std::size_t kPreviousSettle = 36;     // signed 32-bit ticks
+    static constexpr std::size_t kOpenPrice = 40;          // signed 32-bit ticks
+    static constexpr std::size_t kPadding2 = 44;           // 4 bytes
+    static_assert(kFixedSize == kPadding2 + 4);
+};
+
 struct LMWIRE_API WireAccountContract {
     std::int32_t maxLotSize;
     std::int32_t positionLimit;
@@ -28,7 +48,7 @@ struct LMWIRE_API WireAccountContract {
     unsigned char padding2[4];
     WireContract contract;
 
-    static constexpr std::size_t kFixedSize = 48;
+    static constexpr std::size_t kFixedSize = WireAccountContractLayout::kFixedSize;
 
     // Zeroed block and a zeroed contract with empty texts.
     WireAccountContract();
@@ -44,17 +64,21 @@ struct LMWIRE_API WireAccountContract {
     }
 };
 
-static_assert(offsetof(WireAccountContract, maxLotSize) == 0);
-static_assert(offsetof(WireAccountContract, positionLimit) == 4);
-static_assert(offsetof(WireAccountContract, position) == 8);
-static_assert(offsetof(WireAccountContract, padding1) == 12);
-static_assert(offsetof(WireAccountContract, pnl) == 16);
-static_assert(offsetof(WireAccountContract, pnlInTicks) == 24);
-static_assert(offsetof(WireAccountContract, overnightPosition) == 28);
-static_assert(offsetof(WireAccountContract, previousClose) == 32);
-static_assert(offsetof(WireAccountContract, previousSettle) == 36);
-static_assert(offsetof(WireAccountContract, openPrice) == 40);
-static_assert(offsetof(WireAccountContract, padding2) == 44);
+static_assert(offsetof(WireAccountContract, maxLotSize) == WireAccountContractLayout::kMaxLotSize);
+static_assert(offsetof(WireAccountContract, positionLimit) ==
+              WireAccountContractLayout::kPositionLimit);
+static_assert(offsetof(WireAccountContract, position) == WireAccountContractLayout::kPosition);
+static_assert(offsetof(WireAccountContract, padding1) == WireAccountContractLayout::kPadding1);
+static_assert(offsetof(WireAccountContract, pnl) == WireAccountContractLayout::kPnl);
+static_assert(offsetof(WireAccountContract, pnlInTicks) == WireAccountContractLayout::kPnlInTicks);
+static_assert(offsetof(WireAccountContract, overnightPosition) ==
+              WireAccountContractLayout::kOvernightPosition);
+static_assert(offsetof(WireAccountContract, previousClose) ==
+              WireAccountContractLayout::kPreviousClose);
+static_assert(offsetof(WireAccountContract, previousSettle) ==
+              WireAccountContractLayout::kPreviousSettle);
+static_assert(offsetof(WireAccountContract, openPrice) == WireAccountContractLayout::kOpenPrice);
+static_assert(offsetof(WireAccountContract, padding2) == WireAccountContractLayout::kPadding2);
 static_assert(offsetof(WireAccountContract, contract) == WireAccountContract::kFixedSize);
 // In memory on a 32-bit target: arrays of the record have this stride there.
 static_assert(sizeof(void*) != 4 || sizeof(long) != 4 || sizeof(WireAccountContract) == 120);
@@ -96,6 +120,17 @@ class LMWIRE_API CLMWireAccountContract {
     CLMWireContract* getWireContract();
     // The owned record, whose embedded contract is what toPacket, fromPacket and GetSize use.
     WireAccountContract* getRawWireContract();
+    // The owned record, read-only: every account field and the embedded contract as fromPacket
+    // last left them.
+    const WireAccountContract& GetRecord() const noexcept;
+    // Rebuilds the contract object from the record's embedded contract, as the constructors
+    // build it (a copy of the record with its own converter at the record's price format code),
+    // so that getWireContract shows what fromPacket received. The object stays at the same
+    // address: pointers and references to it that callers hold stay valid and see the new
+    // values. A collection holding this account contract is not re-keyed: it keeps the entry
+    // under the contract ID the entry was added with, whatever ID the rebuilt contract carries.
+    // On an exception (allocation, text conversion) the contract object is unchanged.
+    void RefreshWireContract();
 
     // The flat form: 48-byte block, 60-byte contract block, symbol, name. Neither checks the
     // buffer; the caller provides GetSize() bytes after offset, or a complete flat form.

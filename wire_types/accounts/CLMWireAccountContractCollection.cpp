@@ -1,9 +1,10 @@
 #include "wire_types/accounts/CLMWireAccountContractCollection.h"
 
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 
-#include "wire_types/accounts/LocalClock.h"
+#include "wire_types/accounts/detail/LocalClock.h"
 #include "wire_types/support/OwnedPointers.h"
 
 namespace Lumera {
@@ -12,8 +13,10 @@ namespace {
 
 constexpr char kMonthCodes[] = "FGHJKMNQUVXZ";
 
-int YearDigit(int year) {
-    int digit = year - 2000;
+// The digit the contract names carry for `year`: its last decimal digit from 2000 on. Computed
+// wide, so that no int year overflows.
+std::int64_t YearDigit(int year) {
+    std::int64_t digit = static_cast<std::int64_t>(year) - 2000;
     if (digit > 9) {
         digit = (digit - 10) % 10;
     }
@@ -94,19 +97,35 @@ CLMWireAccountContract* CLMWireAccountContractCollection::GetBySymbol(const std:
     return nullptr;
 }
 
-// Tries each month from the current one to December of the current year only; a request made in
-// December therefore never reaches the next year's contracts.
-CLMWireAccountContract* CLMWireAccountContractCollection::GetByRollOver(const std::string& text) {
-    const std::string root = text.substr(0, text.find('#'));
-    const LocalYearMonth now = CurrentLocalYearMonth();
-    const std::string year = std::to_string(YearDigit(now.year));
-    for (int month = now.month; month <= 11; ++month) {
-        CLMWireAccountContract* found = GetBySymbol(root + kMonthCodes[month] + year);
+CLMWireAccountContract* CLMWireAccountContractCollection::GetWireAccountContract(
+    const std::string& request, int year, int month) {
+    if (month < 1 || month > 12) {
+        return nullptr;
+    }
+    const std::size_t hash = request.find('#');
+    if (hash == std::string::npos) {
+        return GetBySymbol(request);
+    }
+    // Root, month code, year digit; only the code changes from one candidate to the next.
+    std::string candidate = request.substr(0, hash);
+    candidate += ' ';
+    candidate += std::to_string(YearDigit(year));
+    char& code = candidate[hash];
+    // Tries each month from the given one to December of the given year only; a request made in
+    // December therefore never reaches the next year's contracts.
+    for (int index = month - 1; index <= 11; ++index) {
+        code = kMonthCodes[index];
+        CLMWireAccountContract* found = GetBySymbol(candidate);
         if (found != nullptr) {
             return found;
         }
     }
     return nullptr;
+}
+
+CLMWireAccountContract* CLMWireAccountContractCollection::GetByRollOver(const std::string& text) {
+    const detail::LocalYearMonth today = detail::CurrentLocalYearMonth();
+    return GetWireAccountContract(text, today.year, today.month);
 }
 
 }  // namespace Lumera

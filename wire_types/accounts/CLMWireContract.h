@@ -13,6 +13,29 @@
 
 namespace Lumera {
 
+// The fixed block of a WireContract, which is its wire form (the flat form follows it with the
+// two texts): byte offsets, little-endian. Reserved and padding bytes are carried unchanged; in
+// the contract embedded in an order, the 8 reserved bytes at kReserved3 hold the order's API
+// order id as a double. WireContract is laid out by these constants, and docs/wire-format.md
+// shows the same ones.
+struct WireContractLayout {
+    static constexpr std::size_t kFixedSize = 60;
+    static constexpr std::size_t kMonth = 0;             // signed 16-bit
+    static constexpr std::size_t kYear = 2;              // signed 16-bit
+    static constexpr std::size_t kReserved1 = 4;         // 8 bytes
+    static constexpr std::size_t kExchangeID = 12;       // signed 16-bit
+    static constexpr std::size_t kPadding1 = 14;         // 2 bytes
+    static constexpr std::size_t kContractType = 16;     // enumContractTypes, 32-bit
+    static constexpr std::size_t kPriceFormatCode = 20;  // enumPriceFormatCode, 32-bit
+    static constexpr std::size_t kReserved2 = 24;        // 8 bytes
+    static constexpr std::size_t kReserved3 = 32;        // 8 bytes
+    static constexpr std::size_t kContractID = 40;       // signed 32-bit
+    static constexpr std::size_t kPadding2 = 44;         // 4 bytes
+    static constexpr std::size_t kTickValue = 48;        // IEEE 754 double
+    static constexpr std::size_t kCurrency = 56;         // enumCurrencies, 32-bit
+    static_assert(kFixedSize == kCurrency + 4);
+};
+
 struct LMWIRE_API WireContract {
     std::int16_t month;
     std::int16_t year;
@@ -33,7 +56,7 @@ struct LMWIRE_API WireContract {
     BSTR symbol;
     BSTR name;
 
-    static constexpr std::size_t kFixedSize = 60;
+    static constexpr std::size_t kFixedSize = WireContractLayout::kFixedSize;
 
     // Zeroed fixed block, both texts new empty strings.
     WireContract();
@@ -51,17 +74,19 @@ struct LMWIRE_API WireContract {
     }
 };
 
-static_assert(offsetof(WireContract, month) == 0);
-static_assert(offsetof(WireContract, year) == 2);
-static_assert(offsetof(WireContract, reserved1) == 4);
-static_assert(offsetof(WireContract, exchangeID) == 12);
-static_assert(offsetof(WireContract, contractType) == 16);
-static_assert(offsetof(WireContract, priceFormatCode) == 20);
-static_assert(offsetof(WireContract, reserved2) == 24);
-static_assert(offsetof(WireContract, reserved3) == 32);
-static_assert(offsetof(WireContract, contractID) == 40);
-static_assert(offsetof(WireContract, tickValue) == 48);
-static_assert(offsetof(WireContract, currency) == 56);
+static_assert(offsetof(WireContract, month) == WireContractLayout::kMonth);
+static_assert(offsetof(WireContract, year) == WireContractLayout::kYear);
+static_assert(offsetof(WireContract, reserved1) == WireContractLayout::kReserved1);
+static_assert(offsetof(WireContract, exchangeID) == WireContractLayout::kExchangeID);
+static_assert(offsetof(WireContract, padding1) == WireContractLayout::kPadding1);
+static_assert(offsetof(WireContract, contractType) == WireContractLayout::kContractType);
+static_assert(offsetof(WireContract, priceFormatCode) == WireContractLayout::kPriceFormatCode);
+static_assert(offsetof(WireContract, reserved2) == WireContractLayout::kReserved2);
+static_assert(offsetof(WireContract, reserved3) == WireContractLayout::kReserved3);
+static_assert(offsetof(WireContract, contractID) == WireContractLayout::kContractID);
+static_assert(offsetof(WireContract, padding2) == WireContractLayout::kPadding2);
+static_assert(offsetof(WireContract, tickValue) == WireContractLayout::kTickValue);
+static_assert(offsetof(WireContract, currency) == WireContractLayout::kCurrency);
 static_assert(offsetof(WireContract, symbol) >= WireContract::kFixedSize);
 // In memory on a 32-bit target, as callers that pass a WireContract* there expect.
 static_assert(sizeof(void*) != 4 || sizeof(long) != 4 || sizeof(WireContract) == 72);

@@ -17,6 +17,36 @@ namespace Lumera {
 
 class ATPrice;
 
+// The order's own fixed block, byte offsets, little-endian; OLE dates are days since
+// 1899-12-30 00:00 UTC. Reserved bytes are carried unchanged. In the flat form the three texts
+// follow, then the embedded contract's flat form. WireOrder is laid out by these constants, and
+// docs/wire-format.md shows the same ones.
+struct WireOrderLayout {
+    static constexpr std::size_t kFixedSize = 96;
+    static constexpr std::size_t kOrderStatus = 0;         // enumOrderStatus, 32-bit
+    static constexpr std::size_t kReserved1 = 4;           // 4 bytes
+    static constexpr std::size_t kTimeCreated = 8;         // OLE date (IEEE 754 double)
+    static constexpr std::size_t kOrderType = 16;          // enumOrderTypes, 32-bit
+    static constexpr std::size_t kRestrictions = 20;       // enumOrderRestrictions, 32-bit
+    static constexpr std::size_t kFilledQty = 24;          // signed 32-bit
+    static constexpr std::size_t kFillPrice = 28;          // signed 32-bit ticks
+    static constexpr std::size_t kFillTime = 32;           // OLE date
+    static constexpr std::size_t kPrice = 40;              // signed 32-bit ticks
+    static constexpr std::size_t kIsBuy = 44;              // signed 32-bit, 1 = buy
+    static constexpr std::size_t kTimeSent = 48;           // OLE date
+    static constexpr std::size_t kQty = 56;                // signed 32-bit
+    static constexpr std::size_t kReserved2 = 60;          // 4 bytes
+    static constexpr std::size_t kOriginalQuantity = 64;   // signed 32-bit
+    static constexpr std::size_t kOrderID = 68;            // signed 32-bit
+    static constexpr std::size_t kOriginalOrderID = 72;    // signed 32-bit
+    static constexpr std::size_t kReserved3 = 76;          // 4 bytes
+    static constexpr std::size_t kRemainingQuantity = 80;  // signed 32-bit
+    static constexpr std::size_t kStopPrice = 84;          // signed 32-bit ticks
+    static constexpr std::size_t kFillID = 88;             // signed 32-bit
+    static constexpr std::size_t kAccountID = 92;          // signed 32-bit
+    static_assert(kFixedSize == kAccountID + 4);
+};
+
 struct LMWIRE_API WireOrder {
     enumOrderStatus OrderStatus;
     unsigned char reserved1[4];
@@ -45,7 +75,7 @@ struct LMWIRE_API WireOrder {
     // APIOrderID is the double held in Contract.reserved3.
     WireContract Contract;
 
-    static constexpr std::size_t kFixedSize = 96;
+    static constexpr std::size_t kFixedSize = WireOrderLayout::kFixedSize;
 
     // Status, type and restrictions 1, TimeCreated now (UTC), other numbers 0, texts empty.
     WireOrder();
@@ -65,27 +95,27 @@ struct LMWIRE_API WireOrder {
     }
 };
 
-static_assert(offsetof(WireOrder, OrderStatus) == 0);
-static_assert(offsetof(WireOrder, reserved1) == 4);
-static_assert(offsetof(WireOrder, TimeCreated) == 8);
-static_assert(offsetof(WireOrder, OrderType) == 16);
-static_assert(offsetof(WireOrder, Restrictions) == 20);
-static_assert(offsetof(WireOrder, FilledQty) == 24);
-static_assert(offsetof(WireOrder, FillPrice) == 28);
-static_assert(offsetof(WireOrder, FillTime) == 32);
-static_assert(offsetof(WireOrder, Price) == 40);
-static_assert(offsetof(WireOrder, IsBuy) == 44);
-static_assert(offsetof(WireOrder, TimeSent) == 48);
-static_assert(offsetof(WireOrder, Qty) == 56);
-static_assert(offsetof(WireOrder, reserved2) == 60);
-static_assert(offsetof(WireOrder, OriginalQuantity) == 64);
-static_assert(offsetof(WireOrder, OrderID) == 68);
-static_assert(offsetof(WireOrder, OriginalOrderID) == 72);
-static_assert(offsetof(WireOrder, reserved3) == 76);
-static_assert(offsetof(WireOrder, RemainingQuantity) == 80);
-static_assert(offsetof(WireOrder, StopPrice) == 84);
-static_assert(offsetof(WireOrder, FillID) == 88);
-static_assert(offsetof(WireOrder, AccountID) == 92);
+static_assert(offsetof(WireOrder, OrderStatus) == WireOrderLayout::kOrderStatus);
+static_assert(offsetof(WireOrder, reserved1) == WireOrderLayout::kReserved1);
+static_assert(offsetof(WireOrder, TimeCreated) == WireOrderLayout::kTimeCreated);
+static_assert(offsetof(WireOrder, OrderType) == WireOrderLayout::kOrderType);
+static_assert(offsetof(WireOrder, Restrictions) == WireOrderLayout::kRestrictions);
+static_assert(offsetof(WireOrder, FilledQty) == WireOrderLayout::kFilledQty);
+static_assert(offsetof(WireOrder, FillPrice) == WireOrderLayout::kFillPrice);
+static_assert(offsetof(WireOrder, FillTime) == WireOrderLayout::kFillTime);
+static_assert(offsetof(WireOrder, Price) == WireOrderLayout::kPrice);
+static_assert(offsetof(WireOrder, IsBuy) == WireOrderLayout::kIsBuy);
+static_assert(offsetof(WireOrder, TimeSent) == WireOrderLayout::kTimeSent);
+static_assert(offsetof(WireOrder, Qty) == WireOrderLayout::kQty);
+static_assert(offsetof(WireOrder, reserved2) == WireOrderLayout::kReserved2);
+static_assert(offsetof(WireOrder, OriginalQuantity) == WireOrderLayout::kOriginalQuantity);
+static_assert(offsetof(WireOrder, OrderID) == WireOrderLayout::kOrderID);
+static_assert(offsetof(WireOrder, OriginalOrderID) == WireOrderLayout::kOriginalOrderID);
+static_assert(offsetof(WireOrder, reserved3) == WireOrderLayout::kReserved3);
+static_assert(offsetof(WireOrder, RemainingQuantity) == WireOrderLayout::kRemainingQuantity);
+static_assert(offsetof(WireOrder, StopPrice) == WireOrderLayout::kStopPrice);
+static_assert(offsetof(WireOrder, FillID) == WireOrderLayout::kFillID);
+static_assert(offsetof(WireOrder, AccountID) == WireOrderLayout::kAccountID);
 static_assert(offsetof(WireOrder, VeyID) == WireOrder::kFixedSize);
 // In memory on a 32-bit target, as callers that pass a WireOrder* there expect.
 static_assert(sizeof(void*) != 4 || sizeof(long) != 4 || sizeof(WireOrder) == 184);

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "wire_types/orders/detail/NodePool.h"
+#include "wire_types/orders/detail/SettleOwnership.h"
 #include "wire_types/support/Bytes.h"
 #include "wire_types/support/OwnedPointers.h"
 #include "wire_types/support/VeySafeLock.h"
@@ -43,6 +44,72 @@ struct CLMWireOrderCollection::Books {
         Allocator(workingPool)};
     std::multimap<std::int32_t, CLMWireOrder*, std::less<std::int32_t>, Allocator> fills{
         Allocator(fillPool)};
+
+    // The filing rules, the one copy that AddOrder and Apply share. Called with the lock held by
+    // a book whose mark is `holder`; the working order that the event retires is handed out in
+    // `retired`, for the caller to delete once it has released the lock, so that other threads
+    // do not wait for its texts to be freed.
+    //
+    // The one allocation an event needs (its entry) comes before anything is retired: when it
+    // fails, std::bad_alloc leaves the book as it was and the event the caller's.
+    Filed File(CLMWireOrder* order, const void* holder, std::unique_ptr<CLMWireOrder>& retired) {
+        if (order == nullptr) {
+            return Filed::Refused;
+        }
+        if (HolderOf(*order) == holder) {
+            return Filed::AlreadyHeld;
+        }
+        const enumOrderStatus status = order->getOrderStatus();
+        const long orderID = order->getOrderID();
+        const long originalID = order->getOriginalOrderID();
+        const std::int32_t key = Low32(orderID);
+        Filed filed = Filed::Working;
+        switch (status) {
+            case osRemoved:
+                retired.reset(Retire(originalID));
+                return Filed::RetiredOnly;
+            case osFilled:
+            case osCancelled:
+                fills.emplace(key, order);
+                retired.reset(Retire(orderID));
+                filed = Filed::FillOrCancel;
+                break;
+            default: {
+                const bool replaces =
+                    status == osModified || (status == osWorking && originalID != 0);
+                const auto replaced = replaces ? working.find(Low32(originalID)) : working.end();
+                if (replaced != working.end() && replaced->first == key) {
+                    // A replacement under its own id takes over the entry.
+                    retired.reset(replaced->second);
+                    replaced->second = order;
+                    break;
+                }
+                // An entry already filed under the id stays; the new order remains the caller's.
+                const bool added = working.try_emplace(key, order).second;
+                if (replaced != working.end()) {
+                    retired.reset(replaced->second);
+                    working.erase(replaced);
+                }
+                if (!added) {
+                    return Filed::DuplicateId;
+                }
+                break;
+            }
+        }
+        SetHolder(*order, holder);
+        return filed;
+    }
+
+    // Unfiles the working order under the id and returns it (or null).
+    CLMWireOrder* Retire(long orderID) noexcept {
+        const auto found = working.find(Low32(orderID));
+        if (found == working.end()) {
+            return nullptr;
+        }
+        CLMWireOrder* order = found->second;
+        working.erase(found);
+        return order;
+    }
 };
 
 CLMWireOrderCollection::CLMWireOrderCollection() : books_(std::make_unique<Books>()) {}
@@ -85,54 +152,18 @@ CLMWireOrderCollection::~CLMWireOrderCollection() {
 }
 
 bool CLMWireOrderCollection::AddOrder(CLMWireOrder* order) {
-    // The order an event retires is deleted after the lock is released, so that other threads do
-    // not wait for its texts to be freed.
-    std::unique_ptr<CLMWireOrder> retired;
+    std::unique_ptr<CLMWireOrder> retired;  // deleted after the lock is released
     VeySafeLock guard(section_);
     guard.Lock();
-    if (order == nullptr || HolderOf(*order) == this) {
-        return false;
-    }
-    const enumOrderStatus status = order->getOrderStatus();
-    const long orderID = order->getOrderID();
-    const long originalID = order->getOriginalOrderID();
-    const std::int32_t key = Low32(orderID);
-    auto& working = books_->working;
+    const Filed filed = books_->File(order, this, retired);
+    return filed != Filed::Refused && filed != Filed::AlreadyHeld;
+}
 
-    // The one allocation an event needs (its entry) comes before anything is retired: when it
-    // fails, std::bad_alloc leaves the book as it was and the event the caller's.
-    switch (status) {
-        case osRemoved:
-            retired.reset(retireWorkingOrder(originalID));
-            return true;
-        case osFilled:
-        case osCancelled:
-            books_->fills.emplace(key, order);
-            retired.reset(retireWorkingOrder(orderID));
-            break;
-        default: {
-            const bool replaces = status == osModified || (status == osWorking && originalID != 0);
-            const auto replaced = replaces ? working.find(Low32(originalID)) : working.end();
-            if (replaced != working.end() && replaced->first == key) {
-                // A replacement under its own id takes over the entry.
-                retired.reset(replaced->second);
-                replaced->second = order;
-                break;
-            }
-            // An entry already filed under the id stays; the new order remains the caller's.
-            const bool filed = working.try_emplace(key, order).second;
-            if (replaced != working.end()) {
-                retired.reset(replaced->second);
-                working.erase(replaced);
-            }
-            if (!filed) {
-                return true;
-            }
-            break;
-        }
-    }
-    SetHolder(*order, this);
-    return true;
+Filed CLMWireOrderCollection::Apply(std::unique_ptr<CLMWireOrder>& order) {
+    std::unique_ptr<CLMWireOrder> retired;  // deleted after the lock is released
+    VeySafeLock guard(section_);
+    guard.Lock();
+    return detail::SettleOwnership(books_->File(order.get(), this, retired), order);
 }
 
 std::vector<CLMWireOrder*> CLMWireOrderCollection::GetWorkingOrders() {
@@ -165,16 +196,6 @@ std::vector<CLMWireOrder*> CLMWireOrderCollection::GetCancels() {
     VeySafeLock guard(section_);
     guard.Lock();
     return WithStatus(books_->fills.begin(), books_->fills.end(), osCancelled, osCancelled);
-}
-
-CLMWireOrder* CLMWireOrderCollection::retireWorkingOrder(long orderID) {
-    const auto found = books_->working.find(Low32(orderID));
-    if (found == books_->working.end()) {
-        return nullptr;
-    }
-    CLMWireOrder* order = found->second;
-    books_->working.erase(found);
-    return order;
 }
 
 void CLMWireOrderCollection::removeAll() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "wire_types/orders/CLMWireOrder.h"
+#include "wire_types/orders/Filed.h"
 #include "wire_types/support/Export.h"
 
 namespace Lumera {
@@ -27,6 +28,13 @@ class LMWIRE_API CLMWireOrderCollection {
     // std::bad_alloc with the book unchanged and the event still the caller's.
     bool AddOrder(CLMWireOrder* order);
 
+    // Files the event exactly as AddOrder does, under the same lock, and settles ownership in the
+    // caller's pointer: it is empty on return exactly when the book owns the object (Working,
+    // FillOrCancel, AlreadyHeld) and untouched otherwise (RetiredOnly, DuplicateId, Refused for
+    // null). When memory runs out std::bad_alloc propagates with the book and the pointer as they
+    // were.
+    Filed Apply(std::unique_ptr<CLMWireOrder>& order);
+
     // Results stay owned by the collection; statuses are read when the query runs.
     std::vector<CLMWireOrder*> GetWorkingOrders();
     CLMWireOrder* GetWorkingOrder(long orderID);
@@ -35,12 +43,10 @@ class LMWIRE_API CLMWireOrderCollection {
     std::vector<CLMWireOrder*> GetCancels();
 
   private:
-    // The working-order map and the fill-and-cancel map, with the pools their entries come from.
+    // The working-order map and the fill-and-cancel map, with the pools their entries come from
+    // and the filing rules that AddOrder and Apply share.
     struct Books;
 
-    // Unfiles the working order under the id and returns it (or null), for the caller to delete
-    // once it has released the lock. Called with the lock held.
-    CLMWireOrder* retireWorkingOrder(long orderID);
     void removeAll();
 
     std::unique_ptr<Books> books_;

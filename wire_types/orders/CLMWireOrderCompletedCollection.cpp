@@ -2,11 +2,36 @@
 
 #include <utility>
 
+#include "wire_types/orders/detail/SettleOwnership.h"
 #include "wire_types/support/Bytes.h"
 #include "wire_types/support/OwnedPointers.h"
 #include "wire_types/support/VeySafeLock.h"
 
 namespace Lumera {
+
+namespace {
+
+// The filing rule, the one copy that AddOrder and Apply share; called with the lock held by the
+// collection whose mark is `holder`. The entry is the only allocation, made last: when it fails,
+// std::bad_alloc leaves the collection as it was and the order the caller's.
+Filed File(std::multimap<std::int32_t, CLMWireOrder*>& orders, CLMWireOrder* order,
+           const void* holder) {
+    if (order == nullptr) {
+        return Filed::Refused;
+    }
+    if (HolderOf(*order) == holder) {
+        return Filed::AlreadyHeld;
+    }
+    // A fill is recognised as already recorded by its FillID among the order ids held.
+    if (order->getOrderStatus() == osFilled && orders.count(Low32(order->getFillID())) != 0) {
+        return Filed::Refused;
+    }
+    orders.emplace(Low32(order->getOrderID()), order);
+    SetHolder(*order, holder);
+    return Filed::Stored;
+}
+
+}  // namespace
 
 CLMWireOrderCompletedCollection::CLMWireOrderCompletedCollection() = default;
 
@@ -46,16 +71,13 @@ CLMWireOrderCompletedCollection::~CLMWireOrderCompletedCollection() {
 bool CLMWireOrderCompletedCollection::AddOrder(CLMWireOrder* order) {
     VeySafeLock guard(section_);
     guard.Lock();
-    if (order == nullptr || HolderOf(*order) == this) {
-        return false;
-    }
-    // A fill is recognised as already recorded by its FillID among the order ids held.
-    if (order->getOrderStatus() == osFilled && orders_.count(Low32(order->getFillID())) != 0) {
-        return false;
-    }
-    orders_.emplace(Low32(order->getOrderID()), order);
-    SetHolder(*order, this);
-    return true;
+    return File(orders_, order, this) == Filed::Stored;
+}
+
+Filed CLMWireOrderCompletedCollection::Apply(std::unique_ptr<CLMWireOrder>& order) {
+    VeySafeLock guard(section_);
+    guard.Lock();
+    return detail::SettleOwnership(File(orders_, order.get(), this), order);
 }
 
 std::vector<CLMWireOrder*> CLMWireOrderCompletedCollection::Find(long orderID) {

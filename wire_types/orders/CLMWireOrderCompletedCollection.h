@@ -5,10 +5,12 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 #include "wire_types/orders/CLMWireOrder.h"
+#include "wire_types/orders/Filed.h"
 #include "wire_types/support/Export.h"
 
 namespace Lumera {
@@ -25,6 +27,11 @@ class LMWIRE_API CLMWireOrderCompletedCollection {
     // nothing, for null, an order already held, or a fill (status 3) whose FillID is already a
     // key; such an order stays the caller's.
     bool AddOrder(CLMWireOrder* order);
+    // Stores the order exactly as AddOrder does, under the same lock, and settles ownership in the
+    // caller's pointer: it is empty on return exactly when the collection owns the object
+    // (Stored, AlreadyHeld) and untouched otherwise (Refused: null, or a refused fill). When
+    // memory runs out std::bad_alloc propagates with the collection and the pointer as they were.
+    Filed Apply(std::unique_ptr<CLMWireOrder>& order);
     // Every order stored under the id, in the order added.
     std::vector<CLMWireOrder*> Find(long orderID);
     unsigned int Count();

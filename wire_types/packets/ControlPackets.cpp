@@ -11,8 +11,9 @@ namespace Lumera {
 
 WirePriceProtocolPacket::WirePriceProtocolPacket() {
     static_assert(FixedWirePacket<WirePriceProtocolPacket>);
-    static_assert(sizeof(WirePriceProtocolPacket) == 4);
-    static_assert(offsetof(WirePriceProtocolPacket, priceProtocol_) == 0);
+    using L = WirePriceProtocolPacketLayout;
+    static_assert(sizeof(WirePriceProtocolPacket) == L::kSize);
+    static_assert(offsetof(WirePriceProtocolPacket, priceProtocol_) == L::kPriceProtocol);
 }
 
 WirePriceProtocolPacket::WirePriceProtocolPacket(enumPricingProtocol protocol)
@@ -39,13 +40,19 @@ void WirePriceProtocolPacket::Decode(unsigned char* bytes) {
 }
 
 void WirePriceProtocolPacket::Decode(const unsigned char* bytes, std::size_t size) {
-    DecodeFixedPacket(*this, bytes, size, "WirePriceProtocolPacket");
+    *this = FromBytes(bytes, size);
+}
+
+WirePriceProtocolPacket WirePriceProtocolPacket::FromBytes(const unsigned char* bytes,
+                                                           std::size_t size) {
+    return FixedPacketFromBytes<WirePriceProtocolPacket>(bytes, size, "WirePriceProtocolPacket");
 }
 
 WireHolePunchDelayPacket::WireHolePunchDelayPacket() {
     static_assert(FixedWirePacket<WireHolePunchDelayPacket>);
-    static_assert(sizeof(WireHolePunchDelayPacket) == 4);
-    static_assert(offsetof(WireHolePunchDelayPacket, delay_) == 0);
+    using L = WireHolePunchDelayPacketLayout;
+    static_assert(sizeof(WireHolePunchDelayPacket) == L::kSize);
+    static_assert(offsetof(WireHolePunchDelayPacket, delay_) == L::kDelay);
 }
 
 WireHolePunchDelayPacket::WireHolePunchDelayPacket(long delay)
@@ -72,16 +79,22 @@ void WireHolePunchDelayPacket::Decode(unsigned char* bytes) {
 }
 
 void WireHolePunchDelayPacket::Decode(const unsigned char* bytes, std::size_t size) {
-    DecodeFixedPacket(*this, bytes, size, "WireHolePunchDelayPacket");
+    *this = FromBytes(bytes, size);
+}
+
+WireHolePunchDelayPacket WireHolePunchDelayPacket::FromBytes(const unsigned char* bytes,
+                                                             std::size_t size) {
+    return FixedPacketFromBytes<WireHolePunchDelayPacket>(bytes, size, "WireHolePunchDelayPacket");
 }
 
 StartLogFileSend::StartLogFileSend() {
     static_assert(FixedWirePacket<StartLogFileSend>);
-    static_assert(sizeof(StartLogFileSend) == 288);
-    static_assert(offsetof(StartLogFileSend, accountNumber_) == 0);
-    static_assert(offsetof(StartLogFileSend, fileSize_) == 4);
-    static_assert(offsetof(StartLogFileSend, userID_) == 8);
-    static_assert(offsetof(StartLogFileSend, logFile_) == 33);
+    using L = StartLogFileSendLayout;
+    static_assert(sizeof(StartLogFileSend) == L::kSize);
+    static_assert(offsetof(StartLogFileSend, accountNumber_) == L::kAccountNumber);
+    static_assert(offsetof(StartLogFileSend, fileSize_) == L::kFileSize);
+    static_assert(offsetof(StartLogFileSend, userID_) == L::kUserID);
+    static_assert(offsetof(StartLogFileSend, logFile_) == L::kLogFile);
 }
 
 StartLogFileSend::StartLogFileSend(const std::string& userID, int accountNumber, int fileSize,
@@ -96,16 +109,32 @@ StartLogFileSend::StartLogFileSend(unsigned char* bytes) {
     Decode(bytes);
 }
 
+long StartLogFileSend::GetAccountNumber() const noexcept {
+    return accountNumber_;
+}
+
 void StartLogFileSend::SetAccountNumber(long accountNumber) {
     accountNumber_ = static_cast<std::int32_t>(accountNumber);
+}
+
+long StartLogFileSend::GetFileSize() const noexcept {
+    return fileSize_;
 }
 
 void StartLogFileSend::SetFileSize(long fileSize) {
     fileSize_ = static_cast<std::int32_t>(fileSize);
 }
 
+std::string StartLogFileSend::GetUserID() const {
+    return ReadBoundedText(userID_);
+}
+
 void StartLogFileSend::SetUserID(const std::string& userID) {
     StoreBoundedText(userID_, userID, "UserID");
+}
+
+std::string StartLogFileSend::GetLogFile() const {
+    return ReadBoundedText(logFile_);
 }
 
 void StartLogFileSend::SetLogFile(const std::string& logFile) {
@@ -121,19 +150,36 @@ void StartLogFileSend::Decode(unsigned char* bytes) {
 }
 
 void StartLogFileSend::Decode(const unsigned char* bytes, std::size_t size) {
-    DecodeFixedPacket(*this, bytes, size, "StartLogFileSend");
+    *this = FromBytes(bytes, size);
+}
+
+StartLogFileSend StartLogFileSend::FromBytes(const unsigned char* bytes, std::size_t size) {
+    return FixedPacketFromBytes<StartLogFileSend>(bytes, size, "StartLogFileSend");
 }
 
 CLMWirePriceSubscriptionPacket::CLMWirePriceSubscriptionPacket(int first, int second,
                                                                const std::string& text) {
     static_assert(FixedWirePacket<CLMWirePriceSubscriptionPacket>);
-    static_assert(sizeof(CLMWirePriceSubscriptionPacket) == 108);
-    static_assert(offsetof(CLMWirePriceSubscriptionPacket, first_) == 0);
-    static_assert(offsetof(CLMWirePriceSubscriptionPacket, second_) == 4);
-    static_assert(offsetof(CLMWirePriceSubscriptionPacket, text_) == 8);
+    using L = CLMWirePriceSubscriptionPacketLayout;
+    static_assert(sizeof(CLMWirePriceSubscriptionPacket) == L::kSize);
+    static_assert(offsetof(CLMWirePriceSubscriptionPacket, first_) == L::kFirst);
+    static_assert(offsetof(CLMWirePriceSubscriptionPacket, second_) == L::kSecond);
+    static_assert(offsetof(CLMWirePriceSubscriptionPacket, text_) == L::kText);
     second_ = second;
     first_ = first;
     StoreBoundedText(text_, text, "Text");
+}
+
+int CLMWirePriceSubscriptionPacket::GetFirst() const noexcept {
+    return first_;
+}
+
+int CLMWirePriceSubscriptionPacket::GetSecond() const noexcept {
+    return second_;
+}
+
+std::string CLMWirePriceSubscriptionPacket::GetText() const {
+    return ReadBoundedText(text_);
 }
 
 unsigned char* CLMWirePriceSubscriptionPacket::Encode(long* length) const {
@@ -145,7 +191,13 @@ void CLMWirePriceSubscriptionPacket::Decode(unsigned char* bytes) {
 }
 
 void CLMWirePriceSubscriptionPacket::Decode(const unsigned char* bytes, std::size_t size) {
-    DecodeFixedPacket(*this, bytes, size, "CLMWirePriceSubscriptionPacket");
+    *this = FromBytes(bytes, size);
+}
+
+CLMWirePriceSubscriptionPacket CLMWirePriceSubscriptionPacket::FromBytes(const unsigned char* bytes,
+                                                                         std::size_t size) {
+    return FixedPacketFromBytes<CLMWirePriceSubscriptionPacket>(bytes, size,
+                                                                "CLMWirePriceSubscriptionPacket");
 }
 
 }  // namespace Lumera

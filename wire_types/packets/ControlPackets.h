@@ -5,7 +5,8 @@
 // caller releases with delete[], Decode(bytes) trusts its input, and an over-long text leaves
 // its field empty and throws std::invalid_argument. Decode(bytes, size) is the form for bytes
 // not trusted: it throws std::length_error for fewer bytes than the packet's size and
-// std::invalid_argument for null with a non-zero size, leaving the packet unchanged.
+// std::invalid_argument for null with a non-zero size, leaving the packet unchanged;
+// FromBytes(bytes, size) is the same check as a factory.
 
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +16,42 @@
 #include "wire_types/support/SharedEnums.h"
 
 namespace Lumera {
+
+// Where the fields lie: byte offsets from the packet's start (32-bit fields little-endian) and
+// the capacity of each text field, which holds at most capacity - 1 characters and a NUL. Fields
+// lie back to back; the texts here end on multiples of 4, so there are no pad bytes. The classes
+// are laid out by these constants and check them at compile time; docs/wire-format.md shows the
+// same ones.
+struct WirePriceProtocolPacketLayout {
+    static constexpr std::size_t kSize = 4;
+    static constexpr std::size_t kPriceProtocol = 0;  // enumPricingProtocol, 32-bit
+};
+
+struct WireHolePunchDelayPacketLayout {
+    static constexpr std::size_t kSize = 4;
+    static constexpr std::size_t kDelay = 0;  // signed 32-bit
+};
+
+struct StartLogFileSendLayout {
+    static constexpr std::size_t kSize = 288;
+    static constexpr std::size_t kAccountNumber = 0;  // signed 32-bit
+    static constexpr std::size_t kFileSize = 4;       // signed 32-bit
+    static constexpr std::size_t kUserID = 8;
+    static constexpr std::size_t kUserIDCapacity = 25;
+    static constexpr std::size_t kLogFile = 33;
+    static constexpr std::size_t kLogFileCapacity = 255;
+    static_assert(kFileSize == kAccountNumber + 4 && kUserID == kFileSize + 4 &&
+                  kLogFile == kUserID + kUserIDCapacity && kSize == kLogFile + kLogFileCapacity);
+};
+
+struct CLMWirePriceSubscriptionPacketLayout {
+    static constexpr std::size_t kSize = 108;
+    static constexpr std::size_t kFirst = 0;   // signed 32-bit
+    static constexpr std::size_t kSecond = 4;  // signed 32-bit
+    static constexpr std::size_t kText = 8;
+    static constexpr std::size_t kTextCapacity = 100;
+    static_assert(kSecond == kFirst + 4 && kText == kSecond + 4 && kSize == kText + kTextCapacity);
+};
 
 // 4 bytes: price protocol.
 class LMWIRE_API WirePriceProtocolPacket {
@@ -32,6 +69,7 @@ class LMWIRE_API WirePriceProtocolPacket {
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
     void Decode(const unsigned char* bytes, std::size_t size);
+    static WirePriceProtocolPacket FromBytes(const unsigned char* bytes, std::size_t size);
 
   private:
     enumPricingProtocol priceProtocol_{};
@@ -53,13 +91,13 @@ class LMWIRE_API WireHolePunchDelayPacket {
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
     void Decode(const unsigned char* bytes, std::size_t size);
+    static WireHolePunchDelayPacket FromBytes(const unsigned char* bytes, std::size_t size);
 
   private:
     std::int32_t delay_{};
 };
 
-// 288 bytes: account number, file size, user id (25), log file (255); no pad. Setters only: a
-// receiver reads the decoded bytes by that layout.
+// 288 bytes: account number, file size, user id (25), log file (255); no pad.
 class LMWIRE_API StartLogFileSend {
   public:
     StartLogFileSend();
@@ -70,24 +108,29 @@ class LMWIRE_API StartLogFileSend {
     StartLogFileSend& operator=(const StartLogFileSend& other) = default;
     ~StartLogFileSend() = default;
 
+    long GetAccountNumber() const noexcept;
     void SetAccountNumber(long accountNumber);
+    long GetFileSize() const noexcept;
     void SetFileSize(long fileSize);
+    std::string GetUserID() const;
     void SetUserID(const std::string& userID);
+    std::string GetLogFile() const;
     void SetLogFile(const std::string& logFile);
 
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
     void Decode(const unsigned char* bytes, std::size_t size);
+    static StartLogFileSend FromBytes(const unsigned char* bytes, std::size_t size);
 
   private:
     std::int32_t accountNumber_{};
     std::int32_t fileSize_{};
-    char userID_[25]{};
-    char logFile_[255]{};
+    char userID_[StartLogFileSendLayout::kUserIDCapacity]{};
+    char logFile_[StartLogFileSendLayout::kLogFileCapacity]{};
 };
 
-// 108 bytes: two integers and a text (100). No accessors: a receiver constructs one with any
-// values, calls Decode and reads the bytes by that layout.
+// 108 bytes: two integers and a text (100). The fields have getters only: they are set by the
+// constructor, by Decode or by FromBytes.
 class LMWIRE_API CLMWirePriceSubscriptionPacket {
   public:
     CLMWirePriceSubscriptionPacket(int first, int second, const std::string& text);
@@ -96,14 +139,19 @@ class LMWIRE_API CLMWirePriceSubscriptionPacket {
         default;
     ~CLMWirePriceSubscriptionPacket() = default;
 
+    int GetFirst() const noexcept;
+    int GetSecond() const noexcept;
+    std::string GetText() const;
+
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
     void Decode(const unsigned char* bytes, std::size_t size);
+    static CLMWirePriceSubscriptionPacket FromBytes(const unsigned char* bytes, std::size_t size);
 
   private:
     std::int32_t first_{};
     std::int32_t second_{};
-    char text_[100]{};
+    char text_[CLMWirePriceSubscriptionPacketLayout::kTextCapacity]{};
 };
 
 }  // namespace Lumera

@@ -11,9 +11,10 @@ namespace Lumera {
 
 LogonResponsePacket::LogonResponsePacket() {
     static_assert(FixedWirePacket<LogonResponsePacket>);
-    static_assert(sizeof(LogonResponsePacket) == 8);
-    static_assert(offsetof(LogonResponsePacket, errorCode_) == 0);
-    static_assert(offsetof(LogonResponsePacket, port_) == 4);
+    using L = LogonResponsePacketLayout;
+    static_assert(sizeof(LogonResponsePacket) == L::kSize);
+    static_assert(offsetof(LogonResponsePacket, errorCode_) == L::kErrorCode);
+    static_assert(offsetof(LogonResponsePacket, port_) == L::kPort);
 }
 
 LogonResponsePacket::LogonResponsePacket(enumErrors errorCode) : errorCode_(errorCode) {}
@@ -47,15 +48,20 @@ void LogonResponsePacket::Decode(unsigned char* bytes) {
 }
 
 void LogonResponsePacket::Decode(const unsigned char* bytes, std::size_t size) {
-    DecodeFixedPacket(*this, bytes, size, "LogonResponsePacket");
+    *this = FromBytes(bytes, size);
+}
+
+LogonResponsePacket LogonResponsePacket::FromBytes(const unsigned char* bytes, std::size_t size) {
+    return FixedPacketFromBytes<LogonResponsePacket>(bytes, size, "LogonResponsePacket");
 }
 
 UDPLogOnPacket::UDPLogOnPacket() {
     static_assert(FixedWirePacket<UDPLogOnPacket>);
-    static_assert(sizeof(UDPLogOnPacket) == 260);
-    static_assert(offsetof(UDPLogOnPacket, packetType_) == 0);
-    static_assert(offsetof(UDPLogOnPacket, gateKeeperSessionID_) == 4);
-    static_assert(offsetof(UDPLogOnPacket, pad_) == 259);
+    using L = UDPLogOnPacketLayout;
+    static_assert(sizeof(UDPLogOnPacket) == L::kSize);
+    static_assert(offsetof(UDPLogOnPacket, packetType_) == L::kPacketType);
+    static_assert(offsetof(UDPLogOnPacket, gateKeeperSessionID_) == L::kGateKeeperSessionID);
+    static_assert(offsetof(UDPLogOnPacket, pad_) == L::kPad);
 }
 
 UDPLogOnPacket::UDPLogOnPacket(const std::string& gateKeeperSessionID, UDPPacketTypes type) {
@@ -65,6 +71,10 @@ UDPLogOnPacket::UDPLogOnPacket(const std::string& gateKeeperSessionID, UDPPacket
 
 UDPLogOnPacket::UDPLogOnPacket(unsigned char* bytes) {
     Decode(bytes);
+}
+
+UDPPacketTypes UDPLogOnPacket::GetPacketType() const noexcept {
+    return packetType_;
 }
 
 std::string UDPLogOnPacket::GetGateKeeperSessionID() const {
@@ -84,21 +94,27 @@ void UDPLogOnPacket::Decode(unsigned char* bytes) {
 }
 
 void UDPLogOnPacket::Decode(const unsigned char* bytes, std::size_t size) {
-    DecodeFixedPacket(*this, bytes, size, "UDPLogOnPacket");
+    *this = FromBytes(bytes, size);
+}
+
+UDPLogOnPacket UDPLogOnPacket::FromBytes(const unsigned char* bytes, std::size_t size) {
+    return FixedPacketFromBytes<UDPLogOnPacket>(bytes, size, "UDPLogOnPacket");
 }
 
 TCPLogonReconnectPacket::TCPLogonReconnectPacket() {
     static_assert(FixedWirePacket<TCPLogonReconnectPacket>);
-    static_assert(sizeof(TCPLogonReconnectPacket) == 424);
-    static_assert(offsetof(TCPLogonReconnectPacket, apiName_) == 0);
-    static_assert(offsetof(TCPLogonReconnectPacket, apiVersion_) == 50);
-    static_assert(offsetof(TCPLogonReconnectPacket, userID_) == 100);
-    static_assert(offsetof(TCPLogonReconnectPacket, gateKeeperSessionID_) == 150);
-    static_assert(offsetof(TCPLogonReconnectPacket, pad_) == 405);
-    static_assert(offsetof(TCPLogonReconnectPacket, priceProtocol_) == 408);
-    static_assert(offsetof(TCPLogonReconnectPacket, priceLevel_) == 412);
-    static_assert(offsetof(TCPLogonReconnectPacket, sessionType_) == 416);
-    static_assert(offsetof(TCPLogonReconnectPacket, accountNumber_) == 420);
+    using L = TCPLogonReconnectPacketLayout;
+    static_assert(sizeof(TCPLogonReconnectPacket) == L::kSize);
+    static_assert(offsetof(TCPLogonReconnectPacket, apiName_) == L::kApiName);
+    static_assert(offsetof(TCPLogonReconnectPacket, apiVersion_) == L::kApiVersion);
+    static_assert(offsetof(TCPLogonReconnectPacket, userID_) == L::kUserID);
+    static_assert(offsetof(TCPLogonReconnectPacket, gateKeeperSessionID_) ==
+                  L::kGateKeeperSessionID);
+    static_assert(offsetof(TCPLogonReconnectPacket, pad_) == L::kPad);
+    static_assert(offsetof(TCPLogonReconnectPacket, priceProtocol_) == L::kPriceProtocol);
+    static_assert(offsetof(TCPLogonReconnectPacket, priceLevel_) == L::kPriceLevel);
+    static_assert(offsetof(TCPLogonReconnectPacket, sessionType_) == L::kSessionType);
+    static_assert(offsetof(TCPLogonReconnectPacket, accountNumber_) == L::kAccountNumber);
 }
 
 std::string TCPLogonReconnectPacket::GetApiName() const {
@@ -174,7 +190,12 @@ void TCPLogonReconnectPacket::Decode(unsigned char* bytes) {
 }
 
 void TCPLogonReconnectPacket::Decode(const unsigned char* bytes, std::size_t size) {
-    DecodeFixedPacket(*this, bytes, size, "TCPLogonReconnectPacket");
+    *this = FromBytes(bytes, size);
+}
+
+TCPLogonReconnectPacket TCPLogonReconnectPacket::FromBytes(const unsigned char* bytes,
+                                                           std::size_t size) {
+    return FixedPacketFromBytes<TCPLogonReconnectPacket>(bytes, size, "TCPLogonReconnectPacket");
 }
 
 }  // namespace Lumera

@@ -6,8 +6,8 @@
 // it cannot allocate. Decode(bytes) trusts its input to hold the packet's full size;
 // Decode(bytes, size) is the form for bytes not trusted: it throws std::length_error for fewer
 // bytes than the packet's size and std::invalid_argument for null with a non-zero size, leaving
-// the packet unchanged. A text of the field's capacity or more characters leaves the field
-// empty and throws std::invalid_argument.
+// the packet unchanged, and FromBytes(bytes, size) is the same check as a factory. A text of the
+// field's capacity or more characters leaves the field empty and throws std::invalid_argument.
 
 #include <cstddef>
 #include <cstdint>
@@ -19,6 +19,53 @@
 #include "wire_types/support/SharedEnums.h"
 
 namespace Lumera {
+
+// Where the fields lie: byte offsets from the packet's start (32-bit fields little-endian) and
+// the capacity of each text field, which holds at most capacity - 1 characters and a NUL. Fields
+// lie back to back, with pad bytes up to a multiple of 4 where a text ends off one. The classes
+// are laid out by these constants and check them at compile time; docs/wire-format.md shows the
+// same ones.
+struct LogonResponsePacketLayout {
+    static constexpr std::size_t kSize = 8;
+    static constexpr std::size_t kErrorCode = 0;  // enumErrors, 32-bit
+    static constexpr std::size_t kPort = 4;       // signed 32-bit
+    static_assert(kPort == kErrorCode + 4 && kSize == kPort + 4);
+};
+
+struct UDPLogOnPacketLayout {
+    static constexpr std::size_t kSize = 260;
+    static constexpr std::size_t kPacketType = 0;  // UDPPacketTypes, 32-bit
+    static constexpr std::size_t kGateKeeperSessionID = 4;
+    static constexpr std::size_t kGateKeeperSessionIDCapacity = 255;
+    static constexpr std::size_t kPad = 259;  // up to the size, a multiple of 4
+    static_assert(kGateKeeperSessionID == kPacketType + 4 &&
+                  kPad == kGateKeeperSessionID + kGateKeeperSessionIDCapacity && kSize % 4 == 0 &&
+                  kSize - kPad < 4);
+};
+
+struct TCPLogonReconnectPacketLayout {
+    static constexpr std::size_t kSize = 424;
+    static constexpr std::size_t kApiName = 0;
+    static constexpr std::size_t kApiNameCapacity = 50;
+    static constexpr std::size_t kApiVersion = 50;
+    static constexpr std::size_t kApiVersionCapacity = 50;
+    static constexpr std::size_t kUserID = 100;
+    static constexpr std::size_t kUserIDCapacity = 50;
+    static constexpr std::size_t kGateKeeperSessionID = 150;
+    static constexpr std::size_t kGateKeeperSessionIDCapacity = 255;
+    static constexpr std::size_t kPad = 405;            // up to the next multiple of 4
+    static constexpr std::size_t kPriceProtocol = 408;  // enumPricingProtocol, 32-bit
+    static constexpr std::size_t kPriceLevel = 412;     // enumPriceLevel, 32-bit
+    static constexpr std::size_t kSessionType = 416;    // SessionType, 32-bit
+    static constexpr std::size_t kAccountNumber = 420;  // signed 32-bit
+    static_assert(kApiVersion == kApiName + kApiNameCapacity &&
+                  kUserID == kApiVersion + kApiVersionCapacity &&
+                  kGateKeeperSessionID == kUserID + kUserIDCapacity &&
+                  kPad == kGateKeeperSessionID + kGateKeeperSessionIDCapacity &&
+                  kPriceProtocol % 4 == 0 && kPriceProtocol - kPad < 4 &&
+                  kPriceLevel == kPriceProtocol + 4 && kSessionType == kPriceLevel + 4 &&
+                  kAccountNumber == kSessionType + 4 && kSize == kAccountNumber + 4);
+};
 
 // 8 bytes: error code, port.
 class LMWIRE_API LogonResponsePacket {
@@ -38,13 +85,14 @@ class LMWIRE_API LogonResponsePacket {
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
     void Decode(const unsigned char* bytes, std::size_t size);
+    static LogonResponsePacket FromBytes(const unsigned char* bytes, std::size_t size);
 
   private:
     enumErrors errorCode_{};
     std::int32_t port_{};
 };
 
-// 260 bytes: packet type, gatekeeper session id (255), one pad byte. The type has no accessor;
+// 260 bytes: packet type, gatekeeper session id (255), one pad byte. The type has a getter only:
 // it is fixed by the value constructor or by Decode.
 class LMWIRE_API UDPLogOnPacket {
   public:
@@ -55,17 +103,19 @@ class LMWIRE_API UDPLogOnPacket {
     UDPLogOnPacket& operator=(const UDPLogOnPacket& other) = default;
     ~UDPLogOnPacket() = default;
 
+    UDPPacketTypes GetPacketType() const noexcept;
     std::string GetGateKeeperSessionID() const;
     void SetGateKeeperSessionID(const std::string& gateKeeperSessionID);
 
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
     void Decode(const unsigned char* bytes, std::size_t size);
+    static UDPLogOnPacket FromBytes(const unsigned char* bytes, std::size_t size);
 
   private:
     UDPPacketTypes packetType_{};
-    char gateKeeperSessionID_[255]{};
-    [[maybe_unused]] char pad_[1]{};
+    char gateKeeperSessionID_[UDPLogOnPacketLayout::kGateKeeperSessionIDCapacity]{};
+    [[maybe_unused]] char pad_[UDPLogOnPacketLayout::kSize - UDPLogOnPacketLayout::kPad]{};
 };
 
 // 424 bytes: API name, API version, user id (50 each), gatekeeper session id (255), three pad
@@ -97,13 +147,15 @@ class LMWIRE_API TCPLogonReconnectPacket {
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
     void Decode(const unsigned char* bytes, std::size_t size);
+    static TCPLogonReconnectPacket FromBytes(const unsigned char* bytes, std::size_t size);
 
   private:
-    char apiName_[50]{};
-    char apiVersion_[50]{};
-    char userID_[50]{};
-    char gateKeeperSessionID_[255]{};
-    [[maybe_unused]] char pad_[3]{};
+    using Layout = TCPLogonReconnectPacketLayout;
+    char apiName_[Layout::kApiNameCapacity]{};
+    char apiVersion_[Layout::kApiVersionCapacity]{};
+    char userID_[Layout::kUserIDCapacity]{};
+    char gateKeeperSessionID_[Layout::kGateKeeperSessionIDCapacity]{};
+    [[maybe_unused]] char pad_[Layout::kPriceProtocol - Layout::kPad]{};
     enumPricingProtocol priceProtocol_{};
     enumPriceLevel priceLevel_{};
     SessionType sessionType_{};

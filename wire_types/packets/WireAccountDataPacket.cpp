@@ -13,8 +13,11 @@ namespace {
 
 static_assert(sizeof(enumAccountDataTypes) == 4 && sizeof(double) == 8);
 
-constexpr std::size_t kHeaderSize = 8;
-constexpr std::size_t kEntrySize = 12;
+using L = WireAccountDataPacketLayout;
+
+constexpr std::size_t EntryAt(std::size_t index) {
+    return L::kHeaderSize + L::kEntrySize * index;
+}
 
 }  // namespace
 
@@ -47,42 +50,66 @@ int WireAccountDataPacket::NumEntries() const {
     return static_cast<int>(entries_.size());
 }
 
+long WireAccountDataPacket::GetAccount() const noexcept {
+    return account_;
+}
+
+std::optional<double> WireAccountDataPacket::FindAccountInfo(
+    enumAccountDataTypes kind) const noexcept {
+    const auto found = entries_.find(kind);
+    if (found == entries_.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+std::vector<std::pair<enumAccountDataTypes, double>> WireAccountDataPacket::GetEntries() const {
+    return {entries_.begin(), entries_.end()};
+}
+
 unsigned char* WireAccountDataPacket::Encode() const {
-    auto* buffer = new unsigned char[kHeaderSize + kEntrySize * entries_.size()];
-    StoreLittleEndian(buffer, account_);
-    StoreLittleEndian(buffer + 4, static_cast<std::int32_t>(entries_.size()));
-    std::size_t offset = kHeaderSize;
+    auto* buffer = new unsigned char[EntryAt(entries_.size())];
+    StoreLittleEndian(buffer + L::kAccount, account_);
+    StoreLittleEndian(buffer + L::kCount, static_cast<std::int32_t>(entries_.size()));
+    unsigned char* entry = buffer + L::kHeaderSize;
     for (const auto& [kind, value] : entries_) {
-        StoreLittleEndian(buffer + offset, kind);
-        StoreLittleEndian(buffer + offset + 4, value);
-        offset += kEntrySize;
+        StoreLittleEndian(entry + L::kEntryKind, kind);
+        StoreLittleEndian(entry + L::kEntryValue, value);
+        entry += L::kEntrySize;
     }
     return buffer;
 }
 
 void WireAccountDataPacket::Decode(unsigned char* bytes) {
-    account_ = LoadLittleEndian<std::int32_t>(bytes);
-    const auto count = LoadLittleEndian<std::int32_t>(bytes + 4);
+    account_ = LoadLittleEndian<std::int32_t>(bytes + L::kAccount);
+    const auto count = LoadLittleEndian<std::int32_t>(bytes + L::kCount);
     for (std::int32_t i = 0; i < count; ++i) {
-        const std::size_t offset = kHeaderSize + kEntrySize * static_cast<std::size_t>(i);
-        entries_.try_emplace(LoadLittleEndian<enumAccountDataTypes>(bytes + offset),
-                             LoadLittleEndian<double>(bytes + offset + 4));
+        const unsigned char* entry = bytes + EntryAt(static_cast<std::size_t>(i));
+        entries_.try_emplace(LoadLittleEndian<enumAccountDataTypes>(entry + L::kEntryKind),
+                             LoadLittleEndian<double>(entry + L::kEntryValue));
     }
 }
 
 void WireAccountDataPacket::Decode(const unsigned char* bytes, std::size_t size) {
     static constexpr const char* kWho = "WireAccountDataPacket";
-    RequireBytes(kWho, bytes, size, kHeaderSize);
-    const auto count = LoadLittleEndian<std::int32_t>(bytes + 4);
+    RequireBytes(kWho, bytes, size, L::kHeaderSize);
+    const auto count = LoadLittleEndian<std::int32_t>(bytes + L::kCount);
     if (count < 0) {
         throw std::length_error(std::string(kWho) + ": entry count " + std::to_string(count) +
                                 " is negative, given " + std::to_string(size) + " bytes");
     }
     // In 64 bits: 12 times a 31-bit count overflows a 32-bit size_t.
     RequireBytes(kWho, bytes, size,
-                 kHeaderSize + std::uint64_t{kEntrySize} * static_cast<std::uint64_t>(count));
+                 L::kHeaderSize + std::uint64_t{L::kEntrySize} * static_cast<std::uint64_t>(count));
     // Every entry now lies inside the buffer; the trusting decoder only reads.
     Decode(const_cast<unsigned char*>(bytes));
+}
+
+WireAccountDataPacket WireAccountDataPacket::FromBytes(const unsigned char* bytes,
+                                                       std::size_t size) {
+    WireAccountDataPacket packet;
+    packet.Decode(bytes, size);
+    return packet;
 }
 
 }  // namespace Lumera

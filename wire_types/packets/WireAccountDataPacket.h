@@ -7,11 +7,28 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "wire_types/support/Export.h"
 #include "wire_types/support/SharedEnums.h"
 
 namespace Lumera {
+
+// Where the fields lie. The header's offsets are from the packet's start; an entry's are from
+// the entry's start, entry i starting at kHeaderSize + i * kEntrySize. The encoder writes by
+// these constants, and docs/wire-format.md shows the same ones.
+struct WireAccountDataPacketLayout {
+    static constexpr std::size_t kHeaderSize = 8;
+    static constexpr std::size_t kAccount = 0;  // signed 32-bit
+    static constexpr std::size_t kCount = 4;    // signed 32-bit: N
+    static constexpr std::size_t kEntrySize = 12;
+    static constexpr std::size_t kEntryKind = 0;   // enumAccountDataTypes, 32-bit
+    static constexpr std::size_t kEntryValue = 4;  // IEEE 754 double, unaligned
+    static_assert(kCount == kAccount + 4 && kHeaderSize == kCount + 4 &&
+                  kEntryValue == kEntryKind + 4 && kEntrySize == kEntryValue + 8);
+};
 
 class LMWIRE_API WireAccountDataPacket {
   public:
@@ -27,6 +44,11 @@ class LMWIRE_API WireAccountDataPacket {
     // 0.0 when the kind is absent.
     double GetAccountInfo(enumAccountDataTypes kind) const;
     int NumEntries() const;
+    long GetAccount() const noexcept;
+    // Nothing when the kind is absent, which GetAccountInfo cannot tell from a stored 0.0.
+    std::optional<double> FindAccountInfo(enumAccountDataTypes kind) const noexcept;
+    // Every entry in ascending order of kind (as signed 32-bit integers): the order of Encode.
+    std::vector<std::pair<enumAccountDataTypes, double>> GetEntries() const;
 
     // 8 + 12 * NumEntries() bytes from array new, released by the caller with delete[]. An
     // allocation failure throws std::bad_alloc.
@@ -38,6 +60,9 @@ class LMWIRE_API WireAccountDataPacket {
     // Otherwise throws std::length_error (std::invalid_argument for null with a non-zero size)
     // and the packet is unchanged.
     void Decode(const unsigned char* bytes, std::size_t size);
+    // The checked Decode as a factory: account and entries as the bytes carry them, with the
+    // same refusals.
+    static WireAccountDataPacket FromBytes(const unsigned char* bytes, std::size_t size);
 
   private:
     std::int32_t account_ = 0;

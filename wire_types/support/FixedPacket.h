@@ -5,6 +5,7 @@
 // or decoding is a single byte copy. Packets are trivially copyable, which also makes their copy
 // constructor and assignment copy every byte, pad bytes and bytes after text terminators too.
 
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstring>
@@ -44,13 +45,17 @@ void DecodeFixedPacket(Packet& packet, const unsigned char* bytes) noexcept {
     std::memcpy(&packet, bytes, sizeof(Packet));
 }
 
-// For bytes nobody vouches for: refuses a null buffer or fewer than sizeof(Packet) bytes by
-// throwing (see CheckedBytes.h) before the packet is touched. Extra bytes are not looked at.
+// For bytes nobody vouches for, as a factory: refuses a null buffer or fewer than sizeof(Packet)
+// bytes by throwing (see CheckedBytes.h), otherwise returns the packet those bytes spell. Extra
+// bytes are not looked at. The packet is made from its wire form alone, so a class without a
+// default constructor needs no placeholder values, and a checked Decode that assigns the result
+// leaves its packet untouched on a refusal.
 template <FixedWirePacket Packet>
-void DecodeFixedPacket(Packet& packet, const unsigned char* bytes, std::size_t size,
-                       const char* className) {
+Packet FixedPacketFromBytes(const unsigned char* bytes, std::size_t size, const char* className) {
     RequireBytes(className, bytes, size, sizeof(Packet));
-    std::memcpy(&packet, bytes, sizeof(Packet));
+    std::array<unsigned char, sizeof(Packet)> wire;
+    std::memcpy(wire.data(), bytes, sizeof(Packet));
+    return std::bit_cast<Packet>(wire);
 }
 
 }  // namespace Lumera

@@ -12,7 +12,7 @@
 namespace lmwire {
 namespace {
 
-constexpr std::size_t kEntrySize = 12;
+using DataLayout = Lumera::WireAccountDataPacketLayout;
 
 std::int32_t Int(const Json& values, const char* name) {
     return static_cast<std::int32_t>(values.at(name).get<std::int64_t>());
@@ -27,31 +27,28 @@ Kind AccountData() {
               {},
               {}};
     kind.decode = [](const Bytes& bytes) {
-        if (bytes.size() < 8) {
-            throw BadInput("account-data takes at least 8 bytes (account and count), got " +
-                           std::to_string(bytes.size()));
+        if (bytes.size() < DataLayout::kHeaderSize) {
+            throw BadInput("account-data takes at least " +
+                           std::to_string(DataLayout::kHeaderSize) +
+                           " bytes (account and count), got " + std::to_string(bytes.size()));
         }
-        const std::int64_t count = ReadInt32(&bytes[4]);
+        // The library accepts trailing bytes; a record given alone must end with its entries.
+        const std::int64_t count = ReadInt32(&bytes[DataLayout::kCount]);
         if (count < 0) {
             throw BadInput("account-data: negative entry count " + std::to_string(count));
         }
-        const std::uint64_t needed = 8 + kEntrySize * static_cast<std::uint64_t>(count);
+        const std::uint64_t needed =
+            DataLayout::kHeaderSize + DataLayout::kEntrySize * static_cast<std::uint64_t>(count);
         if (bytes.size() != needed) {
             throw BadInput("account-data: count " + std::to_string(count) + " needs " +
                            std::to_string(needed) + " bytes, got " + std::to_string(bytes.size()));
         }
-        Bytes copy = bytes;
-        Lumera::WireAccountDataPacket packet(copy.data());
-        // The packet can be asked for a kind's value but not for its kinds nor its account: both
-        // are read back from its own encoding.
-        const std::unique_ptr<unsigned char[]> wire(packet.Encode());
+        const auto packet = Lumera::WireAccountDataPacket::FromBytes(bytes.data(), bytes.size());
         Json entries = Json::array();
-        for (int i = 0; i < packet.NumEntries(); ++i) {
-            const auto entryKind =
-                static_cast<Lumera::enumAccountDataTypes>(ReadInt32(&wire[8 + kEntrySize * i]));
-            entries.push_back({{"Kind", entryKind}, {"Value", packet.GetAccountInfo(entryKind)}});
+        for (const auto& [entryKind, value] : packet.GetEntries()) {
+            entries.push_back({{"Kind", entryKind}, {"Value", value}});
         }
-        return Json{{"Account", ReadInt32(&wire[0])},
+        return Json{{"Account", packet.GetAccount()},
                     {"NumEntries", packet.NumEntries()},
                     {"AccountInfo", std::move(entries)}};
     };
@@ -66,7 +63,9 @@ Kind AccountData() {
             }
         }
         const std::unique_ptr<unsigned char[]> wire(packet.Encode());
-        return Bytes(wire.get(), wire.get() + 8 + kEntrySize * packet.NumEntries());
+        return Bytes(wire.get(),
+                     wire.get() + DataLayout::kHeaderSize +
+                         DataLayout::kEntrySize * static_cast<std::size_t>(packet.NumEntries()));
     };
     return kind;
 }
@@ -134,14 +133,12 @@ Kind AccountContract() {
             throw BadInput("account-contract: " + std::to_string(bytes.size() - afterName) +
                            " bytes follow the flat form (" + std::to_string(afterName) + " bytes)");
         }
-        Bytes copy = bytes;
         Lumera::CLMWireAccountContract received(0, 0, 0, 0, Lumera::pfcNone, "", "");
         long offset = 0;
-        received.fromPacket(offset, copy.data());
-        // fromPacket leaves the contract object as it was; only a new account contract built
-        // from the received record shows the received contract through getWireContract.
-        Lumera::CLMWireAccountContract accountContract(received.getRawWireContract());
-        return Describe(accountContract);
+        received.fromPacket(offset, bytes.data(), bytes.size());
+        // fromPacket fills the record; the contract object follows it only when refreshed.
+        received.RefreshWireContract();
+        return Describe(received);
     };
     kind.encode = [](const Json& values) {
         Lumera::CLMWireAccountContract accountContract(

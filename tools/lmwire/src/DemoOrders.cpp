@@ -71,6 +71,27 @@ std::string List(const std::vector<Lumera::CLMWireOrder*>& orders,
     return text;
 }
 
+// What the book did with an event, and so whether the book or the caller now owns it.
+const char* Outcome(Lumera::Filed filed) {
+    switch (filed) {
+        case Lumera::Filed::Working:
+            return "kept as a working order";
+        case Lumera::Filed::FillOrCancel:
+            return "kept as a fill or cancel";
+        case Lumera::Filed::RetiredOnly:
+            return "not kept (retires its original)";
+        case Lumera::Filed::DuplicateId:
+            return "not kept (id already held)";
+        case Lumera::Filed::AlreadyHeld:
+            return "already held";
+        case Lumera::Filed::Refused:
+            return "refused";
+        case Lumera::Filed::Stored:
+            return "stored";
+    }
+    return "?";
+}
+
 }  // namespace
 
 std::string DemoOrders() {
@@ -79,6 +100,7 @@ std::string DemoOrders() {
         {"working", osWorking, 101, 0, true, 5, 24049, 0, 5},
         {"working", osWorking, 102, 0, false, 2, 24080, 0, 2},
         {"working", osWorking, 104, 0, true, 1, 24000, 0, 1},
+        {"working under a held id", osWorking, 102, 0, false, 4, 24084, 0, 4},
         {"replace 101 by 103", osModified, 103, 101, true, 5, 24052, 0, 5},
         {"partial fill of 103", osFilled, 103, 0, true, 5, 24052, 2, 3},
         {"working remainder", osWorking, 103, 0, true, 3, 24052, 0, 3},
@@ -90,21 +112,15 @@ std::string DemoOrders() {
     std::string out;
     int number = 0;
     for (const Event& event : events) {
+        // What the book keeps, it owns and takes out of `order`; what it does not keep stays in
+        // `order` and is freed with it.
         std::unique_ptr<CLMWireOrder> order = MakeOrder(event);
-        CLMWireOrder* given = order.get();
-        book.AddOrder(given);
-        // AddOrder answers true whether or not it kept the order; what it kept, it owns.
-        const bool kept =
-            event.status == osFilled || event.status == osCancelled ||
-            (event.status != osRemoved && book.GetWorkingOrder(event.orderID) == given);
-        if (kept) {
-            order.release();
-        }
+        const Filed filed = book.Apply(order);
         out += std::to_string(++number) + ". " + event.what + ": status " +
                std::to_string(event.status) + ", order " + std::to_string(event.orderID) +
                (event.originalOrderID != 0 ? ", original " + std::to_string(event.originalOrderID)
                                            : std::string()) +
-               "\n";
+               " -> " + Outcome(filed) + "\n";
         out += "     working  " + List(book.GetWorkingOrders(), Working) + "\n";
         out += "     fills    " + List(book.GetFills(), Filled) + "\n";
         out += "     cancels  " + List(book.GetCancels(), Cancelled) + "\n";

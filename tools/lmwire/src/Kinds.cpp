@@ -297,13 +297,6 @@ double ReadDouble(const unsigned char* bytes) {
     return value;
 }
 
-std::string ReadFixedText(const unsigned char* bytes, std::size_t capacity) {
-    const void* nul = std::memchr(bytes, 0, capacity);
-    const std::size_t length =
-        nul == nullptr ? capacity : static_cast<const unsigned char*>(nul) - bytes;
-    return Cp1252ToUtf8(std::string_view(reinterpret_cast<const char*>(bytes), length));
-}
-
 std::string NarrowText(const Json& values, const std::string& name) {
     return Utf8ToCp1252(values.at(name).get<std::string>(), name);
 }

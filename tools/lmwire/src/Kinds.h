@@ -79,8 +79,6 @@ std::string RenderFields(const Json& record, const std::string& indent = "");
 void RequireSize(const Kind& kind, const Bytes& bytes, std::size_t size);
 std::int32_t ReadInt32(const unsigned char* bytes);
 double ReadDouble(const unsigned char* bytes);
-// The characters before the first NUL within `capacity` bytes, as UTF-8.
-std::string ReadFixedText(const unsigned char* bytes, std::size_t capacity);
 // A settable text field's value in the narrow code page of the wire.
 std::string NarrowText(const Json& values, const std::string& name);
 

@@ -32,15 +32,13 @@ std::string Wide(const std::string& narrow) {
 Kind LogonResponse() {
     Kind kind{"logon-response",
               "answer to a logon: error code and port",
-              8,
+              Lumera::LogonResponsePacketLayout::kSize,
               {Int32("ErrorCode"), Int32("Port")},
               {},
               {}};
     kind.decode = [kind](const Bytes& bytes) {
-        RequireSize(kind, bytes, 8);
-        // The library's decoders take a mutable pointer although they only read through it.
-        Bytes copy = bytes;
-        Lumera::LogonResponsePacket packet(copy.data());
+        RequireSize(kind, bytes, *kind.fixedSize);
+        const auto packet = Lumera::LogonResponsePacket::FromBytes(bytes.data(), bytes.size());
         return Json{{"ErrorCode", packet.GetErrorCode()}, {"Port", packet.GetPort()}};
     };
     kind.encode = [](const Json& values) {
@@ -53,16 +51,17 @@ Kind LogonResponse() {
 }
 
 Kind UdpLogon() {
-    Kind kind{"udp-logon", "logon over UDP: packet type and gatekeeper session id",
-              260,         {Int32("PacketType"), Text("GateKeeperSessionID", 255)},
-              {},          {}};
+    using L = Lumera::UDPLogOnPacketLayout;
+    Kind kind{"udp-logon",
+              "logon over UDP: packet type and gatekeeper session id",
+              L::kSize,
+              {Int32("PacketType"), Text("GateKeeperSessionID", L::kGateKeeperSessionIDCapacity)},
+              {},
+              {}};
     kind.decode = [kind](const Bytes& bytes) {
-        RequireSize(kind, bytes, 260);
-        Bytes copy = bytes;
-        Lumera::UDPLogOnPacket packet(copy.data());
-        // The packet type has no getter: it is read back from the packet's own encoding.
-        const Bytes encoded = EncodePacket(packet);
-        return Json{{"PacketType", ReadInt32(encoded.data())},
+        RequireSize(kind, bytes, *kind.fixedSize);
+        const auto packet = Lumera::UDPLogOnPacket::FromBytes(bytes.data(), bytes.size());
+        return Json{{"PacketType", packet.GetPacketType()},
                     {"GateKeeperSessionID", Wide(packet.GetGateKeeperSessionID())}};
     };
     kind.encode = [](const Json& values) {
@@ -74,19 +73,19 @@ Kind UdpLogon() {
 }
 
 Kind TcpLogonReconnect() {
+    using L = Lumera::TCPLogonReconnectPacketLayout;
     Kind kind{"tcp-logon-reconnect",
               "logon again over TCP: API name and version, user, session, price feed, account",
-              424,
-              {Text("ApiName", 50), Text("ApiVersion", 50), Text("UserID", 50),
-               Text("GateKeeperSessionID", 255), Int32("PriceProtocol"), Int32("PriceLevel"),
-               Int32("SessionType"), Int32("AccountNumber")},
+              L::kSize,
+              {Text("ApiName", L::kApiNameCapacity), Text("ApiVersion", L::kApiVersionCapacity),
+               Text("UserID", L::kUserIDCapacity),
+               Text("GateKeeperSessionID", L::kGateKeeperSessionIDCapacity), Int32("PriceProtocol"),
+               Int32("PriceLevel"), Int32("SessionType"), Int32("AccountNumber")},
               {},
               {}};
     kind.decode = [kind](const Bytes& bytes) {
-        RequireSize(kind, bytes, 424);
-        Bytes copy = bytes;
-        Lumera::TCPLogonReconnectPacket packet;
-        packet.Decode(copy.data());
+        RequireSize(kind, bytes, *kind.fixedSize);
+        const auto packet = Lumera::TCPLogonReconnectPacket::FromBytes(bytes.data(), bytes.size());
         return Json{{"ApiName", Wide(packet.GetApiName())},
                     {"ApiVersion", Wide(packet.GetApiVersion())},
                     {"UserID", Wide(packet.GetUserID())},
@@ -113,12 +112,16 @@ Kind TcpLogonReconnect() {
 }
 
 Kind PriceProtocol() {
-    Kind kind{"price-protocol", "the price protocol to use", 4, {Int32("PriceProtocol")}, {}, {}};
+    Kind kind{"price-protocol",
+              "the price protocol to use",
+              Lumera::WirePriceProtocolPacketLayout::kSize,
+              {Int32("PriceProtocol")},
+              {},
+              {}};
     kind.decode = [kind](const Bytes& bytes) {
-        RequireSize(kind, bytes, 4);
-        Bytes copy = bytes;
-        return Json{
-            {"PriceProtocol", Lumera::WirePriceProtocolPacket(copy.data()).GetPriceProtocol()}};
+        RequireSize(kind, bytes, *kind.fixedSize);
+        const auto packet = Lumera::WirePriceProtocolPacket::FromBytes(bytes.data(), bytes.size());
+        return Json{{"PriceProtocol", packet.GetPriceProtocol()}};
     };
     kind.encode = [](const Json& values) {
         return EncodePacket(Lumera::WirePriceProtocolPacket(
@@ -130,14 +133,14 @@ Kind PriceProtocol() {
 Kind HolePunchDelay() {
     Kind kind{"hole-punch-delay",
               "delay of hole punching on the datagram channel",
-              4,
+              Lumera::WireHolePunchDelayPacketLayout::kSize,
               {Int32("Delay")},
               {},
               {}};
     kind.decode = [kind](const Bytes& bytes) {
-        RequireSize(kind, bytes, 4);
-        Bytes copy = bytes;
-        return Json{{"Delay", Lumera::WireHolePunchDelayPacket(copy.data()).GetDelay()}};
+        RequireSize(kind, bytes, *kind.fixedSize);
+        const auto packet = Lumera::WireHolePunchDelayPacket::FromBytes(bytes.data(), bytes.size());
+        return Json{{"Delay", packet.GetDelay()}};
     };
     kind.encode = [](const Json& values) {
         return EncodePacket(Lumera::WireHolePunchDelayPacket(Int(values, "Delay")));
@@ -145,22 +148,22 @@ Kind HolePunchDelay() {
     return kind;
 }
 
-// This packet has setters only: decoded fields are read from its own encoding, by layout.
 Kind StartLogFile() {
+    using L = Lumera::StartLogFileSendLayout;
     Kind kind{"start-log-file-send",
               "announces a log file upload: account, size, user, file",
-              288,
-              {Int32("AccountNumber"), Int32("FileSize"), Text("UserID", 25), Text("LogFile", 255)},
+              L::kSize,
+              {Int32("AccountNumber"), Int32("FileSize"), Text("UserID", L::kUserIDCapacity),
+               Text("LogFile", L::kLogFileCapacity)},
               {},
               {}};
     kind.decode = [kind](const Bytes& bytes) {
-        RequireSize(kind, bytes, 288);
-        Bytes copy = bytes;
-        const Bytes wire = EncodePacket(Lumera::StartLogFileSend(copy.data()));
-        return Json{{"AccountNumber", ReadInt32(&wire[0])},
-                    {"FileSize", ReadInt32(&wire[4])},
-                    {"UserID", ReadFixedText(&wire[8], 25)},
-                    {"LogFile", ReadFixedText(&wire[33], 255)}};
+        RequireSize(kind, bytes, *kind.fixedSize);
+        const auto packet = Lumera::StartLogFileSend::FromBytes(bytes.data(), bytes.size());
+        return Json{{"AccountNumber", packet.GetAccountNumber()},
+                    {"FileSize", packet.GetFileSize()},
+                    {"UserID", Wide(packet.GetUserID())},
+                    {"LogFile", Wide(packet.GetLogFile())}};
     };
     kind.encode = [](const Json& values) {
         return EncodePacket(
@@ -170,23 +173,22 @@ Kind StartLogFile() {
     return kind;
 }
 
-// No accessors at all; the names are those of the constructor's parameters.
+// The names are those of the getters, which follow the constructor's parameters.
 Kind PriceSubscription() {
+    using L = Lumera::CLMWirePriceSubscriptionPacketLayout;
     Kind kind{"price-subscription",
               "asks for prices: two integers and a text",
-              108,
-              {Int32("First"), Int32("Second"), Text("Text", 100)},
+              L::kSize,
+              {Int32("First"), Int32("Second"), Text("Text", L::kTextCapacity)},
               {},
               {}};
     kind.decode = [kind](const Bytes& bytes) {
-        RequireSize(kind, bytes, 108);
-        Bytes copy = bytes;
-        Lumera::CLMWirePriceSubscriptionPacket packet(0, 0, "");
-        packet.Decode(copy.data());
-        const Bytes wire = EncodePacket(packet);
-        return Json{{"First", ReadInt32(&wire[0])},
-                    {"Second", ReadInt32(&wire[4])},
-                    {"Text", ReadFixedText(&wire[8], 100)}};
+        RequireSize(kind, bytes, *kind.fixedSize);
+        const auto packet =
+            Lumera::CLMWirePriceSubscriptionPacket::FromBytes(bytes.data(), bytes.size());
+        return Json{{"First", packet.GetFirst()},
+                    {"Second", packet.GetSecond()},
+                    {"Text", Wide(packet.GetText())}};
     };
     kind.encode = [](const Json& values) {
         return EncodePacket(Lumera::CLMWirePriceSubscriptionPacket(

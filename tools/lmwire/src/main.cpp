@@ -8,6 +8,7 @@
 #include <CLI/CLI.hpp>
 
 #include "Commands.h"
+#include "Demo.h"
 #include "Errors.h"
 #include "Kinds.h"
 #include "Output.h"
@@ -137,9 +138,13 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     prices->callback([&] { RunSynthPrices(count, file, seed); });
 
-    app.add_subcommand("demo",
-                       "a logon over loopback TCP, a price ladder, an account, an order book")
-        ->callback(RunDemo);
+    std::string today;
+    auto* demo = app.add_subcommand(
+        "demo", "a logon over loopback TCP, a price ladder, an account, an order book");
+    auto* todayOption = demo->add_option(
+        "--today", today,
+        "the date of the account's roll-over look-ups, YYYY-MM-DD (default: the local date)");
+    demo->callback([&] { todayOption->count() == 0 ? RunDemo() : RunDemo(ParseDemoDate(today)); });
 
     try {
         // Without this, an unknown command would be reported as a missing one.

@@ -149,7 +149,7 @@ std::vector<DecodeCase> Cases() {
     WireHolePunchDelayPacket delay(-250);
     cases.push_back({"hole-punch-delay", Encoded(delay), {{"Delay", delay.GetDelay()}}});
 
-    // These two have no getters: the expected fields are what they were built from.
+    // The expected fields are what these two were built from, not what their getters say.
     cases.push_back({"start-log-file-send",
                      Encoded(StartLogFileSend(std::string(24, 'u'), 7, 1024, "C:\\logs\\a.log")),
                      {{"AccountNumber", 7},

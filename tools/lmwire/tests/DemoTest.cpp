@@ -5,6 +5,10 @@
 
 #include <chrono>
 #include <cstdint>
+#include <ctime>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "DemoExchange.h"
 #include "RunTool.h"
@@ -44,12 +48,103 @@ TEST(Demo, PrintsItsFourSectionsQuickly) {
     // The roll-over request finds a contract whatever the month.
     EXPECT_NE(out.find("\"ES#\"    -> ES"), std::string::npos);
     EXPECT_NE(out.find("\"NQ#\"    -> none"), std::string::npos);
-    // The book after the last event: the retire emptied the working orders.
-    EXPECT_NE(out.find("9. retire 104 (status 1): status 1, order 0, original 104\n"
+    // Each event says whether the book kept it; the book after the last event: the retire
+    // emptied the working orders.
+    EXPECT_NE(out.find("4. working under a held id: status 2, order 102 -> not kept (id already "
+                       "held)\n     working  #101 buy 5 @ 6012.25, #102 sell 2 @ 6020.00, #104"),
+              std::string::npos);
+    EXPECT_NE(out.find("10. retire 104 (status 1): status 1, order 0, original 104 -> not kept "
+                       "(retires its original)\n"
                        "     working  -\n"
                        "     fills    #102 2 @ 6020.00 (0 left), #103 2 @ 6013.00 (3 left)\n"
                        "     cancels  #103 3 @ 6013.00\n"),
               std::string::npos);
+}
+
+// The account section of a run of the demo: from its heading to the next one.
+std::string AccountSection(const std::vector<std::string>& args) {
+    const Result result = RunTool(args);
+    EXPECT_EQ(result.status, 0) << result.err;
+    const std::size_t from = result.out.find("== 3.");
+    const std::size_t to = result.out.find("== 4.");
+    if (from == std::string::npos || to == std::string::npos) {
+        ADD_FAILURE() << result.out;
+        return "";
+    }
+    return result.out.substr(from, to - from);
+}
+
+std::string LocalDate() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[16];
+    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+    return text;
+}
+
+// Two dates in different months, checked whole: at least one differs from the machine's date,
+// so a section that followed the clock instead of --today would show.
+TEST(Demo, TheAccountSectionFollowsTheGivenDateOnly) {
+    EXPECT_EQ(AccountSection({"demo", "--today", "2026-03-15"}),
+              "== 3. Account contracts and roll-over look-up ==\n"
+              "account 5001 \"Demo trading account\", 3 account contracts:\n"
+              "  id    name  expiry    position  limit      P&L  prev settle\n"
+              "  1001  ESH6  Mar 2026         3     50   1837.5      6011.50\n"
+              "  1002  ESM6  Jun 2026        -1     50   -212.5      6025.25\n"
+              "  2001  ZNH6  Mar 2026         5     50  390.625      109.307\n"
+              "\n"
+              "update of ESH6 received (116 bytes): position 3 -> 5, P&L 1837.5 -> 2462.5, "
+              "tick value 0 -> 12.5\n"
+              "\n"
+              "look-ups (today is 15 March 2026; a roll-over request tries ESH6 up to ESZ6):\n"
+              "  \"ES#\"    -> ESH6 (contract 1001)\n"
+              "  \"ZN#\"    -> ZNH6 (contract 2001)\n"
+              "  \"NQ#\"    -> none\n"
+              "  \"ESM6\"   -> ESM6 (contract 1002)\n"
+              "  id 2001  -> ZNH6 (contract 2001)\n"
+              "\n");
+    // In December only Z is tried; the next contract lies in the next year.
+    const std::string december = AccountSection({"demo", "--today", "2026-12-31"});
+    EXPECT_NE(december.find("tries ESZ6 up to ESZ6"), std::string::npos) << december;
+    EXPECT_NE(december.find("\"ES#\"    -> ESZ6 (contract 1001)"), std::string::npos) << december;
+    EXPECT_NE(december.find("  1002  ESH7  Mar 2027 "), std::string::npos) << december;
+
+    // Without --today the demo runs on the local date (retried if a day turns meanwhile).
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const std::string today = LocalDate();
+        const std::string byDefault = AccountSection({"demo"});
+        const std::string given = AccountSection({"demo", "--today", today});
+        if (LocalDate() == today) {
+            EXPECT_EQ(byDefault, given);
+            return;
+        }
+    }
+    ADD_FAILURE() << "the local date changed during both attempts";
+}
+
+TEST(Demo, ABadDateIsAUsageErrorOfOneLine) {
+    const std::string notADate = "not a date written YYYY-MM-DD";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"2026-02-29", "February 2026 has no day 29 (it has 28)"},
+        {"2026-04-00", "April 2026 has no day 0 (it has 30)"},
+        {"2026-13-01", "no month 13"},
+        {"1999-12-31",
+         "the year must be 2000 to 9999 (contract names carry the year's last digit "
+         "from 2000 on)"},
+        {"2026-3-15", notADate},
+        {"15.03.2026", notADate},
+        {"2026-03-15x", notADate},
+        {"+026-03-15", notADate},
+    };
+    for (const auto& [date, reason] : cases) {
+        const Result result = RunTool({"demo", "--today", date});
+        EXPECT_EQ(result.status, 2) << date;
+        EXPECT_EQ(result.out, "") << date;
+        EXPECT_EQ(result.err, "lmwire: --today '" + date + "': " + reason + "\n");
+    }
+    // A leap day in a leap year is a date.
+    EXPECT_EQ(RunTool({"demo", "--today", "2028-02-29"}).status, 0);
 }
 
 using lmwire::Deadline;

@@ -122,6 +122,10 @@ constexpr std::uint32_t PowerOfTen(int exponent) {
 template <bool ZeroPad, int Width>
 char* WriteInteger(char* out, std::int64_t value) {
     if constexpr (Width == 0) {
+        // Most values are non-negative, and 32-bit digits come out faster than 64-bit ones.
+        if (value >= 0) {
+            return std::to_chars(out, out + 10, static_cast<std::uint32_t>(value)).ptr;
+        }
         return std::to_chars(out, out + 20, value).ptr;
     } else {
         // The usual case, a fraction part that fills its zero-padded width exactly.
