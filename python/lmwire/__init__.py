@@ -1,0 +1,53 @@
+"""LMWireTypes for Python: captures of price records as numpy arrays, prices both ways, packets
+as objects.
+
+The numbers stay numbers: a capture of 86-byte price records reads into a numpy structured array
+(``read_prices``), tick prices turn into display texts and decimal values and back
+(``display``, ``parse``, ``to_decimal``, ``from_decimal``) one at a time or a whole array at
+once, and the session packets are classes with their fields as keyword arguments and
+attributes. Everything is computed by the C++ library LMWireTypes through the extension
+``lmwire._native``.
+"""
+
+from . import _native
+from ._convert import Format, display, formats, from_decimal, parse, to_decimal
+from ._frame import prices_frame
+from ._native import (
+    CLMWirePriceSubscriptionPacket,
+    LogonResponsePacket,
+    StartLogFileSend,
+    TCPLogonReconnectPacket,
+    UDPLogOnPacket,
+    WireAccountDataPacket,
+    WireHolePunchDelayPacket,
+    WirePriceProtocolPacket,
+    read_account_contract,
+)
+from ._prices import PRICE_DTYPE, RECORD_SIZE, PartialRecordWarning, read_prices, write_prices
+
+__version__ = _native.__version__
+
+__all__ = [
+    "CLMWirePriceSubscriptionPacket",
+    "Format",
+    "LogonResponsePacket",
+    "PRICE_DTYPE",
+    "PartialRecordWarning",
+    "RECORD_SIZE",
+    "StartLogFileSend",
+    "TCPLogonReconnectPacket",
+    "UDPLogOnPacket",
+    "WireAccountDataPacket",
+    "WireHolePunchDelayPacket",
+    "WirePriceProtocolPacket",
+    "__version__",
+    "display",
+    "formats",
+    "from_decimal",
+    "parse",
+    "prices_frame",
+    "read_account_contract",
+    "read_prices",
+    "to_decimal",
+    "write_prices",
+]

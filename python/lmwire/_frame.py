@@ -1,0 +1,39 @@
+"""A capture as a pandas DataFrame, for readers who work in pandas (pandas is optional)."""
+
+import numpy as np
+
+from . import _native
+from ._prices import read_prices
+
+
+def prices_frame(source, time_unit=None, *, partial=False):
+    """One row per price record, with display texts of the last price and the best bid and ask.
+
+    The columns are the record's fields (``price_type`` to ``low``), the best level of each side
+    (``best_bid``, ``best_bid_size``, ``best_ask``, ``best_ask_size``) and their texts in each
+    record's own price format (``last_price_text``, ``best_bid_text``, ``best_ask_text``; empty
+    for a code without a row). ``time_stamp`` stays the record's raw integer, since the library
+    gives it no unit; naming one (``time_unit="s"``, or any unit ``pandas.to_datetime`` takes)
+    adds a UTC ``time`` column. ``source`` and ``partial`` are as for ``read_prices``.
+    """
+    try:
+        import pandas as pd
+    except ImportError:
+        raise ImportError("prices_frame needs pandas (Debian python3-pandas)") from None
+    rows = read_prices(source, partial=partial)
+    codes = rows["price_format_code"].astype(np.int64)
+    columns = {name: rows[name] for name in (
+        "price_type", "price_format_code", "last_size", "lumera_id", "last_price",
+        "total_volume", "time_stamp", "high", "low")}
+    if time_unit is not None:
+        columns["time"] = pd.to_datetime(rows["time_stamp"], unit=time_unit, utc=True)
+    columns["best_bid"] = rows["bid_price"][:, 0]
+    columns["best_bid_size"] = rows["bid_size"][:, 0]
+    columns["best_ask"] = rows["ask_price"][:, 0]
+    columns["best_ask_size"] = rows["ask_size"][:, 0]
+    # Codes straight from the records: one without a row shows as "", as the library shows it.
+    for name, ticks in (("last_price_text", rows["last_price"]),
+                        ("best_bid_text", columns["best_bid"]),
+                        ("best_ask_text", columns["best_ask"])):
+        columns[name] = _native.display_array(codes, np.ascontiguousarray(ticks))
+    return pd.DataFrame(columns)

@@ -1,0 +1,91 @@
+"""Captures of 86-byte price records as numpy structured arrays, and back."""
+
+import os
+import stat
+import warnings
+
+import numpy as np
+
+from . import _native
+
+#: Bytes of one price record on the wire.
+RECORD_SIZE = _native.RECORD_SIZE
+
+
+def _price_dtype():
+    # The row's layout is the extension's: it writes the rows, so it declares them.
+    names, formats, offsets = [], [], []
+    for name, fmt, count, offset in _native.price_row_fields():
+        names.append(name)
+        formats.append(np.dtype(fmt) if count == 1 else np.dtype((fmt, (count,))))
+        offsets.append(offset)
+    return np.dtype(
+        {"names": names, "formats": formats, "offsets": offsets,
+         "itemsize": _native.PRICE_ROW_SIZE})
+
+
+#: One decoded record: packed, little-endian, 146 bytes. Depth prices are absolute ticks, as
+#: CWirePrice::GetBid and GetAsk give them; the time stamp is the record's raw integer.
+PRICE_DTYPE = _price_dtype()
+
+
+class PartialRecordWarning(UserWarning):
+    """Bytes after the last whole record were left out (``read_prices(..., partial=True)``)."""
+
+
+def _whole_records(length, partial, what):
+    whole, left = divmod(length, RECORD_SIZE)
+    if left:
+        if not partial:
+            raise ValueError(
+                f"{what} has {length} bytes, which is not a whole number of "
+                f"{RECORD_SIZE}-byte price records (partial=True reads the {whole} whole ones)")
+        warnings.warn(
+            f"{what}: the {left} bytes after the last of {whole} whole records were left out",
+            PartialRecordWarning, stacklevel=3)
+    return whole
+
+
+def read_prices(source, *, partial=False):
+    """Decodes a capture of price records, back to back, into an array of ``PRICE_DTYPE``.
+
+    ``source`` is a path (``str`` or ``os.PathLike``) or the bytes themselves (``bytes``,
+    ``bytearray``, ``memoryview`` or any object with the buffer protocol). A length that is not a
+    multiple of 86 raises ``ValueError`` naming it; with ``partial=True`` the whole records are
+    decoded and the leftover bytes reported by a ``PartialRecordWarning``. A regular file is read
+    and decoded in one pass, without the GIL.
+    """
+    if isinstance(source, (str, os.PathLike)):
+        path = os.fspath(source)
+        info = os.stat(path)
+        if stat.S_ISREG(info.st_mode):
+            rows = np.empty(_whole_records(info.st_size, partial, repr(path)), PRICE_DTYPE)
+            _native.read_price_file(path, rows)
+            return rows
+        # A pipe or a device has no size to plan by: read it whole first.
+        with open(path, "rb") as stream:
+            source = stream.read()
+    try:
+        view = memoryview(source)
+    except TypeError:
+        raise TypeError(
+            "read_prices takes a path or a bytes-like object, not "
+            f"{type(source).__name__}") from None
+    if not view.c_contiguous:
+        view = memoryview(view.tobytes())
+    rows = np.empty(_whole_records(view.nbytes, partial, "the source"), PRICE_DTYPE)
+    _native.decode_prices(view, rows)
+    return rows
+
+
+def write_prices(array, path):
+    """Writes an array of ``PRICE_DTYPE`` rows to ``path`` as 86-byte records.
+
+    Each record is built by the library's record builder, so a depth price more than a signed
+    byte away from its row's last price raises ``ValueError`` naming the row and level, before
+    the file is opened. An array of another dtype raises ``TypeError``.
+    """
+    if not isinstance(array, np.ndarray) or array.dtype != PRICE_DTYPE:
+        what = array.dtype if isinstance(array, np.ndarray) else type(array).__name__
+        raise TypeError(f"write_prices takes an array of lmwire.PRICE_DTYPE, not {what}")
+    _native.write_price_file(np.ascontiguousarray(array.reshape(-1)), os.fspath(path))

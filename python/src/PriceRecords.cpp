@@ -1,0 +1,274 @@
+// Captures of 86-byte price records to numpy rows and back. A row is the record with its depth
+// prices made absolute (146 bytes, packed), so that numpy code never repeats the offset
+// arithmetic; the row's layout is declared here once and the Python side builds its dtype from
+// it.
+
+#include <pybind11/numpy.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Bindings.h"
+#include "Values.h"
+#include "wire_types/price/PriceRecord.h"
+
+namespace lmwire::binding {
+namespace {
+
+using Layout = Lumera::PriceRecordLayout;
+constexpr int kLevels = Layout::kLevels;
+
+#pragma pack(push, 1)
+struct PriceRow {
+    std::uint8_t priceType;
+    std::uint8_t priceFormatCode;
+    std::uint16_t lastSize;
+    std::uint16_t lumeraID;
+    std::int32_t lastPrice;
+    std::int32_t totalVolume;
+    std::int32_t timeStamp;
+    std::int32_t high;
+    std::int32_t low;
+    std::int32_t bidPrice[kLevels];
+    std::uint16_t bidSize[kLevels];
+    std::int32_t askPrice[kLevels];
+    std::uint16_t askSize[kLevels];
+};
+#pragma pack(pop)
+static_assert(sizeof(PriceRow) == 146, "a row is packed");
+
+// Records read or written per chunk: a few hundred kilobytes, so that a capture of any size
+// streams through a buffer that stays in cache.
+constexpr std::size_t kChunkRecords = 4096;
+
+py::list RowFields() {
+    py::list fields;
+    const auto add = [&](const char* name, const char* format, int count, std::size_t offset) {
+        fields.append(py::make_tuple(name, format, count, offset));
+    };
+    add("price_type", "u1", 1, offsetof(PriceRow, priceType));
+    add("price_format_code", "u1", 1, offsetof(PriceRow, priceFormatCode));
+    add("last_size", "<u2", 1, offsetof(PriceRow, lastSize));
+    add("lumera_id", "<u2", 1, offsetof(PriceRow, lumeraID));
+    add("last_price", "<i4", 1, offsetof(PriceRow, lastPrice));
+    add("total_volume", "<i4", 1, offsetof(PriceRow, totalVolume));
+    add("time_stamp", "<i4", 1, offsetof(PriceRow, timeStamp));
+    add("high", "<i4", 1, offsetof(PriceRow, high));
+    add("low", "<i4", 1, offsetof(PriceRow, low));
+    add("bid_price", "<i4", kLevels, offsetof(PriceRow, bidPrice));
+    add("bid_size", "<u2", kLevels, offsetof(PriceRow, bidSize));
+    add("ask_price", "<i4", kLevels, offsetof(PriceRow, askPrice));
+    add("ask_size", "<u2", kLevels, offsetof(PriceRow, askSize));
+    return fields;
+}
+
+// Each row is filled on the stack and stored whole: wide stores, where setting the packed row's
+// fields in place would store them one narrow field at a time.
+void DecodeRecords(const unsigned char* records, std::size_t count, PriceRow* rows) noexcept {
+    for (std::size_t i = 0; i < count; ++i) {
+        const Lumera::PriceRecordView record(records + i * Layout::kSize);
+        PriceRow row;
+        row.priceType = record.PriceType();
+        row.priceFormatCode = record.PriceFormatCode();
+        row.lastSize = record.LastSize();
+        row.lumeraID = record.LumeraID();
+        row.lastPrice = record.LastPrice();
+        row.totalVolume = record.TotalVolume();
+        row.timeStamp = record.TimeStamp();
+        row.high = record.High();
+        row.low = record.Low();
+        for (int level = 0; level < kLevels; ++level) {
+            const Lumera::PriceLevel bid = record.Bid(level);
+            const Lumera::PriceLevel ask = record.Ask(level);
+            row.bidPrice[level] = bid.price;
+            row.bidSize[level] = bid.size;
+            row.askPrice[level] = ask.price;
+            row.askSize[level] = ask.size;
+        }
+        std::memcpy(rows + i, &row, sizeof row);
+    }
+}
+
+Lumera::PriceRecordBuilder Builder(const PriceRow& row) {
+    Lumera::PriceRecordBuilder builder;
+    builder.PriceType(row.priceType)
+        .PriceFormatCode(row.priceFormatCode)
+        .LastSize(row.lastSize)
+        .LumeraID(row.lumeraID)
+        .LastPrice(row.lastPrice)
+        .TotalVolume(row.totalVolume)
+        .TimeStamp(row.timeStamp)
+        .High(row.high)
+        .Low(row.low);
+    for (int level = 0; level < kLevels; ++level) {
+        builder.Bid(level, row.bidPrice[level], row.bidSize[level]);
+        builder.Ask(level, row.askPrice[level], row.askSize[level]);
+    }
+    return builder;
+}
+
+// The rows of a one-dimensional, C-contiguous array of 146-byte items; the Python side has
+// already checked that the dtype is the row's.
+PriceRow* Rows(py::array& rows, bool writeable) {
+    if (rows.ndim() != 1 || rows.itemsize() != static_cast<py::ssize_t>(sizeof(PriceRow)) ||
+        !(rows.flags() & py::array::c_style)) {
+        throw py::type_error("price rows must be a one-dimensional contiguous array of " +
+                             std::to_string(sizeof(PriceRow)) + "-byte rows");
+    }
+    if (writeable && !rows.writeable()) {
+        throw py::value_error("the array of price rows is read-only");
+    }
+    return static_cast<PriceRow*>(writeable ? rows.mutable_data() : const_cast<void*>(rows.data()));
+}
+
+// The builder's own message names the side and level; the row is what the caller looks for.
+[[noreturn]] void ThrowRowOutOfReach(std::size_t row, const std::out_of_range& error) {
+    std::string_view what = error.what();
+    constexpr std::string_view kPrefix = "PriceRecordBuilder: ";
+    if (what.substr(0, kPrefix.size()) == kPrefix) {
+        what.remove_prefix(kPrefix.size());
+    }
+    std::string message = "row ";
+    message += std::to_string(row);
+    message += ": ";
+    message += what;
+    throw py::value_error(message);
+}
+
+struct FileCloser {
+    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// OSError with errno's text and the file name, as Python's own open() raises it.
+[[noreturn]] void ThrowOsError(int error, const py::object& path) {
+    errno = error;
+    PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, path.ptr());
+    throw py::error_already_set();
+}
+
+std::string FsPath(const py::object& path) {
+    return py::module_::import("os").attr("fsencode")(path).cast<std::string>();
+}
+
+void DecodePrices(const py::buffer& source, py::array rows) {
+    PriceRow* out = Rows(rows, true);
+    const Bytes bytes(source);
+    const auto count = static_cast<std::size_t>(rows.shape(0));
+    if (count * Layout::kSize > bytes.size()) {
+        throw py::value_error(std::to_string(count) + " records need " +
+                              std::to_string(count * Layout::kSize) + " bytes, the source has " +
+                              std::to_string(bytes.size()));
+    }
+    py::gil_scoped_release release;
+    DecodeRecords(bytes.data(), count, out);
+}
+
+// The first `count` records of the file into rows, through a buffer that stays in cache (a
+// mapping of the file would take a page fault for every page, which costs more than the copy).
+// Returns errno, or ENODATA when the file holds fewer records.
+int ReadRecords(const std::string& name, std::size_t count, PriceRow* rows) {
+    File file(std::fopen(name.c_str(), "rb"));
+    if (!file) {
+        return errno;
+    }
+    std::vector<unsigned char> chunk(kChunkRecords * Layout::kSize);
+    for (std::size_t done = 0; done < count;) {
+        const std::size_t want = std::min(kChunkRecords, count - done);
+        const std::size_t got = std::fread(chunk.data(), Layout::kSize, want, file.get());
+        DecodeRecords(chunk.data(), got, rows + done);
+        done += got;
+        if (got < want) {
+            return std::ferror(file.get()) ? errno : ENODATA;
+        }
+    }
+    return 0;
+}
+
+// Fills every row from the start of the file; the caller sized the rows from the file's size.
+void ReadPriceFile(const py::object& path, py::array rows) {
+    PriceRow* out = Rows(rows, true);
+    const auto count = static_cast<std::size_t>(rows.shape(0));
+    const std::string name = FsPath(path);
+    int error = 0;
+    {
+        py::gil_scoped_release release;
+        error = ReadRecords(name, count, out);
+    }
+    if (error == ENODATA) {
+        PyErr_Format(PyExc_OSError, "%R holds fewer than the %zu records it held when planned",
+                     path.ptr(), count);
+        throw py::error_already_set();
+    }
+    if (error != 0) {
+        ThrowOsError(error, path);
+    }
+}
+
+// Every row is built before the file is opened, so a row out of reach leaves no file behind.
+void WritePriceFile(py::array rows, const py::object& path) {
+    const PriceRow* in = Rows(rows, false);
+    const auto count = static_cast<std::size_t>(rows.shape(0));
+    const std::string name = FsPath(path);
+    int error = 0;
+    {
+        py::gil_scoped_release release;
+        for (std::size_t i = 0; i < count; ++i) {
+            try {
+                static_cast<void>(Builder(in[i]).Bytes());
+            } catch (const std::out_of_range& outOfReach) {
+                ThrowRowOutOfReach(i, outOfReach);
+            }
+        }
+        File file(std::fopen(name.c_str(), "wb"));
+        if (!file) {
+            error = errno;
+        } else {
+            std::vector<unsigned char> chunk(kChunkRecords * Layout::kSize);
+            for (std::size_t done = 0; done < count && error == 0;) {
+                const std::size_t n = std::min(kChunkRecords, count - done);
+                for (std::size_t i = 0; i < n; ++i) {
+                    const auto record = Builder(in[done + i]).Bytes();
+                    std::copy(record.begin(), record.end(), chunk.data() + i * Layout::kSize);
+                }
+                if (std::fwrite(chunk.data(), Layout::kSize, n, file.get()) != n) {
+                    error = errno;
+                }
+                done += n;
+            }
+            if (error == 0 && std::fflush(file.get()) != 0) {
+                error = errno;
+            }
+        }
+    }
+    if (error != 0) {
+        ThrowOsError(error, path);
+    }
+}
+
+}  // namespace
+
+void BindPriceRecords(py::module_& module) {
+    module.attr("RECORD_SIZE") = Layout::kSize;
+    module.attr("PRICE_ROW_SIZE") = sizeof(PriceRow);
+    module.def("price_row_fields", &RowFields,
+               "The fields of a price row in order: (name, numpy format, count, offset).");
+    module.def("decode_prices", &DecodePrices, py::arg("source"), py::arg("rows"),
+               "Decodes len(rows) records from the start of source into rows, without the GIL.");
+    module.def("read_price_file", &ReadPriceFile, py::arg("path"), py::arg("rows"),
+               "Decodes len(rows) records from the start of the file into rows, in one pass "
+               "without the GIL.");
+    module.def("write_price_file", &WritePriceFile, py::arg("rows"), py::arg("path"),
+               "Writes the rows as records through the record builder.");
+}
+
+}  // namespace lmwire::binding
