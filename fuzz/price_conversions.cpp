@@ -15,7 +15,7 @@
 #include "FuzzCheck.h"
 #include "wire_types/orders/CLMWireOrder.h"
 #include "wire_types/price/ATPrice.h"
-#include "wire_types/price/DecimalText.h"
+#include "wire_types/price/detail/DecimalText.h"
 #include "wire_types/price/PriceFormat.h"
 
 namespace {
