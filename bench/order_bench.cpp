@@ -26,7 +26,7 @@
 
 #include "wire_types/orders/CLMWireOrder.h"
 #include "wire_types/orders/CLMWireOrderCollection.h"
-#include "wire_types/support/WireStrings.h"
+#include "wire_types/support/detail/WireStrings.h"
 
 // Every operator new of the program is counted, so that the heap of one order can be reported.
 // Kept out of line: inlined, GCC takes the free() inside for a mismatch with new.
@@ -68,11 +68,11 @@ struct PopulatedRecord {
             contract[i] = static_cast<unsigned char>(i * 5);
         }
         record.Contract.priceFormatCode = static_cast<Lumera::enumPriceFormatCode>(9);
-        Lumera::SetWireText(record.VeyID, "VEY-20261206-000042");
-        Lumera::SetWireText(record.ExchangeOrderNumber, "X7781234509");
-        Lumera::SetWireText(record.reservedText, "GTC");
-        Lumera::SetWireText(record.Contract.symbol, "ZN");
-        Lumera::SetWireText(record.Contract.name, "ZNH7");
+        Lumera::detail::SetWireText(record.VeyID, "VEY-20261206-000042");
+        Lumera::detail::SetWireText(record.ExchangeOrderNumber, "X7781234509");
+        Lumera::detail::SetWireText(record.reservedText, "GTC");
+        Lumera::detail::SetWireText(record.Contract.symbol, "ZN");
+        Lumera::detail::SetWireText(record.Contract.name, "ZNH7");
     }
 };
 

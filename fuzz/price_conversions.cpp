@@ -1,6 +1,7 @@
 // The price conversions with any code, any ticks, any decimal value and any text, through the
-// price members of an order (which read the order's code at each call) and the converter. None
-// may crash; each result must agree with the format table and the C library, and for the
+// original price members of an order, a contract and a price record (each reads its record's code
+// at the call) and the stateless functions. None may crash; the members must agree with each
+// other, with the formats that Lumera::price publishes and with the C library, and for the
 // formats whose display reads back the display text must give the ticks back.
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -13,43 +14,47 @@
 #include <string>
 
 #include "FuzzCheck.h"
+#include "wire_types/accounts/CLMWireContract.h"
 #include "wire_types/orders/CLMWireOrder.h"
-#include "wire_types/price/ATPrice.h"
-#include "wire_types/price/DecimalText.h"
-#include "wire_types/price/PriceFormat.h"
+#include "wire_types/price/CWirePrice.h"
+#include "wire_types/price/Price.h"
 
 namespace {
 
 using namespace Lumera;
 
-const PriceFormat* Row(std::int32_t code) {
-    return code >= 1 && code <= static_cast<std::int32_t>(kPriceFormatCount)
-               ? &kPriceFormatTable[code - 1]
-               : nullptr;
-}
-
 // The display is the whole tick count (and a ".0"): it reads back exactly, any sign.
-bool ShowsWholeTicks(std::int32_t code) {
+bool ShowsWholeTicks(long code) {
     return code == 17 || code == 21 || code == 47;
 }
 
-// The display is the ticks as a decimal fraction of a power of ten, printed with as many digits
-// as the power has zeros (code 62 prints six for 100000 and is not one of them). Reading it back
-// multiplies the nearest double by that power and truncates, so a non-negative price comes back
-// exact or one tick lower (0.29 * 100 is 28.999999999999996).
-bool ShowsDecimalTicks(std::int32_t code) {
-    const PriceFormat* row = Row(code);
-    if (row == nullptr || row->secondaryFraction != 1 || row->primaryFractionMultiplier != 1.0 ||
-        row->primaryFraction == 1) {
-        return false;
+// The number of fraction digits of a format whose display is the ticks as a decimal fraction of a
+// power of ten, with as many digits as the power has zeros (a unit and a tick show as "1.0...01"),
+// or 0. Code 62 prints six digits for 100000 ticks a unit and is not one of them.
+int DecimalDigits(const price::FormatInfo* info) {
+    if (info == nullptr || info->decimalPlaces < 1) {
+        return 0;
     }
-    int zeros = 0;
-    for (std::int32_t p = row->primaryFraction; p > 1; p /= 10, ++zeros) {
-        if (p % 10 != 0) {
-            return false;
-        }
+    std::int64_t power = 1;
+    for (int i = 0; i < info->decimalPlaces; ++i) {
+        power *= 10;
     }
-    return std::string(row->sprintfFormat) == "%d.%0" + std::to_string(zeros) + "d";
+    std::string unitAndTick = "1.";
+    unitAndTick.append(static_cast<std::size_t>(info->decimalPlaces - 1), '0');
+    unitAndTick += '1';
+    const bool decimal = info->ticksPerUnit == power &&
+                         price::Display(info->code, info->ticksPerUnit + 1) == unitAndTick;
+    return decimal ? info->decimalPlaces : 0;
+}
+
+// Ticks of 0 or more written as a decimal number of units with `digits` fraction digits.
+std::string DecimalText(std::int32_t ticks, std::int32_t ticksPerUnit, int digits) {
+    const std::string fraction = std::to_string(ticks % ticksPerUnit);
+    std::string text = std::to_string(ticks / ticksPerUnit);
+    text += '.';
+    text.append(static_cast<std::size_t>(digits) - fraction.size(), '0');
+    text += fraction;
+    return text;
 }
 
 }  // namespace
@@ -66,19 +71,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text = input.ConsumeRemainingBytesAsString();
 
     static CLMWireOrder order;
+    static CLMWireContract contract;
     order.setPriceFormatCode(static_cast<enumPriceFormatCode>(code));
-    const PriceFormat* row = Row(code);
+    contract.setpriceFormatCode(static_cast<enumPriceFormatCode>(code));
+    const price::FormatInfo* info = price::Find(code);
     const long divisor = order.GetPriceFormatCodeDivisor();
-    FUZZ_CHECK(divisor ==
-               (row == nullptr ? 0 : long{row->primaryFraction} * row->secondaryFraction));
+    FUZZ_CHECK(divisor == (info == nullptr ? 0 : info->ticksPerUnit));
+    FUZZ_CHECK(contract.GetPriceFormatCodeDivisor() == divisor);
+    FUZZ_CHECK(contract.GetNumberOfDecimalPlaces() == (info == nullptr ? 0 : info->decimalPlaces));
 
     const std::string shown = order.PriceFromTicks(ticks);
-    FUZZ_CHECK((row == nullptr) == shown.empty());
+    FUZZ_CHECK((info == nullptr) == shown.empty());
     FUZZ_CHECK(shown.size() <= 256 && shown.find('\0') == std::string::npos);
+    FUZZ_CHECK(contract.PriceFromTicks(ticks) == shown);
+    if (ticks >= 0) {
+        FUZZ_CHECK(price::Display(code, ticks) == shown);
+    }
+    // The price record carries its code in one byte.
+    if (code >= 0 && code <= 255) {
+        static CWirePrice quote;
+        unsigned char record[CWirePrice::kRecordSize] = {};
+        record[PriceRecordLayout::kPriceFormatCode] = static_cast<unsigned char>(code);
+        quote.Decode(record, sizeof record);
+        FUZZ_CHECK(quote.PriceFromTicks(ticks) == shown);
+        FUZZ_CHECK(quote.GetPriceFormatCodeDivisor() == divisor);
+    }
 
     const double decimal = order.TicksToDecimal(ticks);
     const auto exact = static_cast<double>(ticks);
     FUZZ_CHECK(decimal == (divisor == 0 ? exact : exact / static_cast<double>(divisor)));
+    FUZZ_CHECK(lmwire_fuzz::SameBits(price::ToDecimal(code, ticks), decimal));
     const long fromValue = order.DecimalToTicks(value);
     if (std::isnan(value) || (divisor == 0 && std::isinf(value))) {
         FUZZ_CHECK(fromValue == -2147483648L);
@@ -87,24 +109,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // Text is read as the C library reads it in the "C" locale (the fuzzer never sets another).
-    const double read = ReadDecimalText(text);
-    const double expected = std::strtod(text.c_str(), nullptr);
-    FUZZ_CHECK(std::isnan(read) ? std::isnan(expected) : lmwire_fuzz::SameBits(read, expected));
     // Without a row every text is 0 ticks, "inf" and "nan" included.
+    const double read = std::strtod(text.c_str(), nullptr);
     FUZZ_CHECK(order.DisplayToTicks(text) == (divisor == 0 ? 0 : order.DecimalToTicks(read)));
 
+    // Reading the display back multiplies the nearest double by the divisor and truncates, so a
+    // decimal display of a price of 0 or more comes back exact or one tick lower (0.29 * 100 is
+    // 28.999999999999996).
     const long back = order.DisplayToTicks(shown);
+    const int digits = DecimalDigits(info);
     if (ShowsWholeTicks(code)) {
         FUZZ_CHECK(back == ticks);
-    } else if (ShowsDecimalTicks(code) && ticks >= 0) {
+    } else if (digits > 0 && ticks >= 0) {
+        FUZZ_CHECK(shown == DecimalText(ticks, info->ticksPerUnit, digits));
         FUZZ_CHECK(back == ticks || back == ticks - 1L);
     }
-
-    // The converter on its own, with the code as an argument rather than a record's field.
-    ATPrice converter;
-    FUZZ_CHECK(converter.getDisplayString(ticks, static_cast<enumPriceFormatCode>(code)) == shown);
-    FUZZ_CHECK(converter.GetPriceFormatCode() == code);
-    const int places = converter.GetDecimalPlaces(static_cast<enumPriceFormatCode>(code));
-    FUZZ_CHECK(places >= 0 && places <= 6);
     return 0;
 }

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "FuzzCheck.h"
-#include "wire_types/price/ATPrice.h"
+#include "wire_types/orders/CLMWireOrder.h"
 #include "wire_types/price/Price.h"
 
 namespace {
@@ -45,9 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(shown.size() < price::kMaxDisplayLength);
     FUZZ_CHECK((row == nullptr) == shown.empty());
     if (ticks >= 0 && row != nullptr) {
-        ATPrice converter;
-        FUZZ_CHECK(shown ==
-                   converter.getDisplayString(ticks, static_cast<enumPriceFormatCode>(code)));
+        static CLMWireOrder order;
+        order.setPriceFormatCode(static_cast<enumPriceFormatCode>(code));
+        FUZZ_CHECK(shown == order.PriceFromTicks(ticks));
     }
 
     // DisplayTo writes the same text where it fits and nothing where it does not.

@@ -1,5 +1,6 @@
 # Installs the built library into <build>/install-check, then builds and runs the consumer
-# against it, once through find_package(LMWireTypes 1.0 CONFIG) and once through pkg-config.
+# against it, once through find_package(LMWireTypes 1.0 CONFIG) and once through pkg-config, and
+# the library's own clients (the examples and the lmwire tool) through find_package.
 include(${CMAKE_CURRENT_LIST_DIR}/PackageCheck.cmake)
 
 set(prefix ${BUILD_DIR}/install-check)
@@ -15,6 +16,7 @@ endif()
 check_pkg_config(${prefix}/${LIBDIR}/pkgconfig/lmwiretypes.pc)
 
 build_consumer(${prefix} ${BUILD_DIR}/consumer-check/cmake)
+build_clients(${prefix} ${BUILD_DIR}/consumer-check/clients)
 if(SHARED)
     set(static_flag "")
 else()

@@ -35,6 +35,33 @@ function(build_consumer prefix work)
     endif()
 endfunction()
 
+# Builds the examples and the lmwire tool (tests/clients) against the package installed under
+# prefix, then runs each example and asks the tool its version. EXPECT_TOOL: the tool must build.
+function(build_clients prefix work)
+    if(TOOLCHAIN)
+        set(compiler -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN} -DCMAKE_FIND_ROOT_PATH=${prefix})
+    else()
+        set(compiler -DCMAKE_CXX_COMPILER=${CXX})
+    endif()
+    run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/clients -B ${work} -G ${GENERATOR}
+        -DCMAKE_PREFIX_PATH=${prefix} ${compiler} -DCMAKE_BUILD_TYPE=Debug
+        -DLMWIRE_SOURCE_DIR=${SOURCE_DIR} -DEXPECT_TOOL=${EXPECT_TOOL})
+    run(${CMAKE_COMMAND} --build ${work} --parallel 2)
+    file(GLOB programs ${work}/examples/example_* ${work}/lmwire/lmwire ${work}/lmwire/lmwire.exe)
+    foreach(program IN LISTS programs)
+        set(arguments "")
+        if(program MATCHES "lmwire(\\.exe)?$")
+            set(arguments --version)
+        endif()
+        if(EMULATOR)
+            string(REPLACE "|" ";" emulator "${EMULATOR}")
+            run(${CMAKE_COMMAND} -E env "WINEPATH=${prefix}/bin" ${emulator} ${program} ${arguments})
+        else()
+            run(${program} ${arguments})
+        endif()
+    endforeach()
+endfunction()
+
 # Reads a variable of the installed pkg-config file, which must name absolute directories (no
 # ${pcfiledir}) and set no language standard: the consumer chooses its own.
 function(check_pkg_config pc_file)

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "OleText.h"
-#include "wire_types/support/WireStrings.h"
+#include "wire_types/support/detail/WireStrings.h"
 
 namespace Lumera {
 namespace {
@@ -62,11 +62,11 @@ TEST(CLMWireOrder, LongFieldsStoreAtTheirOffsetAndKeepLow32Bits) {
 }
 
 TEST(CLMWireOrder, DefaultsAndNarrowFieldsReachTheirFields) {
-    const double before = CurrentOleDate();
+    const double before = detail::CurrentOleDate();
     CLMWireOrder order;
     WireOrder* record = order.getWireOrder();
     EXPECT_GE(record->TimeCreated, before);
-    EXPECT_LE(record->TimeCreated, CurrentOleDate());
+    EXPECT_LE(record->TimeCreated, detail::CurrentOleDate());
     for (BSTR text : {record->VeyID, record->ExchangeOrderNumber, record->reservedText,
                       record->Contract.symbol, record->Contract.name}) {
         ASSERT_NE(text, nullptr);
@@ -130,10 +130,10 @@ void FillSource(WireOrder& source) {
             static_cast<unsigned char*>(block)[i] = static_cast<unsigned char>(i * 7 + size);
         }
     }
-    SetWireText(source.VeyID, "vey");
-    FreeWireText(source.reservedText);  // null: becomes an empty text in a copy
-    SetWireText(source.Contract.symbol, "ES");
-    SetWireText(source.Contract.name, "ESZ4");
+    detail::SetWireText(source.VeyID, "vey");
+    detail::FreeWireText(source.reservedText);  // null: becomes an empty text in a copy
+    detail::SetWireText(source.Contract.symbol, "ES");
+    detail::SetWireText(source.Contract.name, "ESZ4");
 }
 
 TEST(CLMWireOrder, CopiesOfRecordsAndOrdersAreDeep) {
@@ -148,8 +148,8 @@ TEST(CLMWireOrder, CopiesOfRecordsAndOrdersAreDeep) {
     assigned = order;
 
     // Change and then release the sources: the copies are not touched.
-    SetWireText(source->VeyID, "changed");
-    SetWireText(source->Contract.name, "changed");
+    detail::SetWireText(source->VeyID, "changed");
+    detail::SetWireText(source->Contract.name, "changed");
     source.reset();
     order.setVeyID("changed");
     for (WireOrder* other : {&assignedRecord, copy.getWireOrder(), assigned.getWireOrder()}) {
@@ -175,7 +175,7 @@ TEST(CLMWireOrder, RecordsFollowTheFlatFormAndObjectCopiesAreExact) {
     BSTR* fields[] = {&source.VeyID, &source.ExchangeOrderNumber, &source.reservedText,
                       &source.Contract.symbol, &source.Contract.name};
     for (BSTR* field : fields) {
-        FreeWireText(*field);
+        detail::FreeWireText(*field);
         *field = SysAllocStringLen(units, sizeof units / sizeof units[0]);
     }
     const auto textsOf = [](WireOrder& record) {
@@ -201,8 +201,8 @@ TEST(CLMWireOrder, RecordsFollowTheFlatFormAndObjectCopiesAreExact) {
     EXPECT_EQ(order.getVeyID(), "a???\x80\xE9");
 
     // A null text becomes an empty one, in a record copy as through the flat form.
-    FreeWireText(source.ExchangeOrderNumber);
-    FreeWireText(source.Contract.name);
+    detail::FreeWireText(source.ExchangeOrderNumber);
+    detail::FreeWireText(source.Contract.name);
     CLMWireOrder fromNulls(&source);
     WireOrder copyOfNulls(source);
     for (WireOrder* record : {fromNulls.getWireOrder(), &copyOfNulls}) {

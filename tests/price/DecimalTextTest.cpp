@@ -1,4 +1,4 @@
-#include "wire_types/price/DecimalText.h"
+#include "wire_types/price/detail/DecimalText.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 
 #include "SampleCount.h"
 
-namespace Lumera {
+namespace Lumera::detail {
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -101,4 +101,4 @@ TEST(DecimalTextTest, IgnoresTheProcessLocale) {
 }
 
 }  // namespace
-}  // namespace Lumera
+}  // namespace Lumera::detail

@@ -1,4 +1,4 @@
-#include "wire_types/price/PriceMembers.h"
+#include "wire_types/price/detail/PriceMembers.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <limits>
 #include <tuple>
 
-namespace Lumera {
+namespace Lumera::detail {
 namespace {
 
 constexpr long kMin = INT32_MIN, kMax = INT32_MAX;
@@ -78,4 +78,4 @@ TEST(PriceMembersTest, DisplayToTicksReadsTheTextAsADecimal) {
 }
 
 }  // namespace
-}  // namespace Lumera
+}  // namespace Lumera::detail

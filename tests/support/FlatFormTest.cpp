@@ -1,4 +1,4 @@
-#include "wire_types/support/FlatForm.h"
+#include "wire_types/support/detail/FlatForm.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 namespace {
 
 using namespace Lumera;
+using namespace Lumera::detail;
 
 // A record shaped like the raw records: a fixed block with padding, two texts and an array.
 struct Item {

@@ -9,9 +9,13 @@
 #include <random>
 
 #include "OleText.h"
-#include "wire_types/support/OleDates.h"
+#include "wire_types/support/detail/AnsiCodePage.h"
+#include "wire_types/support/detail/OleDates.h"
 
 namespace {
+
+using Lumera::detail::AnsiCharToWide;
+using Lumera::detail::WideCharToAnsi;
 
 TEST(SysStrings, NullIsDistinctFromEmpty) {
     EXPECT_EQ(SysAllocString(nullptr), nullptr);
@@ -275,9 +279,9 @@ TEST_P(OleDates, WholeSecondsFrom1970To2038MapBackExactly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Library, OleDates,
-                         ::testing::Values(DateCalls{"library", &Lumera::CalendarToOleDate,
-                                                     &Lumera::OleDateToCalendar,
-                                                     &Lumera::CalendarToFileTime}));
+                         ::testing::Values(DateCalls{"library", &Lumera::detail::CalendarToOleDate,
+                                                     &Lumera::detail::OleDateToCalendar,
+                                                     &Lumera::detail::CalendarToFileTime}));
 
 #if !defined(_WIN32)
 INSTANTIATE_TEST_SUITE_P(StandIns, OleDates,

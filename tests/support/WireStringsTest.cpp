@@ -1,4 +1,4 @@
-#include "wire_types/support/WireStrings.h"
+#include "wire_types/support/detail/WireStrings.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +14,7 @@
 namespace {
 
 using namespace Lumera;
+using namespace Lumera::detail;
 
 struct Bstr {
     BSTR value;

@@ -4,15 +4,15 @@
 #include <stdexcept>
 #include <utility>
 
-#include "wire_types/support/Bytes.h"
-#include "wire_types/support/FlatForm.h"
-#include "wire_types/support/WireStrings.h"
+#include "wire_types/support/detail/FlatForm.h"
+#include "wire_types/support/detail/Scalars.h"
+#include "wire_types/support/detail/WireStrings.h"
 
 namespace Lumera {
 
 CLMWireAccount::CLMWireAccount(long accountID) : record_(nullptr), contracts_(nullptr) {
     auto record = std::make_unique<WireAccount>();
-    record->accountID = Low32(accountID);
+    record->accountID = detail::Low32(accountID);
     contracts_ = new CLMWireAccountContractCollection();
     record_ = record.release();
 }
@@ -22,7 +22,7 @@ CLMWireAccount::CLMWireAccount(WireAccount* source) : record_(nullptr), contract
         throw std::invalid_argument("CLMWireAccount: null WireAccount");
     }
     auto record = std::make_unique<WireAccount>();
-    CopyThroughFlatForm(*source, *record);
+    detail::CopyThroughFlatForm(*source, *record);
     contracts_ = new CLMWireAccountContractCollection(&source->contracts);
     record_ = record.release();
 }
@@ -54,14 +54,14 @@ long CLMWireAccount::getAccountID() {
     return record_->accountID;
 }
 void CLMWireAccount::setAccountID(long accountID) {
-    record_->accountID = Low32(accountID);
+    record_->accountID = detail::Low32(accountID);
 }
 
 std::string CLMWireAccount::getName() {
-    return GetWireText(record_->name);
+    return detail::GetWireText(record_->name);
 }
 void CLMWireAccount::setName(const std::string& name) {
-    SetWireText(record_->name, name);
+    detail::SetWireText(record_->name, name);
 }
 
 WireAccount* CLMWireAccount::getWireAccount() {

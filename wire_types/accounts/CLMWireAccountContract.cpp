@@ -4,9 +4,9 @@
 #include <stdexcept>
 #include <utility>
 
-#include "wire_types/support/Bytes.h"
-#include "wire_types/support/FlatForm.h"
-#include "wire_types/support/WireStrings.h"
+#include "wire_types/support/detail/FlatForm.h"
+#include "wire_types/support/detail/Scalars.h"
+#include "wire_types/support/detail/WireStrings.h"
 
 namespace Lumera {
 
@@ -16,7 +16,7 @@ CLMWireAccountContract::CLMWireAccountContract(WireAccountContract* source)
         throw std::invalid_argument("CLMWireAccountContract: null WireAccountContract");
     }
     auto record = std::make_unique<WireAccountContract>();
-    CopyThroughFlatForm(*source, *record);
+    detail::CopyThroughFlatForm(*source, *record);
     contract_ = new CLMWireContract(&record->contract);
     record_ = record.release();
 }
@@ -27,13 +27,13 @@ CLMWireAccountContract::CLMWireAccountContract(long contractID, short exchangeID
     : record_(nullptr), contract_(nullptr) {
     auto record = std::make_unique<WireAccountContract>();
     WireContract& contract = record->contract;
-    contract.contractID = Low32(contractID);
+    contract.contractID = detail::Low32(contractID);
     contract.exchangeID = exchangeID;
     contract.month = month;
     contract.year = year;
     contract.priceFormatCode = priceFormatCode;
-    SetWireText(contract.name, name);
-    SetWireText(contract.symbol, symbol);
+    detail::SetWireText(contract.name, name);
+    detail::SetWireText(contract.symbol, symbol);
     contract_ = new CLMWireContract(&contract);
     record_ = record.release();
 }
@@ -133,20 +133,20 @@ void CLMWireAccountContract::RefreshWireContract() {
 }
 
 void CLMWireAccountContract::toPacket(long& offset, unsigned char* buffer) {
-    WriteFlatForm(*record_, offset, buffer);
+    detail::WriteFlatForm(*record_, offset, buffer);
 }
 
 void CLMWireAccountContract::fromPacket(long& offset, unsigned char* buffer) {
-    ReadFlatForm(*record_, offset, buffer);
+    detail::ReadFlatForm(*record_, offset, buffer);
 }
 
 void CLMWireAccountContract::fromPacket(long& offset, const unsigned char* buffer,
                                         std::size_t size) {
-    ReadFlatForm(*record_, offset, buffer, size, "CLMWireAccountContract");
+    detail::ReadFlatForm(*record_, offset, buffer, size, "CLMWireAccountContract");
 }
 
 long CLMWireAccountContract::GetSize() {
-    return FlatFormSize(*record_);
+    return detail::FlatFormSize(*record_);
 }
 
 }  // namespace Lumera

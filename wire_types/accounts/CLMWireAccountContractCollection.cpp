@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "wire_types/accounts/detail/LocalClock.h"
-#include "wire_types/support/OwnedPointers.h"
+#include "wire_types/support/detail/OwnedPointers.h"
 
 namespace Lumera {
 
@@ -35,41 +35,42 @@ CLMWireAccountContractCollection::CLMWireAccountContractCollection(
     try {
         for (auto& record : *records) {
             std::unique_ptr<CLMWireAccountContract> item(new CLMWireAccountContract(&record));
-            AdoptEntry(contracts_, record.contract.contractID, item);
+            detail::AdoptEntry(contracts_, record.contract.contractID, item);
         }
     } catch (...) {
-        DeleteOwned(contracts_);
+        detail::DeleteOwned(contracts_);
         throw;
     }
 }
 
 CLMWireAccountContractCollection::CLMWireAccountContractCollection(
     const CLMWireAccountContractCollection& other)
-    : contracts_(CloneOwned(other.contracts_)) {}
+    : contracts_(detail::CloneOwned(other.contracts_)) {}
 
 CLMWireAccountContractCollection& CLMWireAccountContractCollection::operator=(
     const CLMWireAccountContractCollection& other) {
     if (this != &other) {
-        auto copy = CloneOwned(other.contracts_);
-        DeleteOwned(contracts_);
+        auto copy = detail::CloneOwned(other.contracts_);
+        detail::DeleteOwned(contracts_);
         contracts_.swap(copy);
     }
     return *this;
 }
 
 CLMWireAccountContractCollection::~CLMWireAccountContractCollection() {
-    DeleteOwned(contracts_);
+    detail::DeleteOwned(contracts_);
 }
 
 void CLMWireAccountContractCollection::AddAccountContract(CLMWireAccountContract* accountContract) {
     if (accountContract == nullptr) {
         throw std::invalid_argument("AddAccountContract: null account contract");
     }
-    AddUnlessHeld(contracts_, accountContract->getWireContract()->getContractID(), accountContract);
+    detail::AddUnlessHeld(contracts_, accountContract->getWireContract()->getContractID(),
+                          accountContract);
 }
 
 CLMWireAccountContract* CLMWireAccountContractCollection::GetWireAccountContract(long contractID) {
-    return EntryFor(contracts_, contractID);
+    return detail::EntryFor(contracts_, contractID);
 }
 
 CLMWireAccountContract* CLMWireAccountContractCollection::GetWireAccountContract(
@@ -81,7 +82,7 @@ CLMWireAccountContract* CLMWireAccountContractCollection::GetWireAccountContract
 }
 
 CLMWireAccountContract* CLMWireAccountContractCollection::GetAtIndex(int index) {
-    return EntryAt(contracts_, index);
+    return detail::EntryAt(contracts_, index);
 }
 
 int CLMWireAccountContractCollection::GetNumberOfContracts() {

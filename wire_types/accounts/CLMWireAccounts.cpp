@@ -3,7 +3,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "wire_types/support/OwnedPointers.h"
+#include "wire_types/support/detail/OwnedPointers.h"
 
 namespace Lumera {
 
@@ -16,21 +16,21 @@ CLMWireAccounts::CLMWireAccounts(WireArray<WireAccount>* records) {
     try {
         for (auto& record : *records) {
             std::unique_ptr<CLMWireAccount> item(new CLMWireAccount(&record));
-            AdoptEntry(accounts_, record.accountID, item);
+            detail::AdoptEntry(accounts_, record.accountID, item);
         }
     } catch (...) {
-        DeleteOwned(accounts_);
+        detail::DeleteOwned(accounts_);
         throw;
     }
 }
 
 CLMWireAccounts::CLMWireAccounts(const CLMWireAccounts& other)
-    : accounts_(CloneOwned(other.accounts_)) {}
+    : accounts_(detail::CloneOwned(other.accounts_)) {}
 
 CLMWireAccounts& CLMWireAccounts::operator=(const CLMWireAccounts& other) {
     if (this != &other) {
-        auto copy = CloneOwned(other.accounts_);
-        DeleteOwned(accounts_);
+        auto copy = detail::CloneOwned(other.accounts_);
+        detail::DeleteOwned(accounts_);
         accounts_.swap(copy);
     }
     return *this;
@@ -44,15 +44,15 @@ void CLMWireAccounts::AddAccount(CLMWireAccount* account) {
     if (account == nullptr) {
         throw std::invalid_argument("AddAccount: null account");
     }
-    AddUnlessHeld(accounts_, account->getAccountID(), account);
+    detail::AddUnlessHeld(accounts_, account->getAccountID(), account);
 }
 
 CLMWireAccount* CLMWireAccounts::getAccount(long accountID) {
-    return EntryFor(accounts_, accountID);
+    return detail::EntryFor(accounts_, accountID);
 }
 
 CLMWireAccount* CLMWireAccounts::GetAtIndex(int index) {
-    return EntryAt(accounts_, index);
+    return detail::EntryAt(accounts_, index);
 }
 
 int CLMWireAccounts::GetNumberOfAccounts() {
@@ -60,7 +60,7 @@ int CLMWireAccounts::GetNumberOfAccounts() {
 }
 
 void CLMWireAccounts::RemoveAll() {
-    DeleteOwned(accounts_);
+    detail::DeleteOwned(accounts_);
 }
 
 }  // namespace Lumera

@@ -6,10 +6,10 @@
 #include <utility>
 
 #include "wire_types/price/ATPrice.h"
-#include "wire_types/price/PriceMembers.h"
-#include "wire_types/support/Bytes.h"
-#include "wire_types/support/FlatForm.h"
-#include "wire_types/support/WireStrings.h"
+#include "wire_types/price/detail/PriceMembers.h"
+#include "wire_types/support/detail/FlatForm.h"
+#include "wire_types/support/detail/Scalars.h"
+#include "wire_types/support/detail/WireStrings.h"
 
 namespace Lumera {
 
@@ -19,10 +19,10 @@ namespace {
 std::unique_ptr<WireContract> CopyRecord(const WireContract& source) {
     auto copy = std::make_unique<WireContract>(source);
     if (source.symbol == nullptr) {
-        FreeWireText(copy->symbol);
+        detail::FreeWireText(copy->symbol);
     }
     if (source.name == nullptr) {
-        FreeWireText(copy->name);
+        detail::FreeWireText(copy->name);
     }
     return copy;
 }
@@ -32,8 +32,8 @@ std::unique_ptr<WireContract> CopyRecord(const WireContract& source) {
 CLMWireContract::CLMWireContract() : converter_(nullptr), record_(nullptr) {
     auto converter = std::make_unique<ATPrice>();
     auto record = std::make_unique<WireContract>();
-    FreeWireText(record->symbol);
-    FreeWireText(record->name);
+    detail::FreeWireText(record->symbol);
+    detail::FreeWireText(record->name);
     converter_ = converter.release();
     record_ = record.release();
 }
@@ -43,7 +43,7 @@ CLMWireContract::CLMWireContract(WireContract* source) : converter_(nullptr), re
         throw std::invalid_argument("CLMWireContract: null WireContract");
     }
     auto record = std::make_unique<WireContract>();
-    CopyThroughFlatForm(*source, *record);
+    detail::CopyThroughFlatForm(*source, *record);
     converter_ = new ATPrice(record->priceFormatCode);
     record_ = record.release();
 }
@@ -108,7 +108,7 @@ long CLMWireContract::getContractID() {
     return record_->contractID;
 }
 void CLMWireContract::setContractID(long contractID) {
-    record_->contractID = Low32(contractID);
+    record_->contractID = detail::Low32(contractID);
 }
 
 double CLMWireContract::getTickValue() {
@@ -127,16 +127,16 @@ void CLMWireContract::setCurrency(enumCurrencies currency) {
 }
 
 std::string CLMWireContract::getSymbol() {
-    return GetWireText(record_->symbol);
+    return detail::GetWireText(record_->symbol);
 }
 void CLMWireContract::setSymbol(const std::string& symbol) {
-    SetWireText(record_->symbol, symbol);
+    detail::SetWireText(record_->symbol, symbol);
 }
 std::string CLMWireContract::getName() {
-    return GetWireText(record_->name);
+    return detail::GetWireText(record_->name);
 }
 void CLMWireContract::setName(const std::string& name) {
-    SetWireText(record_->name, name);
+    detail::SetWireText(record_->name, name);
 }
 
 WireContract* CLMWireContract::getWireContract() {
@@ -144,27 +144,29 @@ WireContract* CLMWireContract::getWireContract() {
 }
 
 std::string CLMWireContract::PriceFromTicks(long ticks) {
-    return PriceMembers::PriceFromTicks(*converter_, record_->priceFormatCode, ticks);
+    return detail::PriceMembers::PriceFromTicks(*converter_, record_->priceFormatCode, ticks);
 }
 
 long CLMWireContract::GetPriceFormatCodeDivisor() {
-    return PriceMembers::Divisor(*converter_, record_->priceFormatCode);
+    return detail::PriceMembers::Divisor(*converter_, record_->priceFormatCode);
 }
 
 double CLMWireContract::TicksToDecimal(long ticks) {
-    return PriceMembers::TicksToDecimal(*converter_, record_->priceFormatCode, ticks);
+    return detail::PriceMembers::TicksToDecimal(*converter_, record_->priceFormatCode, ticks);
 }
 
 long CLMWireContract::DecimalToTicks(double value) {
-    return PriceMembers::DecimalToTicks(*converter_, converter_->GetPriceFormatCode(), value);
+    return detail::PriceMembers::DecimalToTicks(*converter_, converter_->GetPriceFormatCode(),
+                                                value);
 }
 
 long CLMWireContract::DisplayToTicks(const std::string& text) {
-    return PriceMembers::DisplayToTicks(*converter_, converter_->GetPriceFormatCode(), text);
+    return detail::PriceMembers::DisplayToTicks(*converter_, converter_->GetPriceFormatCode(),
+                                                text);
 }
 
 int CLMWireContract::GetNumberOfDecimalPlaces() {
-    return PriceMembers::DecimalPlaces(*converter_, record_->priceFormatCode);
+    return detail::PriceMembers::DecimalPlaces(*converter_, record_->priceFormatCode);
 }
 
 }  // namespace Lumera

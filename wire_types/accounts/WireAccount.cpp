@@ -1,12 +1,12 @@
 #include "wire_types/accounts/CLMWireAccount.h"
-#include "wire_types/support/WireStrings.h"
+#include "wire_types/support/detail/WireStrings.h"
 
 namespace Lumera {
 
-WireAccount::WireAccount() : accountID(0), name(CopyWireText(nullptr)), contracts() {}
+WireAccount::WireAccount() : accountID(0), name(detail::CopyWireText(nullptr)), contracts() {}
 
 WireAccount::~WireAccount() {
-    FreeWireText(name);
+    detail::FreeWireText(name);
 }
 
 WireAccount::WireAccount(const WireAccount& other) : WireAccount() {
@@ -16,8 +16,8 @@ WireAccount::WireAccount(const WireAccount& other) : WireAccount() {
 WireAccount& WireAccount::operator=(const WireAccount& other) {
     if (this != &other) {
         accountID = other.accountID;
-        FreeWireText(name);
-        name = CopyWireText(other.name);
+        detail::FreeWireText(name);
+        name = detail::CopyWireText(other.name);
         contracts = other.contracts;
     }
     return *this;

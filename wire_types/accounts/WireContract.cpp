@@ -2,19 +2,19 @@
 
 #include <cstring>
 
-#include "wire_types/support/WireStrings.h"
+#include "wire_types/support/detail/WireStrings.h"
 
 namespace Lumera {
 
 WireContract::WireContract() : symbol(nullptr), name(nullptr) {
     std::memset(static_cast<void*>(this), 0, kFixedSize);
-    symbol = CopyWireText(nullptr);
-    name = CopyWireText(nullptr);
+    symbol = detail::CopyWireText(nullptr);
+    name = detail::CopyWireText(nullptr);
 }
 
 WireContract::~WireContract() {
-    FreeWireText(symbol);
-    FreeWireText(name);
+    detail::FreeWireText(symbol);
+    detail::FreeWireText(name);
 }
 
 WireContract::WireContract(const WireContract& other) : WireContract() {
@@ -24,10 +24,10 @@ WireContract::WireContract(const WireContract& other) : WireContract() {
 WireContract& WireContract::operator=(const WireContract& other) {
     if (this != &other) {
         std::memcpy(static_cast<void*>(this), &other, kFixedSize);
-        FreeWireText(symbol);
-        symbol = CopyWireText(other.symbol);
-        FreeWireText(name);
-        name = CopyWireText(other.name);
+        detail::FreeWireText(symbol);
+        symbol = detail::CopyWireText(other.symbol);
+        detail::FreeWireText(name);
+        name = detail::CopyWireText(other.name);
     }
     return *this;
 }

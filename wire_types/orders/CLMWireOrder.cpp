@@ -9,9 +9,9 @@
 #include <utility>
 
 #include "wire_types/price/ATPrice.h"
-#include "wire_types/support/Bytes.h"
-#include "wire_types/support/OwnedPointers.h"
-#include "wire_types/support/WireStrings.h"
+#include "wire_types/support/detail/OwnedPointers.h"
+#include "wire_types/support/detail/Scalars.h"
+#include "wire_types/support/detail/WireStrings.h"
 
 namespace Lumera {
 
@@ -53,7 +53,7 @@ CLMWireOrder::CLMWireOrder(WireOrder* order) : wireOrder_(nullptr), converter_(n
     WireOrder& record = block->record;
     for (BSTR text : {record.VeyID, record.ExchangeOrderNumber, record.reservedText,
                       record.Contract.symbol, record.Contract.name}) {
-        KeepAnsiUnits(text);
+        detail::KeepAnsiUnits(text);
     }
     wireOrder_ = &record;
     converter_ = &block->converter;
@@ -85,11 +85,11 @@ CLMWireOrder::~CLMWireOrder() {
     converter_ = nullptr;
 }
 
-const void* HolderOf(CLMWireOrder& order) {
+const void* detail::HolderOf(CLMWireOrder& order) {
     return BlockOf(order.getWireOrder())->holder;
 }
 
-void SetHolder(CLMWireOrder& order, const void* holder) {
+void detail::SetHolder(CLMWireOrder& order, const void* holder) {
     BlockOf(order.getWireOrder())->holder = holder;
 }
 
@@ -120,19 +120,19 @@ long CLMWireOrder::getFilledQty() const {
     return wireOrder_->FilledQty;
 }
 void CLMWireOrder::setFillQty(long value) {
-    wireOrder_->FilledQty = Low32(value);
+    wireOrder_->FilledQty = detail::Low32(value);
 }
 long CLMWireOrder::getFillPrice() const {
     return wireOrder_->FillPrice;
 }
 void CLMWireOrder::setFillPrice(long value) {
-    wireOrder_->FillPrice = Low32(value);
+    wireOrder_->FillPrice = detail::Low32(value);
 }
 long CLMWireOrder::getPrice() const {
     return wireOrder_->Price;
 }
 void CLMWireOrder::setPrice(long value) {
-    wireOrder_->Price = Low32(value);
+    wireOrder_->Price = detail::Low32(value);
 }
 bool CLMWireOrder::getIsBuy() const {
     return wireOrder_->IsBuy == 1;
@@ -144,43 +144,43 @@ long CLMWireOrder::getQty() const {
     return wireOrder_->Qty;
 }
 void CLMWireOrder::setQty(long value) {
-    wireOrder_->Qty = Low32(value);
+    wireOrder_->Qty = detail::Low32(value);
 }
 long CLMWireOrder::getOriginalQuantity() const {
     return wireOrder_->OriginalQuantity;
 }
 void CLMWireOrder::setOriginalQuantity(long value) {
-    wireOrder_->OriginalQuantity = Low32(value);
+    wireOrder_->OriginalQuantity = detail::Low32(value);
 }
 long CLMWireOrder::getOrderID() const {
     return wireOrder_->OrderID;
 }
 void CLMWireOrder::setOrderID(long value) {
-    wireOrder_->OrderID = Low32(value);
+    wireOrder_->OrderID = detail::Low32(value);
 }
 long CLMWireOrder::getOriginalOrderID() const {
     return wireOrder_->OriginalOrderID;
 }
 void CLMWireOrder::setOriginalOrderID(long value) {
-    wireOrder_->OriginalOrderID = Low32(value);
+    wireOrder_->OriginalOrderID = detail::Low32(value);
 }
 long CLMWireOrder::getRemainingQuantity() const {
     return wireOrder_->RemainingQuantity;
 }
 void CLMWireOrder::setRemainingQuantity(long value) {
-    wireOrder_->RemainingQuantity = Low32(value);
+    wireOrder_->RemainingQuantity = detail::Low32(value);
 }
 long CLMWireOrder::getStopPrice() const {
     return wireOrder_->StopPrice;
 }
 void CLMWireOrder::setStopPrice(long value) {
-    wireOrder_->StopPrice = Low32(value);
+    wireOrder_->StopPrice = detail::Low32(value);
 }
 long CLMWireOrder::getFillID() const {
     return wireOrder_->FillID;
 }
 void CLMWireOrder::setFillID(long value) {
-    wireOrder_->FillID = Low32(value);
+    wireOrder_->FillID = detail::Low32(value);
 }
 int CLMWireOrder::getAccountID() const {
     return wireOrder_->AccountID;
@@ -232,29 +232,29 @@ void CLMWireOrder::setContractID(int value) {
 }
 
 std::string CLMWireOrder::getVeyID() const {
-    return GetWireText(wireOrder_->VeyID);
+    return detail::GetWireText(wireOrder_->VeyID);
 }
 void CLMWireOrder::setVeyID(const std::string& value) {
-    SetWireText(wireOrder_->VeyID, value);
+    detail::SetWireText(wireOrder_->VeyID, value);
 }
 std::string CLMWireOrder::getExchangeOrderNumber() const {
-    return GetWireText(wireOrder_->ExchangeOrderNumber);
+    return detail::GetWireText(wireOrder_->ExchangeOrderNumber);
 }
 void CLMWireOrder::setExchangeOrderNumber(const std::string& value) {
-    SetWireText(wireOrder_->ExchangeOrderNumber, value);
+    detail::SetWireText(wireOrder_->ExchangeOrderNumber, value);
 }
 std::string CLMWireOrder::getSymbol() const {
-    return GetWireText(wireOrder_->Contract.name);
+    return detail::GetWireText(wireOrder_->Contract.name);
 }
 void CLMWireOrder::setSymbol(const std::string& value) {
-    SetWireText(wireOrder_->Contract.name, value);
+    detail::SetWireText(wireOrder_->Contract.name, value);
 }
 
 long CLMWireOrder::getFillTime() const {
-    return OleDateToUnixTime(wireOrder_->FillTime);
+    return detail::OleDateToUnixTime(wireOrder_->FillTime);
 }
 long CLMWireOrder::getTimeSent() const {
-    return OleDateToUnixTime(wireOrder_->TimeSent);
+    return detail::OleDateToUnixTime(wireOrder_->TimeSent);
 }
 
 std::string CLMWireOrder::ToString() {

@@ -7,9 +7,9 @@
 
 #include "wire_types/orders/detail/NodePool.h"
 #include "wire_types/orders/detail/SettleOwnership.h"
-#include "wire_types/support/Bytes.h"
-#include "wire_types/support/OwnedPointers.h"
 #include "wire_types/support/VeySafeLock.h"
+#include "wire_types/support/detail/OwnedPointers.h"
+#include "wire_types/support/detail/Scalars.h"
 
 namespace Lumera {
 
@@ -56,13 +56,13 @@ struct CLMWireOrderCollection::Books {
         if (order == nullptr) {
             return Filed::Refused;
         }
-        if (HolderOf(*order) == holder) {
+        if (detail::HolderOf(*order) == holder) {
             return Filed::AlreadyHeld;
         }
         const enumOrderStatus status = order->getOrderStatus();
         const long orderID = order->getOrderID();
         const long originalID = order->getOriginalOrderID();
-        const std::int32_t key = Low32(orderID);
+        const std::int32_t key = detail::Low32(orderID);
         Filed filed = Filed::Working;
         switch (status) {
             case osRemoved:
@@ -77,7 +77,8 @@ struct CLMWireOrderCollection::Books {
             default: {
                 const bool replaces =
                     status == osModified || (status == osWorking && originalID != 0);
-                const auto replaced = replaces ? working.find(Low32(originalID)) : working.end();
+                const auto replaced =
+                    replaces ? working.find(detail::Low32(originalID)) : working.end();
                 if (replaced != working.end() && replaced->first == key) {
                     // A replacement under its own id takes over the entry.
                     retired.reset(replaced->second);
@@ -96,13 +97,13 @@ struct CLMWireOrderCollection::Books {
                 break;
             }
         }
-        SetHolder(*order, holder);
+        detail::SetHolder(*order, holder);
         return filed;
     }
 
     // Unfiles the working order under the id and returns it (or null).
     CLMWireOrder* Retire(long orderID) noexcept {
-        const auto found = working.find(Low32(orderID));
+        const auto found = working.find(detail::Low32(orderID));
         if (found == working.end()) {
             return nullptr;
         }
@@ -119,15 +120,15 @@ CLMWireOrderCollection::CLMWireOrderCollection(const CLMWireOrderCollection& oth
     VeySafeLock guard(other.section_);
     guard.Lock();
     try {
-        CloneOwnedInto(other.books_->working, books_->working);
-        CloneOwnedInto(other.books_->fills, books_->fills);
+        detail::CloneOwnedInto(other.books_->working, books_->working);
+        detail::CloneOwnedInto(other.books_->fills, books_->fills);
     } catch (...) {
-        DeleteOwned(books_->working);
-        DeleteOwned(books_->fills);
+        detail::DeleteOwned(books_->working);
+        detail::DeleteOwned(books_->fills);
         throw;
     }
-    SetHolderOfAll(books_->working, this);
-    SetHolderOfAll(books_->fills, this);
+    detail::SetHolderOfAll(books_->working, this);
+    detail::SetHolderOfAll(books_->fills, this);
 }
 
 CLMWireOrderCollection& CLMWireOrderCollection::operator=(const CLMWireOrderCollection& other) {
@@ -141,8 +142,8 @@ CLMWireOrderCollection& CLMWireOrderCollection::operator=(const CLMWireOrderColl
         VeySafeLock guard(section_);
         guard.Lock();
         std::swap(books_, copy.books_);
-        SetHolderOfAll(books_->working, this);
-        SetHolderOfAll(books_->fills, this);
+        detail::SetHolderOfAll(books_->working, this);
+        detail::SetHolderOfAll(books_->fills, this);
     }
     return *this;
 }
@@ -175,7 +176,7 @@ std::vector<CLMWireOrder*> CLMWireOrderCollection::GetWorkingOrders() {
 CLMWireOrder* CLMWireOrderCollection::GetWorkingOrder(long orderID) {
     VeySafeLock guard(section_);
     guard.Lock();
-    const auto found = books_->working.find(Low32(orderID));
+    const auto found = books_->working.find(detail::Low32(orderID));
     return found == books_->working.end() ? nullptr : found->second;
 }
 
@@ -188,7 +189,7 @@ std::vector<CLMWireOrder*> CLMWireOrderCollection::GetFills() {
 std::vector<CLMWireOrder*> CLMWireOrderCollection::GetFills(long orderID) {
     VeySafeLock guard(section_);
     guard.Lock();
-    const auto range = books_->fills.equal_range(Low32(orderID));
+    const auto range = books_->fills.equal_range(detail::Low32(orderID));
     return WithStatus(range.first, range.second, osFilled, osFilled);
 }
 
@@ -201,8 +202,8 @@ std::vector<CLMWireOrder*> CLMWireOrderCollection::GetCancels() {
 void CLMWireOrderCollection::removeAll() {
     VeySafeLock guard(section_);
     guard.Lock();
-    DeleteOwned(books_->working);
-    DeleteOwned(books_->fills);
+    detail::DeleteOwned(books_->working);
+    detail::DeleteOwned(books_->fills);
 }
 
 }  // namespace Lumera

@@ -3,9 +3,9 @@
 #include <utility>
 
 #include "wire_types/orders/detail/SettleOwnership.h"
-#include "wire_types/support/Bytes.h"
-#include "wire_types/support/OwnedPointers.h"
 #include "wire_types/support/VeySafeLock.h"
+#include "wire_types/support/detail/OwnedPointers.h"
+#include "wire_types/support/detail/Scalars.h"
 
 namespace Lumera {
 
@@ -19,15 +19,16 @@ Filed File(std::multimap<std::int32_t, CLMWireOrder*>& orders, CLMWireOrder* ord
     if (order == nullptr) {
         return Filed::Refused;
     }
-    if (HolderOf(*order) == holder) {
+    if (detail::HolderOf(*order) == holder) {
         return Filed::AlreadyHeld;
     }
     // A fill is recognised as already recorded by its FillID among the order ids held.
-    if (order->getOrderStatus() == osFilled && orders.count(Low32(order->getFillID())) != 0) {
+    if (order->getOrderStatus() == osFilled &&
+        orders.count(detail::Low32(order->getFillID())) != 0) {
         return Filed::Refused;
     }
-    orders.emplace(Low32(order->getOrderID()), order);
-    SetHolder(*order, holder);
+    orders.emplace(detail::Low32(order->getOrderID()), order);
+    detail::SetHolder(*order, holder);
     return Filed::Stored;
 }
 
@@ -37,8 +38,13 @@ CLMWireOrderCompletedCollection::CLMWireOrderCompletedCollection() = default;
 
 CLMWireOrderCompletedCollection::CLMWireOrderCompletedCollection(
     const CLMWireOrderCompletedCollection& other)
-    : orders_(copyOf(other)) {
-    SetHolderOfAll(orders_, this);
+    // Copied under the source's lock; the copy has a lock of its own.
+    : orders_([&other] {
+          VeySafeLock guard(other.section_);
+          guard.Lock();
+          return detail::CloneOwned(other.orders_);
+      }()) {
+    detail::SetHolderOfAll(orders_, this);
 }
 
 CLMWireOrderCompletedCollection& CLMWireOrderCompletedCollection::operator=(
@@ -52,16 +58,9 @@ CLMWireOrderCompletedCollection& CLMWireOrderCompletedCollection::operator=(
         VeySafeLock guard(section_);
         guard.Lock();
         std::swap(orders_, copy.orders_);
-        SetHolderOfAll(orders_, this);
+        detail::SetHolderOfAll(orders_, this);
     }
     return *this;
-}
-
-CLMWireOrderCompletedCollection::OrderMap CLMWireOrderCompletedCollection::copyOf(
-    const CLMWireOrderCompletedCollection& other) {
-    VeySafeLock guard(other.section_);
-    guard.Lock();
-    return CloneOwned(other.orders_);
 }
 
 CLMWireOrderCompletedCollection::~CLMWireOrderCompletedCollection() {
@@ -84,7 +83,7 @@ std::vector<CLMWireOrder*> CLMWireOrderCompletedCollection::Find(long orderID) {
     VeySafeLock guard(section_);
     guard.Lock();
     std::vector<CLMWireOrder*> result;
-    const auto range = orders_.equal_range(Low32(orderID));
+    const auto range = orders_.equal_range(detail::Low32(orderID));
     for (auto entry = range.first; entry != range.second; ++entry) {
         result.push_back(entry->second);
     }
@@ -110,7 +109,7 @@ CLMWireOrder* CLMWireOrderCompletedCollection::GetAtIndex(unsigned int index) {
 void CLMWireOrderCompletedCollection::removeAll() {
     VeySafeLock guard(section_);
     guard.Lock();
-    DeleteOwned(orders_);
+    detail::DeleteOwned(orders_);
 }
 
 }  // namespace Lumera

@@ -43,8 +43,6 @@ class LMWIRE_API CLMWireOrderCompletedCollection {
   private:
     using OrderMap = std::multimap<std::int32_t, CLMWireOrder*>;
 
-    static OrderMap copyOf(const CLMWireOrderCompletedCollection& other);
-
     OrderMap orders_;
     mutable std::recursive_mutex section_;
 };

@@ -2,7 +2,7 @@
 #include <utility>
 
 #include "wire_types/orders/CLMWireOrder.h"
-#include "wire_types/support/WireStrings.h"
+#include "wire_types/support/detail/WireStrings.h"
 
 namespace Lumera {
 
@@ -12,16 +12,16 @@ WireOrder::WireOrder() : VeyID(nullptr), ExchangeOrderNumber(nullptr), reservedT
     OrderStatus = osRemoved;
     OrderType = otLimit;
     Restrictions = orDay;
-    TimeCreated = CurrentOleDate();
-    VeyID = CopyWireText(nullptr);
-    ExchangeOrderNumber = CopyWireText(nullptr);
-    reservedText = CopyWireText(nullptr);
+    TimeCreated = detail::CurrentOleDate();
+    VeyID = detail::CopyWireText(nullptr);
+    ExchangeOrderNumber = detail::CopyWireText(nullptr);
+    reservedText = detail::CopyWireText(nullptr);
 }
 
 WireOrder::~WireOrder() {
-    FreeWireText(VeyID);
-    FreeWireText(ExchangeOrderNumber);
-    FreeWireText(reservedText);
+    detail::FreeWireText(VeyID);
+    detail::FreeWireText(ExchangeOrderNumber);
+    detail::FreeWireText(reservedText);
 }
 
 // Exact: the texts keep their units, as the contract's copy keeps its own.
@@ -32,12 +32,12 @@ WireOrder::WireOrder(const WireOrder& other)
       Contract(other.Contract) {
     std::memcpy(static_cast<void*>(this), &other, kFixedSize);
     try {
-        VeyID = DuplicateWireText(other.VeyID);
-        ExchangeOrderNumber = DuplicateWireText(other.ExchangeOrderNumber);
-        reservedText = DuplicateWireText(other.reservedText);
+        VeyID = detail::DuplicateWireText(other.VeyID);
+        ExchangeOrderNumber = detail::DuplicateWireText(other.ExchangeOrderNumber);
+        reservedText = detail::DuplicateWireText(other.reservedText);
     } catch (...) {
-        FreeWireText(VeyID);
-        FreeWireText(ExchangeOrderNumber);
+        detail::FreeWireText(VeyID);
+        detail::FreeWireText(ExchangeOrderNumber);
         throw;
     }
 }

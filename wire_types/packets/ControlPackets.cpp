@@ -2,15 +2,15 @@
 
 #include <cstddef>
 
-#include "wire_types/support/BoundedText.h"
-#include "wire_types/support/FixedPacket.h"
+#include "wire_types/support/detail/BoundedText.h"
+#include "wire_types/support/detail/FixedPacket.h"
 
 namespace Lumera {
 
 // The layout checks sit in constructors, where the private fields are reachable.
 
 WirePriceProtocolPacket::WirePriceProtocolPacket() {
-    static_assert(FixedWirePacket<WirePriceProtocolPacket>);
+    static_assert(detail::FixedWirePacket<WirePriceProtocolPacket>);
     using L = WirePriceProtocolPacketLayout;
     static_assert(sizeof(WirePriceProtocolPacket) == L::kSize);
     static_assert(offsetof(WirePriceProtocolPacket, priceProtocol_) == L::kPriceProtocol);
@@ -32,11 +32,11 @@ void WirePriceProtocolPacket::SetPriceProtocol(enumPricingProtocol protocol) {
 }
 
 unsigned char* WirePriceProtocolPacket::Encode(long* length) const {
-    return EncodeFixedPacket(*this, length);
+    return detail::EncodeFixedPacket(*this, length);
 }
 
 void WirePriceProtocolPacket::Decode(unsigned char* bytes) {
-    DecodeFixedPacket(*this, bytes);
+    detail::DecodeFixedPacket(*this, bytes);
 }
 
 void WirePriceProtocolPacket::Decode(const unsigned char* bytes, std::size_t size) {
@@ -45,11 +45,12 @@ void WirePriceProtocolPacket::Decode(const unsigned char* bytes, std::size_t siz
 
 WirePriceProtocolPacket WirePriceProtocolPacket::FromBytes(const unsigned char* bytes,
                                                            std::size_t size) {
-    return FixedPacketFromBytes<WirePriceProtocolPacket>(bytes, size, "WirePriceProtocolPacket");
+    return detail::FixedPacketFromBytes<WirePriceProtocolPacket>(bytes, size,
+                                                                 "WirePriceProtocolPacket");
 }
 
 WireHolePunchDelayPacket::WireHolePunchDelayPacket() {
-    static_assert(FixedWirePacket<WireHolePunchDelayPacket>);
+    static_assert(detail::FixedWirePacket<WireHolePunchDelayPacket>);
     using L = WireHolePunchDelayPacketLayout;
     static_assert(sizeof(WireHolePunchDelayPacket) == L::kSize);
     static_assert(offsetof(WireHolePunchDelayPacket, delay_) == L::kDelay);
@@ -71,11 +72,11 @@ void WireHolePunchDelayPacket::SetDelay(long delay) {
 }
 
 unsigned char* WireHolePunchDelayPacket::Encode(long* length) const {
-    return EncodeFixedPacket(*this, length);
+    return detail::EncodeFixedPacket(*this, length);
 }
 
 void WireHolePunchDelayPacket::Decode(unsigned char* bytes) {
-    DecodeFixedPacket(*this, bytes);
+    detail::DecodeFixedPacket(*this, bytes);
 }
 
 void WireHolePunchDelayPacket::Decode(const unsigned char* bytes, std::size_t size) {
@@ -84,11 +85,12 @@ void WireHolePunchDelayPacket::Decode(const unsigned char* bytes, std::size_t si
 
 WireHolePunchDelayPacket WireHolePunchDelayPacket::FromBytes(const unsigned char* bytes,
                                                              std::size_t size) {
-    return FixedPacketFromBytes<WireHolePunchDelayPacket>(bytes, size, "WireHolePunchDelayPacket");
+    return detail::FixedPacketFromBytes<WireHolePunchDelayPacket>(bytes, size,
+                                                                  "WireHolePunchDelayPacket");
 }
 
 StartLogFileSend::StartLogFileSend() {
-    static_assert(FixedWirePacket<StartLogFileSend>);
+    static_assert(detail::FixedWirePacket<StartLogFileSend>);
     using L = StartLogFileSendLayout;
     static_assert(sizeof(StartLogFileSend) == L::kSize);
     static_assert(offsetof(StartLogFileSend, accountNumber_) == L::kAccountNumber);
@@ -126,27 +128,27 @@ void StartLogFileSend::SetFileSize(long fileSize) {
 }
 
 std::string StartLogFileSend::GetUserID() const {
-    return ReadBoundedText(userID_);
+    return detail::ReadBoundedText(userID_);
 }
 
 void StartLogFileSend::SetUserID(const std::string& userID) {
-    StoreBoundedText(userID_, userID, "UserID");
+    detail::StoreBoundedText(userID_, userID, "UserID");
 }
 
 std::string StartLogFileSend::GetLogFile() const {
-    return ReadBoundedText(logFile_);
+    return detail::ReadBoundedText(logFile_);
 }
 
 void StartLogFileSend::SetLogFile(const std::string& logFile) {
-    StoreBoundedText(logFile_, logFile, "LogFile");
+    detail::StoreBoundedText(logFile_, logFile, "LogFile");
 }
 
 unsigned char* StartLogFileSend::Encode(long* length) const {
-    return EncodeFixedPacket(*this, length);
+    return detail::EncodeFixedPacket(*this, length);
 }
 
 void StartLogFileSend::Decode(unsigned char* bytes) {
-    DecodeFixedPacket(*this, bytes);
+    detail::DecodeFixedPacket(*this, bytes);
 }
 
 void StartLogFileSend::Decode(const unsigned char* bytes, std::size_t size) {
@@ -154,12 +156,12 @@ void StartLogFileSend::Decode(const unsigned char* bytes, std::size_t size) {
 }
 
 StartLogFileSend StartLogFileSend::FromBytes(const unsigned char* bytes, std::size_t size) {
-    return FixedPacketFromBytes<StartLogFileSend>(bytes, size, "StartLogFileSend");
+    return detail::FixedPacketFromBytes<StartLogFileSend>(bytes, size, "StartLogFileSend");
 }
 
 CLMWirePriceSubscriptionPacket::CLMWirePriceSubscriptionPacket(int first, int second,
                                                                const std::string& text) {
-    static_assert(FixedWirePacket<CLMWirePriceSubscriptionPacket>);
+    static_assert(detail::FixedWirePacket<CLMWirePriceSubscriptionPacket>);
     using L = CLMWirePriceSubscriptionPacketLayout;
     static_assert(sizeof(CLMWirePriceSubscriptionPacket) == L::kSize);
     static_assert(offsetof(CLMWirePriceSubscriptionPacket, first_) == L::kFirst);
@@ -167,7 +169,7 @@ CLMWirePriceSubscriptionPacket::CLMWirePriceSubscriptionPacket(int first, int se
     static_assert(offsetof(CLMWirePriceSubscriptionPacket, text_) == L::kText);
     second_ = second;
     first_ = first;
-    StoreBoundedText(text_, text, "Text");
+    detail::StoreBoundedText(text_, text, "Text");
 }
 
 int CLMWirePriceSubscriptionPacket::GetFirst() const noexcept {
@@ -179,15 +181,15 @@ int CLMWirePriceSubscriptionPacket::GetSecond() const noexcept {
 }
 
 std::string CLMWirePriceSubscriptionPacket::GetText() const {
-    return ReadBoundedText(text_);
+    return detail::ReadBoundedText(text_);
 }
 
 unsigned char* CLMWirePriceSubscriptionPacket::Encode(long* length) const {
-    return EncodeFixedPacket(*this, length);
+    return detail::EncodeFixedPacket(*this, length);
 }
 
 void CLMWirePriceSubscriptionPacket::Decode(unsigned char* bytes) {
-    DecodeFixedPacket(*this, bytes);
+    detail::DecodeFixedPacket(*this, bytes);
 }
 
 void CLMWirePriceSubscriptionPacket::Decode(const unsigned char* bytes, std::size_t size) {
@@ -196,8 +198,8 @@ void CLMWirePriceSubscriptionPacket::Decode(const unsigned char* bytes, std::siz
 
 CLMWirePriceSubscriptionPacket CLMWirePriceSubscriptionPacket::FromBytes(const unsigned char* bytes,
                                                                          std::size_t size) {
-    return FixedPacketFromBytes<CLMWirePriceSubscriptionPacket>(bytes, size,
-                                                                "CLMWirePriceSubscriptionPacket");
+    return detail::FixedPacketFromBytes<CLMWirePriceSubscriptionPacket>(
+        bytes, size, "CLMWirePriceSubscriptionPacket");
 }
 
 }  // namespace Lumera

@@ -2,15 +2,15 @@
 
 #include <cstddef>
 
-#include "wire_types/support/BoundedText.h"
-#include "wire_types/support/FixedPacket.h"
+#include "wire_types/support/detail/BoundedText.h"
+#include "wire_types/support/detail/FixedPacket.h"
 
 namespace Lumera {
 
 // The layout checks sit in the default constructors, where the private fields are reachable.
 
 LogonResponsePacket::LogonResponsePacket() {
-    static_assert(FixedWirePacket<LogonResponsePacket>);
+    static_assert(detail::FixedWirePacket<LogonResponsePacket>);
     using L = LogonResponsePacketLayout;
     static_assert(sizeof(LogonResponsePacket) == L::kSize);
     static_assert(offsetof(LogonResponsePacket, errorCode_) == L::kErrorCode);
@@ -40,11 +40,11 @@ void LogonResponsePacket::SetPort(long port) {
 }
 
 unsigned char* LogonResponsePacket::Encode(long* length) const {
-    return EncodeFixedPacket(*this, length);
+    return detail::EncodeFixedPacket(*this, length);
 }
 
 void LogonResponsePacket::Decode(unsigned char* bytes) {
-    DecodeFixedPacket(*this, bytes);
+    detail::DecodeFixedPacket(*this, bytes);
 }
 
 void LogonResponsePacket::Decode(const unsigned char* bytes, std::size_t size) {
@@ -52,11 +52,11 @@ void LogonResponsePacket::Decode(const unsigned char* bytes, std::size_t size) {
 }
 
 LogonResponsePacket LogonResponsePacket::FromBytes(const unsigned char* bytes, std::size_t size) {
-    return FixedPacketFromBytes<LogonResponsePacket>(bytes, size, "LogonResponsePacket");
+    return detail::FixedPacketFromBytes<LogonResponsePacket>(bytes, size, "LogonResponsePacket");
 }
 
 UDPLogOnPacket::UDPLogOnPacket() {
-    static_assert(FixedWirePacket<UDPLogOnPacket>);
+    static_assert(detail::FixedWirePacket<UDPLogOnPacket>);
     using L = UDPLogOnPacketLayout;
     static_assert(sizeof(UDPLogOnPacket) == L::kSize);
     static_assert(offsetof(UDPLogOnPacket, packetType_) == L::kPacketType);
@@ -78,19 +78,19 @@ UDPPacketTypes UDPLogOnPacket::GetPacketType() const noexcept {
 }
 
 std::string UDPLogOnPacket::GetGateKeeperSessionID() const {
-    return ReadBoundedText(gateKeeperSessionID_);
+    return detail::ReadBoundedText(gateKeeperSessionID_);
 }
 
 void UDPLogOnPacket::SetGateKeeperSessionID(const std::string& gateKeeperSessionID) {
-    StoreBoundedText(gateKeeperSessionID_, gateKeeperSessionID, "GateKeeperSessionID");
+    detail::StoreBoundedText(gateKeeperSessionID_, gateKeeperSessionID, "GateKeeperSessionID");
 }
 
 unsigned char* UDPLogOnPacket::Encode(long* length) const {
-    return EncodeFixedPacket(*this, length);
+    return detail::EncodeFixedPacket(*this, length);
 }
 
 void UDPLogOnPacket::Decode(unsigned char* bytes) {
-    DecodeFixedPacket(*this, bytes);
+    detail::DecodeFixedPacket(*this, bytes);
 }
 
 void UDPLogOnPacket::Decode(const unsigned char* bytes, std::size_t size) {
@@ -98,11 +98,11 @@ void UDPLogOnPacket::Decode(const unsigned char* bytes, std::size_t size) {
 }
 
 UDPLogOnPacket UDPLogOnPacket::FromBytes(const unsigned char* bytes, std::size_t size) {
-    return FixedPacketFromBytes<UDPLogOnPacket>(bytes, size, "UDPLogOnPacket");
+    return detail::FixedPacketFromBytes<UDPLogOnPacket>(bytes, size, "UDPLogOnPacket");
 }
 
 TCPLogonReconnectPacket::TCPLogonReconnectPacket() {
-    static_assert(FixedWirePacket<TCPLogonReconnectPacket>);
+    static_assert(detail::FixedWirePacket<TCPLogonReconnectPacket>);
     using L = TCPLogonReconnectPacketLayout;
     static_assert(sizeof(TCPLogonReconnectPacket) == L::kSize);
     static_assert(offsetof(TCPLogonReconnectPacket, apiName_) == L::kApiName);
@@ -118,35 +118,35 @@ TCPLogonReconnectPacket::TCPLogonReconnectPacket() {
 }
 
 std::string TCPLogonReconnectPacket::GetApiName() const {
-    return ReadBoundedText(apiName_);
+    return detail::ReadBoundedText(apiName_);
 }
 
 void TCPLogonReconnectPacket::SetAPIName(const std::string& apiName) {
-    StoreBoundedText(apiName_, apiName, "ApiName");
+    detail::StoreBoundedText(apiName_, apiName, "ApiName");
 }
 
 std::string TCPLogonReconnectPacket::GetApiVersion() const {
-    return ReadBoundedText(apiVersion_);
+    return detail::ReadBoundedText(apiVersion_);
 }
 
 void TCPLogonReconnectPacket::SetApiVersion(const std::string& apiVersion) {
-    StoreBoundedText(apiVersion_, apiVersion, "ApiVersion");
+    detail::StoreBoundedText(apiVersion_, apiVersion, "ApiVersion");
 }
 
 std::string TCPLogonReconnectPacket::GetUserID() const {
-    return ReadBoundedText(userID_);
+    return detail::ReadBoundedText(userID_);
 }
 
 void TCPLogonReconnectPacket::SetUserID(const std::string& userID) {
-    StoreBoundedText(userID_, userID, "UserID");
+    detail::StoreBoundedText(userID_, userID, "UserID");
 }
 
 std::string TCPLogonReconnectPacket::GetGateKeeperSessionID() const {
-    return ReadBoundedText(gateKeeperSessionID_);
+    return detail::ReadBoundedText(gateKeeperSessionID_);
 }
 
 void TCPLogonReconnectPacket::SetGateKeeperSessionID(const std::string& gateKeeperSessionID) {
-    StoreBoundedText(gateKeeperSessionID_, gateKeeperSessionID, "GateKeeperSessionID");
+    detail::StoreBoundedText(gateKeeperSessionID_, gateKeeperSessionID, "GateKeeperSessionID");
 }
 
 enumPricingProtocol TCPLogonReconnectPacket::GetPriceProtocol() const {
@@ -182,11 +182,11 @@ void TCPLogonReconnectPacket::SetAccountNumber(long accountNumber) {
 }
 
 unsigned char* TCPLogonReconnectPacket::Encode(long* length) const {
-    return EncodeFixedPacket(*this, length);
+    return detail::EncodeFixedPacket(*this, length);
 }
 
 void TCPLogonReconnectPacket::Decode(unsigned char* bytes) {
-    DecodeFixedPacket(*this, bytes);
+    detail::DecodeFixedPacket(*this, bytes);
 }
 
 void TCPLogonReconnectPacket::Decode(const unsigned char* bytes, std::size_t size) {
@@ -195,7 +195,8 @@ void TCPLogonReconnectPacket::Decode(const unsigned char* bytes, std::size_t siz
 
 TCPLogonReconnectPacket TCPLogonReconnectPacket::FromBytes(const unsigned char* bytes,
                                                            std::size_t size) {
-    return FixedPacketFromBytes<TCPLogonReconnectPacket>(bytes, size, "TCPLogonReconnectPacket");
+    return detail::FixedPacketFromBytes<TCPLogonReconnectPacket>(bytes, size,
+                                                                 "TCPLogonReconnectPacket");
 }
 
 }  // namespace Lumera

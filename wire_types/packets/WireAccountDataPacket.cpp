@@ -4,8 +4,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "wire_types/support/Bytes.h"
-#include "wire_types/support/CheckedBytes.h"
+#include "wire_types/support/detail/Bytes.h"
+#include "wire_types/support/detail/CheckedBytes.h"
 
 namespace Lumera {
 
@@ -69,38 +69,39 @@ std::vector<std::pair<enumAccountDataTypes, double>> WireAccountDataPacket::GetE
 
 unsigned char* WireAccountDataPacket::Encode() const {
     auto* buffer = new unsigned char[EntryAt(entries_.size())];
-    StoreLittleEndian(buffer + L::kAccount, account_);
-    StoreLittleEndian(buffer + L::kCount, static_cast<std::int32_t>(entries_.size()));
+    detail::StoreLittleEndian(buffer + L::kAccount, account_);
+    detail::StoreLittleEndian(buffer + L::kCount, static_cast<std::int32_t>(entries_.size()));
     unsigned char* entry = buffer + L::kHeaderSize;
     for (const auto& [kind, value] : entries_) {
-        StoreLittleEndian(entry + L::kEntryKind, kind);
-        StoreLittleEndian(entry + L::kEntryValue, value);
+        detail::StoreLittleEndian(entry + L::kEntryKind, kind);
+        detail::StoreLittleEndian(entry + L::kEntryValue, value);
         entry += L::kEntrySize;
     }
     return buffer;
 }
 
 void WireAccountDataPacket::Decode(unsigned char* bytes) {
-    account_ = LoadLittleEndian<std::int32_t>(bytes + L::kAccount);
-    const auto count = LoadLittleEndian<std::int32_t>(bytes + L::kCount);
+    account_ = detail::LoadLittleEndian<std::int32_t>(bytes + L::kAccount);
+    const auto count = detail::LoadLittleEndian<std::int32_t>(bytes + L::kCount);
     for (std::int32_t i = 0; i < count; ++i) {
         const unsigned char* entry = bytes + EntryAt(static_cast<std::size_t>(i));
-        entries_.try_emplace(LoadLittleEndian<enumAccountDataTypes>(entry + L::kEntryKind),
-                             LoadLittleEndian<double>(entry + L::kEntryValue));
+        entries_.try_emplace(detail::LoadLittleEndian<enumAccountDataTypes>(entry + L::kEntryKind),
+                             detail::LoadLittleEndian<double>(entry + L::kEntryValue));
     }
 }
 
 void WireAccountDataPacket::Decode(const unsigned char* bytes, std::size_t size) {
     static constexpr const char* kWho = "WireAccountDataPacket";
-    RequireBytes(kWho, bytes, size, L::kHeaderSize);
-    const auto count = LoadLittleEndian<std::int32_t>(bytes + L::kCount);
+    detail::RequireBytes(kWho, bytes, size, L::kHeaderSize);
+    const auto count = detail::LoadLittleEndian<std::int32_t>(bytes + L::kCount);
     if (count < 0) {
         throw std::length_error(std::string(kWho) + ": entry count " + std::to_string(count) +
                                 " is negative, given " + std::to_string(size) + " bytes");
     }
     // In 64 bits: 12 times a 31-bit count overflows a 32-bit size_t.
-    RequireBytes(kWho, bytes, size,
-                 L::kHeaderSize + std::uint64_t{L::kEntrySize} * static_cast<std::uint64_t>(count));
+    detail::RequireBytes(
+        kWho, bytes, size,
+        L::kHeaderSize + std::uint64_t{L::kEntrySize} * static_cast<std::uint64_t>(count));
     // Every entry now lies inside the buffer; the trusting decoder only reads.
     Decode(const_cast<unsigned char*>(bytes));
 }

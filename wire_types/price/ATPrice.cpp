@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "wire_types/price/detail/DisplayPlan.h"
-#include "wire_types/support/Bytes.h"
+#include "wire_types/support/detail/Scalars.h"
 
 namespace Lumera {
 
@@ -36,7 +36,7 @@ std::string ATPrice::getDisplayString(long price, enumPriceFormatCode formatcode
         return std::string();
     }
     char buffer[detail::kDisplayBuffer];
-    return std::string(buffer, detail::WriteDisplayText(buffer, formatcode, Low32(price)));
+    return std::string(buffer, detail::WriteDisplayText(buffer, formatcode, detail::Low32(price)));
 }
 
 long ATPrice::GetPriceFormatCodeDivisor(enumPriceFormatCode formatcode) {

@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "wire_types/price/ATPrice.h"
-#include "wire_types/price/PriceMembers.h"
-#include "wire_types/support/CheckedBytes.h"
+#include "wire_types/price/detail/PriceMembers.h"
 #include "wire_types/support/VeyException.h"
+#include "wire_types/support/detail/CheckedBytes.h"
 
 namespace Lumera {
 
@@ -13,6 +13,11 @@ namespace {
 
 unsigned char* NewZeroRecord() {
     return new unsigned char[CWirePrice::kRecordSize]();
+}
+
+// The record's own code, byte 1 of its bytes.
+enumPriceFormatCode CodeOf(const CWirePrice& price) noexcept {
+    return static_cast<enumPriceFormatCode>(price.View().PriceFormatCode());
 }
 
 }  // namespace
@@ -29,7 +34,7 @@ CWirePrice::CWirePrice() : record_(NewZeroRecord()), converter_(nullptr) {
 CWirePrice::CWirePrice(unsigned char* bytes) : record_(NewZeroRecord()), converter_(nullptr) {
     try {
         Decode(bytes);
-        converter_ = new ATPrice(OwnCode());
+        converter_ = new ATPrice(CodeOf(*this));
     } catch (...) {
         delete[] record_;
         throw;
@@ -70,7 +75,7 @@ void CWirePrice::Decode(unsigned char* bytes) {
 }
 
 void CWirePrice::Decode(const unsigned char* bytes, std::size_t size) {
-    RequireBytes("CWirePrice", bytes, size, kRecordSize);
+    detail::RequireBytes("CWirePrice", bytes, size, kRecordSize);
     // The trusting decoder reads the 86 bytes now known to be there, and writes nothing to them.
     Decode(const_cast<unsigned char*>(bytes));
 }
@@ -85,28 +90,26 @@ unsigned char* CWirePrice::Encode() {
     return buffer;
 }
 
-enumPriceFormatCode CWirePrice::OwnCode() const {
-    return static_cast<enumPriceFormatCode>(View().PriceFormatCode());
-}
-
 std::string CWirePrice::PriceFromTicks(long ticks) {
-    return PriceMembers::PriceFromTicks(*converter_, OwnCode(), ticks);
+    return detail::PriceMembers::PriceFromTicks(*converter_, CodeOf(*this), ticks);
 }
 
 long CWirePrice::GetPriceFormatCodeDivisor() {
-    return PriceMembers::Divisor(*converter_, OwnCode());
+    return detail::PriceMembers::Divisor(*converter_, CodeOf(*this));
 }
 
 double CWirePrice::TicksToDecimal(long ticks) {
-    return PriceMembers::TicksToDecimal(*converter_, OwnCode(), ticks);
+    return detail::PriceMembers::TicksToDecimal(*converter_, CodeOf(*this), ticks);
 }
 
 long CWirePrice::DecimalToTicks(double value) {
-    return PriceMembers::DecimalToTicks(*converter_, converter_->GetPriceFormatCode(), value);
+    return detail::PriceMembers::DecimalToTicks(*converter_, converter_->GetPriceFormatCode(),
+                                                value);
 }
 
 long CWirePrice::DisplayToTicks(const std::string& text) {
-    return PriceMembers::DisplayToTicks(*converter_, converter_->GetPriceFormatCode(), text);
+    return detail::PriceMembers::DisplayToTicks(*converter_, converter_->GetPriceFormatCode(),
+                                                text);
 }
 
 }  // namespace Lumera

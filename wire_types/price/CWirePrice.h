@@ -71,8 +71,6 @@ class LMWIRE_API CWirePrice {
         *size = level.size;
     }
 
-    enumPriceFormatCode OwnCode() const;
-
     unsigned char* record_;
     ATPrice* converter_;
 };

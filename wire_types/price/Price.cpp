@@ -7,7 +7,7 @@
 
 #include "wire_types/price/PriceFormat.h"
 #include "wire_types/price/detail/DisplayPlan.h"
-#include "wire_types/support/Bytes.h"
+#include "wire_types/support/detail/Scalars.h"
 
 namespace Lumera::price {
 
@@ -163,7 +163,7 @@ bool TakeDigits(std::string_view& text, std::size_t count, std::int64_t& value) 
     }
     value = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        if (!IsDigit(text[i])) {
+        if (!detail::IsDigit(text[i])) {
             return false;
         }
         value = value * 10 + (text[i] - '0');
@@ -230,7 +230,7 @@ std::optional<std::int32_t> Parse(long code, std::string_view text) noexcept {
     }
     std::int64_t whole = 0;
     std::size_t wholeDigits = 0;
-    for (; wholeDigits < rest.size() && IsDigit(rest[wholeDigits]); ++wholeDigits) {
+    for (; wholeDigits < rest.size() && detail::IsDigit(rest[wholeDigits]); ++wholeDigits) {
         if (wholeDigits == 10) {
             return std::nullopt;  // beyond any 32-bit price
         }

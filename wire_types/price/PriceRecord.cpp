@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "wire_types/support/CheckedBytes.h"
+#include "wire_types/support/detail/CheckedBytes.h"
 
 namespace Lumera {
 
@@ -20,7 +20,7 @@ void detail::ThrowOutOfReach(const char* side, int level, std::int32_t price, st
 }
 
 PriceRecordView PriceRecordView::Checked(const unsigned char* bytes, std::size_t size) {
-    RequireBytes("PriceRecordView", bytes, size, kSize);
+    detail::RequireBytes("PriceRecordView", bytes, size, kSize);
     return PriceRecordView(bytes);
 }
 

@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "wire_types/support/Bytes.h"
 #include "wire_types/support/Export.h"
+#include "wire_types/support/detail/Bytes.h"
 
 namespace Lumera {
 
@@ -106,10 +106,10 @@ class PriceRecordView {
 
   private:
     std::uint16_t U16(std::size_t at) const noexcept {
-        return LoadLittleEndian<std::uint16_t>(bytes_ + at);
+        return detail::LoadLittleEndian<std::uint16_t>(bytes_ + at);
     }
     std::int32_t I32(std::size_t at) const noexcept {
-        return LoadLittleEndian<std::int32_t>(bytes_ + at);
+        return detail::LoadLittleEndian<std::int32_t>(bytes_ + at);
     }
 
     const unsigned char* bytes_;
@@ -159,13 +159,13 @@ class PriceRecordBuilder {
         unsigned char* out = record.data();
         out[L::kPriceType] = priceType_;
         out[L::kPriceFormatCode] = priceFormatCode_;
-        StoreLittleEndian(out + L::kLastSize, lastSize_);
-        StoreLittleEndian(out + L::kLumeraID, lumeraID_);
-        StoreLittleEndian(out + L::kLastPrice, lastPrice_);
-        StoreLittleEndian(out + L::kTotalVolume, totalVolume_);
-        StoreLittleEndian(out + L::kTimeStamp, timeStamp_);
-        StoreLittleEndian(out + L::kHigh, high_);
-        StoreLittleEndian(out + L::kLow, low_);
+        detail::StoreLittleEndian(out + L::kLastSize, lastSize_);
+        detail::StoreLittleEndian(out + L::kLumeraID, lumeraID_);
+        detail::StoreLittleEndian(out + L::kLastPrice, lastPrice_);
+        detail::StoreLittleEndian(out + L::kTotalVolume, totalVolume_);
+        detail::StoreLittleEndian(out + L::kTimeStamp, timeStamp_);
+        detail::StoreLittleEndian(out + L::kHigh, high_);
+        detail::StoreLittleEndian(out + L::kLow, low_);
         const auto last = static_cast<std::uint32_t>(lastPrice_);
         // Every level at once, without a branch: an offset out of reach sets a bit above the low
         // byte of `reach`, and the search for the first one waits for the rare case.
@@ -177,8 +177,8 @@ class PriceRecordBuilder {
             const auto at = static_cast<std::size_t>(level);
             out[L::kBidOffsets + at] = static_cast<unsigned char>(bid);
             out[L::kAskOffsets + at] = static_cast<unsigned char>(ask);
-            StoreLittleEndian(out + L::kBidSizes + 2 * at, sizes_[Slot(kBid, level)]);
-            StoreLittleEndian(out + L::kAskSizes + 2 * at, sizes_[Slot(kAsk, level)]);
+            detail::StoreLittleEndian(out + L::kBidSizes + 2 * at, sizes_[Slot(kBid, level)]);
+            detail::StoreLittleEndian(out + L::kAskSizes + 2 * at, sizes_[Slot(kAsk, level)]);
         }
         if (reach > 255u) {
             ThrowFirstOutOfReach(last);

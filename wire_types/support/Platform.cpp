@@ -1,4 +1,4 @@
-// The stand-ins of every platform but Windows; PlatformWindows.cpp holds what Windows needs.
+// The stand-ins of every platform but Windows, which has the system's own.
 #if !defined(_WIN32)
 
 #include "wire_types/support/Platform.h"
@@ -9,15 +9,15 @@
 #include <cstring>
 #include <limits>
 
-#include "wire_types/support/OleDates.h"
+#include "wire_types/support/detail/OleDates.h"
 
 namespace {
 
-using Lumera::CivilDate;
-using Lumera::CivilFromDays;
-using Lumera::DaysFromCivil;
-using Lumera::kOleEpochDays;
-using Lumera::kSecondsPerDay;
+using Lumera::detail::CivilDate;
+using Lumera::detail::CivilFromDays;
+using Lumera::detail::DaysFromCivil;
+using Lumera::detail::kOleEpochDays;
+using Lumera::detail::kSecondsPerDay;
 
 // The byte length lives in the four bytes before the text, as OLE lays it out.
 constexpr std::size_t kPrefix = sizeof(std::uint32_t);
@@ -45,12 +45,6 @@ std::uint32_t ByteLength(BSTR text) noexcept {
     std::memcpy(&length, reinterpret_cast<unsigned char*>(text) - kPrefix, kPrefix);
     return length;
 }
-
-// Windows-1252 bytes 0x80 to 0x9F; zero marks the five bytes the code page leaves undefined.
-constexpr char16_t kHighControls[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 constexpr std::int64_t kFileTimeEpochDays = DaysFromCivil(1601, 1, 1);
 
@@ -99,26 +93,6 @@ _com_error::_com_error(HRESULT hr) noexcept : hr_(hr) {
     std::snprintf(text_, sizeof text_, "HRESULT 0x%08X", static_cast<unsigned int>(hr));
 }
 
-OLECHAR AnsiCharToWide(unsigned char c) noexcept {
-    if (c >= 0x80 && c <= 0x9F && kHighControls[c - 0x80] != 0) {
-        return kHighControls[c - 0x80];
-    }
-    return c;
-}
-
-char WideCharToAnsi(OLECHAR unit) noexcept {
-    if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) {
-        return static_cast<char>(unit);
-    }
-    for (unsigned i = 0; i < 32; ++i) {
-        const char16_t mapped = kHighControls[i];
-        if (mapped == unit || (mapped == 0 && unit == 0x80 + i)) {
-            return static_cast<char>(0x80 + i);
-        }
-    }
-    return '?';
-}
-
 void GetSystemTime(SYSTEMTIME* time) noexcept {
     using namespace std::chrono;
     const auto now = time_point_cast<milliseconds>(system_clock::now());
@@ -141,7 +115,7 @@ void GetSystemTime(SYSTEMTIME* time) noexcept {
 }
 
 int SystemTimeToVariantTime(const SYSTEMTIME* time, double* date) noexcept {
-    if (time == nullptr || date == nullptr || !Lumera::IsValidCalendar(*time)) {
+    if (time == nullptr || date == nullptr || !Lumera::detail::IsValidCalendar(*time)) {
         return 0;
     }
     const std::int64_t days = DaysFromCivil(time->wYear, time->wMonth, time->wDay) - kOleEpochDays;
@@ -158,8 +132,8 @@ int VariantTimeToSystemTime(double date, SYSTEMTIME* time) noexcept {
         return 0;
     }
     *time = SYSTEMTIME{};
-    Lumera::OleDay split{};
-    if (!Lumera::SplitOleDate(date, split)) {
+    Lumera::detail::OleDay split{};
+    if (!Lumera::detail::SplitOleDate(date, split)) {
         return 0;
     }
     const std::int64_t epochDays = split.day + kOleEpochDays;
@@ -176,7 +150,7 @@ int VariantTimeToSystemTime(double date, SYSTEMTIME* time) noexcept {
 }
 
 int SystemTimeToFileTime(const SYSTEMTIME* time, FILETIME* fileTime) noexcept {
-    if (time == nullptr || fileTime == nullptr || !Lumera::IsValidCalendar(*time) ||
+    if (time == nullptr || fileTime == nullptr || !Lumera::detail::IsValidCalendar(*time) ||
         time->wYear < 1601 || time->wMilliseconds > 999) {
         return 0;
     }

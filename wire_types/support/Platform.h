@@ -84,10 +84,3 @@ LMWIRE_API int VariantTimeToSystemTime(double date, SYSTEMTIME* time) noexcept;
 LMWIRE_API int SystemTimeToFileTime(const SYSTEMTIME* time, FILETIME* fileTime) noexcept;
 
 #endif  // _WIN32
-
-// The ANSI code page of the wire is Windows-1252 on every platform, one byte per character in both
-// directions: every byte maps to one UTF-16 unit (the five bytes the code page leaves undefined
-// map to the unit of the same value) and every unit maps to one byte, '?' for a unit the code page
-// cannot express (a surrogate included), never a look-alike.
-LMWIRE_API OLECHAR AnsiCharToWide(unsigned char c) noexcept;
-LMWIRE_API char WideCharToAnsi(OLECHAR unit) noexcept;

@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "wire_types/price/PriceFormat.h"
-#include "wire_types/support/Bytes.h"
+#include "wire_types/support/detail/Scalars.h"
 
 namespace Lumera::detail {
 

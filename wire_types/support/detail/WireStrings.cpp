@@ -1,12 +1,13 @@
-#include "wire_types/support/WireStrings.h"
+#include "wire_types/support/detail/WireStrings.h"
 
 #include <cstdint>
 #include <cstring>
 #include <limits>
 
-#include "wire_types/support/OleDates.h"
+#include "wire_types/support/detail/AnsiCodePage.h"
+#include "wire_types/support/detail/OleDates.h"
 
-namespace Lumera {
+namespace Lumera::detail {
 
 namespace {
 
@@ -161,4 +162,4 @@ double UnixTimeToOleDate(double seconds) {
     return 25569.0 + seconds / 86400.0;
 }
 
-}  // namespace Lumera
+}  // namespace Lumera::detail

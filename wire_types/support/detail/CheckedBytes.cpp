@@ -1,9 +1,9 @@
-#include "wire_types/support/CheckedBytes.h"
+#include "wire_types/support/detail/CheckedBytes.h"
 
 #include <stdexcept>
 #include <string>
 
-namespace Lumera {
+namespace Lumera::detail {
 
 void ThrowTooFewBytes(const char* who, std::uint64_t needed, std::size_t given, bool atLeast) {
     throw std::length_error(std::string(who) + ": needs " + (atLeast ? "at least " : "") +
@@ -21,4 +21,4 @@ void RequireBytes(const char* who, const unsigned char* bytes, std::size_t size,
     }
 }
 
-}  // namespace Lumera
+}  // namespace Lumera::detail

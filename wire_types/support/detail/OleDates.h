@@ -10,7 +10,7 @@
 
 #include "wire_types/support/Platform.h"
 
-namespace Lumera {
+namespace Lumera::detail {
 
 // Days since 1970-01-01 of a proleptic Gregorian date, and back.
 constexpr std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) noexcept {
@@ -69,4 +69,4 @@ bool OleDateToCalendar(double date, SYSTEMTIME& time) noexcept;
 // calendar, a year before 1601 or milliseconds above 999.
 bool CalendarToFileTime(const SYSTEMTIME& time, FILETIME& fileTime) noexcept;
 
-}  // namespace Lumera
+}  // namespace Lumera::detail

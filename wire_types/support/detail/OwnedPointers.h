@@ -12,9 +12,13 @@
 #include <memory>
 #include <type_traits>
 
-#include "wire_types/support/Bytes.h"
+#include "wire_types/support/detail/Scalars.h"
 
 namespace Lumera {
+
+class CLMWireOrder;
+
+namespace detail {
 
 // Deletes every object, in key order, and empties the map.
 template <class Map>
@@ -108,7 +112,6 @@ T* EntryFor(const OwnedEntries<T>& entries, long key) {
 
 // The order collections own their orders by pointer too. Each order records which collection
 // holds it, so that telling whether an order handed in is already held takes no search.
-class CLMWireOrder;
 
 // The collection holding the order, or null.
 const void* HolderOf(CLMWireOrder& order);
@@ -122,4 +125,5 @@ void SetHolderOfAll(const Map& orders, const void* holder) {
     }
 }
 
+}  // namespace detail
 }  // namespace Lumera

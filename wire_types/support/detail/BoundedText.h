@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-namespace Lumera {
+namespace Lumera::detail {
 
 // Stores value and a terminator, zeroing the rest of the field so that no earlier text lingers
 // on the wire. A value of capacity or more characters is refused: the field is left empty and
@@ -27,4 +27,4 @@ std::string ReadBoundedText(const char (&field)[N]) {
     return ReadBoundedText(field, N);
 }
 
-}  // namespace Lumera
+}  // namespace Lumera::detail

@@ -1,9 +1,9 @@
-#include "wire_types/support/BoundedText.h"
+#include "wire_types/support/detail/BoundedText.h"
 
 #include <cstring>
 #include <stdexcept>
 
-namespace Lumera {
+namespace Lumera::detail {
 
 void StoreBoundedText(char* field, std::size_t capacity, const std::string& value,
                       const char* fieldName) {
@@ -26,4 +26,4 @@ std::string ReadBoundedText(const char* field, std::size_t capacity) {
     return std::string(field, length);
 }
 
-}  // namespace Lumera
+}  // namespace Lumera::detail

@@ -12,9 +12,9 @@
 #include <new>
 #include <type_traits>
 
-#include "wire_types/support/CheckedBytes.h"
+#include "wire_types/support/detail/CheckedBytes.h"
 
-namespace Lumera {
+namespace Lumera::detail {
 
 static_assert(std::endian::native == std::endian::little,
               "packets are copied to the wire in host byte order, which must be little-endian");
@@ -58,4 +58,4 @@ Packet FixedPacketFromBytes(const unsigned char* bytes, std::size_t size, const 
     return std::bit_cast<Packet>(wire);
 }
 
-}  // namespace Lumera
+}  // namespace Lumera::detail

@@ -8,7 +8,7 @@
 #include "wire_types/price/ATPrice.h"
 #include "wire_types/support/SharedEnums.h"
 
-namespace Lumera {
+namespace Lumera::detail {
 
 struct PriceMembers {
     // `code` is the record's own code, or converter.GetPriceFormatCode() for the members that
@@ -29,4 +29,4 @@ double TicksToDecimalValue(long ticks, long divisor);
 // outside the signed 32-bit range.
 long DecimalValueToTicks(double value, long divisor);
 
-}  // namespace Lumera
+}  // namespace Lumera::detail

@@ -21,10 +21,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "wire_types/support/CheckedBytes.h"
-#include "wire_types/support/WireStrings.h"
+#include "wire_types/support/detail/CheckedBytes.h"
+#include "wire_types/support/detail/WireStrings.h"
 
-namespace Lumera {
+namespace Lumera::detail {
 
 class FlatSizer {
   public:
@@ -209,4 +209,4 @@ void CopyThroughFlatForm(Record& source, Record& target) {
     ReadFlatForm(target, offset, buffer.get());
 }
 
-}  // namespace Lumera
+}  // namespace Lumera::detail

@@ -9,7 +9,7 @@
 
 #include "wire_types/support/Platform.h"
 
-namespace Lumera {
+namespace Lumera::detail {
 
 // Null in, null out. Throws _com_error(E_OUTOFMEMORY) when the string cannot be allocated.
 BSTR NarrowToWide(const char* text);
@@ -50,4 +50,4 @@ long OleDateToUnixTime(double date);
 // OLE date of a count of seconds since 1970 (for callers and tests that build records).
 double UnixTimeToOleDate(double seconds);
 
-}  // namespace Lumera
+}  // namespace Lumera::detail

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace Lumera {
+namespace Lumera::detail {
 
 // "<who>: needs <needed> bytes, given <given>"; `atLeast` adds "at least" for a lower bound
 // (a text whose end is not in sight).
@@ -19,4 +19,4 @@ namespace Lumera {
 void RequireBytes(const char* who, const unsigned char* bytes, std::size_t size,
                   std::uint64_t needed);
 
-}  // namespace Lumera
+}  // namespace Lumera::detail

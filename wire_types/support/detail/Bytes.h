@@ -1,14 +1,15 @@
 #pragma once
 
-// Little-endian integers in byte buffers, the one way the library reads and writes them, and
-// the 32-bit view of a `long` argument.
+// Little-endian integers in byte buffers, the one way the library reads and writes them. Installed
+// with the public headers, because the price record's inline view and builder read and write
+// through it; not part of the API.
 
 #include <bit>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
 
-namespace Lumera {
+namespace Lumera::detail {
 
 // The price record's getters are inline, so this header is also read as C++17, without
 // std::endian.
@@ -35,15 +36,4 @@ void StoreLittleEndian(unsigned char* bytes, T value) noexcept {
     std::memcpy(bytes, &value, sizeof value);
 }
 
-// Fields are 32-bit; a wider argument keeps its low 32 bits (modular since C++20, and on every
-// supported compiler before).
-constexpr std::int32_t Low32(long value) noexcept {
-    return static_cast<std::int32_t>(value);
-}
-
-// Decimal digit, independent of the locale.
-constexpr bool IsDigit(char c) noexcept {
-    return c >= '0' && c <= '9';
-}
-
-}  // namespace Lumera
+}  // namespace Lumera::detail

@@ -1,4 +1,4 @@
-#include "wire_types/price/DecimalText.h"
+#include "wire_types/price/detail/DecimalText.h"
 
 #include <charconv>
 #include <cstdint>
@@ -6,9 +6,9 @@
 #include <optional>
 #include <system_error>
 
-#include "wire_types/support/Bytes.h"
+#include "wire_types/support/detail/Scalars.h"
 
-namespace Lumera {
+namespace Lumera::detail {
 
 namespace {
 
@@ -163,4 +163,4 @@ double ReadDecimalText(std::string_view text) {
     return negative ? -*value : *value;
 }
 
-}  // namespace Lumera
+}  // namespace Lumera::detail

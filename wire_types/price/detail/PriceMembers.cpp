@@ -1,10 +1,10 @@
-#include "wire_types/price/PriceMembers.h"
+#include "wire_types/price/detail/PriceMembers.h"
 
 #include <cstdint>
 
-#include "wire_types/price/DecimalText.h"
+#include "wire_types/price/detail/DecimalText.h"
 
-namespace Lumera {
+namespace Lumera::detail {
 
 double TicksToDecimalValue(long ticks, long divisor) {
     const double value = static_cast<std::int32_t>(ticks);
@@ -55,4 +55,4 @@ int PriceMembers::DecimalPlaces(ATPrice& converter, enumPriceFormatCode code) {
     return converter.GetDecimalPlaces(code);
 }
 
-}  // namespace Lumera
+}  // namespace Lumera::detail

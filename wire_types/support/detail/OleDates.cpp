@@ -1,8 +1,8 @@
-#include "wire_types/support/OleDates.h"
+#include "wire_types/support/detail/OleDates.h"
 
 #include <cmath>
 
-namespace Lumera {
+namespace Lumera::detail {
 
 namespace {
 
@@ -88,4 +88,4 @@ bool CalendarToFileTime(const SYSTEMTIME& time, FILETIME& fileTime) noexcept {
     return true;
 }
 
-}  // namespace Lumera
+}  // namespace Lumera::detail

@@ -5,8 +5,8 @@
 
 #include <string_view>
 
-namespace Lumera {
+namespace Lumera::detail {
 
 double ReadDecimalText(std::string_view text);
 
-}  // namespace Lumera
+}  // namespace Lumera::detail
