@@ -1,11 +1,54 @@
 #include "Values.h"
 
+#include <array>
 #include <climits>
 #include <string>
 
-#include "wire_types/support/Platform.h"
-
 namespace lmwire::binding {
+
+namespace {
+
+// The wire's texts are Windows-1252, which agrees with Latin-1 outside bytes 0x80 to 0x9F. Those
+// 32 come from Python's own codec; the five bytes it leaves undefined stand for the units of the
+// same value, as the library maps them.
+const std::array<char16_t, 32>& HighUnits() {
+    static const std::array<char16_t, 32> units = [] {
+        std::array<char16_t, 32> table{};
+        for (unsigned i = 0; i < table.size(); ++i) {
+            const char byte = static_cast<char>(0x80 + i);
+            PyObject* text = PyUnicode_Decode(&byte, 1, "cp1252", "strict");
+            if (text == nullptr) {
+                PyErr_Clear();
+                table[i] = static_cast<char16_t>(0x80 + i);
+            } else {
+                table[i] = static_cast<char16_t>(PyUnicode_ReadChar(text, 0));
+                Py_DECREF(text);
+            }
+        }
+        return table;
+    }();
+    return units;
+}
+
+char16_t WideUnit(unsigned char byte) {
+    return byte >= 0x80 && byte <= 0x9F ? HighUnits()[byte - 0x80u] : char16_t{byte};
+}
+
+// '?' for a unit the code page cannot express, as the library writes it.
+char NarrowByte(char16_t unit) {
+    if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) {
+        return static_cast<char>(unit);
+    }
+    const std::array<char16_t, 32>& high = HighUnits();
+    for (unsigned i = 0; i < high.size(); ++i) {
+        if (high[i] == unit) {
+            return static_cast<char>(0x80 + i);
+        }
+    }
+    return '?';
+}
+
+}  // namespace
 
 std::int32_t Int32(py::handle value, std::string_view field) {
     if (PyBool_Check(value.ptr()) || !PyIndex_Check(value.ptr())) {
@@ -34,7 +77,7 @@ std::string NarrowText(py::handle value, std::string_view field) {
     std::string narrow;
     narrow.reserve(wide.size());
     for (const char16_t unit : wide) {
-        const char byte = WideCharToAnsi(unit);
+        const char byte = NarrowByte(unit);
         if (byte == '?' && unit != u'?') {
             throw py::value_error(std::string(field) + ": " + std::string(py::repr(value)) +
                                   " has a character that Windows-1252 cannot express");
@@ -48,7 +91,7 @@ py::str WideText(std::string_view narrow) {
     std::u16string wide;
     wide.reserve(narrow.size());
     for (const char byte : narrow) {
-        wide.push_back(AnsiCharToWide(static_cast<unsigned char>(byte)));
+        wide.push_back(WideUnit(static_cast<unsigned char>(byte)));
     }
     return py::cast(wide);
 }
