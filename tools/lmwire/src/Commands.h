@@ -19,6 +19,8 @@ struct DecodeOptions {
     std::string file;
     bool binary = false;
     bool json = false;
+    // Decode the whole records of a capture that ends inside one, and only warn of the rest.
+    bool partial = false;
 };
 void RunDecode(const DecodeOptions& options);
 void RunEncode(const std::string& kind, const std::vector<std::string>& assignments, bool binary);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "Commands.h"
 #include "Errors.h"
@@ -10,16 +11,14 @@
 #include "Output.h"
 #include "PriceRecord.h"
 #include "Progress.h"
+#include "Text.h"
 
 namespace lmwire {
 namespace {
 
-void RequireWholeRecords(std::uint64_t size) {
-    if (size % kPriceRecordSize != 0) {
-        throw BadInput("price-record: " + std::to_string(size) + " bytes is not a whole number " +
-                       "of 86-byte records (" + std::to_string(size % kPriceRecordSize) +
-                       " bytes over)");
-    }
+std::string NotWholeRecords(std::uint64_t size) {
+    return Cat({"price-record: ", std::to_string(size), " bytes is not a whole number of 86-byte ",
+                "records (", std::to_string(size % kPriceRecordSize), " bytes over)"});
 }
 
 class CaptureWriter {
@@ -40,6 +39,7 @@ class CaptureWriter {
             }
         }
     }
+    void Flush() { out_.Flush(); }
     void Finish() { out_.Finish(); }
 
   private:
@@ -49,34 +49,54 @@ class CaptureWriter {
     Output out_;
 };
 
-// Records are decoded piece by piece as they are read, so a capture of any length, from a file
-// or a pipe, takes the same few hundred kilobytes. A bad length is refused before any output
-// when the size is known beforehand (a regular file read raw); otherwise it shows only at the
-// end, and the lines of the last block not yet written are dropped with it.
+// Records are decoded as they are read, so a capture of any length, from a file or a pipe, takes
+// the same few hundred kilobytes. A regular file read raw is measured first and a bad length
+// refused before any output; a stream cannot be, so its whole records are written as they
+// arrive and a partial last one is reported at the end. Lines are gathered into large blocks,
+// and written early only when the input has nothing more for the moment, so that a reader of a
+// live feed sees each record when it comes.
 void DecodePriceRecords(Input& input, const DecodeOptions& options) {
     const std::optional<std::uint64_t> size =
         options.binary ? input.Size() : std::optional<std::uint64_t>();
-    if (size) {
-        RequireWholeRecords(*size);
+    if (size && !options.partial && *size % kPriceRecordSize != 0) {
+        throw BadInput(NotWholeRecords(*size));
     }
     ByteReader reader(input, options.binary);
     CaptureWriter writer(options.json, size.value_or(0));
-    // A whole number of records, so that only the last piece can end inside one.
-    Bytes chunk(kPriceRecordSize * 4096);
+    constexpr std::size_t kChunk = kPriceRecordSize * 4096;
+    Bytes chunk(kChunk);
+    std::size_t held = 0;  // bytes at the front of the chunk, less than a whole record
     std::uint64_t done = 0;
     for (;;) {
-        const std::size_t got = reader.Read(chunk.data(), chunk.size());
-        writer.Write(chunk.data(), got / kPriceRecordSize, done);
-        done += got;
-        if (got < chunk.size()) {
+        if (reader.WouldBlock()) {
+            writer.Flush();
+        }
+        const std::size_t got = reader.ReadSome(chunk.data() + held, kChunk - held);
+        if (got == 0) {
             break;
         }
+        held += got;
+        const std::size_t whole = held / kPriceRecordSize;
+        writer.Write(chunk.data(), whole, done);
+        done += whole * kPriceRecordSize;
+        held -= whole * kPriceRecordSize;
+        std::memmove(chunk.data(), chunk.data() + whole * kPriceRecordSize, held);
     }
-    if (size && done != *size) {
+    if (size && done + held != *size) {
         throw BadInput(input.Name() + " changed while it was read");
     }
-    RequireWholeRecords(done);
     writer.Finish();
+    if (held == 0) {
+        return;
+    }
+    if (!options.partial) {
+        throw BadInput(NotWholeRecords(done + held));
+    }
+    std::fprintf(stderr,
+                 "lmwire: %s: %zu bytes after the last whole record (%llu records) left "
+                 "undecoded\n",
+                 input.Name().c_str(), held,
+                 static_cast<unsigned long long>(done / kPriceRecordSize));
 }
 
 }  // namespace

@@ -48,6 +48,13 @@ void Output::WriteBuffer() {
     buffer_.clear();
 }
 
+void Output::Flush() {
+    WriteBuffer();
+    if (std::fflush(file_) != 0) {
+        ThrowWriteError(name_, errno);
+    }
+}
+
 void Output::Finish() {
     WriteBuffer();
     if (!owned_) {

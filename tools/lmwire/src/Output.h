@@ -36,6 +36,8 @@ class Output {
             WriteBuffer();
         }
     }
+    // Writes what is gathered and flushes it, for a reader waiting on a slow input.
+    void Flush();
     // Writes the rest, flushes and closes; WriteError naming the output on any failure.
     void Finish();
 

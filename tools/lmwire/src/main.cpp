@@ -104,6 +104,9 @@ int main(int argc, char** argv) {
     decodeCommand->add_option("FILE", decode.file, "input file (default: standard input)");
     decodeCommand->add_flag("--binary", decode.binary, "input is raw bytes, not hex text");
     decodeCommand->add_flag("--json", decode.json, "one JSON object per record");
+    decodeCommand->add_flag("--partial", decode.partial,
+                            "price-record: decode the whole records of a capture cut short and "
+                            "report the bytes left over (exit 0)");
     decodeCommand->footer(KindsHelp(false) +
                           "\nprice-record also takes a capture: many records back to back, one "
                           "output line each,\ndecoded as they are read (any length, from a file "
