@@ -19,11 +19,16 @@ struct DecodeOptions {
     std::string file;
     bool binary = false;
     bool json = false;
+    bool csv = false;
+    std::string timeUnit;  // s, ms or us: an ISO 8601 column of the record's time stamp
     // Decode the whole records of a capture that ends inside one, and only warn of the rest.
     bool partial = false;
 };
 void RunDecode(const DecodeOptions& options);
 void RunEncode(const std::string& kind, const std::vector<std::string>& assignments, bool binary);
+// Decoded lines (JSON objects, or CSV with its header) back into a binary capture.
+void RunEncodeLines(const std::string& kind, bool csv, const std::string& input,
+                    const std::string& output);
 
 void RunSynthPrices(const std::string& count, const std::string& file, std::uint64_t seed);
 

@@ -21,18 +21,39 @@ std::string NotWholeRecords(std::uint64_t size) {
                 "records (", std::to_string(size % kPriceRecordSize), " bytes over)"});
 }
 
+LineFormat FormatOf(const DecodeOptions& options) {
+    if (options.json && options.csv) {
+        throw BadInput("--json and --csv: choose one");
+    }
+    return options.json ? LineFormat::Json : options.csv ? LineFormat::Csv : LineFormat::Text;
+}
+
+TimeUnit TimeUnitOf(const std::string& unit) {
+    if (unit.empty()) {
+        return TimeUnit::None;
+    }
+    if (unit == "s") {
+        return TimeUnit::Seconds;
+    }
+    if (unit == "ms") {
+        return TimeUnit::Milliseconds;
+    }
+    if (unit == "us") {
+        return TimeUnit::Microseconds;
+    }
+    throw BadInput("--time-unit " + Quoted(unit) + ": expected s, ms or us");
+}
+
 class CaptureWriter {
   public:
-    CaptureWriter(bool json, std::uint64_t total) : json_(json), progress_(total) {}
+    CaptureWriter(const DecodeOptions& options, std::uint64_t total)
+        : progress_(total), lines_(FormatOf(options), TimeUnitOf(options.timeUnit)) {
+        out_ << lines_.Header(false);
+    }
 
     void Write(const unsigned char* records, std::size_t count, std::uint64_t doneBefore) {
         for (std::size_t i = 0; i < count; ++i) {
-            const Lumera::PriceRecordView record(records + i * kPriceRecordSize);
-            if (json_) {
-                lines_.AppendJsonLine(record, out_.Buffer());
-            } else {
-                lines_.AppendLine(record, out_.Buffer());
-            }
+            lines_.Append(Lumera::PriceRecordView(records + i * kPriceRecordSize), out_.Buffer());
             out_.MaybeFlush();
             if (i % 4096 == 0) {
                 progress_.Update(doneBefore + i * kPriceRecordSize);
@@ -43,7 +64,6 @@ class CaptureWriter {
     void Finish() { out_.Finish(); }
 
   private:
-    bool json_;
     Progress progress_;
     PriceRecordLines lines_;
     Output out_;
@@ -62,7 +82,7 @@ void DecodePriceRecords(Input& input, const DecodeOptions& options) {
         throw BadInput(NotWholeRecords(*size));
     }
     ByteReader reader(input, options.binary);
-    CaptureWriter writer(options.json, size.value_or(0));
+    CaptureWriter writer(options, size.value_or(0));
     constexpr std::size_t kChunk = kPriceRecordSize * 4096;
     Bytes chunk(kChunk);
     std::size_t held = 0;  // bytes at the front of the chunk, less than a whole record
@@ -103,6 +123,10 @@ void DecodePriceRecords(Input& input, const DecodeOptions& options) {
 
 void RunDecode(const DecodeOptions& options) {
     const Kind& kind = FindKind(options.kind);
+    if (kind.name != "price-record" &&
+        (options.csv || !options.timeUnit.empty() || options.partial)) {
+        throw BadInput("--csv, --time-unit and --partial are for price-record captures");
+    }
     Input input(options.file);
     if (kind.name == "price-record") {
         DecodePriceRecords(input, options);

@@ -104,6 +104,13 @@ int main(int argc, char** argv) {
     decodeCommand->add_option("FILE", decode.file, "input file (default: standard input)");
     decodeCommand->add_flag("--binary", decode.binary, "input is raw bytes, not hex text");
     decodeCommand->add_flag("--json", decode.json, "one JSON object per record");
+    decodeCommand->add_flag(
+        "--csv", decode.csv,
+        "price-record: CSV with a header line, depth as bid_price_0 ... "
+        "ask_size_9, and the display texts of the last price, best bid and ask");
+    decodeCommand->add_option("--time-unit", decode.timeUnit,
+                              "price-record: add TimeStamp as ISO 8601 UTC, reading it as "
+                              "seconds, milliseconds or microseconds since 1970 (s, ms, us)");
     decodeCommand->add_flag("--partial", decode.partial,
                             "price-record: decode the whole records of a capture cut short and "
                             "report the bytes left over (exit 0)");
@@ -122,10 +129,27 @@ int main(int argc, char** argv) {
     encode->add_option("KIND", kind, "record kind (see below)")->required();
     encode->add_option("FIELDS", values, "NAME=VALUE, names as decode --json prints them");
     encode->add_flag("--binary", binary, "write raw bytes instead of hex text");
+    std::string fromJsonl;
+    std::string fromCsv;
+    auto* jsonlOption = encode->add_option(
+        "--from-jsonl", fromJsonl,
+        "price-record: a capture from decode --json lines (FILE, - for standard input), written "
+        "raw to the one FIELDS argument, OUT (- for standard output)");
+    encode->add_option("--from-csv", fromCsv, "price-record: the same from decode --csv lines")
+        ->excludes(jsonlOption);
     encode->footer(KindsHelp(true) +
                    "\nFields not given are 0 or empty. Lists take JSON or the short form "
                    "Bids=1233:10,1232:25\n(AccountInfo=1:2500.5,3:-12).");
-    encode->callback([&] { RunEncode(kind, values, binary); });
+    encode->callback([&] {
+        if (fromJsonl.empty() && fromCsv.empty()) {
+            RunEncode(kind, values, binary);
+            return;
+        }
+        if (values.size() != 1) {
+            throw BadInput("--from-jsonl and --from-csv take one argument after the kind: OUT");
+        }
+        RunEncodeLines(kind, !fromCsv.empty(), fromCsv.empty() ? fromJsonl : fromCsv, values[0]);
+    });
 
     auto* synth = app.add_subcommand("synth", "write synthetic data");
     synth->require_subcommand(1);
