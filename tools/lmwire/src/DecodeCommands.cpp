@@ -21,33 +21,11 @@ std::string NotWholeRecords(std::uint64_t size) {
                 "records (", std::to_string(size % kPriceRecordSize), " bytes over)"});
 }
 
-LineFormat FormatOf(const DecodeOptions& options) {
-    if (options.json && options.csv) {
-        throw BadInput("--json and --csv: choose one");
-    }
-    return options.json ? LineFormat::Json : options.csv ? LineFormat::Csv : LineFormat::Text;
-}
-
-TimeUnit TimeUnitOf(const std::string& unit) {
-    if (unit.empty()) {
-        return TimeUnit::None;
-    }
-    if (unit == "s") {
-        return TimeUnit::Seconds;
-    }
-    if (unit == "ms") {
-        return TimeUnit::Milliseconds;
-    }
-    if (unit == "us") {
-        return TimeUnit::Microseconds;
-    }
-    throw BadInput("--time-unit " + Quoted(unit) + ": expected s, ms or us");
-}
-
 class CaptureWriter {
   public:
     CaptureWriter(const DecodeOptions& options, std::uint64_t total)
-        : progress_(total), lines_(FormatOf(options), TimeUnitOf(options.timeUnit)) {
+        : progress_(total),
+          lines_(FormatOf(options.json, options.csv), ParseTimeUnit(options.timeUnit)) {
         out_ << lines_.Header(false);
     }
 
@@ -126,6 +104,18 @@ void RunDecode(const DecodeOptions& options) {
     if (kind.name != "price-record" &&
         (options.csv || !options.timeUnit.empty() || options.partial)) {
         throw BadInput("--csv, --time-unit and --partial are for price-record captures");
+    }
+    if (!options.pcap.empty()) {
+        if (kind.name != "price-record" || !options.file.empty() || options.partial) {
+            throw BadInput(
+                "--pcap reads price-record datagrams from a capture file, instead of FILE "
+                "and without --partial");
+        }
+        RunDecodePcap(options);
+        return;
+    }
+    if (!options.ports.empty()) {
+        throw BadInput("--port chooses the datagrams of a --pcap capture");
     }
     Input input(options.file);
     if (kind.name == "price-record") {

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "Errors.h"
 #include "Kinds.h"
 #include "Text.h"
 
@@ -133,6 +134,29 @@ void AppendCsvText(std::string& out, std::string_view text) {
 }
 
 }  // namespace
+
+LineFormat FormatOf(bool json, bool csv) {
+    if (json && csv) {
+        throw BadInput("--json and --csv: choose one");
+    }
+    return json ? LineFormat::Json : csv ? LineFormat::Csv : LineFormat::Text;
+}
+
+TimeUnit ParseTimeUnit(const std::string& unit) {
+    if (unit.empty()) {
+        return TimeUnit::None;
+    }
+    if (unit == "s") {
+        return TimeUnit::Seconds;
+    }
+    if (unit == "ms") {
+        return TimeUnit::Milliseconds;
+    }
+    if (unit == "us") {
+        return TimeUnit::Microseconds;
+    }
+    throw BadInput("--time-unit " + Quoted(unit) + ": expected s, ms or us");
+}
 
 void AppendIsoTime(std::string& out, std::int64_t seconds, std::uint32_t fraction, int digits) {
     char text[64];

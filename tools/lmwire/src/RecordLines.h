@@ -23,6 +23,11 @@ enum class LineFormat { Text, Json, Csv };
 // ISO 8601 column: seconds, milliseconds or microseconds since 1970 (UTC).
 enum class TimeUnit { None, Seconds, Milliseconds, Microseconds };
 
+// From the command line's --json, --csv and --time-unit; BadInput for both formats or another
+// unit.
+LineFormat FormatOf(bool json, bool csv);
+TimeUnit ParseTimeUnit(const std::string& unit);
+
 // The scalar fields in line order: the accessor name (the text and JSON key) and the CSV column.
 struct FieldName {
     std::string_view key;

@@ -111,10 +111,22 @@ int main(int argc, char** argv) {
     decodeCommand->add_option("--time-unit", decode.timeUnit,
                               "price-record: add TimeStamp as ISO 8601 UTC, reading it as "
                               "seconds, milliseconds or microseconds since 1970 (s, ms, us)");
+    if (PcapAvailable()) {
+        decodeCommand->add_option("--pcap", decode.pcap,
+                                  "price-record: read the UDP datagrams of a pcap or pcapng "
+                                  "capture (- for standard input)");
+        decodeCommand->add_option("--port", decode.ports,
+                                  "with --pcap: take datagrams to this destination port "
+                                  "(repeatable); without it, those whose length is a multiple "
+                                  "of 86");
+    }
     decodeCommand->add_flag("--partial", decode.partial,
                             "price-record: decode the whole records of a capture cut short and "
                             "report the bytes left over (exit 0)");
     decodeCommand->footer(KindsHelp(false) +
+                          (PcapAvailable() ? ""
+                                           : "\nThis lmwire was built without libpcap: --pcap is "
+                                             "not available.\n") +
                           "\nprice-record also takes a capture: many records back to back, one "
                           "output line each,\ndecoded as they are read (any length, from a file "
                           "or a pipe).\nA fixed-size kind reads at most one byte more than its "
@@ -159,10 +171,23 @@ int main(int argc, char** argv) {
     auto* prices = synth->add_subcommand(
         "prices", "N price records of a seeded random-walk market (a few contracts, ten levels)");
     prices->add_option("N", count, "number of records")->required();
-    prices->add_option("FILE", file, "output file, - for standard output")->required();
+    SynthPcapOptions synthPcap;
+    prices->add_option("FILE", file, "output file of raw records, - for standard output");
+    if (PcapAvailable()) {
+        prices->add_option("--pcap", synthPcap.file,
+                           "write a pcap of UDP datagrams of one to five records instead");
+        prices->add_option("--source", synthPcap.source, "with --pcap: ADDRESS:PORT of the sender")
+            ->capture_default_str();
+        prices
+            ->add_option("--destination", synthPcap.destination,
+                         "with --pcap: ADDRESS:PORT the datagrams go to")
+            ->capture_default_str();
+    } else {
+        prices->footer("This lmwire was built without libpcap: --pcap is not available.");
+    }
     prices->add_option("--seed", seed, "random seed (same seed, same records)")
         ->capture_default_str();
-    prices->callback([&] { RunSynthPrices(count, file, seed); });
+    prices->callback([&] { RunSynthPrices(count, file, seed, synthPcap); });
 
     app.add_subcommand("demo",
                        "a logon over loopback TCP, a price ladder, an account, an order book")
