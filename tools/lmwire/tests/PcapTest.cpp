@@ -3,35 +3,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-
 #include "RunTool.h"
 #include "wire_types/price/PriceRecord.h"
 
 namespace lmwire_test {
 namespace {
 
-bool Installed(const std::string& program) {
-    return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// Skips the test, saying why, unless the tool reads pcaps and the Wireshark programs are there.
-#define REQUIRE_PCAP_TOOLS(...)                                                                   \
-    do {                                                                                          \
-        if (RunTool({"decode", "--help"}).out.find("--pcap") == std::string::npos) {              \
-            GTEST_SKIP() << "lmwire was built without libpcap (Debian libpcap-dev)";              \
-        }                                                                                         \
-        for (const std::string program : {__VA_ARGS__}) {                                         \
-            if (!Installed(program)) {                                                            \
-                GTEST_SKIP() << program << " is not installed (Debian wireshark-common, tshark)"; \
-            }                                                                                     \
-        }                                                                                         \
-    } while (false)
-
-void Shell(const std::string& command) {
-    // text2pcap reports on standard error even when asked to be quiet.
-    ASSERT_EQ(std::system(("TZ=UTC " + command + " 2>/dev/null").c_str()), 0) << command;
+void ShellOk(const std::string& command) {
+    ASSERT_EQ(Shell(command), 0) << command;
 }
 
 Bytes Record(int seed) {
@@ -60,22 +39,6 @@ Bytes Concat(const std::vector<Bytes>& parts) {
         all.insert(all.end(), part.begin(), part.end());
     }
     return all;
-}
-
-// text2pcap's input: a time, then the packet's bytes from offset 0.
-std::string Dump(const std::string& time, const Bytes& bytes) {
-    std::string text = time + "\n000000";
-    for (const unsigned char byte : bytes) {
-        static const char* const kDigits = "0123456789abcdef";
-        text += ' ';
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 15];
-    }
-    return text + "\n";
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream(path) << text;
 }
 
 // The field values the JSON line must show for the record `bytes`.
@@ -108,21 +71,21 @@ std::vector<Json> JsonLines(const std::string& out) {
 }
 
 TEST(Pcap, DatagramsOfText2pcapAreDecodedFieldByFieldAndOthersCounted) {
-    REQUIRE_PCAP_TOOLS("text2pcap");
+    LMWIRE_REQUIRE_PCAP_TOOLS("text2pcap");
     TempDir dir;
     const std::vector<Bytes> records = {Record(1), Record(2), Record(3), Record(4)};
     // One record, three records, then datagrams of 100 and 85 bytes.
     const std::string dump =
-        Dump("2025-01-02T03:04:05.123456", records[0]) +
-        Dump("2025-01-02T03:04:05.5", Concat({records[1], records[2], records[3]})) +
-        Dump("2025-01-02T03:04:06.000001", Bytes(100, 7)) +
-        Dump("2025-01-02T03:04:07.0", Bytes(85, 1));
+        Text2pcapDump("2025-01-02T03:04:05.123456", records[0]) +
+        Text2pcapDump("2025-01-02T03:04:05.5", Concat({records[1], records[2], records[3]})) +
+        Text2pcapDump("2025-01-02T03:04:06.000001", Bytes(100, 7)) +
+        Text2pcapDump("2025-01-02T03:04:07.0", Bytes(85, 1));
     WriteText(dir.Path("dump.txt"), dump);
     for (const std::string format : {"pcap", "pcapng"}) {
         SCOPED_TRACE(format);
         const std::string pcap = dir.Path("capture." + format);
-        Shell("text2pcap -q -F " + format + " -t '%Y-%m-%dT%H:%M:%S.%f' -4 10.1.2.3,239.1.1.7 " +
-              "-u 40001,9100 " + dir.Path("dump.txt") + " " + pcap);
+        ShellOk("text2pcap -q -F " + format + " -t '%Y-%m-%dT%H:%M:%S.%f' -4 10.1.2.3,239.1.1.7 " +
+                "-u 40001,9100 " + dir.Path("dump.txt") + " " + pcap);
         const Result result = RunTool({"decode", "price-record", "--pcap", pcap, "--json"});
         ASSERT_EQ(result.status, 0) << result.err;
         const std::vector<Json> lines = JsonLines(result.out);
@@ -146,17 +109,17 @@ TEST(Pcap, DatagramsOfText2pcapAreDecodedFieldByFieldAndOthersCounted) {
 }
 
 TEST(Pcap, Ipv6DatagramsAreChosenByPortWhenPortsAreNamed) {
-    REQUIRE_PCAP_TOOLS("text2pcap");
+    LMWIRE_REQUIRE_PCAP_TOOLS("text2pcap");
     TempDir dir;
     const Bytes record = Record(6);
-    WriteText(dir.Path("dump.txt"), Dump("2025-01-02T00:00:00.0", record));
+    WriteText(dir.Path("dump.txt"), Text2pcapDump("2025-01-02T00:00:00.0", record));
     for (const int port : {9100, 9200, 9300}) {
-        Shell("text2pcap -q -t '%Y-%m-%dT%H:%M:%S.%f' -6 2001:db8::5,ff15::1 -u 5000," +
-              std::to_string(port) + " " + dir.Path("dump.txt") + " " +
-              dir.Path(std::to_string(port) + ".pcapng"));
+        ShellOk("text2pcap -q -t '%Y-%m-%dT%H:%M:%S.%f' -6 2001:db8::5,ff15::1 -u 5000," +
+                std::to_string(port) + " " + dir.Path("dump.txt") + " " +
+                dir.Path(std::to_string(port) + ".pcapng"));
     }
-    Shell("mergecap -a -w " + dir.Path("all.pcapng") + " " + dir.Path("9100.pcapng") + " " +
-          dir.Path("9200.pcapng") + " " + dir.Path("9300.pcapng"));
+    ShellOk("mergecap -a -w " + dir.Path("all.pcapng") + " " + dir.Path("9100.pcapng") + " " +
+            dir.Path("9200.pcapng") + " " + dir.Path("9300.pcapng"));
     const std::string all = dir.Path("all.pcapng");
     const Result byLength = RunTool({"decode", "price-record", "--pcap", all});
     EXPECT_EQ(Lines(byLength.out).size(), 3u);
@@ -210,18 +173,18 @@ Bytes Ethernet(const Bytes& ip, const std::vector<unsigned>& tags = {}) {
 }
 
 TEST(Pcap, LinkTypesVlanTagsFragmentsAndSnapLengthCuts) {
-    REQUIRE_PCAP_TOOLS("text2pcap", "editcap");
+    LMWIRE_REQUIRE_PCAP_TOOLS("text2pcap", "editcap");
     TempDir dir;
     const Bytes one = Record(8);
     const Bytes two = Concat({Record(9), Record(10)});
     const auto make = [&](const std::string& name, int linkType, const std::vector<Bytes>& frames) {
         std::string dump;
         for (const Bytes& frame : frames) {
-            dump += Dump("2025-03-04T05:06:07.0", frame);
+            dump += Text2pcapDump("2025-03-04T05:06:07.0", frame);
         }
         WriteText(dir.Path(name + ".txt"), dump);
-        Shell("text2pcap -q -F pcap -t '%Y-%m-%dT%H:%M:%S.%f' -l " + std::to_string(linkType) +
-              " " + dir.Path(name + ".txt") + " " + dir.Path(name));
+        ShellOk("text2pcap -q -F pcap -t '%Y-%m-%dT%H:%M:%S.%f' -l " + std::to_string(linkType) +
+                " " + dir.Path(name + ".txt") + " " + dir.Path(name));
         return dir.Path(name);
     };
     const std::string ethernet =
@@ -253,7 +216,7 @@ TEST(Pcap, LinkTypesVlanTagsFragmentsAndSnapLengthCuts) {
     }
 
     // Cut to 100 bytes a frame: the datagrams that no longer fit are counted, not decoded.
-    Shell("editcap -s 100 " + ethernet + " " + dir.Path("cut.pcap"));
+    ShellOk("editcap -s 100 " + ethernet + " " + dir.Path("cut.pcap"));
     const Result cut = RunTool({"decode", "price-record", "--pcap", dir.Path("cut.pcap")});
     EXPECT_EQ(cut.status, 0);
     EXPECT_EQ(cut.out, "");
@@ -265,16 +228,16 @@ TEST(Pcap, LinkTypesVlanTagsFragmentsAndSnapLengthCuts) {
 }
 
 TEST(Pcap, TsharkReadsTheRecordsOfSynthAsUdpPayloads) {
-    REQUIRE_PCAP_TOOLS("tshark");
+    LMWIRE_REQUIRE_PCAP_TOOLS("tshark");
     TempDir dir;
     ASSERT_EQ(RunTool({"synth", "prices", "500", dir.Path("raw.bin"), "--seed", "3"}).status, 0);
     const Result synth =
         RunTool({"synth", "prices", "500", "--pcap", dir.Path("synth.pcap"), "--seed", "3",
                  "--source", "[2001:db8::7]:41000", "--destination", "[ff15::77]:9555"});
     ASSERT_EQ(synth.status, 0) << synth.err;
-    Shell("tshark -r " + dir.Path("synth.pcap") +
-          " -o udp.check_checksum:TRUE -T fields -e ipv6.src -e ipv6.dst -e udp.srcport " +
-          "-e udp.dstport -e udp.checksum.status -e udp.payload > " + dir.Path("fields.txt"));
+    ShellOk("tshark -r " + dir.Path("synth.pcap") +
+            " -o udp.check_checksum:TRUE -T fields -e ipv6.src -e ipv6.dst -e udp.srcport " +
+            "-e udp.dstport -e udp.checksum.status -e udp.payload > " + dir.Path("fields.txt"));
     const Bytes fields = ReadFile(dir.Path("fields.txt"));
     std::string payloads;
     std::size_t datagrams = 0;

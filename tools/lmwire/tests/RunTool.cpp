@@ -283,6 +283,30 @@ Result LiveTool::Finish() {
     return result;
 }
 
+void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream(path) << text;
+}
+
+int Shell(const std::string& command) {
+    // text2pcap reports on standard error even when asked to be quiet.
+    return std::system(("TZ=UTC " + command + " 2>/dev/null").c_str());
+}
+
+bool Installed(const std::string& program) {
+    return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::string Text2pcapDump(const std::string& time, const Bytes& bytes) {
+    std::string text = time + "\n000000";
+    for (const unsigned char byte : bytes) {
+        static const char* const kDigits = "0123456789abcdef";
+        text += ' ';
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 15];
+    }
+    return text + "\n";
+}
+
 std::string ToHex(const Bytes& bytes) {
     static const char* const kDigits = "0123456789abcdef";
     std::string text;

@@ -75,6 +75,27 @@ class TempDir {
 };
 
 std::string ToHex(const Bytes& bytes);
+void WriteText(const std::string& path, const std::string& text);
+
+// Other programs (Wireshark's text2pcap, editcap, mergecap, tshark) run through the shell with
+// TZ=UTC, their standard error dropped; the exit status.
+int Shell(const std::string& command);
+bool Installed(const std::string& program);
+// A packet as text2pcap reads it: a time, then its bytes from offset 0.
+std::string Text2pcapDump(const std::string& time, const Bytes& bytes);
+
+// Skips the test, saying why, unless the tool reads pcaps and the named programs are there.
+#define LMWIRE_REQUIRE_PCAP_TOOLS(...)                                                            \
+    do {                                                                                          \
+        if (RunTool({"decode", "--help"}).out.find("--pcap") == std::string::npos) {              \
+            GTEST_SKIP() << "lmwire was built without libpcap (Debian libpcap-dev)";              \
+        }                                                                                         \
+        for (const std::string program : {__VA_ARGS__}) {                                         \
+            if (!Installed(program)) {                                                            \
+                GTEST_SKIP() << program << " is not installed (Debian wireshark-common, tshark)"; \
+            }                                                                                     \
+        }                                                                                         \
+    } while (false)
 Bytes ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const Bytes& bytes);
 std::vector<std::string> Lines(const std::string& text);
