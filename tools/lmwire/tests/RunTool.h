@@ -87,7 +87,7 @@ std::string Text2pcapDump(const std::string& time, const Bytes& bytes);
 // Skips the test, saying why, unless the tool reads pcaps and the named programs are there.
 #define LMWIRE_REQUIRE_PCAP_TOOLS(...)                                                            \
     do {                                                                                          \
-        if (RunTool({"decode", "--help"}).out.find("--pcap") == std::string::npos) {              \
+        if (RunTool({"decode", "--help"}).out.find("--pcap TEXT") == std::string::npos) {         \
             GTEST_SKIP() << "lmwire was built without libpcap (Debian libpcap-dev)";              \
         }                                                                                         \
         for (const std::string program : {__VA_ARGS__}) {                                         \
