@@ -23,6 +23,8 @@ struct DecodeOptions {
     std::string timeUnit;  // s, ms or us: an ISO 8601 column of the record's time stamp
     // Decode the whole records of a capture that ends inside one, and only warn of the rest.
     bool partial = false;
+    // Threads that format a capture file; 0 for one per core.
+    unsigned jobs = 0;
     // A pcap or pcapng file of UDP datagrams, and the destination ports that carry records.
     std::string pcap;
     std::vector<int> ports;

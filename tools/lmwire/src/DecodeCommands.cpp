@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "Commands.h"
 #include "Errors.h"
 #include "Input.h"
 #include "Kinds.h"
 #include "Output.h"
+#include "ParallelDecode.h"
 #include "PriceRecord.h"
 #include "Progress.h"
 #include "Text.h"
@@ -24,9 +26,16 @@ std::string NotWholeRecords(std::uint64_t size) {
 class CaptureWriter {
   public:
     CaptureWriter(const DecodeOptions& options, std::uint64_t total)
-        : progress_(total),
-          lines_(FormatOf(options.json, options.csv), ParseTimeUnit(options.timeUnit)) {
+        : format_(FormatOf(options.json, options.csv)),
+          timeUnit_(ParseTimeUnit(options.timeUnit)),
+          progress_(total),
+          lines_(format_, timeUnit_) {
         out_ << lines_.Header(false);
+    }
+
+    // The first `records` records of a regular file on `jobs` threads; the bytes read.
+    std::uint64_t WriteInParallel(Input& input, std::uint64_t records, unsigned jobs) {
+        return DecodeInParallel(input, records, jobs, format_, timeUnit_, out_, progress_);
     }
 
     void Write(const unsigned char* records, std::size_t count, std::uint64_t doneBefore) {
@@ -42,10 +51,14 @@ class CaptureWriter {
     void Finish() { out_.Finish(); }
 
   private:
+    LineFormat format_;
+    TimeUnit timeUnit_;
     Progress progress_;
     PriceRecordLines lines_;
     Output out_;
 };
+
+constexpr std::uint64_t kParallelFrom = 8192;  // records
 
 // Records are decoded as they are read, so a capture of any length, from a file or a pipe, takes
 // the same few hundred kilobytes. A regular file read raw is measured first and a bad length
@@ -65,6 +78,12 @@ void DecodePriceRecords(Input& input, const DecodeOptions& options) {
     Bytes chunk(kChunk);
     std::size_t held = 0;  // bytes at the front of the chunk, less than a whole record
     std::uint64_t done = 0;
+    // A file of more than a few pieces is formatted on every core; its tail, if any, below.
+    const unsigned jobs =
+        options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+    if (size && jobs > 1 && *size / kPriceRecordSize >= kParallelFrom) {
+        done = writer.WriteInParallel(input, *size / kPriceRecordSize, jobs);
+    }
     for (;;) {
         if (reader.WouldBlock()) {
             writer.Flush();

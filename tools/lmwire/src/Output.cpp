@@ -48,6 +48,13 @@ void Output::WriteBuffer() {
     buffer_.clear();
 }
 
+void Output::Write(std::string_view block) {
+    WriteBuffer();
+    if (!block.empty() && std::fwrite(block.data(), 1, block.size(), file_) != block.size()) {
+        ThrowWriteError(name_, errno);
+    }
+}
+
 void Output::Flush() {
     WriteBuffer();
     if (std::fflush(file_) != 0) {

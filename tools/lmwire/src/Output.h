@@ -36,6 +36,9 @@ class Output {
             WriteBuffer();
         }
     }
+    // Writes what is gathered, then `block` straight from where it is: a large block is not
+    // copied into the buffer first.
+    void Write(std::string_view block);
     // Writes what is gathered and flushes it, for a reader waiting on a slow input.
     void Flush();
     // Writes the rest, flushes and closes; WriteError naming the output on any failure.

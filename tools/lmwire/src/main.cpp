@@ -120,6 +120,11 @@ int main(int argc, char** argv) {
                                   "(repeatable); without it, those whose length is a multiple "
                                   "of 86");
     }
+    decodeCommand
+        ->add_option("--jobs", decode.jobs,
+                     "price-record: threads that format a capture file, in the file's "
+                     "order (default: one per core)")
+        ->check(CLI::Range(1u, 1024u));
     decodeCommand->add_flag("--partial", decode.partial,
                             "price-record: decode the whole records of a capture cut short and "
                             "report the bytes left over (exit 0)");
