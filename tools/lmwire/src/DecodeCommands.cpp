@@ -40,21 +40,35 @@ class CaptureWriter {
 
     void Write(const unsigned char* records, std::size_t count, std::uint64_t doneBefore) {
         for (std::size_t i = 0; i < count; ++i) {
-            lines_.Append(Lumera::PriceRecordView(records + i * kPriceRecordSize), out_.Buffer());
-            out_.MaybeFlush();
-            if (i % 4096 == 0) {
+            char* at = block_.Room(PriceRecordLines::kMaxLine);
+            block_.Commit(
+                lines_.Write(at, Lumera::PriceRecordView(records + i * kPriceRecordSize)));
+            if (block_.Size() >= kBlock) {
+                out_.Write(block_.View());
+                block_.Clear();
                 progress_.Update(doneBefore + i * kPriceRecordSize);
             }
         }
     }
-    void Flush() { out_.Flush(); }
-    void Finish() { out_.Finish(); }
+    void Flush() {
+        out_.Write(block_.View());
+        block_.Clear();
+        out_.Flush();
+    }
+    void Finish() {
+        out_.Write(block_.View());
+        block_.Clear();
+        out_.Finish();
+    }
 
   private:
+    static constexpr std::size_t kBlock = 1 << 18;
+
     LineFormat format_;
     TimeUnit timeUnit_;
     Progress progress_;
     PriceRecordLines lines_;
+    TextBlock block_;
     Output out_;
 };
 

@@ -7,6 +7,7 @@
 // silent success.
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -52,6 +53,30 @@ class Output {
     bool owned_;
     std::string name_;
     std::string buffer_;
+};
+
+// Lines written in place into one block that grows as needed and is never zero-filled, so that
+// a line costs only the writing of its bytes.
+class TextBlock {
+  public:
+    // Room for at least `room` bytes at the end of the block; Commit says where they end.
+    char* Room(std::size_t room) {
+        if (capacity_ - size_ < room) {
+            Grow(room);
+        }
+        return data_.get() + size_;
+    }
+    void Commit(char* end) { size_ = static_cast<std::size_t>(end - data_.get()); }
+    std::string_view View() const { return {data_.get(), size_}; }
+    std::size_t Size() const { return size_; }
+    void Clear() { size_ = 0; }
+
+  private:
+    void Grow(std::size_t room);
+
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
 };
 
 // Flushes standard output and checks that everything written to it since the start arrived;

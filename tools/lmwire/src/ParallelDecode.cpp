@@ -19,7 +19,7 @@ struct Piece {
     State state = State::Free;
     Bytes records;
     std::size_t count = 0;
-    std::string lines;
+    TextBlock lines;
 };
 
 class Pipeline {
@@ -60,7 +60,7 @@ class Pipeline {
             Piece& oldest = pieces_[written_ % pieces_.size()];
             if (written_ < queued_ && oldest.state == Piece::State::Formatted) {
                 lock.unlock();
-                out.Write(oldest.lines);
+                out.Write(oldest.lines.View());
                 progress.Update((written_ + 1) * kPieceRecords * kPriceRecordSize);
                 lock.lock();
                 oldest.state = Piece::State::Free;
@@ -103,11 +103,11 @@ class Pipeline {
             piece.state = Piece::State::Formatting;
             lock.unlock();
             try {
-                piece.lines.clear();
+                piece.lines.Clear();
                 for (std::size_t i = 0; i < piece.count; ++i) {
-                    lines.Append(
-                        Lumera::PriceRecordView(piece.records.data() + i * kPriceRecordSize),
-                        piece.lines);
+                    char* at = piece.lines.Room(PriceRecordLines::kMaxLine);
+                    piece.lines.Commit(lines.Write(
+                        at, Lumera::PriceRecordView(piece.records.data() + i * kPriceRecordSize)));
                 }
             } catch (...) {
                 const std::lock_guard<std::mutex> guard(mutex_);

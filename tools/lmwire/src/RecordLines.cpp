@@ -21,10 +21,6 @@ constexpr int kLevels = Lumera::PriceRecordLayout::kLevels;
 constexpr std::size_t kTimeStampIndex = 6;
 static_assert(kScalarFields[kTimeStampIndex].key == "TimeStamp");
 
-// A record's line has a known maximum length: the JSON line with every price at -2147483648,
-// every size at 65535 and the capture and time columns is under 1200 bytes.
-constexpr std::size_t kLineCapacity = 2048;
-
 // Writes into a buffer known to be large enough, without bounds bookkeeping.
 class LineWriter {
   public:
@@ -104,33 +100,33 @@ void WriteTimeStamp(LineWriter& w, std::int32_t stamp, TimeUnit unit) {
                                                   : 6);
 }
 
-// Display texts are a sign and digits; anything outside printable ASCII (never seen from the
-// table) is escaped as JSON requires.
-void AppendJsonText(std::string& out, std::string_view text) {
+// Display texts are a sign, blanks and digits; anything outside printable ASCII (never seen
+// from the table) is escaped as JSON requires.
+void WriteJsonText(LineWriter& w, std::string_view text) {
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte >= 0x7F || c == '"' || c == '\\') {
-            out += Json(Cp1252ToUtf8(std::string(1, c))).dump().substr(1);
-            out.pop_back();
+            const std::string escaped = Json(Cp1252ToUtf8(std::string(1, c))).dump();
+            w.Text(std::string_view(escaped).substr(1, escaped.size() - 2));
         } else {
-            out += c;
+            w.Char(c);
         }
     }
 }
 
-void AppendCsvText(std::string& out, std::string_view text) {
+void WriteCsvText(LineWriter& w, std::string_view text) {
     if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-        out += text;
+        w.Text(text);
         return;
     }
-    out += '"';
+    w.Char('"');
     for (const char c : text) {
-        out += c;
+        w.Char(c);
         if (c == '"') {
-            out += '"';
+            w.Char('"');
         }
     }
-    out += '"';
+    w.Char('"');
 }
 
 }  // namespace
@@ -177,7 +173,10 @@ PriceRecordLines::PriceRecordLines(LineFormat format, TimeUnit timeUnit)
                 before_[i] = Cat({i == 0 ? "\"" : ",\"", key, "\":"});
                 break;
             case LineFormat::Csv:
-                before_[i] = i == 0 ? "" : ",";
+                // Appended: GCC 12 misreads assigning either of two literals (-Wrestrict).
+                if (i != 0) {
+                    before_[i] += ',';
+                }
                 break;
         }
     }
@@ -245,11 +244,10 @@ std::string PriceRecordLines::CapturePrefix(const CaptureInfo& capture) const {
                 destinationPort, ","});
 }
 
-void PriceRecordLines::Append(Lumera::PriceRecordView record, std::string& out,
+char* PriceRecordLines::Write(char* at, Lumera::PriceRecordView record,
                               std::string_view capturePrefix) {
     const auto values = ScalarValues(record);
-    char line[kLineCapacity];
-    LineWriter w(line);
+    LineWriter w(at);
     if (format_ == LineFormat::Json) {
         w.Char('{');
     }
@@ -306,26 +304,30 @@ void PriceRecordLines::Append(Lumera::PriceRecordView record, std::string& out,
     switch (format_) {
         case LineFormat::Text:
             w.Text("LastPriceText=\"");
-            out.append(line, w.End());
-            out += display_.Text(code, record.LastPrice());
-            out += "\"\n";
-            return;
+            w.Text(display_.Text(code, record.LastPrice()));
+            w.Text("\"\n");
+            break;
         case LineFormat::Json:
             w.Text(",\"LastPriceText\":\"");
-            out.append(line, w.End());
-            AppendJsonText(out, display_.Text(code, record.LastPrice()));
-            out += "\"}\n";
-            return;
+            WriteJsonText(w, display_.Text(code, record.LastPrice()));
+            w.Text("\"}\n");
+            break;
         case LineFormat::Csv:
+            for (const std::int32_t price :
+                 {record.LastPrice(), record.Bid(0).price, record.Ask(0).price}) {
+                w.Char(',');
+                WriteCsvText(w, display_.Text(code, price));
+            }
+            w.Char('\n');
             break;
     }
-    out.append(line, w.End());
-    for (const std::int32_t price :
-         {record.LastPrice(), record.Bid(0).price, record.Ask(0).price}) {
-        out += ',';
-        AppendCsvText(out, display_.Text(code, price));
-    }
-    out += '\n';
+    return w.End();
+}
+
+void PriceRecordLines::Append(Lumera::PriceRecordView record, std::string& out,
+                              std::string_view capturePrefix) {
+    char line[kMaxLine];
+    out.append(line, Write(line, record, capturePrefix));
 }
 
 std::string PriceRecordJsonLine(Lumera::PriceRecordView record) {

@@ -80,7 +80,13 @@ class PriceRecordLines {
     std::string Header(bool capture) const;
     // The capture's part of each line of the datagram's records, written once per datagram.
     std::string CapturePrefix(const CaptureInfo& capture) const;
-    // One line: text (Name=value, depth as price:size pairs), a JSON object or a CSV row.
+    // The most bytes Write writes: the JSON line with every price at -2147483648, every size at
+    // 65535, the capture and time columns and a text of every byte escaped is under 1500.
+    static constexpr std::size_t kMaxLine = 2048;
+    // One line at `at`, returning its end: text (Name=value, depth as price:size pairs), a JSON
+    // object or a CSV row. A capture is written in place, a line at a time, with no copy.
+    char* Write(char* at, Lumera::PriceRecordView record, std::string_view capturePrefix = {});
+    // The same line appended to `out`.
     void Append(Lumera::PriceRecordView record, std::string& out,
                 std::string_view capturePrefix = {});
 
