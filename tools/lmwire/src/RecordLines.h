@@ -43,7 +43,7 @@ inline constexpr std::array<FieldName, 9> kScalarFields = {
      {"TimeStamp", "time_stamp"},
      {"High", "high"},
      {"Low", "low"}}};
-std::array<std::int64_t, kScalarFields.size()> ScalarValues(Lumera::PriceRecordView record);
+std::array<std::int32_t, kScalarFields.size()> ScalarValues(Lumera::PriceRecordView record);
 
 // Columns that follow from the others, and those a capture adds: shown, never read back.
 inline constexpr std::string_view kTimeKey = "TimeStampUTC";
