@@ -28,6 +28,9 @@ class LineWriter {
     char* End() const { return at_; }
 
     void Text(std::string_view text) {
+        if (text.empty()) {
+            return;  // its data may be null, which memcpy may not be given
+        }
         std::memcpy(at_, text.data(), text.size());
         at_ += text.size();
     }
