@@ -11,8 +11,9 @@ namespace lmwire {
 namespace {
 
 // A piece is a few hundred microseconds of work: small enough that the threads share the end of
-// the file evenly, large enough that handing it over costs nothing in comparison.
-constexpr std::size_t kPieceRecords = 2048;
+// the file evenly and that the pieces in flight (two per thread) hold a few MB of lines at most,
+// large enough that handing one over costs nothing in comparison.
+constexpr std::size_t kPieceRecords = 1024;
 
 struct Piece {
     enum class State { Free, Read, Formatting, Formatted };

@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
         ->add_option("--jobs", decode.jobs,
                      "price-record: threads that format a capture file, in the file's "
                      "order (default: one per core)")
-        ->check(CLI::Range(1u, 1024u));
+        ->check(CLI::Range(1u, 64u));
     decodeCommand->add_flag("--partial", decode.partial,
                             "price-record: decode the whole records of a capture cut short and "
                             "report the bytes left over (exit 0)");
