@@ -19,11 +19,32 @@ struct DecodeOptions {
     std::string file;
     bool binary = false;
     bool json = false;
+    bool csv = false;
+    std::string timeUnit;  // s, ms or us: an ISO 8601 column of the record's time stamp
+    // Decode the whole records of a capture that ends inside one, and only warn of the rest.
+    bool partial = false;
+    // Threads that format a capture file; 0 for one per core.
+    unsigned jobs = 0;
+    // A pcap or pcapng file of UDP datagrams, and the destination ports that carry records.
+    std::string pcap;
+    std::vector<int> ports;
 };
 void RunDecode(const DecodeOptions& options);
+void RunDecodePcap(const DecodeOptions& options);
+// Whether this build reads and writes pcap files (libpcap was found).
+bool PcapAvailable();
 void RunEncode(const std::string& kind, const std::vector<std::string>& assignments, bool binary);
+// Decoded lines (JSON objects, or CSV with its header) back into a binary capture.
+void RunEncodeLines(const std::string& kind, bool csv, const std::string& input,
+                    const std::string& output);
 
-void RunSynthPrices(const std::string& count, const std::string& file, std::uint64_t seed);
+struct SynthPcapOptions {
+    std::string file;  // a pcap instead of raw records, when not empty
+    std::string source = "192.0.2.1:40000";
+    std::string destination = "239.192.0.1:9100";
+};
+void RunSynthPrices(const std::string& count, const std::string& file, std::uint64_t seed,
+                    const SynthPcapOptions& pcap = {});
 
 void RunDemo();
 

@@ -1,6 +1,9 @@
 #include "Input.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -11,18 +14,21 @@
 
 namespace lmwire {
 
-Input::Input(const std::string& path) : file_(stdin), owned_(false), name_("standard input") {
+Input::Input(const std::string& path) : fd_(STDIN_FILENO), owned_(false), name_("standard input") {
     if (!path.empty() && path != "-") {
-        file_ = std::fopen(path.c_str(), "rb");
-        if (file_ == nullptr) {
+        fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0) {
             throw BadInput("cannot open " + Escaped(path) + ": " + std::strerror(errno));
         }
         owned_ = true;
         name_ = Escaped(path);
     }
     struct stat info {};
-    if (fstat(fileno(file_), &info) == 0) {
+    if (fstat(fd_, &info) == 0) {
         if (S_ISDIR(info.st_mode)) {
+            if (owned_) {
+                close(fd_);
+            }
             throw BadInput(name_ + " is a directory");
         }
         if (S_ISREG(info.st_mode)) {
@@ -33,18 +39,27 @@ Input::Input(const std::string& path) : file_(stdin), owned_(false), name_("stan
 
 Input::~Input() {
     if (owned_) {
-        std::fclose(file_);
+        close(fd_);
+    }
+}
+
+std::size_t Input::ReadSome(unsigned char* into, std::size_t size) {
+    for (;;) {
+        const ssize_t got = read(fd_, into, size);
+        if (got >= 0) {
+            return static_cast<std::size_t>(got);
+        }
+        if (errno != EINTR) {
+            throw BadInput("cannot read " + name_ + ": " + std::strerror(errno));
+        }
     }
 }
 
 std::size_t Input::Read(unsigned char* into, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {
-        const std::size_t got = std::fread(into + done, 1, size - done, file_);
+        const std::size_t got = ReadSome(into + done, size - done);
         if (got == 0) {
-            if (std::ferror(file_)) {
-                throw BadInput("cannot read " + name_ + ": " + std::strerror(errno));
-            }
             break;
         }
         done += got;
@@ -52,33 +67,48 @@ std::size_t Input::Read(unsigned char* into, std::size_t size) {
     return done;
 }
 
-std::size_t ByteReader::Read(unsigned char* into, std::size_t size) {
-    if (binary_) {
-        return input_.Read(into, size);
+bool Input::WouldBlock() const {
+    if (size_) {
+        return false;
     }
+    pollfd request{fd_, POLLIN, 0};
+    return poll(&request, 1, 0) == 0;
+}
+
+std::size_t ByteReader::ReadSome(unsigned char* into, std::size_t size) {
+    if (binary_) {
+        return input_.ReadSome(into, size);
+    }
+    while (taken_ == decoded_.size()) {
+        if (ended_) {
+            return 0;
+        }
+        // Hex text of 64 KiB holds at most 32 KiB of bytes.
+        decoded_.clear();
+        taken_ = 0;
+        char text[1 << 16];
+        const std::size_t got =
+            input_.ReadSome(reinterpret_cast<unsigned char*>(text), sizeof text);
+        decoder_.Feed(std::string_view(text, got), decoded_);
+        if (got == 0) {
+            decoder_.Finish();
+            ended_ = true;
+        }
+    }
+    const std::size_t n = std::min(size, decoded_.size() - taken_);
+    std::memcpy(into, decoded_.data() + taken_, n);
+    taken_ += n;
+    return n;
+}
+
+std::size_t ByteReader::Read(unsigned char* into, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {
-        if (taken_ == decoded_.size()) {
-            if (ended_) {
-                break;
-            }
-            // Hex text of 64 KiB holds at most 32 KiB of bytes.
-            decoded_.clear();
-            taken_ = 0;
-            char text[1 << 16];
-            const std::size_t got =
-                input_.Read(reinterpret_cast<unsigned char*>(text), sizeof text);
-            decoder_.Feed(std::string_view(text, got), decoded_);
-            if (got < sizeof text) {
-                decoder_.Finish();
-                ended_ = true;
-            }
-            continue;
+        const std::size_t got = ReadSome(into + done, size - done);
+        if (got == 0) {
+            break;
         }
-        const std::size_t n = std::min(size - done, decoded_.size() - taken_);
-        std::memcpy(into + done, decoded_.data() + taken_, n);
-        taken_ += n;
-        done += n;
+        done += got;
     }
     return done;
 }

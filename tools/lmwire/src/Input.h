@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -9,7 +8,8 @@
 
 namespace lmwire {
 
-// A file named on the command line, or standard input for an empty name or "-".
+// A file named on the command line, or standard input for an empty name or "-". Read through its
+// descriptor, so that a pipe hands over what has arrived instead of waiting for a full buffer.
 class Input {
   public:
     explicit Input(const std::string& path);
@@ -23,9 +23,13 @@ class Input {
     std::optional<std::uint64_t> Size() const { return size_; }
     // Up to `size` bytes; fewer only at the end of the input.
     std::size_t Read(unsigned char* into, std::size_t size);
+    // What has arrived, up to `size` bytes, waiting only when nothing has; 0 at the end.
+    std::size_t ReadSome(unsigned char* into, std::size_t size);
+    // True when a read would wait for a writer (a pipe or terminal with nothing pending).
+    bool WouldBlock() const;
 
   private:
-    std::FILE* file_;
+    int fd_;
     bool owned_;
     std::string name_;
     std::optional<std::uint64_t> size_;
@@ -40,6 +44,9 @@ class ByteReader {
     // Up to `size` bytes; fewer only at the end of the input, where hex with a digit left over
     // is refused.
     std::size_t Read(unsigned char* into, std::size_t size);
+    // As Input::ReadSome, for the decoded bytes.
+    std::size_t ReadSome(unsigned char* into, std::size_t size);
+    bool WouldBlock() const { return taken_ == decoded_.size() && input_.WouldBlock(); }
 
   private:
     Input& input_;

@@ -1,5 +1,6 @@
 #include "Kinds.h"
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 
@@ -155,9 +156,35 @@ Json CheckJsonScalar(const Field& field, const Json& value, const std::string& w
     return ParseScalar(field, value.dump(), what);
 }
 
+Json CheckJsonList(const Field& field, const Json& given, const std::string& what) {
+    if (!given.is_array()) {
+        throw BadInput(what + ": expected a JSON array");
+    }
+    Json result = Json::array();
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        const std::string at = what + "[" + std::to_string(i) + "]";
+        if (!given[i].is_object()) {
+            throw BadInput(at + ": expected an object");
+        }
+        Json element = Json::object();
+        for (const Field& sub : field.element) {
+            element[sub.name] = given[i].contains(sub.name)
+                                    ? CheckJsonScalar(sub, given[i][sub.name], at + "." + sub.name)
+                                    : DefaultValue(sub);
+        }
+        for (const auto& item : given[i].items()) {
+            if (FindField(field.element, item.key()) == nullptr) {
+                throw BadInput(at + ": unknown field " + Quoted(item.key()) +
+                               " (fields: " + FieldNames(field.element) + ")");
+            }
+        }
+        result.push_back(std::move(element));
+    }
+    return result;
+}
+
 // Either JSON ([{"Price":1233,"Size":10},...]) or the short form 1233:10,1232:20.
 Json ParseList(const Field& field, std::string_view text) {
-    Json result = Json::array();
     if (!text.empty() && text.front() == '[') {
         Json given;
         try {
@@ -168,28 +195,9 @@ Json ParseList(const Field& field, std::string_view text) {
             // The one other refusal of the parser: a number beyond a double (1e999).
             throw BadInput(field.name + ": a number in the JSON array is out of range");
         }
-        for (std::size_t i = 0; i < given.size(); ++i) {
-            const std::string at = field.name + "[" + std::to_string(i) + "]";
-            if (!given[i].is_object()) {
-                throw BadInput(at + ": expected an object");
-            }
-            Json element = Json::object();
-            for (const Field& sub : field.element) {
-                element[sub.name] =
-                    given[i].contains(sub.name)
-                        ? CheckJsonScalar(sub, given[i][sub.name], at + "." + sub.name)
-                        : DefaultValue(sub);
-            }
-            for (const auto& item : given[i].items()) {
-                if (FindField(field.element, item.key()) == nullptr) {
-                    throw BadInput(at + ": unknown field " + Quoted(item.key()) +
-                                   " (fields: " + FieldNames(field.element) + ")");
-                }
-            }
-            result.push_back(std::move(element));
-        }
-        return result;
+        return CheckJsonList(field, given, field.name);
     }
+    Json result = Json::array();
     std::size_t start = 0;
     while (start <= text.size() && !text.empty()) {
         const std::size_t comma = std::min(text.find(',', start), text.size());
@@ -250,6 +258,35 @@ Json ParseAssignments(const Kind& kind, const std::vector<std::string>& assignme
         }
     }
     return complete;
+}
+
+Json ParseObject(const Kind& kind, const Json& object, const std::vector<std::string_view>& ignored,
+                 const std::string& where) {
+    if (!object.is_object()) {
+        throw BadInput(where + ": expected a JSON object");
+    }
+    for (const auto& item : object.items()) {
+        const Field* field = FindField(kind.fields, item.key());
+        if (field == nullptr &&
+            std::find(ignored.begin(), ignored.end(), item.key()) == ignored.end()) {
+            throw BadInput(where + ": unknown field " + Quoted(item.key()) + " for " + kind.name +
+                           " (fields: " + FieldNames(kind.fields) + ")");
+        }
+    }
+    Json values = Json::object();
+    for (const Field& field : kind.fields) {
+        if (field.derived) {
+            continue;
+        }
+        if (!object.contains(field.name)) {
+            throw BadInput(where + ": " + field.name + " is missing");
+        }
+        const std::string what = where + ": " + field.name;
+        values[field.name] = field.type == FieldType::List
+                                 ? CheckJsonList(field, object[field.name], what)
+                                 : CheckJsonScalar(field, object[field.name], what);
+    }
+    return values;
 }
 
 std::string RenderFields(const Json& record, const std::string& indent) {

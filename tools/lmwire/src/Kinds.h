@@ -72,6 +72,11 @@ std::string KindNames(const std::string& separator);
 // NAME=VALUE arguments into a complete set of field values; BadInput for an unknown or repeated
 // name, a malformed value, a value out of range or a text over its capacity.
 Json ParseAssignments(const Kind& kind, const std::vector<std::string>& assignments);
+// A JSON object (a decoded line) into a complete set of field values, checked as NAME=VALUE is.
+// Every settable field is required; derived fields and the keys in `ignored` are skipped, and any
+// other key is refused. `where` starts each message.
+Json ParseObject(const Kind& kind, const Json& object, const std::vector<std::string_view>& ignored,
+                 const std::string& where);
 // One "Name  value" line per field, aligned; list elements one per line.
 std::string RenderFields(const Json& record, const std::string& indent = "");
 

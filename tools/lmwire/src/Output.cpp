@@ -1,5 +1,6 @@
 #include "Output.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -48,6 +49,20 @@ void Output::WriteBuffer() {
     buffer_.clear();
 }
 
+void Output::Write(std::string_view block) {
+    WriteBuffer();
+    if (!block.empty() && std::fwrite(block.data(), 1, block.size(), file_) != block.size()) {
+        ThrowWriteError(name_, errno);
+    }
+}
+
+void Output::Flush() {
+    WriteBuffer();
+    if (std::fflush(file_) != 0) {
+        ThrowWriteError(name_, errno);
+    }
+}
+
 void Output::Finish() {
     WriteBuffer();
     if (!owned_) {
@@ -61,6 +76,16 @@ void Output::Finish() {
     if (failed || flushError != 0 || closeError != 0) {
         ThrowWriteError(name_, flushError != 0 ? flushError : closeError != 0 ? closeError : EIO);
     }
+}
+
+void TextBlock::Grow(std::size_t room) {
+    const std::size_t capacity = std::max(2 * capacity_, size_ + room);
+    std::unique_ptr<char[]> data(new char[capacity]);
+    if (size_ != 0) {
+        std::memcpy(data.get(), data_.get(), size_);
+    }
+    data_ = std::move(data);
+    capacity_ = capacity;
 }
 
 void FinishStandardOutput(int earlierError) {

@@ -7,6 +7,7 @@
 // silent success.
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,11 @@ class Output {
             WriteBuffer();
         }
     }
+    // Writes what is gathered, then `block` straight from where it is: a large block is not
+    // copied into the buffer first.
+    void Write(std::string_view block);
+    // Writes what is gathered and flushes it, for a reader waiting on a slow input.
+    void Flush();
     // Writes the rest, flushes and closes; WriteError naming the output on any failure.
     void Finish();
 
@@ -47,6 +53,30 @@ class Output {
     bool owned_;
     std::string name_;
     std::string buffer_;
+};
+
+// Lines written in place into one block that grows as needed and is never zero-filled, so that
+// a line costs only the writing of its bytes.
+class TextBlock {
+  public:
+    // Room for at least `room` bytes at the end of the block; Commit says where they end.
+    char* Room(std::size_t room) {
+        if (capacity_ - size_ < room) {
+            Grow(room);
+        }
+        return data_.get() + size_;
+    }
+    void Commit(char* end) { size_ = static_cast<std::size_t>(end - data_.get()); }
+    std::string_view View() const { return {data_.get(), size_}; }
+    std::size_t Size() const { return size_; }
+    void Clear() { size_ = 0; }
+
+  private:
+    void Grow(std::size_t room);
+
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
 };
 
 // Flushes standard output and checks that everything written to it since the start arrived;

@@ -18,128 +18,6 @@ namespace lmwire {
 
 namespace {
 
-// Writes a line into a fixed buffer with no per-field allocation or bounds bookkeeping: a
-// record's line has a known maximum length, and a capture decode spends its time here. The
-// longest is the JSON line with every price at -2147483648 and every size at 65535: about 160
-// bytes of keys, 9 numbers of up to 11 characters and 20 levels of 35, under 1000 in all.
-constexpr std::size_t kLineCapacity = 2048;
-class LineWriter {
-  public:
-    explicit LineWriter(char* at) : at_(at) {}
-    char* End() const { return at_; }
-
-    void Text(std::string_view text) {
-        std::memcpy(at_, text.data(), text.size());
-        at_ += text.size();
-    }
-    void Char(char c) { *at_++ = c; }
-    void Int(std::int64_t value) { at_ = std::to_chars(at_, at_ + 24, value).ptr; }
-
-    void Field(std::string_view name, std::int64_t value) {
-        Text(name);
-        Int(value);
-    }
-    template <class Level>
-    void Depth(Level level) {
-        for (int i = 0; i < kLevels; ++i) {
-            const Lumera::PriceLevel at = level(i);
-            Int(at.price);
-            Char(':');
-            Int(at.size);
-            Char(i + 1 < kLevels ? ',' : ' ');
-        }
-    }
-    template <class Level>
-    void JsonDepth(Level level) {
-        for (int i = 0; i < kLevels; ++i) {
-            const Lumera::PriceLevel at = level(i);
-            Text(i == 0 ? "[{\"Price\":" : ",{\"Price\":");
-            Int(at.price);
-            Text(",\"Size\":");
-            Int(at.size);
-            Char('}');
-        }
-        Char(']');
-    }
-
-  private:
-    static constexpr int kLevels = Lumera::PriceRecordLayout::kLevels;
-    char* at_;
-};
-
-// The two line forms differ only in their keys and separators.
-struct LineStyle {
-    std::array<std::string_view, 9> fields;  // each key with the separator before it
-    std::string_view bids, asks, lastPriceText, end;
-    bool json;
-};
-
-constexpr LineStyle kTextLine{{"PriceType=", " PriceFormatCode=", " LastSize=", " LumeraID=",
-                               " LastPrice=", " TotalVolume=", " TimeStamp=", " High=", " Low="},
-                              " Bids=",
-                              "Asks=",
-                              "LastPriceText=\"",
-                              "\"\n",
-                              false};
-constexpr LineStyle kJsonLine{
-    {"{\"PriceType\":", ",\"PriceFormatCode\":", ",\"LastSize\":", ",\"LumeraID\":",
-     ",\"LastPrice\":", ",\"TotalVolume\":", ",\"TimeStamp\":", ",\"High\":", ",\"Low\":"},
-    ",\"Bids\":",
-    ",\"Asks\":",
-    ",\"LastPriceText\":\"",
-    "\"}\n",
-    true};
-
-// Display texts are at most a sign and a few dozen digits; anything outside printable ASCII
-// (never seen from the table) is escaped as JSON requires.
-void AppendJsonText(std::string& out, std::string_view text) {
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte >= 0x7F || c == '"' || c == '\\') {
-            out += Json(Cp1252ToUtf8(std::string(1, c))).dump().substr(1);
-            out.pop_back();
-        } else {
-            out += c;
-        }
-    }
-}
-
-void AppendStyledLine(OriginalDisplay& display, const LineStyle& style,
-                      Lumera::PriceRecordView record, std::string& out) {
-    const std::int64_t values[] = {
-        record.PriceType(), record.PriceFormatCode(), record.LastSize(),  record.LumeraID(),
-        record.LastPrice(), record.TotalVolume(),     record.TimeStamp(), record.High(),
-        record.Low()};
-    static_assert(std::size(values) == std::tuple_size_v<decltype(style.fields)>);
-    char line[kLineCapacity];
-    LineWriter w(line);
-    for (std::size_t i = 0; i < std::size(values); ++i) {
-        w.Field(style.fields[i], values[i]);
-    }
-    const auto bid = [record](int level) { return record.Bid(level); };
-    const auto ask = [record](int level) { return record.Ask(level); };
-    w.Text(style.bids);
-    style.json ? w.JsonDepth(bid) : w.Depth(bid);
-    w.Text(style.asks);
-    style.json ? w.JsonDepth(ask) : w.Depth(ask);
-    w.Text(style.lastPriceText);
-    out.append(line, w.End());
-    AppendJsonText(out, display.Text(record.PriceFormatCode(), record.LastPrice()));
-    out += style.end;
-}
-
-}  // namespace
-
-void PriceRecordLines::AppendLine(Lumera::PriceRecordView record, std::string& out) {
-    AppendStyledLine(display_, kTextLine, record, out);
-}
-
-void PriceRecordLines::AppendJsonLine(Lumera::PriceRecordView record, std::string& out) {
-    AppendStyledLine(display_, kJsonLine, record, out);
-}
-
-namespace {
-
 struct Level {
     std::int32_t price;
     std::uint16_t size;
@@ -205,9 +83,7 @@ void AddPriceRecordKind(std::vector<Kind>& kinds) {
               {}};
     kind.decode = [kind](const Bytes& bytes) {
         RequireSize(kind, bytes, kPriceRecordSize);
-        std::string line;
-        PriceRecordLines().AppendJsonLine(Lumera::PriceRecordView(bytes.data()), line);
-        return Json::parse(line);
+        return Json::parse(PriceRecordJsonLine(Lumera::PriceRecordView(bytes.data())));
     };
     kind.encode = [](const Json& values) {
         const auto get = [&values](const char* name) {

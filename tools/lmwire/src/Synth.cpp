@@ -1,11 +1,15 @@
 // synth prices: a seeded random-walk market, so that there is capture data to try and to time.
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <random>
 
 #include "Commands.h"
+#include "Datagram.h"
+#include "Errors.h"
 #include "Output.h"
+#include "PcapFile.h"
 #include "PriceRecord.h"
 #include "Text.h"
 
@@ -100,11 +104,60 @@ class Market {
 
 }  // namespace
 
-void RunSynthPrices(const std::string& countText, const std::string& file, std::uint64_t seed) {
+namespace {
+
+#ifdef LMWIRE_HAVE_PCAP
+// Datagrams of one to five records, 250 microseconds apart from 2025-11-24T16:00:00Z, the
+// market's first time stamp. Their sizes come from a generator of their own, so that the
+// records are those of the raw file of the same seed.
+void WriteSynthPcap(std::uint64_t count, Market& market, std::uint64_t seed,
+                    const SynthPcapOptions& options) {
+    const Endpoint source = ParseEndpoint(options.source, "--source");
+    const Endpoint destination = ParseEndpoint(options.destination, "--destination");
+    if (source.v6 != destination.v6) {
+        throw BadInput("--source and --destination: one is IPv4, the other IPv6");
+    }
+    PcapWriter writer(options.file);
+    std::mt19937_64 sizes(seed ^ 0x9E3779B97F4A7C15ull);
+    Bytes payload;
+    std::uint64_t written = 0;
+    for (std::uint64_t datagram = 0; written < count; ++datagram) {
+        const std::uint64_t records = std::min<std::uint64_t>(1 + sizes() % 5, count - written);
+        payload.resize(records * kPriceRecordSize);
+        for (std::uint64_t i = 0; i < records; ++i) {
+            const auto record = market.Next().Bytes();
+            std::memcpy(payload.data() + i * kPriceRecordSize, record.data(), record.size());
+        }
+        written += records;
+        const std::uint64_t micros = datagram * 250;
+        const Bytes frame = UdpFrame(source, destination, static_cast<std::uint16_t>(datagram),
+                                     payload.data(), payload.size());
+        writer.Write(static_cast<std::int64_t>(1'764'000'000 + micros / 1'000'000),
+                     static_cast<std::uint32_t>(micros % 1'000'000), frame.data(), frame.size());
+    }
+    writer.Finish();
+}
+#else
+void WriteSynthPcap(std::uint64_t, Market&, std::uint64_t, const SynthPcapOptions&) {
+    throw BadInput("--pcap: this lmwire was built without libpcap");
+}
+#endif
+
+}  // namespace
+
+void RunSynthPrices(const std::string& countText, const std::string& file, std::uint64_t seed,
+                    const SynthPcapOptions& pcap) {
     const auto count = static_cast<std::uint64_t>(
         ParseInteger(countText, 0, std::numeric_limits<std::int32_t>::max(), "record count"));
-    Output out(file);
+    if (file.empty() == pcap.file.empty()) {
+        throw BadInput("synth prices writes either FILE or --pcap FILE");
+    }
     Market market(seed);
+    if (!pcap.file.empty()) {
+        WriteSynthPcap(count, market, seed, pcap);
+        return;
+    }
+    Output out(file);
     std::string& buffer = out.Buffer();
     for (std::uint64_t i = 0; i < count; ++i) {
         // Within ten levels of two ticks, every depth price is in reach.

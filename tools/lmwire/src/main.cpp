@@ -105,7 +105,34 @@ int main(int argc, char** argv) {
     decodeCommand->add_option("FILE", decode.file, "input file (default: standard input)");
     decodeCommand->add_flag("--binary", decode.binary, "input is raw bytes, not hex text");
     decodeCommand->add_flag("--json", decode.json, "one JSON object per record");
+    decodeCommand->add_flag(
+        "--csv", decode.csv,
+        "price-record: CSV with a header line, depth as bid_price_0 ... "
+        "ask_size_9, and the display texts of the last price, best bid and ask");
+    decodeCommand->add_option("--time-unit", decode.timeUnit,
+                              "price-record: add TimeStamp as ISO 8601 UTC, reading it as "
+                              "seconds, milliseconds or microseconds since 1970 (s, ms, us)");
+    if (PcapAvailable()) {
+        decodeCommand->add_option("--pcap", decode.pcap,
+                                  "price-record: read the UDP datagrams of a pcap or pcapng "
+                                  "capture (- for standard input)");
+        decodeCommand->add_option("--port", decode.ports,
+                                  "with --pcap: take datagrams to this destination port "
+                                  "(repeatable); without it, those whose length is a multiple "
+                                  "of 86");
+    }
+    decodeCommand
+        ->add_option("--jobs", decode.jobs,
+                     "price-record: threads that format a capture file, in the file's "
+                     "order (default: one per core)")
+        ->check(CLI::Range(1u, 64u));
+    decodeCommand->add_flag("--partial", decode.partial,
+                            "price-record: decode the whole records of a capture cut short and "
+                            "report the bytes left over (exit 0)");
     decodeCommand->footer(KindsHelp(false) +
+                          (PcapAvailable() ? ""
+                                           : "\nThis lmwire was built without libpcap: --pcap is "
+                                             "not available.\n") +
                           "\nprice-record also takes a capture: many records back to back, one "
                           "output line each,\ndecoded as they are read (any length, from a file "
                           "or a pipe).\nA fixed-size kind reads at most one byte more than its "
@@ -120,10 +147,27 @@ int main(int argc, char** argv) {
     encode->add_option("KIND", kind, "record kind (see below)")->required();
     encode->add_option("FIELDS", values, "NAME=VALUE, names as decode --json prints them");
     encode->add_flag("--binary", binary, "write raw bytes instead of hex text");
+    std::string fromJsonl;
+    std::string fromCsv;
+    auto* jsonlOption = encode->add_option(
+        "--from-jsonl", fromJsonl,
+        "price-record: a capture from decode --json lines (FILE, - for standard input), written "
+        "raw to the one FIELDS argument, OUT (- for standard output)");
+    encode->add_option("--from-csv", fromCsv, "price-record: the same from decode --csv lines")
+        ->excludes(jsonlOption);
     encode->footer(KindsHelp(true) +
                    "\nFields not given are 0 or empty. Lists take JSON or the short form "
                    "Bids=1233:10,1232:25\n(AccountInfo=1:2500.5,3:-12).");
-    encode->callback([&] { RunEncode(kind, values, binary); });
+    encode->callback([&] {
+        if (fromJsonl.empty() && fromCsv.empty()) {
+            RunEncode(kind, values, binary);
+            return;
+        }
+        if (values.size() != 1) {
+            throw BadInput("--from-jsonl and --from-csv take one argument after the kind: OUT");
+        }
+        RunEncodeLines(kind, !fromCsv.empty(), fromCsv.empty() ? fromJsonl : fromCsv, values[0]);
+    });
 
     auto* synth = app.add_subcommand("synth", "write synthetic data");
     synth->require_subcommand(1);
@@ -133,10 +177,23 @@ int main(int argc, char** argv) {
     auto* prices = synth->add_subcommand(
         "prices", "N price records of a seeded random-walk market (a few contracts, ten levels)");
     prices->add_option("N", count, "number of records")->required();
-    prices->add_option("FILE", file, "output file, - for standard output")->required();
+    SynthPcapOptions synthPcap;
+    prices->add_option("FILE", file, "output file of raw records, - for standard output");
+    if (PcapAvailable()) {
+        prices->add_option("--pcap", synthPcap.file,
+                           "write a pcap of UDP datagrams of one to five records instead");
+        prices->add_option("--source", synthPcap.source, "with --pcap: ADDRESS:PORT of the sender")
+            ->capture_default_str();
+        prices
+            ->add_option("--destination", synthPcap.destination,
+                         "with --pcap: ADDRESS:PORT the datagrams go to")
+            ->capture_default_str();
+    } else {
+        prices->footer("This lmwire was built without libpcap: --pcap is not available.");
+    }
     prices->add_option("--seed", seed, "random seed (same seed, same records)")
         ->capture_default_str();
-    prices->callback([&] { RunSynthPrices(count, file, seed); });
+    prices->callback([&] { RunSynthPrices(count, file, seed, synthPcap); });
 
     std::string today;
     auto* demo = app.add_subcommand(

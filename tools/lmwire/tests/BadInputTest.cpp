@@ -67,7 +67,7 @@ const std::vector<BadCase>& Cases() {
          "2 bytes follow the flat form (110 bytes)"},
         {{"decode", "account-contract"}, Hex(100), "at least 110 bytes"},
         // A capture that is not whole records.
-        {{"decode", "price-record"}, Hex(87), "87 bytes is not a whole number of 86-byte records"},
+        {{"decode", "price-record"}, Hex(85), "85 bytes is not a whole number of 86-byte records"},
         // Hex that is not hex.
         {{"decode", "logon-response"}, "0102030g", "not hex: 'g' at offset 7"},
         {{"decode", "logon-response"}, "01 02 0x03", "not hex: 'x' at offset 7"},

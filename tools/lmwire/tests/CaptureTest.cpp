@@ -84,11 +84,11 @@ TEST(Capture, ALengthThatIsNotWholeRecordsIsRefusedBeforeAnyOutput) {
                   std::string::npos)
             << result.err;
     }
-    // Through a pipe the length is only known at the end; still nothing is printed.
-    const Result piped =
+    // Standard input redirected from a file is measured first too.
+    const Result redirected =
         RunTool({"decode", "price-record", "--binary"}, std::string(bytes.begin(), bytes.end()));
-    EXPECT_EQ(piped.status, 2);
-    EXPECT_EQ(piped.out, "");
+    EXPECT_EQ(redirected.status, 2);
+    EXPECT_EQ(redirected.out, "");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "RunTool.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -175,6 +177,134 @@ Result RunTool(const ToolRun& run) {
     const Bytes errBytes = ReadFile(err);
     result.err.assign(errBytes.begin(), errBytes.end());
     return result;
+}
+
+LiveTool::LiveTool(const std::vector<std::string>& args) {
+    int inPipe[2];
+    int outPipe[2];
+    if (pipe(inPipe) != 0 || pipe(outPipe) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    char pattern[] = "/tmp/lmwire-live-XXXXXX";
+    const int errFd = mkstemp(pattern);
+    errPath_ = pattern;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, inPipe[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, errFd, 2);
+    for (const int fd : {inPipe[0], inPipe[1], outPipe[0], outPipe[1], errFd}) {
+        posix_spawn_file_actions_addclose(&actions, fd);
+    }
+    std::vector<std::string> argvStrings = {LMWIRE_TOOL};
+    argvStrings.insert(argvStrings.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : argvStrings) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, LMWIRE_TOOL, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(inPipe[0]);
+    close(outPipe[1]);
+    close(errFd);
+    in_ = inPipe[1];
+    out_ = outPipe[0];
+    if (spawned != 0) {
+        throw std::runtime_error("cannot start " LMWIRE_TOOL);
+    }
+    pid_ = pid;
+}
+
+LiveTool::~LiveTool() {
+    if (in_ >= 0) {
+        close(in_);
+    }
+    if (out_ >= 0) {
+        close(out_);
+    }
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    std::remove(errPath_.c_str());
+}
+
+void LiveTool::Write(const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(in_, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) {
+            throw std::runtime_error("cannot write to the program");
+        }
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+std::string LiveTool::WaitForLines(std::size_t count, int seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (static_cast<std::size_t>(std::count(collected_.begin(), collected_.end(), '\n')) <
+           count) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            break;
+        }
+        pollfd request{out_, POLLIN, 0};
+        if (poll(&request, 1, static_cast<int>(left.count())) <= 0) {
+            break;
+        }
+        char buffer[65536];
+        const ssize_t n = read(out_, buffer, sizeof buffer);
+        if (n <= 0) {
+            break;
+        }
+        collected_.append(buffer, static_cast<std::size_t>(n));
+    }
+    return collected_;
+}
+
+Result LiveTool::Finish() {
+    close(in_);
+    in_ = -1;
+    char buffer[65536];
+    for (ssize_t n; (n = read(out_, buffer, sizeof buffer)) > 0;) {
+        collected_.append(buffer, static_cast<std::size_t>(n));
+    }
+    Result result;
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = collected_;
+    const Bytes err = ReadFile(errPath_);
+    result.err.assign(err.begin(), err.end());
+    return result;
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream(path) << text;
+}
+
+int Shell(const std::string& command) {
+    // text2pcap reports on standard error even when asked to be quiet.
+    return std::system(("TZ=UTC " + command + " 2>/dev/null").c_str());
+}
+
+bool Installed(const std::string& program) {
+    return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::string Text2pcapDump(const std::string& time, const Bytes& bytes) {
+    std::string text = time + "\n000000";
+    for (const unsigned char byte : bytes) {
+        static const char* const kDigits = "0123456789abcdef";
+        text += ' ';
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 15];
+    }
+    return text + "\n";
 }
 
 std::string ToHex(const Bytes& bytes) {

@@ -38,6 +38,29 @@ struct ToolRun {
 };
 Result RunTool(const ToolRun& run);
 
+// The program running with a pipe at each end, for tests that watch its output while they are
+// still writing its input.
+class LiveTool {
+  public:
+    explicit LiveTool(const std::vector<std::string>& args);
+    ~LiveTool();  // kills the program if it still runs
+    LiveTool(const LiveTool&) = delete;
+    LiveTool& operator=(const LiveTool&) = delete;
+
+    void Write(const std::string& bytes);
+    // Output until it holds `count` complete lines or `seconds` pass; all of it so far.
+    std::string WaitForLines(std::size_t count, int seconds);
+    // Closes standard input and waits for the end: the exit status and the rest of the output.
+    Result Finish();
+
+  private:
+    int pid_ = -1;
+    int in_ = -1;
+    int out_ = -1;
+    std::string errPath_;
+    std::string collected_;
+};
+
 // A directory of its own for each test, removed with everything in it.
 class TempDir {
   public:
@@ -52,6 +75,27 @@ class TempDir {
 };
 
 std::string ToHex(const Bytes& bytes);
+void WriteText(const std::string& path, const std::string& text);
+
+// Other programs (Wireshark's text2pcap, editcap, mergecap, tshark) run through the shell with
+// TZ=UTC, their standard error dropped; the exit status.
+int Shell(const std::string& command);
+bool Installed(const std::string& program);
+// A packet as text2pcap reads it: a time, then its bytes from offset 0.
+std::string Text2pcapDump(const std::string& time, const Bytes& bytes);
+
+// Skips the test, saying why, unless the tool reads pcaps and the named programs are there.
+#define LMWIRE_REQUIRE_PCAP_TOOLS(...)                                                            \
+    do {                                                                                          \
+        if (RunTool({"decode", "--help"}).out.find("--pcap TEXT") == std::string::npos) {         \
+            GTEST_SKIP() << "lmwire was built without libpcap (Debian libpcap-dev)";              \
+        }                                                                                         \
+        for (const std::string program : {__VA_ARGS__}) {                                         \
+            if (!Installed(program)) {                                                            \
+                GTEST_SKIP() << program << " is not installed (Debian wireshark-common, tshark)"; \
+            }                                                                                     \
+        }                                                                                         \
+    } while (false)
 Bytes ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const Bytes& bytes);
 std::vector<std::string> Lines(const std::string& text);

@@ -1,0 +1,159 @@
+// The Wireshark dissector, run by tshark: the fields of the records in synth's pcap are those
+// that lmwire decodes, and the display texts of every price format are the library's.
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "RunTool.h"
+#include "wire_types/price/Price.h"
+#include "wire_types/price/PriceRecord.h"
+
+namespace lmwire_test {
+namespace {
+
+const std::string kDissector = LMWIRE_DISSECTOR;
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts(1);
+    for (const char c : text) {
+        if (c == separator) {
+            parts.emplace_back();
+        } else {
+            parts.back() += c;
+        }
+    }
+    return parts;
+}
+
+// Every occurrence of each field, in packet order, as tshark shows them with the dissector.
+std::map<std::string, std::vector<std::string>> Dissected(const TempDir& dir,
+                                                          const std::string& pcap,
+                                                          const std::vector<std::string>& fields,
+                                                          const std::string& options = "") {
+    std::string command = "tshark -X lua_script:" + kDissector + " " + options + " -r " + pcap +
+                          " -Y lmwire -T fields -E occurrence=a -E aggregator='|'";
+    for (const std::string& field : fields) {
+        command += " -e lmwire." + field;
+    }
+    const std::string out = dir.Path("fields.txt");
+    EXPECT_EQ(Shell(command + " > " + out), 0) << command;
+    const Bytes text = ReadFile(out);
+    std::map<std::string, std::vector<std::string>> values;
+    for (const std::string& line : Lines(std::string(text.begin(), text.end()))) {
+        const std::vector<std::string> columns = Split(line, '\t');
+        EXPECT_EQ(columns.size(), fields.size()) << line;
+        for (std::size_t i = 0; i < fields.size() && i < columns.size(); ++i) {
+            for (const std::string& value : Split(columns[i], '|')) {
+                values[fields[i]].push_back(value);
+            }
+        }
+    }
+    return values;
+}
+
+TEST(Dissector, FieldsOfSynthRecordsAreThoseLmwireDecodes) {
+    LMWIRE_REQUIRE_PCAP_TOOLS("tshark");
+    TempDir dir;
+    const std::string pcap = dir.Path("synth.pcap");
+    ASSERT_EQ(RunTool({"synth", "prices", "300", "--pcap", pcap, "--seed", "9"}).status, 0);
+    const Result decoded = RunTool({"decode", "price-record", "--pcap", pcap, "--json"});
+    ASSERT_EQ(decoded.status, 0) << decoded.err;
+    const std::vector<std::string> scalars = {
+        "PriceType",   "PriceFormatCode", "LastSize", "LumeraID", "LastPrice",
+        "TotalVolume", "TimeStamp",       "High",     "Low",      "LastPriceText"};
+    std::vector<std::string> fields = scalars;
+    for (const std::string depth : {"Bid.Price", "Bid.Size", "Ask.Price", "Ask.Size"}) {
+        fields.push_back(depth);
+    }
+    auto shown = Dissected(dir, pcap, fields);
+    const std::vector<std::string> lines = Lines(decoded.out);
+    ASSERT_EQ(lines.size(), 300u);
+    for (const std::string& field : scalars) {
+        ASSERT_EQ(shown[field].size(), 300u) << field;
+    }
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        SCOPED_TRACE(i);
+        const Json record = Json::parse(lines[i]);
+        for (const std::string& field : scalars) {
+            const Json& value = record[field];
+            EXPECT_EQ(shown[field][i], value.is_string() ? value.get<std::string>() : value.dump())
+                << field;
+        }
+        for (std::size_t level = 0; level < 10; ++level) {
+            const std::size_t at = i * 10 + level;
+            EXPECT_EQ(shown["Bid.Price"][at], record["Bids"][level]["Price"].dump());
+            EXPECT_EQ(shown["Bid.Size"][at], record["Bids"][level]["Size"].dump());
+            EXPECT_EQ(shown["Ask.Price"][at], record["Asks"][level]["Price"].dump());
+            EXPECT_EQ(shown["Ask.Size"][at], record["Asks"][level]["Size"].dump());
+        }
+    }
+}
+
+TEST(Dissector, DisplayTextsOfEveryFormatAreTheLibrarys) {
+    LMWIRE_REQUIRE_PCAP_TOOLS("tshark", "text2pcap");
+    TempDir dir;
+    const std::vector<std::int32_t> prices = {
+        0,     1,  2,  3,     4,     7,     31,      127,    128,       1234,      1235,
+        99999, -1, -3, -1234, -1235, 12345, 7654321, -99999, INT32_MAX, INT32_MIN, -INT32_MAX};
+    std::vector<std::pair<int, std::int32_t>> shownPrices;
+    std::string dump;
+    Bytes datagram;
+    for (int code = 0; code <= 64; ++code) {
+        for (const std::int32_t price : prices) {
+            Lumera::PriceRecordBuilder builder;
+            builder.PriceFormatCode(static_cast<std::uint8_t>(code)).LastPrice(price);
+            // The depth at the ends of its reach, where the last price leaves room.
+            if (price > INT32_MIN + 200 && price < INT32_MAX - 200) {
+                builder.Bid(0, price + 128, 1).Bid(1, price - 127, 2);
+                builder.Ask(0, price - 128, 3).Ask(1, price + 127, 4);
+            }
+            const auto bytes = builder.Bytes();
+            datagram.insert(datagram.end(), bytes.begin(), bytes.end());
+            shownPrices.emplace_back(code, price);
+            if (datagram.size() == 86 * 8) {
+                dump += Text2pcapDump("2025-01-01T00:00:00.0", datagram);
+                datagram.clear();
+            }
+        }
+    }
+    dump += Text2pcapDump("2025-01-01T00:00:00.0", datagram);
+    WriteText(dir.Path("dump.txt"), dump);
+    const std::string pcap = dir.Path("formats.pcap");
+    ASSERT_EQ(Shell("text2pcap -q -t '%Y-%m-%dT%H:%M:%S.%f' -4 10.0.0.1,10.0.0.2 -u 4000,9100 " +
+                    dir.Path("dump.txt") + " " + pcap),
+              0);
+    auto shown = Dissected(
+        dir, pcap, {"PriceFormatCode", "LastPrice", "LastPriceText", "Bid.Price", "Ask.Price"});
+    ASSERT_EQ(shown["LastPriceText"].size(), shownPrices.size());
+    for (std::size_t i = 0; i < shownPrices.size(); ++i) {
+        const auto [code, price] = shownPrices[i];
+        SCOPED_TRACE("code " + std::to_string(code) + ", " + std::to_string(price) + " ticks");
+        EXPECT_EQ(shown["LastPrice"][i], std::to_string(price));
+        EXPECT_EQ(shown["LastPriceText"][i], Lumera::price::Display(code, price));
+        if (price > INT32_MIN + 200 && price < INT32_MAX - 200) {
+            EXPECT_EQ(shown["Bid.Price"][i * 10], std::to_string(price + 128));
+            EXPECT_EQ(shown["Bid.Price"][i * 10 + 1], std::to_string(price - 127));
+            EXPECT_EQ(shown["Ask.Price"][i * 10], std::to_string(price - 128));
+            EXPECT_EQ(shown["Ask.Price"][i * 10 + 1], std::to_string(price + 127));
+        }
+    }
+}
+
+TEST(Dissector, ThePortPreferenceTakesDatagramsOfAnyLength) {
+    LMWIRE_REQUIRE_PCAP_TOOLS("tshark", "text2pcap");
+    TempDir dir;
+    Bytes records(86 * 2 + 10, 0);
+    records[1] = records[86 + 1] = 14;
+    WriteText(dir.Path("dump.txt"), Text2pcapDump("2025-01-01T00:00:00.0", records));
+    const std::string pcap = dir.Path("odd.pcap");
+    ASSERT_EQ(Shell("text2pcap -q -t '%Y-%m-%dT%H:%M:%S.%f' -4 10.0.0.1,10.0.0.2 -u 4000,9177 " +
+                    dir.Path("dump.txt") + " " + pcap),
+              0);
+    EXPECT_TRUE(Dissected(dir, pcap, {"LastPriceText"})["LastPriceText"].empty());
+    const auto byPort = Dissected(dir, pcap, {"LastPriceText"}, "-o lmwire.ports:9100,9177");
+    EXPECT_EQ(byPort.at("LastPriceText"), (std::vector<std::string>{"0.00", "0.00"}));
+}
+
+}  // namespace
+}  // namespace lmwire_test

@@ -1,0 +1,71 @@
+// A capture file is formatted on several threads with its lines in the file's order.
+
+#include <gtest/gtest.h>
+
+#include "RunTool.h"
+
+namespace lmwire_test {
+namespace {
+
+TEST(Parallel, EveryJobCountGivesTheLinesOfOneInFileOrder) {
+    TempDir dir;
+    const std::string capture = dir.Path("capture.bin");
+    // Many pieces of work, the last one short, and a partial record after them.
+    ASSERT_EQ(RunTool({"synth", "prices", "20001", capture, "--seed", "4"}).status, 0);
+    Bytes bytes = ReadFile(capture);
+    bytes.resize(bytes.size() + 30, 0x7F);
+    const std::string cut = dir.Path("cut.bin");
+    WriteFile(cut, bytes);
+    for (const std::string format : {"--json", "--csv", "--time-unit=us"}) {
+        SCOPED_TRACE(format);
+        const Result one =
+            RunTool({"decode", "price-record", "--binary", format, "--jobs", "1", capture});
+        ASSERT_EQ(one.status, 0) << one.err;
+        EXPECT_EQ(Lines(one.out).size(), format == "--csv" ? 20002u : 20001u);
+        for (const std::string jobs : {"2", "5"}) {
+            SCOPED_TRACE(jobs);
+            const Result many =
+                RunTool({"decode", "price-record", "--binary", format, "--jobs", jobs, capture});
+            EXPECT_EQ(many.status, 0) << many.err;
+            EXPECT_TRUE(many.out == one.out);
+            const Result partial = RunTool(
+                {"decode", "price-record", "--binary", format, "--jobs", jobs, "--partial", cut});
+            EXPECT_EQ(partial.status, 0) << partial.err;
+            EXPECT_TRUE(partial.out == one.out);
+            EXPECT_NE(partial.err.find("30 bytes after the last whole record (20001 records)"),
+                      std::string::npos)
+                << partial.err;
+        }
+    }
+    // The default takes every core, with the same result.
+    EXPECT_TRUE(RunTool({"decode", "price-record", "--binary", capture}).out ==
+                RunTool({"decode", "price-record", "--binary", "--jobs", "1", capture}).out);
+}
+
+TEST(Parallel, AWriteFailureStopsEveryThread) {
+    TempDir dir;
+    const std::string capture = dir.Path("capture.bin");
+    ASSERT_EQ(RunTool({"synth", "prices", "40000", capture}).status, 0);
+    ToolRun full;
+    full.args = {"decode", "price-record", "--binary", "--jobs", "3", capture};
+    full.outputPath = "/dev/full";
+    full.timeoutSeconds = 20;
+    const Result result = RunTool(full);
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("cannot write standard output: No space left on device"),
+              std::string::npos)
+        << result.err;
+
+    ToolRun closed = full;
+    closed.outputPath.clear();
+    closed.outputToClosedPipe = true;
+    closed.ignoreSigpipe = true;
+    const Result gone = RunTool(closed);
+    EXPECT_FALSE(gone.timedOut);
+    EXPECT_EQ(gone.status, 1);
+    EXPECT_EQ(gone.err, "");
+}
+
+}  // namespace
+}  // namespace lmwire_test

@@ -1,0 +1,94 @@
+// A capture that is still being written is decoded as its records arrive, and one cut short is
+// decoded up to its last whole record.
+
+#include <gtest/gtest.h>
+
+#include "RunTool.h"
+
+namespace lmwire_test {
+namespace {
+
+Bytes SynthRecords(const TempDir& dir, int count) {
+    const std::string file = dir.Path("records.bin");
+    EXPECT_EQ(RunTool({"synth", "prices", std::to_string(count), file}).status, 0);
+    return ReadFile(file);
+}
+
+std::string Slice(const Bytes& bytes, std::size_t first, std::size_t count) {
+    return std::string(bytes.begin() + static_cast<long>(first),
+                       bytes.begin() + static_cast<long>(first + count));
+}
+
+TEST(Stream, LinesAppearAsRecordsArriveThroughAPipe) {
+    TempDir dir;
+    const Bytes records = SynthRecords(dir, 6);
+    const std::vector<std::string> expected =
+        Lines(RunTool({"decode", "price-record", "--binary", dir.Path("records.bin")}).out);
+    ASSERT_EQ(expected.size(), 6u);
+
+    LiveTool tool({"decode", "price-record", "--binary"});
+    // Three records and half of the fourth: the three are shown while the writer waits.
+    tool.Write(Slice(records, 0, 86 * 3 + 43));
+    EXPECT_EQ(Lines(tool.WaitForLines(3, 20)),
+              std::vector<std::string>(expected.begin(), expected.begin() + 3));
+    tool.Write(Slice(records, 86 * 3 + 43, 86 * 2 - 43));
+    EXPECT_EQ(Lines(tool.WaitForLines(5, 20)).size(), 5u);
+    // The writer stops inside the last record: what came whole is out, the rest is reported.
+    tool.Write(Slice(records, 86 * 5, 30));
+    const Result result = tool.Finish();
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(Lines(result.out), std::vector<std::string>(expected.begin(), expected.begin() + 5));
+    EXPECT_NE(result.err.find("460 bytes is not a whole number of 86-byte records (30 bytes over)"),
+              std::string::npos)
+        << result.err;
+}
+
+TEST(Stream, HexTextThroughAPipeIsDecodedAsItArrives) {
+    TempDir dir;
+    const Bytes records = SynthRecords(dir, 2);
+    const std::string hex = ToHex(records);
+    LiveTool tool({"decode", "price-record", "--json"});
+    // A record and a digit more.
+    tool.Write(hex.substr(0, 2 * 86 + 1));
+    EXPECT_EQ(Lines(tool.WaitForLines(1, 20)).size(), 1u);
+    tool.Write(hex.substr(2 * 86 + 1));
+    const Result result = tool.Finish();
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(Lines(result.out).size(), 2u);
+}
+
+TEST(Stream, PartialDecodesEveryWholeRecordAndReportsTheRest) {
+    TempDir dir;
+    Bytes records = SynthRecords(dir, 100);
+    const std::vector<std::string> whole =
+        Lines(RunTool({"decode", "price-record", "--binary", dir.Path("records.bin")}).out);
+    records.resize(86 * 100 - 11);
+    const std::string cut = dir.Path("cut.bin");
+    WriteFile(cut, records);
+    const std::vector<std::string> expected(whole.begin(), whole.begin() + 99);
+
+    // From a file and from a pipe alike.
+    for (const bool fromFile : {true, false}) {
+        SCOPED_TRACE(fromFile ? "file" : "pipe");
+        std::vector<std::string> args = {"decode", "price-record", "--binary", "--partial"};
+        if (fromFile) {
+            args.push_back(cut);
+        }
+        const Result result =
+            RunTool(args, fromFile ? "" : std::string(records.begin(), records.end()));
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(Lines(result.out), expected);
+        EXPECT_NE(result.err.find("75 bytes after the last whole record (99 records)"),
+                  std::string::npos)
+            << result.err;
+    }
+    // A capture of whole records says nothing more.
+    const Result exact =
+        RunTool({"decode", "price-record", "--binary", "--partial", dir.Path("records.bin")});
+    EXPECT_EQ(exact.status, 0);
+    EXPECT_EQ(exact.err, "");
+    EXPECT_EQ(Lines(exact.out), whole);
+}
+
+}  // namespace
+}  // namespace lmwire_test
