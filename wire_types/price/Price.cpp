@@ -172,6 +172,95 @@ bool TakeDigits(std::string_view& text, std::size_t count, std::int64_t& value) 
     return true;
 }
 
+// Reads a trimmed text as Display writes it in the row at Index, field by field: an optional
+// sign, the whole part without leading zeros, the point, the primary part on its full width, the
+// last character. One function per row, so that widths and fractions are constants.
+template <std::size_t Index>
+std::optional<std::int32_t> ParseIn(std::string_view rest) noexcept {
+    constexpr const PriceFormat& row = kPriceFormatTable[Index];
+    constexpr Shape shape = kShapes[Index];
+
+    const bool negative = !rest.empty() && rest.front() == '-';
+    if (negative) {
+        rest.remove_prefix(1);
+    }
+    std::int64_t whole = 0;
+    std::size_t wholeDigits = 0;
+    for (; wholeDigits < rest.size() && detail::IsDigit(rest[wholeDigits]); ++wholeDigits) {
+        if (wholeDigits == 10) {
+            return std::nullopt;  // beyond any 32-bit price
+        }
+        whole = whole * 10 + (rest[wholeDigits] - '0');
+    }
+    if (wholeDigits == 0 || (wholeDigits > 1 && rest.front() == '0')) {
+        return std::nullopt;
+    }
+    rest.remove_prefix(wholeDigits);
+    std::int64_t part = 0;
+    if constexpr (shape.point) {
+        if (rest.empty() || rest.front() != '.') {
+            return std::nullopt;
+        }
+        rest.remove_prefix(1);
+    }
+    if constexpr (shape.primaryWidth > 0) {
+        std::int64_t printed = 0;
+        if (!TakeDigits(rest, static_cast<std::size_t>(shape.primaryWidth), printed)) {
+            return std::nullopt;
+        }
+        part = printed;
+        if constexpr (row.primaryFractionMultiplier != 1.0) {
+            // The part prints as part x multiplier, truncated: next to printed / multiplier.
+            constexpr double multiplier = row.primaryFractionMultiplier;
+            part = static_cast<std::int64_t>(static_cast<double>(printed) / multiplier);
+            if (static_cast<std::int32_t>(static_cast<double>(part) * multiplier) != printed) {
+                ++part;
+            }
+            if (static_cast<std::int32_t>(static_cast<double>(part) * multiplier) != printed) {
+                return std::nullopt;
+            }
+        }
+        if (part >= row.primaryFraction) {
+            return std::nullopt;
+        }
+    }
+    // The smallest remainder that prints as the text ends, so that of the prices sharing a text
+    // the one nearest zero is taken; a negative price has a magnitude of at least 1.
+    std::int64_t remainder = negative && whole == 0 && part == 0 ? 1 : 0;
+    if constexpr (shape.lastPrinted) {
+        // A NUL in the text is not the nothing that a remainder without a character prints.
+        if (rest.size() > 1 || (rest.size() == 1 && rest.front() == '\0')) {
+            return std::nullopt;
+        }
+        const char last = rest.empty() ? '\0' : rest.front();
+        while (remainder < row.secondaryFraction && shape.last[remainder] != last) {
+            ++remainder;
+        }
+        if (remainder >= row.secondaryFraction) {
+            return std::nullopt;
+        }
+    } else {
+        if (!rest.empty() || remainder >= row.secondaryFraction) {
+            return std::nullopt;
+        }
+    }
+    const std::int64_t magnitude =
+        (whole * row.primaryFraction + part) * row.secondaryFraction + remainder;
+    if (magnitude > (negative ? kMagnitudeLimit : kMagnitudeLimit - 1)) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+}
+
+using Parser = std::optional<std::int32_t> (*)(std::string_view) noexcept;
+
+template <std::size_t... Index>
+constexpr std::array<Parser, sizeof...(Index)> Parsers(std::index_sequence<Index...>) {
+    return {&ParseIn<Index>...};
+}
+
+constexpr auto kParsers = Parsers(std::make_index_sequence<kPriceFormatCount>());
+
 }  // namespace
 
 const FormatInfo* Find(long code) noexcept {
@@ -217,83 +306,7 @@ std::optional<std::int32_t> Parse(long code, std::string_view text) noexcept {
     if (Find(code) == nullptr) {
         return std::nullopt;
     }
-    const auto index = static_cast<std::size_t>(code - 1);
-    const PriceFormat& row = kPriceFormatTable[index];
-    const Shape& shape = kShapes[index];
-
-    // The text as Display writes it, field by field: an optional sign, the whole part without
-    // leading zeros, the point, the primary part on its full width, the last character.
-    std::string_view rest = Trimmed(text);
-    const bool negative = !rest.empty() && rest.front() == '-';
-    if (negative) {
-        rest.remove_prefix(1);
-    }
-    std::int64_t whole = 0;
-    std::size_t wholeDigits = 0;
-    for (; wholeDigits < rest.size() && detail::IsDigit(rest[wholeDigits]); ++wholeDigits) {
-        if (wholeDigits == 10) {
-            return std::nullopt;  // beyond any 32-bit price
-        }
-        whole = whole * 10 + (rest[wholeDigits] - '0');
-    }
-    if (wholeDigits == 0 || (wholeDigits > 1 && rest.front() == '0')) {
-        return std::nullopt;
-    }
-    rest.remove_prefix(wholeDigits);
-    std::int64_t part = 0;
-    std::int64_t remainder = 0;
-    if (shape.point) {
-        if (rest.empty() || rest.front() != '.') {
-            return std::nullopt;
-        }
-        rest.remove_prefix(1);
-    }
-    if (shape.primaryWidth > 0) {
-        std::int64_t printed = 0;
-        if (!TakeDigits(rest, static_cast<std::size_t>(shape.primaryWidth), printed)) {
-            return std::nullopt;
-        }
-        // The part prints as part x multiplier, truncated: next to printed / multiplier.
-        const double multiplier = row.primaryFractionMultiplier;
-        part = printed;
-        if (multiplier != 1.0) {
-            part = static_cast<std::int64_t>(static_cast<double>(printed) / multiplier);
-            if (static_cast<std::int32_t>(static_cast<double>(part) * multiplier) != printed) {
-                ++part;
-            }
-            if (static_cast<std::int32_t>(static_cast<double>(part) * multiplier) != printed) {
-                return std::nullopt;
-            }
-        }
-        if (part >= row.primaryFraction) {
-            return std::nullopt;
-        }
-    }
-    // The smallest remainder that prints as the text ends, so that of the prices sharing a text
-    // the one nearest zero is taken; a negative price has a magnitude of at least 1.
-    const bool zeroSoFar = whole == 0 && part == 0;
-    remainder = negative && zeroSoFar ? 1 : 0;
-    if (shape.lastPrinted) {
-        // A NUL in the text is not the nothing that a remainder without a character prints.
-        if (rest.size() > 1 || (rest.size() == 1 && rest.front() == '\0')) {
-            return std::nullopt;
-        }
-        const char last = rest.empty() ? '\0' : rest.front();
-        while (remainder < row.secondaryFraction && shape.last[remainder] != last) {
-            ++remainder;
-        }
-    } else if (!rest.empty()) {
-        return std::nullopt;
-    }
-    if (remainder >= row.secondaryFraction) {
-        return std::nullopt;
-    }
-    const std::int64_t magnitude =
-        (whole * row.primaryFraction + part) * row.secondaryFraction + remainder;
-    if (magnitude > (negative ? kMagnitudeLimit : kMagnitudeLimit - 1)) {
-        return std::nullopt;
-    }
-    return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+    return kParsers[static_cast<std::size_t>(code - 1)](Trimmed(text));
 }
 
 double ToDecimal(long code, std::int32_t ticks) noexcept {
