@@ -54,6 +54,14 @@ def test_every_kind_of_buffer_reads_as_the_file_does(kind, random_capture, tmp_p
     np.testing.assert_array_equal(got, expected[1:] if kind == "memoryview" else expected)
 
 
+def test_a_large_file_read_in_pieces_reads_as_its_bytes(tmp_path):
+    # Enough records for every reader a machine may start, and a count no piece size divides.
+    data = np.random.default_rng(19).integers(0, 256, (4 * 65_536 + 7) * 86, np.uint8).tobytes()
+    path = tmp_path / "large.bin"
+    path.write_bytes(data)
+    np.testing.assert_array_equal(lmwire.read_prices(path), lmwire.read_prices(data))
+
+
 def test_a_length_that_is_not_whole_records(random_capture, tmp_path):
     data = random_capture[:3 * 86 + 5]
     path = tmp_path / "partial.bin"
