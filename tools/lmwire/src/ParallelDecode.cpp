@@ -36,22 +36,18 @@ class Pipeline {
             piece.records.resize(kPieceRecords * kPriceRecordSize);
         }
         threads_.reserve(jobs);
-        for (unsigned i = 0; i < jobs; ++i) {
-            threads_.emplace_back([this, format, timeUnit] { Format(format, timeUnit); });
+        try {
+            for (unsigned i = 0; i < jobs; ++i) {
+                threads_.emplace_back([this, format, timeUnit] { Format(format, timeUnit); });
+            }
+        } catch (...) {
+            Stop();  // a thread that cannot start must not leave the started ones running
+            throw;
         }
     }
 
     // Stops the threads whatever happened: on the way out of an error too.
-    ~Pipeline() {
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            stopping_ = true;
-        }
-        work_.notify_all();
-        for (std::thread& thread : threads_) {
-            thread.join();
-        }
-    }
+    ~Pipeline() { Stop(); }
     Pipeline(const Pipeline&) = delete;
     Pipeline& operator=(const Pipeline&) = delete;
 
@@ -96,6 +92,17 @@ class Pipeline {
     }
 
   private:
+    void Stop() noexcept {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        work_.notify_all();
+        for (std::thread& thread : threads_) {
+            thread.join();
+        }
+    }
+
     void Format(LineFormat format, TimeUnit timeUnit) {
         PriceRecordLines lines(format, timeUnit);
         std::unique_lock<std::mutex> lock(mutex_);
