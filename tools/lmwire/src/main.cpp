@@ -7,12 +7,12 @@
 
 #include <CLI/CLI.hpp>
 
-#include "Commands.h"
-#include "Demo.h"
-#include "Errors.h"
-#include "Kinds.h"
-#include "Output.h"
-#include "Text.h"
+#include "commands/Commands.h"
+#include "common/Errors.h"
+#include "common/Text.h"
+#include "demo/Demo.h"
+#include "io/Output.h"
+#include "records/Kinds.h"
 #include "wire_types/support/VeyException.h"
 
 namespace {

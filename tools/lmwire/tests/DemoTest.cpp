@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "DemoExchange.h"
 #include "RunTool.h"
+#include "demo/DemoExchange.h"
 
 namespace lmwire_test {
 namespace {

@@ -1,0 +1,134 @@
+#include "io/Input.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "common/Errors.h"
+#include "common/Text.h"
+
+namespace lmwire {
+
+Input::Input(const std::string& path) : fd_(STDIN_FILENO), owned_(false), name_("standard input") {
+    if (!path.empty() && path != "-") {
+        fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0) {
+            throw BadInput("cannot open " + Escaped(path) + ": " + std::strerror(errno));
+        }
+        owned_ = true;
+        name_ = Escaped(path);
+    }
+    struct stat info {};
+    if (fstat(fd_, &info) == 0) {
+        if (S_ISDIR(info.st_mode)) {
+            if (owned_) {
+                close(fd_);
+            }
+            throw BadInput(name_ + " is a directory");
+        }
+        if (S_ISREG(info.st_mode)) {
+            size_ = static_cast<std::uint64_t>(info.st_size);
+        }
+    }
+}
+
+Input::~Input() {
+    if (owned_) {
+        close(fd_);
+    }
+}
+
+std::size_t Input::ReadSome(unsigned char* into, std::size_t size) {
+    for (;;) {
+        const ssize_t got = read(fd_, into, size);
+        if (got >= 0) {
+            return static_cast<std::size_t>(got);
+        }
+        if (errno != EINTR) {
+            throw BadInput("cannot read " + name_ + ": " + std::strerror(errno));
+        }
+    }
+}
+
+std::size_t Input::Read(unsigned char* into, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const std::size_t got = ReadSome(into + done, size - done);
+        if (got == 0) {
+            break;
+        }
+        done += got;
+    }
+    return done;
+}
+
+bool Input::WouldBlock() const {
+    if (size_) {
+        return false;
+    }
+    pollfd request{fd_, POLLIN, 0};
+    return poll(&request, 1, 0) == 0;
+}
+
+std::size_t ByteReader::ReadSome(unsigned char* into, std::size_t size) {
+    if (binary_) {
+        return input_.ReadSome(into, size);
+    }
+    while (taken_ == decoded_.size()) {
+        if (ended_) {
+            return 0;
+        }
+        // Hex text of 64 KiB holds at most 32 KiB of bytes.
+        decoded_.clear();
+        taken_ = 0;
+        char text[1 << 16];
+        const std::size_t got =
+            input_.ReadSome(reinterpret_cast<unsigned char*>(text), sizeof text);
+        decoder_.Feed(std::string_view(text, got), decoded_);
+        if (got == 0) {
+            decoder_.Finish();
+            ended_ = true;
+        }
+    }
+    const std::size_t n = std::min(size, decoded_.size() - taken_);
+    std::memcpy(into, decoded_.data() + taken_, n);
+    taken_ += n;
+    return n;
+}
+
+std::size_t ByteReader::Read(unsigned char* into, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const std::size_t got = ReadSome(into + done, size - done);
+        if (got == 0) {
+            break;
+        }
+        done += got;
+    }
+    return done;
+}
+
+Bytes ReadAtMost(Input& input, bool binary, std::size_t limit) {
+    ByteReader reader(input, binary);
+    Bytes bytes;
+    // Grown as bytes arrive rather than reserved at the limit: most records are small.
+    constexpr std::size_t kStep = 1 << 16;
+    while (bytes.size() <= limit) {
+        const std::size_t at = bytes.size();
+        const std::size_t want = std::min(kStep, limit + 1 - at);
+        bytes.resize(at + want);
+        const std::size_t got = reader.Read(bytes.data() + at, want);
+        bytes.resize(at + got);
+        if (got < want) {
+            break;
+        }
+    }
+    return bytes;
+}
+
+}  // namespace lmwire

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "common/Hex.h"
+
+namespace lmwire {
+
+// A file named on the command line, or standard input for an empty name or "-". Read through its
+// descriptor, so that a pipe hands over what has arrived instead of waiting for a full buffer.
+class Input {
+  public:
+    explicit Input(const std::string& path);
+    ~Input();
+    Input(const Input&) = delete;
+    Input& operator=(const Input&) = delete;
+
+    // Escaped for messages.
+    const std::string& Name() const { return name_; }
+    // Known for regular files, so that a bad length is refused before anything is read.
+    std::optional<std::uint64_t> Size() const { return size_; }
+    // Up to `size` bytes; fewer only at the end of the input.
+    std::size_t Read(unsigned char* into, std::size_t size);
+    // What has arrived, up to `size` bytes, waiting only when nothing has; 0 at the end.
+    std::size_t ReadSome(unsigned char* into, std::size_t size);
+    // True when a read would wait for a writer (a pipe or terminal with nothing pending).
+    bool WouldBlock() const;
+
+  private:
+    int fd_;
+    bool owned_;
+    std::string name_;
+    std::optional<std::uint64_t> size_;
+};
+
+// The bytes of an input, raw or decoded from hex text, handed out as they are read: nothing
+// holds more than one piece of the input, whatever its length (a pipe, /dev/zero).
+class ByteReader {
+  public:
+    ByteReader(Input& input, bool binary) : input_(input), binary_(binary) {}
+
+    // Up to `size` bytes; fewer only at the end of the input, where hex with a digit left over
+    // is refused.
+    std::size_t Read(unsigned char* into, std::size_t size);
+    // As Input::ReadSome, for the decoded bytes.
+    std::size_t ReadSome(unsigned char* into, std::size_t size);
+    bool WouldBlock() const { return taken_ == decoded_.size() && input_.WouldBlock(); }
+
+  private:
+    Input& input_;
+    bool binary_;
+    HexDecoder decoder_;
+    Bytes decoded_;
+    std::size_t taken_ = 0;  // of decoded_
+    bool ended_ = false;
+};
+
+// At most `limit` + 1 bytes of the input: one more than a record may take is all it needs to
+// see that the input is too long.
+Bytes ReadAtMost(Input& input, bool binary, std::size_t limit);
+
+}  // namespace lmwire

@@ -1,0 +1,36 @@
+#include "io/Progress.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+namespace lmwire {
+
+Progress::Progress(std::uint64_t total)
+    : total_(total), shown_(total >= kThreshold && isatty(STDERR_FILENO) == 1) {}
+
+Progress::~Progress() {
+    if (shown_ && percent_ >= 0) {
+        std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
+    }
+}
+
+void Progress::Update(std::uint64_t done) {
+    if (!shown_ || total_ == 0) {
+        return;
+    }
+    const int percent = static_cast<int>(done * 100 / total_);
+    if (percent == percent_) {
+        return;
+    }
+    percent_ = percent;
+    constexpr int kWidth = 40;
+    const int filled = percent * kWidth / 100;
+    const std::string bar = std::string(filled, '#') + std::string(kWidth - filled, '.');
+    std::fprintf(stderr, "\rdecoding [%s] %3d%%", bar.c_str(), percent);
+    std::fflush(stderr);
+}
+
+}  // namespace lmwire

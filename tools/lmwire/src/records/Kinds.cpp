@@ -1,0 +1,341 @@
+#include "records/Kinds.h"
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+
+#include "common/Errors.h"
+#include "common/Table.h"
+#include "common/Text.h"
+
+namespace lmwire {
+
+Field Int32(std::string name) {
+    Field field;
+    field.name = std::move(name);
+    return field;
+}
+
+Field Unsigned(std::string name, int bits) {
+    Field field = Int32(std::move(name));
+    field.min = 0;
+    field.max = (std::int64_t{1} << bits) - 1;
+    return field;
+}
+
+Field Int16(std::string name) {
+    Field field = Int32(std::move(name));
+    field.min = std::numeric_limits<std::int16_t>::min();
+    field.max = std::numeric_limits<std::int16_t>::max();
+    return field;
+}
+
+Field Number(std::string name) {
+    Field field = Int32(std::move(name));
+    field.type = FieldType::Number;
+    return field;
+}
+
+Field Text(std::string name, std::size_t capacity) {
+    Field field = Int32(std::move(name));
+    field.type = FieldType::Text;
+    field.capacity = capacity;
+    return field;
+}
+
+Field List(std::string name, std::vector<Field> element) {
+    Field field = Int32(std::move(name));
+    field.type = FieldType::List;
+    field.element = std::move(element);
+    return field;
+}
+
+Field Derived(Field field) {
+    field.derived = true;
+    return field;
+}
+
+const std::vector<Kind>& AllKinds() {
+    static const std::vector<Kind> kinds = [] {
+        std::vector<Kind> all;
+        AddPacketKinds(all);
+        AddAccountKinds(all);
+        AddPriceRecordKind(all);
+        return all;
+    }();
+    return kinds;
+}
+
+std::string KindNames(const std::string& separator) {
+    std::string names;
+    for (const Kind& kind : AllKinds()) {
+        names += (names.empty() ? "" : separator) + kind.name;
+    }
+    return names;
+}
+
+const Kind& FindKind(std::string_view name) {
+    for (const Kind& kind : AllKinds()) {
+        if (kind.name == name) {
+            return kind;
+        }
+    }
+    throw BadInput("unknown kind " + Quoted(name) + " (kinds: " + KindNames(", ") + ")");
+}
+
+namespace {
+
+const Field* FindField(const std::vector<Field>& fields, std::string_view name) {
+    for (const Field& field : fields) {
+        if (field.name == name) {
+            return &field;
+        }
+    }
+    return nullptr;
+}
+
+std::string FieldNames(const std::vector<Field>& fields) {
+    std::string names;
+    for (const Field& field : fields) {
+        if (!field.derived) {
+            names += (names.empty() ? "" : ", ") + field.name;
+        }
+    }
+    return names;
+}
+
+Json DefaultValue(const Field& field) {
+    switch (field.type) {
+        case FieldType::Integer:
+            return 0;
+        case FieldType::Number:
+            return 0.0;
+        case FieldType::Text:
+            return "";
+        case FieldType::List:
+            break;
+    }
+    return Json::array();
+}
+
+Json ParseScalar(const Field& field, std::string_view text, const std::string& what) {
+    switch (field.type) {
+        case FieldType::Integer:
+            return ParseInteger(text, field.min, field.max, what);
+        case FieldType::Number:
+            return ParseDouble(text, what);
+        case FieldType::Text: {
+            const std::string narrow = Utf8ToCp1252(text, what);
+            if (field.capacity != 0 && narrow.size() >= field.capacity) {
+                throw BadInput(what + ": " + std::to_string(narrow.size()) +
+                               " characters, at most " + std::to_string(field.capacity - 1) +
+                               " fit");
+            }
+            return std::string(text);
+        }
+        case FieldType::List:
+            break;
+    }
+    throw BadInput(what + ": a list has no scalar form");
+}
+
+// A JSON value given for a scalar field goes through the same checks as its text form.
+Json CheckJsonScalar(const Field& field, const Json& value, const std::string& what) {
+    if (field.type == FieldType::Text) {
+        if (!value.is_string()) {
+            throw BadInput(what + ": expected a text");
+        }
+        return ParseScalar(field, value.get<std::string>(), what);
+    }
+    if (!value.is_number()) {
+        throw BadInput(what + ": expected a number");
+    }
+    if (field.type == FieldType::Integer && !value.is_number_integer()) {
+        throw BadInput(what + ": expected an integer, got " + value.dump());
+    }
+    return ParseScalar(field, value.dump(), what);
+}
+
+Json CheckJsonList(const Field& field, const Json& given, const std::string& what) {
+    if (!given.is_array()) {
+        throw BadInput(what + ": expected a JSON array");
+    }
+    Json result = Json::array();
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        const std::string at = what + "[" + std::to_string(i) + "]";
+        if (!given[i].is_object()) {
+            throw BadInput(at + ": expected an object");
+        }
+        Json element = Json::object();
+        for (const Field& sub : field.element) {
+            element[sub.name] = given[i].contains(sub.name)
+                                    ? CheckJsonScalar(sub, given[i][sub.name], at + "." + sub.name)
+                                    : DefaultValue(sub);
+        }
+        for (const auto& item : given[i].items()) {
+            if (FindField(field.element, item.key()) == nullptr) {
+                throw BadInput(at + ": unknown field " + Quoted(item.key()) +
+                               " (fields: " + FieldNames(field.element) + ")");
+            }
+        }
+        result.push_back(std::move(element));
+    }
+    return result;
+}
+
+// Either JSON ([{"Price":1233,"Size":10},...]) or the short form 1233:10,1232:20.
+Json ParseList(const Field& field, std::string_view text) {
+    if (!text.empty() && text.front() == '[') {
+        Json given;
+        try {
+            given = Json::parse(text);
+        } catch (const Json::parse_error&) {
+            throw BadInput(field.name + ": not a valid JSON array");
+        } catch (const Json::out_of_range&) {
+            // The one other refusal of the parser: a number beyond a double (1e999).
+            throw BadInput(field.name + ": a number in the JSON array is out of range");
+        }
+        return CheckJsonList(field, given, field.name);
+    }
+    Json result = Json::array();
+    std::size_t start = 0;
+    while (start <= text.size() && !text.empty()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const std::string_view item = text.substr(start, comma - start);
+        const std::string at = field.name + "[" + std::to_string(result.size()) + "]";
+        Json element = Json::object();
+        std::size_t from = 0;
+        for (std::size_t s = 0; s < field.element.size(); ++s) {
+            const bool last = s + 1 == field.element.size();
+            const std::size_t colon = last ? item.size() : item.find(':', from);
+            if (colon == std::string_view::npos) {
+                throw BadInput(at + ": expected " + std::to_string(field.element.size()) +
+                               " values separated by ':', got " + Quoted(item));
+            }
+            const Field& sub = field.element[s];
+            element[sub.name] =
+                ParseScalar(sub, item.substr(from, colon - from), at + "." + sub.name);
+            from = colon + 1;
+        }
+        result.push_back(std::move(element));
+        start = comma + 1;
+    }
+    return result;
+}
+
+}  // namespace
+
+Json ParseAssignments(const Kind& kind, const std::vector<std::string>& assignments) {
+    Json values = Json::object();
+    std::set<std::string> given;
+    for (const std::string& assignment : assignments) {
+        const std::size_t equals = assignment.find('=');
+        if (equals == std::string::npos) {
+            throw BadInput("expected NAME=VALUE, got " + Quoted(assignment));
+        }
+        const std::string name = assignment.substr(0, equals);
+        const Field* field = FindField(kind.fields, name);
+        if (field == nullptr) {
+            throw BadInput("unknown field " + Quoted(name) + " for " + kind.name +
+                           " (fields: " + FieldNames(kind.fields) + ")");
+        }
+        if (field->derived) {
+            throw BadInput(name + " of " + kind.name + " follows from the other fields and " +
+                           "cannot be set");
+        }
+        if (!given.insert(name).second) {
+            throw BadInput(name + " is given twice");
+        }
+        const std::string_view text = std::string_view(assignment).substr(equals + 1);
+        values[name] = field->type == FieldType::List ? ParseList(*field, text)
+                                                      : ParseScalar(*field, text, name);
+    }
+    Json complete = Json::object();
+    for (const Field& field : kind.fields) {
+        if (!field.derived) {
+            complete[field.name] =
+                values.contains(field.name) ? values[field.name] : DefaultValue(field);
+        }
+    }
+    return complete;
+}
+
+Json ParseObject(const Kind& kind, const Json& object, const std::vector<std::string_view>& ignored,
+                 const std::string& where) {
+    if (!object.is_object()) {
+        throw BadInput(where + ": expected a JSON object");
+    }
+    for (const auto& item : object.items()) {
+        const Field* field = FindField(kind.fields, item.key());
+        if (field == nullptr &&
+            std::find(ignored.begin(), ignored.end(), item.key()) == ignored.end()) {
+            throw BadInput(where + ": unknown field " + Quoted(item.key()) + " for " + kind.name +
+                           " (fields: " + FieldNames(kind.fields) + ")");
+        }
+    }
+    Json values = Json::object();
+    for (const Field& field : kind.fields) {
+        if (field.derived) {
+            continue;
+        }
+        if (!object.contains(field.name)) {
+            throw BadInput(where + ": " + field.name + " is missing");
+        }
+        const std::string what = where + ": " + field.name;
+        values[field.name] = field.type == FieldType::List
+                                 ? CheckJsonList(field, object[field.name], what)
+                                 : CheckJsonScalar(field, object[field.name], what);
+    }
+    return values;
+}
+
+std::string RenderFields(const Json& record, const std::string& indent) {
+    Table table({}, 2);
+    for (const auto& item : record.items()) {
+        const Json& value = item.value();
+        if (!value.is_array()) {
+            table.Add({item.key(), value.dump()});
+            continue;
+        }
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            std::string line;
+            for (const auto& part : value[i].items()) {
+                line += (line.empty() ? "" : " ") + part.key() + "=" + part.value().dump();
+            }
+            table.Add({item.key() + "[" + std::to_string(i) + "]", line});
+        }
+        if (value.empty()) {
+            table.Add({item.key(), "(none)"});
+        }
+    }
+    return table.Render(indent);
+}
+
+void RequireSize(const Kind& kind, const Bytes& bytes, std::size_t size) {
+    if (bytes.size() != size) {
+        throw BadInput(kind.name + " takes " + std::to_string(size) + " bytes, got " +
+                       std::to_string(bytes.size()));
+    }
+}
+
+std::int32_t ReadInt32(const unsigned char* bytes) {
+    const std::uint32_t value = std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 |
+                                std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24;
+    return static_cast<std::int32_t>(value);
+}
+
+double ReadDouble(const unsigned char* bytes) {
+    std::uint64_t bits = 0;
+    for (int i = 7; i >= 0; --i) {
+        bits = bits << 8 | bytes[i];
+    }
+    double value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+std::string NarrowText(const Json& values, const std::string& name) {
+    return Utf8ToCp1252(values.at(name).get<std::string>(), name);
+}
+
+}  // namespace lmwire
