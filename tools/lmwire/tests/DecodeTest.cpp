@@ -190,11 +190,8 @@ std::vector<DecodeCase> Cases() {
     Put32(duplicates, 32, 1);
     PutDouble(duplicates, 36, -4.0);
     cases.push_back(
-        {"account-data",
-         duplicates,
-         {{"Account", 9},
-          {"NumEntries", 2},
-          {"AccountInfo", {{{"Kind", 1}, {"Value", -4.0}}, {{"Kind", 7}, {"Value", 1.5}}}}}});
+        {"account-data", duplicates, Json::parse(R"({"Account": 9, "NumEntries": 2, "AccountInfo":
+                         [{"Kind": 1, "Value": -4.0}, {"Kind": 7, "Value": 1.5}]})")});
 
     CLMWireAccountContract accountContract(1001, 7, 12, 2026, static_cast<enumPriceFormatCode>(25),
                                            "ES", "ESZ6");
