@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <ctime>
 #include <limits>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "WideLong.h"
 #include "accounts/AccountsTestSupport.h"
 #include "wire_types/accounts/CLMWireAccounts.h"
+#include "wire_types/accounts/detail/LocalClock.h"
 
 namespace Lumera {
 namespace {
@@ -169,22 +171,27 @@ TEST(CLMWireAccountContractCollection, RollOverOutsideTheCalendarFindsNothing) {
     EXPECT_EQ(RollOver(held, "AB#", std::numeric_limits<int>::min(), 1), "<none>");
 }
 
-std::pair<int, int> LocalYearMonth() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#if defined(_WIN32)
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    return {local.tm_year + 1900, local.tm_mon + 1};
+// The look-up's own reading of the local date, checked here against the C library's calendar.
+TEST(CLMWireAccountContractCollection, TheLocalDateIsTheCalendarYearAndMonth) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const std::time_t now = std::time(nullptr);
+        char expected[16] = {};
+        ASSERT_GT(std::strftime(expected, sizeof expected, "%Y-%m", std::localtime(&now)), 0u);
+        const detail::LocalYearMonth local = detail::CurrentLocalYearMonth();
+        char read[16] = {};
+        std::snprintf(read, sizeof read, "%d-%02d", local.year, local.month);
+        if (std::string(read) == expected || attempt == 1) {
+            EXPECT_EQ(std::string(read), expected);
+            break;
+        }
+    }
 }
 
 // The overload without a date answers at the local date. The month may turn between reading it
 // here and the look-up reading it, so a run that straddles the turn is repeated.
 TEST(CLMWireAccountContractCollection, RollOverWithoutADateUsesTheLocalDate) {
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const auto [year, month] = LocalYearMonth();
+        const auto [year, month] = detail::CurrentLocalYearMonth();
         const std::string thisMonth = Named("AB", month, year % 10);
         // Last month and next year's January, which the look-up must pass over.
         const std::string lastMonth =
@@ -198,7 +205,8 @@ TEST(CLMWireAccountContractCollection, RollOverWithoutADateUsesTheLocalDate) {
         auto records = RawContracts(entries);
         CLMWireAccountContractCollection collection(&records);
         const std::string found = NameOf(collection.GetWireAccountContract(std::string("AB#")));
-        if (LocalYearMonth() == std::pair<int, int>(year, month)) {
+        const detail::LocalYearMonth after = detail::CurrentLocalYearMonth();
+        if (after.year == year && after.month == month) {
             EXPECT_EQ(found, thisMonth);
             return;
         }

@@ -199,67 +199,58 @@ TEST(WireFormatDocument, PriceRecordTableMatchesTheLayout) {
                  {L::kAskSizes, 2 * kLevels, "Ask"}});
 }
 
-// A member of a raw record at its layout constant, as wide as the member is.
-#define MEMBER(Record, constant, member)          \
-    Field {                                       \
-        constant, sizeof(Record::member), #member \
+// A member of the raw record R at the constant of its layout L, as wide as the member is.
+#define MEMBER(constant, member)                \
+    Field {                                     \
+        L::constant, sizeof(R::member), #member \
     }
 
 TEST(WireFormatDocument, RawRecordBlockTablesMatchTheLayouts) {
     {
+        using R = WireContract;
         using L = WireContractLayout;
         ExpectTable("contract", L::kFixedSize,
-                    {MEMBER(WireContract, L::kMonth, month), MEMBER(WireContract, L::kYear, year),
-                     MEMBER(WireContract, L::kReserved1, reserved1),
-                     MEMBER(WireContract, L::kExchangeID, exchangeID),
-                     MEMBER(WireContract, L::kPadding1, padding1),
-                     MEMBER(WireContract, L::kContractType, contractType),
-                     MEMBER(WireContract, L::kPriceFormatCode, priceFormatCode),
-                     MEMBER(WireContract, L::kReserved2, reserved2),
-                     MEMBER(WireContract, L::kReserved3, reserved3),
-                     MEMBER(WireContract, L::kContractID, contractID),
-                     MEMBER(WireContract, L::kPadding2, padding2),
-                     MEMBER(WireContract, L::kTickValue, tickValue),
-                     MEMBER(WireContract, L::kCurrency, currency)});
+                    {MEMBER(kMonth, month), MEMBER(kYear, year), MEMBER(kReserved1, reserved1),
+                     MEMBER(kExchangeID, exchangeID), MEMBER(kPadding1, padding1),
+                     MEMBER(kContractType, contractType), MEMBER(kPriceFormatCode, priceFormatCode),
+                     MEMBER(kReserved2, reserved2), MEMBER(kReserved3, reserved3),
+                     MEMBER(kContractID, contractID), MEMBER(kPadding2, padding2),
+                     MEMBER(kTickValue, tickValue), MEMBER(kCurrency, currency)});
     }
     {
+        using R = WireAccountContract;
         using L = WireAccountContractLayout;
         ExpectTable("account-contract", L::kFixedSize,
-                    {MEMBER(WireAccountContract, L::kMaxLotSize, maxLotSize),
-                     MEMBER(WireAccountContract, L::kPositionLimit, positionLimit),
-                     MEMBER(WireAccountContract, L::kPosition, position),
-                     MEMBER(WireAccountContract, L::kPadding1, padding1),
-                     MEMBER(WireAccountContract, L::kPnl, pnl),
-                     MEMBER(WireAccountContract, L::kPnlInTicks, pnlInTicks),
-                     MEMBER(WireAccountContract, L::kOvernightPosition, overnightPosition),
-                     MEMBER(WireAccountContract, L::kPreviousClose, previousClose),
-                     MEMBER(WireAccountContract, L::kPreviousSettle, previousSettle),
-                     MEMBER(WireAccountContract, L::kOpenPrice, openPrice),
-                     MEMBER(WireAccountContract, L::kPadding2, padding2)});
+                    {MEMBER(kMaxLotSize, maxLotSize), MEMBER(kPositionLimit, positionLimit),
+                     MEMBER(kPosition, position), MEMBER(kPadding1, padding1), MEMBER(kPnl, pnl),
+                     MEMBER(kPnlInTicks, pnlInTicks), MEMBER(kOvernightPosition, overnightPosition),
+                     MEMBER(kPreviousClose, previousClose), MEMBER(kPreviousSettle, previousSettle),
+                     MEMBER(kOpenPrice, openPrice), MEMBER(kPadding2, padding2)});
     }
+    using R = WireOrder;
     using L = WireOrderLayout;
     ExpectTable("order", L::kFixedSize,
-                {MEMBER(WireOrder, L::kOrderStatus, OrderStatus),
-                 MEMBER(WireOrder, L::kReserved1, reserved1),
-                 MEMBER(WireOrder, L::kTimeCreated, TimeCreated),
-                 MEMBER(WireOrder, L::kOrderType, OrderType),
-                 MEMBER(WireOrder, L::kRestrictions, Restrictions),
-                 MEMBER(WireOrder, L::kFilledQty, FilledQty),
-                 MEMBER(WireOrder, L::kFillPrice, FillPrice),
-                 MEMBER(WireOrder, L::kFillTime, FillTime),
-                 MEMBER(WireOrder, L::kPrice, Price),
-                 MEMBER(WireOrder, L::kIsBuy, IsBuy),
-                 MEMBER(WireOrder, L::kTimeSent, TimeSent),
-                 MEMBER(WireOrder, L::kQty, Qty),
-                 MEMBER(WireOrder, L::kReserved2, reserved2),
-                 MEMBER(WireOrder, L::kOriginalQuantity, OriginalQuantity),
-                 MEMBER(WireOrder, L::kOrderID, OrderID),
-                 MEMBER(WireOrder, L::kOriginalOrderID, OriginalOrderID),
-                 MEMBER(WireOrder, L::kReserved3, reserved3),
-                 MEMBER(WireOrder, L::kRemainingQuantity, RemainingQuantity),
-                 MEMBER(WireOrder, L::kStopPrice, StopPrice),
-                 MEMBER(WireOrder, L::kFillID, FillID),
-                 MEMBER(WireOrder, L::kAccountID, AccountID)});
+                {MEMBER(kOrderStatus, OrderStatus),
+                 MEMBER(kReserved1, reserved1),
+                 MEMBER(kTimeCreated, TimeCreated),
+                 MEMBER(kOrderType, OrderType),
+                 MEMBER(kRestrictions, Restrictions),
+                 MEMBER(kFilledQty, FilledQty),
+                 MEMBER(kFillPrice, FillPrice),
+                 MEMBER(kFillTime, FillTime),
+                 MEMBER(kPrice, Price),
+                 MEMBER(kIsBuy, IsBuy),
+                 MEMBER(kTimeSent, TimeSent),
+                 MEMBER(kQty, Qty),
+                 MEMBER(kReserved2, reserved2),
+                 MEMBER(kOriginalQuantity, OriginalQuantity),
+                 MEMBER(kOrderID, OrderID),
+                 MEMBER(kOriginalOrderID, OriginalOrderID),
+                 MEMBER(kReserved3, reserved3),
+                 MEMBER(kRemainingQuantity, RemainingQuantity),
+                 MEMBER(kStopPrice, StopPrice),
+                 MEMBER(kFillID, FillID),
+                 MEMBER(kAccountID, AccountID)});
 }
 
 #undef MEMBER

@@ -63,12 +63,12 @@ bool LockIsFree(Collection& collection, void (*query)(Collection&)) {
     return true;
 }
 
-bool BookLockIsFree(CLMWireOrderCollection& book) {
+bool Unlocked(CLMWireOrderCollection& book) {
     return LockIsFree<CLMWireOrderCollection>(
         book, [](CLMWireOrderCollection& b) { b.GetWorkingOrders(); });
 }
 
-bool CompletedLockIsFree(CLMWireOrderCompletedCollection& done) {
+bool Unlocked(CLMWireOrderCompletedCollection& done) {
     return LockIsFree<CLMWireOrderCompletedCollection>(
         done, [](CLMWireOrderCompletedCollection& d) { d.Count(); });
 }
@@ -104,6 +104,31 @@ int Sweep(const std::function<bool(long)>& attempt) {
     }
     ADD_FAILURE() << "the operation never stopped allocating";
     return failures;
+}
+
+// Files the event through Apply or AddOrder with the allocation numbered failAt failing. A
+// failure must leave the collection, the caller's event and the count of live blocks as they
+// were, and the lock free.
+template <class Collection>
+Attempt FileFailingAt(long failAt, Collection& collection, std::unique_ptr<CLMWireOrder>& event,
+                      bool viaApply) {
+    CLMWireOrder* raw = event.get();
+    const auto before = ShapeOf(collection);
+    const long live = FailingAllocation::LiveBlocks();
+    const Attempt run = WithFailureAt(failAt, [&] {
+        if (viaApply) {
+            collection.Apply(event);
+        } else {
+            collection.AddOrder(raw);
+        }
+    });
+    if (run.threw) {
+        EXPECT_EQ(ShapeOf(collection), before) << "failure at allocation " << failAt;
+        EXPECT_EQ(event.get(), raw);
+        EXPECT_EQ(FailingAllocation::LiveBlocks(), live);
+        EXPECT_TRUE(Unlocked(collection));
+    }
+    return run;
 }
 
 // A book of `working` working orders (ids 1000...) and `fills` fills and cancels (ids 5000...),
@@ -190,20 +215,8 @@ TEST(OrderCollectionAllocationFailure, AddOrderAndApplyLeaveBookAndEventAsTheyWe
                     auto book = MakeBook(size, size);
                     auto event = MakeOrder(e.status, e.orderID, e.originalID, 999);
                     CLMWireOrder* raw = event.get();
-                    const Shape before = ShapeOf(*book);
-                    const long live = FailingAllocation::LiveBlocks();
-                    const Attempt run = WithFailureAt(failAt, [&] {
-                        if (viaApply) {
-                            book->Apply(event);
-                        } else {
-                            book->AddOrder(raw);
-                        }
-                    });
+                    const Attempt run = FileFailingAt(failAt, *book, event, viaApply);
                     if (run.threw) {
-                        EXPECT_EQ(ShapeOf(*book), before) << "failure at allocation " << failAt;
-                        EXPECT_EQ(event.get(), raw);
-                        EXPECT_EQ(FailingAllocation::LiveBlocks(), live);
-                        EXPECT_TRUE(BookLockIsFree(*book));
                         // Still the caller's: filing it again works as the first time would have.
                         File(*book, event, e.filed, viaApply);
                     } else if (viaApply) {
@@ -235,7 +248,7 @@ TEST(OrderCollectionAllocationFailure, CopiesAndAssignmentsFailWhole) {
                 EXPECT_EQ(FailingAllocation::LiveBlocks(), live);
             }
             EXPECT_EQ(ShapeOf(*source), shape);
-            EXPECT_TRUE(BookLockIsFree(*source));
+            EXPECT_TRUE(Unlocked(*source));
             return run.reached;
         });
         EXPECT_GE(failures, size);  // at least one allocation per order copied
@@ -246,7 +259,7 @@ TEST(OrderCollectionAllocationFailure, CopiesAndAssignmentsFailWhole) {
             const Attempt run = WithFailureAt(failAt, [&] { *target = *source; });
             EXPECT_EQ(ShapeOf(*target), run.threw ? before : shape);
             EXPECT_EQ(ShapeOf(*source), shape);
-            EXPECT_TRUE(BookLockIsFree(*target));
+            EXPECT_TRUE(Unlocked(*target));
             return run.reached;
         });
     }
@@ -273,20 +286,8 @@ TEST(OrderCollectionAllocationFailure, CompletedCollectionFailsWhole) {
                 auto done = make();
                 auto event = fill(7, -1, 999);
                 CLMWireOrder* raw = event.get();
-                const auto before = ShapeOf(*done);
-                const long live = FailingAllocation::LiveBlocks();
-                const Attempt run = WithFailureAt(failAt, [&] {
-                    if (viaApply) {
-                        done->Apply(event);
-                    } else {
-                        done->AddOrder(raw);
-                    }
-                });
+                const Attempt run = FileFailingAt(failAt, *done, event, viaApply);
                 if (run.threw) {
-                    EXPECT_EQ(ShapeOf(*done), before);
-                    EXPECT_EQ(event.get(), raw);
-                    EXPECT_EQ(FailingAllocation::LiveBlocks(), live);
-                    EXPECT_TRUE(CompletedLockIsFree(*done));
                     if (viaApply) {
                         EXPECT_EQ(done->Apply(event), Filed::Stored);
                     } else {
@@ -320,8 +321,8 @@ TEST(OrderCollectionAllocationFailure, CompletedCollectionFailsWhole) {
                 EXPECT_EQ(FailingAllocation::LiveBlocks(), live);
             }
             EXPECT_EQ(ShapeOf(*target), run.threw ? before : shape);
-            EXPECT_TRUE(CompletedLockIsFree(*source));
-            EXPECT_TRUE(CompletedLockIsFree(*target));
+            EXPECT_TRUE(Unlocked(*source));
+            EXPECT_TRUE(Unlocked(*target));
             return run.reached;
         });
     }

@@ -28,13 +28,6 @@ TCPLogonReconnectPacket FilledReconnect() {
     return packet;
 }
 
-TEST(ControlPackets, SingleValuePacketsEncodeAndDecodeTheirValue) {
-    EXPECT_EQ(Encoded(WirePriceProtocolPacket(ppUdp)), (Bytes{2, 0, 0, 0}));
-    EXPECT_EQ(Encoded(WireHolePunchDelayPacket(-2L)), (Bytes{0xFE, 0xFF, 0xFF, 0xFF}));
-    Bytes bytes{0x10, 0x20, 0x30, 0x40};
-    EXPECT_EQ(WireHolePunchDelayPacket(bytes.data()).GetDelay(), 0x40302010);
-}
-
 TEST(StartLogFileSend, EncodesFieldsAtTheirOffsetsAndDecodes) {
     Bytes expected(288, 0);
     PutLE32(expected, 0, 7);
@@ -70,26 +63,17 @@ TEST(CLMWirePriceSubscriptionPacket, EncodesIntegersInArgumentOrderAndDecodes) {
               -2147483647 - 1);
     EXPECT_THROW(CLMWirePriceSubscriptionPacket(1, 2, std::string(100, 't')),
                  std::invalid_argument);
-}
-
-TEST(StartLogFileSend, TextFieldsAtCapacityEdge) {
-    using L = StartLogFileSend;
-    const L filled(std::string(24, 'u'), 7, 1024, std::string(254, 'f'));
-    CheckTextField(filled, &L::SetUserID, &L::GetUserID, "UserID", 8, 25);
-    CheckTextField(filled, &L::SetLogFile, &L::GetLogFile, "LogFile", 33, 255);
-}
-
-// The text has no setter: the constructor and Decode are the way in.
-TEST(CLMWirePriceSubscriptionPacket, TextGetterStopsAtTheFieldsEnd) {
-    Bytes bytes(108, 0);
-    PutText(bytes, 8, std::string(100, 'A'));
-    EXPECT_EQ(CLMWirePriceSubscriptionPacket::FromBytes(bytes.data(), 108).GetText(),
+    // The text has no setter, so received bytes are the way to its edges: a text that fills the
+    // field without a terminator stops at the field's end, one with a NUL at the NUL.
+    PutText(expected, 8, std::string(100, 'A'));
+    EXPECT_EQ(CLMWirePriceSubscriptionPacket::FromBytes(expected.data(), 108).GetText(),
               std::string(100, 'A'));
-    PutText(bytes, 8, std::string("ab\0cd", 5));
-    EXPECT_EQ(CLMWirePriceSubscriptionPacket::FromBytes(bytes.data(), 108).GetText(), "ab");
+    PutText(expected, 8, std::string("ab\0cd", 5));
+    EXPECT_EQ(CLMWirePriceSubscriptionPacket::FromBytes(expected.data(), 108).GetText(), "ab");
 }
 
-TEST(LogonResponsePacket, EncodesErrorCodeThenPortAndDecodes) {
+// Each value at its place, little-endian.
+TEST(FixedPackets, IntegerPacketsEncodeTheirValuesInOrderAndDecode) {
     LogonResponsePacket packet(errServerUnavailable);
     packet.SetPort(0x01020304);
     Bytes bytes = Encoded(packet);
@@ -98,6 +82,11 @@ TEST(LogonResponsePacket, EncodesErrorCodeThenPortAndDecodes) {
     EXPECT_EQ(decoded.GetErrorCode(), errServerUnavailable);
     EXPECT_EQ(decoded.GetPort(), 0x01020304);
     EXPECT_EQ(Encoded(LogonResponsePacket()), Bytes(8, 0));
+
+    EXPECT_EQ(Encoded(WirePriceProtocolPacket(ppUdp)), (Bytes{2, 0, 0, 0}));
+    EXPECT_EQ(Encoded(WireHolePunchDelayPacket(-2L)), (Bytes{0xFE, 0xFF, 0xFF, 0xFF}));
+    bytes = {0x10, 0x20, 0x30, 0x40};
+    EXPECT_EQ(WireHolePunchDelayPacket(bytes.data()).GetDelay(), 0x40302010);
 }
 
 TEST(UDPLogOnPacket, EncodesTypeThenIdAndReadsTheTypeBack) {
@@ -139,8 +128,12 @@ TEST(TCPLogonReconnectPacket, EncodesEveryFieldAtItsOffsetAndCopiesCarryEveryByt
     EXPECT_EQ(Encoded(assigned), expected);
 }
 
-TEST(LogonPackets, TextFieldsAtCapacityEdge) {
+TEST(FixedPackets, TextFieldsAtCapacityEdge) {
     using P = TCPLogonReconnectPacket;
+    using L = StartLogFileSend;
+    const L filled(std::string(24, 'u'), 7, 1024, std::string(254, 'f'));
+    CheckTextField(filled, &L::SetUserID, &L::GetUserID, "UserID", 8, 25);
+    CheckTextField(filled, &L::SetLogFile, &L::GetLogFile, "LogFile", 33, 255);
     CheckTextField(FilledReconnect(), &P::SetAPIName, &P::GetApiName, "ApiName", 0, 50);
     CheckTextField(FilledReconnect(), &P::SetApiVersion, &P::GetApiVersion, "ApiVersion", 50, 50);
     CheckTextField(FilledReconnect(), &P::SetUserID, &P::GetUserID, "UserID", 100, 50);

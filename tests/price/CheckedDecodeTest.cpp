@@ -33,7 +33,7 @@ Bytes Record(unsigned char code, std::size_t size) {
     return bytes;
 }
 
-TEST(CWirePriceCheckedDecode, EveryTruncationIsRefusedAndChangesNothing) {
+TEST(CWirePriceCheckedDecode, EveryTruncationOrNullIsRefusedAndChangesNothing) {
     Bytes first = Record(14, CWirePrice::kRecordSize);
     CWirePrice price(first.data());
     const Bytes before = Encoded(price);
@@ -46,6 +46,9 @@ TEST(CWirePriceCheckedDecode, EveryTruncationIsRefusedAndChangesNothing) {
                         ::testing::HasSubstr("given " + std::to_string(given)))));
         EXPECT_EQ(Encoded(price), before);
     }
+    EXPECT_THROW(price.Decode(nullptr, CWirePrice::kRecordSize), std::invalid_argument);
+    EXPECT_THROW(price.Decode(nullptr, 0), std::length_error);
+    EXPECT_EQ(Encoded(price), before);
     // The converter kept the code it was built with: code 14 shows hundredths.
     EXPECT_EQ(price.DisplayToTicks("12.34"), 1234);
 }
@@ -59,14 +62,6 @@ TEST(CWirePriceCheckedDecode, FullRecordDecodesAsTheTrustingDecoder) {
     EXPECT_EQ(Encoded(checked), Bytes(bytes.begin(), bytes.begin() + CWirePrice::kRecordSize));
     EXPECT_EQ(Encoded(checked), Encoded(trusted));
     EXPECT_EQ(checked.GetPriceFormatCode(), 9);
-}
-
-TEST(CWirePriceCheckedDecode, NullIsAnInvalidArgumentAndLeavesTheRecord) {
-    Bytes bytes = Record(14, CWirePrice::kRecordSize);
-    CWirePrice price(bytes.data());
-    EXPECT_THROW(price.Decode(nullptr, CWirePrice::kRecordSize), std::invalid_argument);
-    EXPECT_THROW(price.Decode(nullptr, 0), std::length_error);
-    EXPECT_EQ(Encoded(price), bytes);
 }
 
 }  // namespace

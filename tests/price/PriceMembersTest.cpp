@@ -44,30 +44,17 @@ TEST(PriceMembersTest, DecimalToTicksTruncatesTowardZeroWithinThirtyTwoBits) {
     }
 }
 
+// The text is read as a decimal; without a row every text is 0 ticks, however large or not a
+// number.
 TEST(PriceMembersTest, DisplayToTicksReadsTheTextAsADecimal) {
     const std::tuple<int, const char*, long> cases[] = {
-        {6, "38.18", 1221},
-        {14, "12.34", 1234},
-        {18, "  30.85", 1234},
-        {9, "9.207", 1178},
-        {17, "1e3", 1000},
-        {17, "0x10", 16},
-        {17, " -7.9xyz", -7},
-        {17, "abc", 0},
-        {17, "1e999", kMin},
-        {17, "nan", kMin},
-        {0, "1.5", 0},
-        {63, "99", 0},
-        {21, "1234.0", 1234},
-        {14, "-12.-34", -1200},
-        {57, "987654.321", 987654321},
-        // Without a row every text is 0 ticks, however large or not a number.
-        {0, "1e400", 0},
-        {0, "-1e400", 0},
-        {0, "inf", 0},
-        {0, "nan", 0},
-        {63, "-inf", 0},
-        {-5, "1e999", 0},
+        {6, "38.18", 1221},   {14, "12.34", 1234},    {18, "  30.85", 1234},
+        {9, "9.207", 1178},   {17, "1e3", 1000},      {17, "0x10", 16},
+        {17, " -7.9xyz", -7}, {17, "abc", 0},         {17, "1e999", kMin},
+        {17, "nan", kMin},    {0, "1.5", 0},          {63, "99", 0},
+        {21, "1234.0", 1234}, {14, "-12.-34", -1200}, {57, "987654.321", 987654321},
+        {0, "1e400", 0},      {0, "-1e400", 0},       {0, "inf", 0},
+        {0, "nan", 0},        {63, "-inf", 0},        {-5, "1e999", 0},
     };
     ATPrice converter;
     for (const auto& [code, text, ticks] : cases) {

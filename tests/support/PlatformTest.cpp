@@ -17,7 +17,7 @@ namespace {
 using Lumera::detail::AnsiCharToWide;
 using Lumera::detail::WideCharToAnsi;
 
-TEST(SysStrings, NullIsDistinctFromEmpty) {
+TEST(SysStrings, NullIsDistinctFromEmptyAndOverLongLengthsGiveNull) {
     EXPECT_EQ(SysAllocString(nullptr), nullptr);
     EXPECT_EQ(SysStringLen(nullptr), 0U);
     EXPECT_EQ(SysStringByteLen(nullptr), 0U);
@@ -28,6 +28,11 @@ TEST(SysStrings, NullIsDistinctFromEmpty) {
     EXPECT_EQ(SysStringLen(empty), 0U);
     EXPECT_EQ(empty[0], 0);
     SysFreeString(empty);
+
+    // A length whose byte count and prefix would not fit 32 bits fails cleanly, unallocated.
+    EXPECT_EQ(SysAllocStringLen(nullptr, 0x7FFFFFFCU), nullptr);
+    EXPECT_EQ(SysAllocStringLen(nullptr, std::numeric_limits<unsigned int>::max()), nullptr);
+    EXPECT_EQ(SysAllocStringByteLen(nullptr, std::numeric_limits<unsigned int>::max()), nullptr);
 }
 
 TEST(SysStrings, CopiesUpToFirstZeroAndKeepsLengthPrefix) {
@@ -51,13 +56,6 @@ TEST(SysStrings, CopiesUpToFirstZeroAndKeepsLengthPrefix) {
     EXPECT_EQ(SysStringByteLen(bytes), 3U);
     EXPECT_EQ(SysStringLen(bytes), 1U);
     SysFreeString(bytes);
-}
-
-// A length whose byte count and prefix would not fit 32 bits fails cleanly, without allocating.
-TEST(SysStrings, OverLongLengthsGiveNull) {
-    EXPECT_EQ(SysAllocStringLen(nullptr, 0x7FFFFFFCU), nullptr);
-    EXPECT_EQ(SysAllocStringLen(nullptr, std::numeric_limits<unsigned int>::max()), nullptr);
-    EXPECT_EQ(SysAllocStringByteLen(nullptr, std::numeric_limits<unsigned int>::max()), nullptr);
 }
 
 TEST(ComError, CarriesHresult) {

@@ -46,18 +46,6 @@ TEST(WireStrings, NullFieldIsTheEmptyText) {
     EXPECT_EQ(field, nullptr);
 }
 
-TEST(WireStrings, ZeroUnitInTheMiddleEndsTheText) {
-    const OLECHAR units[] = {OLESTR('A'), OLESTR('B'), 0, OLESTR('C')};
-    Bstr field(units, 4);
-    EXPECT_EQ(WireStringSize(&field.value), 3);
-    EXPECT_EQ(GetWireText(field.value), "AB");
-    unsigned char buffer[8] = {};
-    long offset = 0;
-    WriteWireString(field.value, offset, buffer);
-    EXPECT_EQ(offset, 3);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer)), "AB");
-}
-
 TEST(WireStrings, TwoFieldsRoundTripAndAdvanceBySize) {
     Bstr first(OLESTR("ES\u00E9"));   // é is in the code page
     Bstr second(OLESTR("ZN\u20AC"));  // so is the euro sign, as byte 0x80
@@ -81,15 +69,24 @@ TEST(WireStrings, TwoFieldsRoundTripAndAdvanceBySize) {
     FreeWireText(b);
 }
 
-TEST(WireStrings, CharactersOutsideTheCodePageTravelAsQuestionMarks) {
-    Bstr field(OLESTR("a\u4E2Db\xD83D\xDE00"));
-    EXPECT_EQ(WireStringSize(&field.value), 6);
-    EXPECT_EQ(GetWireText(field.value), "a?b??");
-    unsigned char buffer[8] = {};
-    long offset = 0;
-    WriteWireString(field.value, offset, buffer);
-    EXPECT_EQ(offset, 6);
-    EXPECT_STREQ(reinterpret_cast<char*>(buffer), "a?b??");
+// The text ends at the first zero unit, and units outside the code page travel as question marks:
+// the size, the text and the bytes written agree.
+TEST(WireStrings, FieldsTravelUpToTheirFirstZeroUnitInTheCodePage) {
+    const std::pair<OleString, std::string> cases[] = {{OleString(OLESTR("AB\0C"), 4), "AB"},
+                                                       {OLESTR("a\u4E2Db\xD83D\xDE00"), "a?b??"}};
+    for (const auto& [units, text] : cases) {
+        SCOPED_TRACE(text);
+        Bstr field(units.data(), static_cast<unsigned int>(units.size()));
+        EXPECT_EQ(WireStringSize(&field.value), static_cast<long>(text.size() + 1));
+        EXPECT_EQ(GetWireText(field.value), text);
+        unsigned char buffer[8];
+        std::memset(buffer, 0xAA, sizeof buffer);
+        long offset = 0;
+        WriteWireString(field.value, offset, buffer);
+        EXPECT_EQ(offset, static_cast<long>(text.size() + 1));
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), text.size() + 2),
+                  text + '\0' + '\xAA');
+    }
 }
 
 TEST(WireStrings, SetterCutsAtNulAndReplacesTheString) {
@@ -139,15 +136,12 @@ TEST(WireStrings, LengthsTheStringCannotHoldAreRefusedBeforeAllocating) {
     SysFreeString(small);
 }
 
-TEST(OleDateToUnixTime, KnownDates) {
+TEST(OleDateToUnixTime, KnownDatesAndNow) {
     EXPECT_EQ(OleDateToUnixTime(25569.0), 0);
     EXPECT_EQ(OleDateToUnixTime(25569.5), 43200);
     EXPECT_EQ(OleDateToUnixTime(25570.0), 86400);
     EXPECT_EQ(OleDateToUnixTime(UnixTimeToOleDate(1234567890.4)), 1234567890);
     EXPECT_EQ(OleDateToUnixTime(UnixTimeToOleDate(2147483647.0)), 2147483647);
-}
-
-TEST(OleDateToUnixTime, CurrentDateIsNow) {
     const long before = static_cast<long>(std::time(nullptr));
     const long now = OleDateToUnixTime(CurrentOleDate());
     EXPECT_GE(now, before - 1);

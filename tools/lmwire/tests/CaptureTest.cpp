@@ -12,8 +12,7 @@ constexpr int kRecords = 3000;
 
 TEST(Capture, SynthThenDecodeGivesOneRecordPerLineMatchingTheLibrary) {
     TempDir dir;
-    const std::string file = dir.Path("capture.bin");
-    ASSERT_EQ(RunTool({"synth", "prices", std::to_string(kRecords), file}).status, 0);
+    const std::string file = SynthPrices(dir, kRecords);
     Bytes bytes = ReadFile(file);
     ASSERT_EQ(bytes.size(), 86u * kRecords);
 
@@ -67,8 +66,7 @@ TEST(Capture, SameSeedSameRecordsOtherSeedOtherRecords) {
 
 TEST(Capture, ALengthThatIsNotWholeRecordsIsRefusedBeforeAnyOutput) {
     TempDir dir;
-    const std::string file = dir.Path("capture.bin");
-    ASSERT_EQ(RunTool({"synth", "prices", "100", file}).status, 0);
+    const std::string file = SynthPrices(dir, 100);
     Bytes bytes = ReadFile(file);
     bytes.pop_back();
     WriteFile(file, bytes);

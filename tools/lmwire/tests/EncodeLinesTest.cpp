@@ -9,8 +9,7 @@ namespace {
 
 TEST(EncodeLines, JsonAndCsvLinesGiveBackTheCaptureByteForByte) {
     TempDir dir;
-    const std::string capture = dir.Path("capture.bin");
-    ASSERT_EQ(RunTool({"synth", "prices", "3000", capture, "--seed", "5"}).status, 0);
+    const std::string capture = SynthPrices(dir, 3000, 5);
     const Bytes original = ReadFile(capture);
     for (const std::string format : {"--json", "--csv"}) {
         SCOPED_TRACE(format);
@@ -34,8 +33,7 @@ TEST(EncodeLines, JsonAndCsvLinesGiveBackTheCaptureByteForByte) {
 
 TEST(EncodeLines, ABadLineIsRefusedByItsNumberAndField) {
     TempDir dir;
-    const std::string capture = dir.Path("capture.bin");
-    ASSERT_EQ(RunTool({"synth", "prices", "3", capture}).status, 0);
+    const std::string capture = SynthPrices(dir, 3);
     const std::string json = RunTool({"decode", "price-record", "--binary", "--json", capture}).out;
     const std::string csv = RunTool({"decode", "price-record", "--binary", "--csv", capture}).out;
     const auto replaced = [](std::string text, const std::string& from, const std::string& to) {

@@ -287,6 +287,16 @@ void WriteText(const std::string& path, const std::string& text) {
     std::ofstream(path) << text;
 }
 
+std::string SynthPrices(const TempDir& dir, int count, int seed) {
+    const std::string path = dir.Path("capture.bin");
+    const Result made =
+        RunTool({"synth", "prices", std::to_string(count), path, "--seed", std::to_string(seed)});
+    if (made.status != 0) {
+        throw std::runtime_error("lmwire synth failed: " + made.err);
+    }
+    return path;
+}
+
 int Shell(const std::string& command) {
     // text2pcap reports on standard error even when asked to be quiet.
     return std::system(("TZ=UTC " + command + " 2>/dev/null").c_str());

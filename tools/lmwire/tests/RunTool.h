@@ -74,6 +74,10 @@ class TempDir {
     std::string path_;
 };
 
+// A capture of `count` synthetic price records, written by the program into `dir`: its path.
+// Throws, failing the test, when the program cannot make it.
+std::string SynthPrices(const TempDir& dir, int count, int seed = 1);
+
 std::string ToHex(const Bytes& bytes);
 void WriteText(const std::string& path, const std::string& text);
 

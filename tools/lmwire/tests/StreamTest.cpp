@@ -8,12 +8,6 @@
 namespace lmwire_test {
 namespace {
 
-Bytes SynthRecords(const TempDir& dir, int count) {
-    const std::string file = dir.Path("records.bin");
-    EXPECT_EQ(RunTool({"synth", "prices", std::to_string(count), file}).status, 0);
-    return ReadFile(file);
-}
-
 std::string Slice(const Bytes& bytes, std::size_t first, std::size_t count) {
     return std::string(bytes.begin() + static_cast<long>(first),
                        bytes.begin() + static_cast<long>(first + count));
@@ -21,9 +15,10 @@ std::string Slice(const Bytes& bytes, std::size_t first, std::size_t count) {
 
 TEST(Stream, LinesAppearAsRecordsArriveThroughAPipe) {
     TempDir dir;
-    const Bytes records = SynthRecords(dir, 6);
+    const std::string capture = SynthPrices(dir, 6);
+    const Bytes records = ReadFile(capture);
     const std::vector<std::string> expected =
-        Lines(RunTool({"decode", "price-record", "--binary", dir.Path("records.bin")}).out);
+        Lines(RunTool({"decode", "price-record", "--binary", capture}).out);
     ASSERT_EQ(expected.size(), 6u);
 
     LiveTool tool({"decode", "price-record", "--binary"});
@@ -45,7 +40,7 @@ TEST(Stream, LinesAppearAsRecordsArriveThroughAPipe) {
 
 TEST(Stream, HexTextThroughAPipeIsDecodedAsItArrives) {
     TempDir dir;
-    const Bytes records = SynthRecords(dir, 2);
+    const Bytes records = ReadFile(SynthPrices(dir, 2));
     const std::string hex = ToHex(records);
     LiveTool tool({"decode", "price-record", "--json"});
     // A record and a digit more.
@@ -59,9 +54,10 @@ TEST(Stream, HexTextThroughAPipeIsDecodedAsItArrives) {
 
 TEST(Stream, PartialDecodesEveryWholeRecordAndReportsTheRest) {
     TempDir dir;
-    Bytes records = SynthRecords(dir, 100);
+    const std::string capture = SynthPrices(dir, 100);
+    Bytes records = ReadFile(capture);
     const std::vector<std::string> whole =
-        Lines(RunTool({"decode", "price-record", "--binary", dir.Path("records.bin")}).out);
+        Lines(RunTool({"decode", "price-record", "--binary", capture}).out);
     records.resize(86 * 100 - 11);
     const std::string cut = dir.Path("cut.bin");
     WriteFile(cut, records);
@@ -83,8 +79,7 @@ TEST(Stream, PartialDecodesEveryWholeRecordAndReportsTheRest) {
             << result.err;
     }
     // A capture of whole records says nothing more.
-    const Result exact =
-        RunTool({"decode", "price-record", "--binary", "--partial", dir.Path("records.bin")});
+    const Result exact = RunTool({"decode", "price-record", "--binary", "--partial", capture});
     EXPECT_EQ(exact.status, 0);
     EXPECT_EQ(exact.err, "");
     EXPECT_EQ(Lines(exact.out), whole);

@@ -21,8 +21,8 @@ void ExpectOneWriteErrorLine(const Result& result, const std::string& output) {
 
 TEST(WriteError, EveryCommandReportsAFullStandardOutput) {
     TempDir dir;
-    const std::string capture = dir.Path("capture.bin");
-    ASSERT_EQ(RunTool({"synth", "prices", "5000", capture}).status, 0);
+    // Enough records that every decoding thread has work when the first write fails.
+    const std::string capture = SynthPrices(dir, 40000);
     const std::vector<std::vector<std::string>> commands = {
         {"formats"},
         {"price", "9", "1234"},
@@ -31,6 +31,7 @@ TEST(WriteError, EveryCommandReportsAFullStandardOutput) {
         {"decode", "logon-response"},
         {"decode", "price-record", "--binary", capture},
         {"decode", "price-record", "--binary", "--json", capture},
+        {"decode", "price-record", "--binary", "--jobs", "3", capture},
         {"encode", "logon-response", "Port=9100"},
         {"encode", "logon-response", "--binary", "Port=9100"},
         {"synth", "prices", "10", "-"},
@@ -45,6 +46,7 @@ TEST(WriteError, EveryCommandReportsAFullStandardOutput) {
         run.args = args;
         run.input = "00000000 8c230000";
         run.outputPath = "/dev/full";
+        run.timeoutSeconds = 20;
         ExpectOneWriteErrorLine(RunTool(run), "standard output");
     }
 }
@@ -63,12 +65,20 @@ TEST(WriteError, AReaderThatHasGoneStopsTheProgramWithoutAMessage) {
     EXPECT_EQ(killed.status, 128 + SIGPIPE);
     EXPECT_EQ(killed.err, "");
 
+    TempDir dir;
+    const std::string capture = SynthPrices(dir, 40000);
     run.ignoreSigpipe = true;
-    run.args = {"synth", "prices", "100000", "-"};
-    const Result quiet = RunTool(run);
-    EXPECT_FALSE(quiet.timedOut);
-    EXPECT_EQ(quiet.status, 1);
-    EXPECT_EQ(quiet.err, "");
+    run.timeoutSeconds = 20;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"synth", "prices", "100000", "-"},
+          std::vector<std::string>{"decode", "price-record", "--binary", "--jobs", "3", capture}}) {
+        SCOPED_TRACE(args[0]);
+        run.args = args;
+        const Result quiet = RunTool(run);
+        EXPECT_FALSE(quiet.timedOut);
+        EXPECT_EQ(quiet.status, 1);
+        EXPECT_EQ(quiet.err, "");
+    }
 }
 
 }  // namespace
