@@ -105,14 +105,24 @@ def _check_errors(errors):
         raise ValueError(f"errors is 'raise' or 'mask', not {errors!r}")
 
 
-def _refused(values, ok, code, errors, describe):
-    """Raises for the first refused element, or masks every one."""
+def _refused_scalar(result, given, code, errors, describe):
+    """The result, or for a refused one (None) the masked constant or a ValueError."""
+    if result is not None:
+        return result
+    if errors == "mask":
+        return np.ma.masked
+    raise ValueError(describe(given, code))
+
+
+def _refused(values, ok, given, code, errors, describe):
+    """Raises for the first refused element, naming what was given there, or masks every one."""
     if errors == "mask":
         return np.ma.masked_array(values, mask=~ok)
     if not ok.all():
-        first = np.argwhere(~ok)[0]
-        element_code = code if _is_scalar(code) else np.broadcast_to(code, ok.shape)[tuple(first)]
-        raise ValueError(describe(first, int(element_code)))
+        first = tuple(np.argwhere(~ok)[0])
+        element_code = code if _is_scalar(code) else np.broadcast_to(code, ok.shape)[first]
+        raise ValueError(describe(np.broadcast_to(given, ok.shape)[first].item(),
+                                  int(element_code)))
     return values
 
 
@@ -127,6 +137,10 @@ def display(code, ticks):
     return _apply(_native.display_array, code, _tick_array(ticks))
 
 
+def _not_display_text(text, code):
+    return f"{str(text)!r} is not a display text of price format code {code}"
+
+
 def parse(code, text, errors="raise"):
     """The tick price whose display text is ``text``: ``parse(9, "9.205")`` is 1234.
 
@@ -138,21 +152,14 @@ def parse(code, text, errors="raise"):
     _check_errors(errors)
     if isinstance(text, (str, np.str_)) and _is_scalar(code):
         ticks = _native.parse(_scalar_code(code), str(text))
-        if ticks is not None:
-            return ticks
-        if errors == "mask":
-            return np.ma.masked
-        raise ValueError(f"{str(text)!r} is not a display text of price format code {code}")
+        return _refused_scalar(ticks, text, code, errors, _not_display_text)
     texts = np.asarray(text)
     if texts.size == 0:
         texts = texts.astype("U1")
     if texts.dtype.kind not in "US":
         raise TypeError(f"display texts are str, not {texts.dtype}")
     ticks, ok = _apply(_native.parse_array, code, texts)
-    return _refused(
-        ticks, ok, code, errors,
-        lambda at, c: f"{str(np.broadcast_to(texts, ok.shape)[tuple(at)])!r} is not a "
-                      f"display text of price format code {c}")
+    return _refused(ticks, ok, texts, code, errors, _not_display_text)
 
 
 def to_decimal(code, ticks):
@@ -168,6 +175,10 @@ def _scalar_value(value):
     return float(value)
 
 
+def _no_tick_price(value, code):
+    return f"{value!r} has no tick price in price format code {code}"
+
+
 def from_decimal(code, value, errors="raise"):
     """The tick price of a decimal value, rounded to the nearest tick (halves away from zero).
 
@@ -178,17 +189,10 @@ def from_decimal(code, value, errors="raise"):
     _check_errors(errors)
     if _is_scalar(code) and _is_scalar(value):
         ticks = _native.from_decimal(_scalar_code(code), _scalar_value(value))
-        if ticks is not None:
-            return ticks
-        if errors == "mask":
-            return np.ma.masked
-        raise ValueError(f"{value!r} has no tick price in price format code {code}")
+        return _refused_scalar(ticks, value, code, errors, _no_tick_price)
     values = np.asarray(value)
     if values.size and (values.dtype.kind not in "iuf"):
         raise TypeError(f"decimal values are real numbers, not {values.dtype}")
     values = values.astype(np.float64)
     ticks, ok = _apply(_native.from_decimal_array, code, values)
-    return _refused(
-        ticks, ok, code, errors,
-        lambda at, c: f"{float(np.broadcast_to(values, ok.shape)[tuple(at)])!r} has no tick "
-                      f"price in price format code {c}")
+    return _refused(ticks, ok, values, code, errors, _no_tick_price)

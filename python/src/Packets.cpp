@@ -87,7 +87,8 @@ template <class Packet>
 struct PacketClass {
     const char* name;
     std::vector<Field<Packet>> fields;
-    Maker<Packet> make;
+    // A class with a setter for every field is built by its default constructor.
+    Maker<Packet> make = [](py::dict&) { return Packet(); };
 
     py::tuple Values(const Packet& packet) const {
         py::tuple values(fields.size());
@@ -185,11 +186,6 @@ void Bind(py::module_& module, PacketClass<Packet> description, const char* doc)
     cls.def("__repr__", [shared](const Packet& packet) { return shared->Repr(packet); });
 }
 
-template <class Packet>
-Maker<Packet> Default() {
-    return [](py::dict&) { return Packet(); };
-}
-
 using Lumera::CLMWirePriceSubscriptionPacket;
 using Lumera::LogonResponsePacket;
 using Lumera::StartLogFileSend;
@@ -205,8 +201,7 @@ void BindPackets(py::module_& module) {
     Bind<P1>(module,
              {"LogonResponsePacket",
               {Int<P1, &P1::GetErrorCode, &P1::SetErrorCode>("error_code"),
-               Int<P1, &P1::GetPort, &P1::SetPort>("port")},
-              Default<P1>()},
+               Int<P1, &P1::GetPort, &P1::SetPort>("port")}},
              "Answer to a logon: error code and port (8 bytes).");
 
     using P2 = UDPLogOnPacket;
@@ -235,22 +230,17 @@ void BindPackets(py::module_& module) {
                Int<P3, &P3::GetPriceProtocol, &P3::SetPriceProtocol>("price_protocol"),
                Int<P3, &P3::GetPriceLevel, &P3::SetPriceLevel>("price_level"),
                Int<P3, &P3::GetSessionType, &P3::SetSessionType>("session_type"),
-               Int<P3, &P3::GetAccountNumber, &P3::SetAccountNumber>("account_number")},
-              Default<P3>()},
+               Int<P3, &P3::GetAccountNumber, &P3::SetAccountNumber>("account_number")}},
              "Logon again over TCP (424 bytes).");
 
     using P4 = WirePriceProtocolPacket;
     Bind<P4>(module,
              {"WirePriceProtocolPacket",
-              {Int<P4, &P4::GetPriceProtocol, &P4::SetPriceProtocol>("price_protocol")},
-              Default<P4>()},
+              {Int<P4, &P4::GetPriceProtocol, &P4::SetPriceProtocol>("price_protocol")}},
              "The price protocol to use (4 bytes).");
 
     using P5 = WireHolePunchDelayPacket;
-    Bind<P5>(module,
-             {"WireHolePunchDelayPacket",
-              {Int<P5, &P5::GetDelay, &P5::SetDelay>("delay")},
-              Default<P5>()},
+    Bind<P5>(module, {"WireHolePunchDelayPacket", {Int<P5, &P5::GetDelay, &P5::SetDelay>("delay")}},
              "The hole-punch delay of the datagram channel (4 bytes).");
 
     using P6 = StartLogFileSend;
@@ -259,8 +249,7 @@ void BindPackets(py::module_& module) {
               {Int<P6, &P6::GetAccountNumber, &P6::SetAccountNumber>("account_number"),
                Int<P6, &P6::GetFileSize, &P6::SetFileSize>("file_size"),
                Text<P6, &P6::GetUserID, &P6::SetUserID>("user_id"),
-               Text<P6, &P6::GetLogFile, &P6::SetLogFile>("log_file")},
-              Default<P6>()},
+               Text<P6, &P6::GetLogFile, &P6::SetLogFile>("log_file")}},
              "Announces a log file about to be sent (288 bytes).");
 
     using P7 = CLMWirePriceSubscriptionPacket;
