@@ -13,6 +13,23 @@
 #include "common/Text.h"
 
 namespace lmwire {
+namespace {
+
+// Up to `size` bytes from a source that hands over what has arrived; fewer only at its end.
+template <class Source>
+std::size_t ReadFully(Source& source, unsigned char* into, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const std::size_t got = source.ReadSome(into + done, size - done);
+        if (got == 0) {
+            break;
+        }
+        done += got;
+    }
+    return done;
+}
+
+}  // namespace
 
 Input::Input(const std::string& path) : fd_(STDIN_FILENO), owned_(false), name_("standard input") {
     if (!path.empty() && path != "-") {
@@ -56,15 +73,7 @@ std::size_t Input::ReadSome(unsigned char* into, std::size_t size) {
 }
 
 std::size_t Input::Read(unsigned char* into, std::size_t size) {
-    std::size_t done = 0;
-    while (done < size) {
-        const std::size_t got = ReadSome(into + done, size - done);
-        if (got == 0) {
-            break;
-        }
-        done += got;
-    }
-    return done;
+    return ReadFully(*this, into, size);
 }
 
 bool Input::WouldBlock() const {
@@ -102,15 +111,7 @@ std::size_t ByteReader::ReadSome(unsigned char* into, std::size_t size) {
 }
 
 std::size_t ByteReader::Read(unsigned char* into, std::size_t size) {
-    std::size_t done = 0;
-    while (done < size) {
-        const std::size_t got = ReadSome(into + done, size - done);
-        if (got == 0) {
-            break;
-        }
-        done += got;
-    }
-    return done;
+    return ReadFully(*this, into, size);
 }
 
 Bytes ReadAtMost(Input& input, bool binary, std::size_t limit) {
