@@ -213,6 +213,11 @@ int ReadRecords(const std::string& name, std::size_t count, PriceRow* rows) noex
     const std::size_t readers =
         std::max<std::size_t>(1, std::min({count / kRecordsPerReader, cores, kMaxReaders}));
     const std::size_t share = count / readers;
+    // Piece i is [i x share, End(i)); the last one takes the remainder.
+    const auto end = [&](std::size_t i) { return i + 1 == readers ? count : (i + 1) * share; };
+    const auto read = [&](std::size_t first, std::size_t last) {
+        return ReadRecords(name, first, last - first, rows + first);
+    };
     int errors[kMaxReaders] = {};
     std::vector<std::thread> helpers;
     // The pieces from `unstarted` on are left to this thread when a helper cannot be started.
@@ -221,19 +226,16 @@ int ReadRecords(const std::string& name, std::size_t count, PriceRow* rows) noex
         helpers.reserve(readers - 1);
         for (std::size_t i = 1; i < readers; ++i) {
             unstarted = i;
-            const std::size_t first = i * share;
-            const std::size_t n = i + 1 == readers ? count - first : share;
-            helpers.emplace_back([&name, first, n, rows, &error = errors[i]] {
-                error = ReadRecords(name, first, n, rows + first);
+            helpers.emplace_back([&read, &error = errors[i], first = i * share, last = end(i)] {
+                error = read(first, last);
             });
         }
         unstarted = readers;
     } catch (...) {
     }
-    errors[0] = ReadRecords(name, 0, readers == 1 ? count : share, rows);
+    errors[0] = read(0, end(0));
     if (errors[0] == 0 && unstarted < readers) {
-        const std::size_t first = unstarted * share;
-        errors[0] = ReadRecords(name, first, count - first, rows + first);
+        errors[0] = read(unstarted * share, count);
     }
     for (std::thread& helper : helpers) {
         helper.join();
