@@ -70,12 +70,12 @@ def plot(rows, out, lumera_id=None, time_unit=None):
     high = int(rows["ask_price"][:, 0].max())
     prices.yaxis.set_major_locator(MultipleLocator(tick_step(ticks_per_unit, high - low)))
     prices.yaxis.set_major_formatter(
-        FuncFormatter(lambda y, _: lmwire.display(code, int(round(y))).strip()))
+        FuncFormatter(lambda y, _: lmwire.display(code, int(round(y)))))
     prices.set_ylabel(f"price (format {code})")
     prices.legend(loc="upper left")
     prices.grid(alpha=0.3)
     prices.set_title(f"Lumera id {lumera_id}: {len(rows)} records, last "
-                     f"{lmwire.display(code, int(rows['last_price'][-1])).strip()}")
+                     f"{lmwire.display(code, int(rows['last_price'][-1]))}")
 
     at, traded = traded_volume(times, rows["total_volume"], rows["last_size"])
     width = np.min(np.diff(at)) if len(at) > 1 else 1

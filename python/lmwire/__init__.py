@@ -9,7 +9,19 @@ attributes. Everything is computed by the C++ library LMWireTypes through the ex
 ``lmwire._native``.
 """
 
-from . import _native
+try:
+    from . import _native
+except ImportError:
+    import importlib.util
+
+    if importlib.util.find_spec(f"{__name__}._native") is not None:
+        raise  # the extension is there but does not load: its own error says why
+    raise ImportError(
+        "lmwire's compiled extension lmwire._native is missing (a source tree that was never "
+        "built?). Install the package with `python -m pip install ./python`, run from the "
+        "project's top directory in a virtual environment made from /usr/bin/python3 (see the "
+        "README's Python section), or put a build tree's package on PYTHONPATH (build/dev/python "
+        "after `cmake --preset dev` and a build)") from None
 from ._convert import Format, display, formats, from_decimal, parse, to_decimal
 from ._frame import prices_frame
 from ._native import (

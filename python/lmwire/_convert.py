@@ -2,11 +2,15 @@
 
 Each function takes a price format code and a scalar, and returns a scalar; or a numpy array or
 sequence (the code may be an array too, broadcast against it), and returns a numpy array of the
-broadcast shape. A code without a row in the table raises ``ValueError``.
+broadcast shape; or a pandas Series, and returns a Series with its index. A code without a row
+raises ``ValueError``. A masked element (``numpy.ma``, or pandas' missing value) is not
+converted: it stays masked in the result.
 """
 
+import math
 import numbers
 import operator
+import sys
 from collections import namedtuple
 
 import numpy as np
@@ -19,6 +23,10 @@ Format = namedtuple("Format", "code ticks_per_unit decimal_places")
 _FORMATS = tuple(Format(*row) for row in _native.formats())
 _CODES = np.array([row.code for row in _FORMATS], dtype=np.int64)
 _INT32 = np.iinfo(np.int32)
+# Ticks per unit by code, for ticks that are not whole (the library's own division takes whole
+# ticks only).
+_TICKS_PER_UNIT = np.zeros(int(_CODES[-1]) + 1)
+_TICKS_PER_UNIT[_CODES] = [row.ticks_per_unit for row in _FORMATS]
 
 
 def formats():
@@ -57,29 +65,123 @@ def _is_scalar(value):
     return np.ndim(value) == 0
 
 
-def _scalar_ticks(ticks):
+def _series_of(value):
+    # pandas is optional and never imported here: a Series exists only once its caller has.
+    pd = sys.modules.get("pandas")
+    return pd is not None and isinstance(value, pd.Series)
+
+
+def _from_series(series):
+    """A Series' values as a numpy array; pandas' missing elements (of its own dtypes) masked."""
+    if isinstance(series.dtype, np.dtype):
+        return series.to_numpy()
+    missing = series.isna().to_numpy(dtype=bool)
+    numpy_dtype = getattr(series.dtype, "numpy_dtype", None)
+    if numpy_dtype is not None and numpy_dtype.kind in "iuf":
+        data = series.to_numpy(dtype=numpy_dtype, na_value=0)
+    else:
+        data = series.to_numpy(dtype=object, na_value=None)
+    return np.ma.masked_array(data, mask=missing) if missing.any() else data
+
+
+def _to_series(result, like):
+    """The result as a Series with the index of `like` (a Series given as code or values)."""
+    if like is None or np.ndim(result) != 1 or len(result) != len(like):
+        return result
+    import pandas as pd
+
+    if np.ma.isMaskedArray(result):
+        mask = np.ma.getmaskarray(result).copy()
+        data = result.data
+        if data.dtype.kind in "iu":
+            result = pd.arrays.IntegerArray(data, mask)
+        elif data.dtype.kind == "f":
+            result = pd.arrays.FloatingArray(data, mask)
+        else:
+            result = pd.array(np.where(mask, None, data.astype(object)), dtype="string")
+    return pd.Series(result, index=like.index, name=like.name)
+
+
+def _unmasked(value, filler):
+    """(data, mask): the values with every masked element replaced by `filler`, so that none is
+    converted as it stands; mask is None where nothing is masked."""
+    if _series_of(value):
+        value = _from_series(value)
+    if not np.ma.isMaskedArray(value):
+        return value, None
+    mask = np.ma.getmaskarray(value)
+    try:
+        data = value.filled(filler)
+    except (TypeError, ValueError):  # a filler of another kind: the type checks refuse it anyway
+        data = value.data
+    return data, mask
+
+
+def _masked_result(result, mask, blank=None):
+    if mask is None:
+        return result
+    mask = np.broadcast_to(mask, np.shape(result))
+    if blank is not None:
+        result = np.where(mask, blank, result)
+    return np.ma.masked_array(result, mask=mask.copy())
+
+
+def _out_of_range(ticks):
+    return ValueError(f"{ticks} ticks do not fit a signed 32-bit price")
+
+
+def _not_whole(ticks):
+    return ValueError(f"{ticks!r} ticks are not a whole number of ticks")
+
+
+def _scalar_ticks(ticks, whole=True):
+    """The ticks as an int; or as a float where `whole` is false and they are one."""
     if isinstance(ticks, (bool, np.bool_)):
         raise TypeError("ticks are integers, not bool")
     try:
         ticks = operator.index(ticks)
     except TypeError:
-        raise TypeError(f"ticks are integers, not {type(ticks).__name__}") from None
+        if not isinstance(ticks, numbers.Real):
+            raise TypeError(f"ticks are integers, not {type(ticks).__name__}") from None
+        ticks = float(ticks)
+        if not whole:
+            if ticks < _INT32.min or ticks > _INT32.max:  # as for an array: NaN divides to NaN
+                raise _out_of_range(ticks) from None
+            return ticks
+        if not ticks.is_integer():
+            raise _not_whole(ticks) from None
+        ticks = int(ticks)
     if not _INT32.min <= ticks <= _INT32.max:
-        raise ValueError(f"{ticks} ticks do not fit a signed 32-bit price")
+        raise _out_of_range(ticks)
     return ticks
 
 
-def _tick_array(ticks):
+def _object_ticks(ticks, whole):
+    """An array of Python objects (integers of any size, floats) as int64 or float64 ticks."""
+    flat = [_scalar_ticks(t, whole) for t in ticks.reshape(-1)]
+    kind = np.float64 if any(isinstance(t, float) for t in flat) else np.int64
+    return np.array(flat, dtype=kind).reshape(ticks.shape)
+
+
+def _tick_array(ticks, whole=True):
+    """The ticks as int32; or as float64 where `whole` is false and they are floats."""
     ticks = np.asarray(ticks)
     if ticks.size == 0:
         return ticks.astype(np.int32)
-    if ticks.dtype.kind not in "iu":
+    if ticks.dtype.kind == "O":
+        ticks = _object_ticks(ticks, whole)
+    if ticks.dtype.kind not in "iuf":
         raise TypeError(f"ticks are integers, not {ticks.dtype}")
     if ticks.dtype != np.int32:
         outside = (ticks < _INT32.min) | (ticks > _INT32.max)
         if outside.any():
-            raise ValueError(
-                f"{ticks[outside].flat[0]} ticks do not fit a signed 32-bit price")
+            raise _out_of_range(ticks[outside].flat[0])
+        if ticks.dtype.kind == "f":
+            if not whole:
+                return ticks.astype(np.float64)
+            broken = ticks != np.round(ticks)
+            if broken.any():
+                raise _not_whole(float(ticks[broken].flat[0]))
         ticks = ticks.astype(np.int32)
     return ticks
 
@@ -114,65 +216,128 @@ def _refused_scalar(result, given, code, errors, describe):
     raise ValueError(describe(given, code))
 
 
-def _refused(values, ok, given, code, errors, describe):
-    """Raises for the first refused element, naming what was given there, or masks every one."""
+def _refused(values, ok, given, code, errors, describe, mask):
+    """Raises for the first refused element that was not masked on input, naming what was given
+    there, or masks every refused one."""
+    if mask is not None:
+        mask = np.broadcast_to(mask, ok.shape)
+        ok = ok | mask
     if errors == "mask":
-        return np.ma.masked_array(values, mask=~ok)
+        return np.ma.masked_array(values, mask=~ok if mask is None else ~ok | mask)
     if not ok.all():
         first = tuple(np.argwhere(~ok)[0])
         element_code = code if _is_scalar(code) else np.broadcast_to(code, ok.shape)[first]
-        raise ValueError(describe(np.broadcast_to(given, ok.shape)[first].item(),
-                                  int(element_code)))
-    return values
+        element = np.broadcast_to(given, ok.shape)[first]
+        # An element of an object array is the Python object itself; of others, a numpy scalar.
+        element = element.item() if isinstance(element, np.generic) else element
+        raise ValueError(describe(element, int(element_code)))
+    return _masked_result(values, mask)
+
+
+def _series_given(code, values):
+    return values if _series_of(values) else code if _series_of(code) else None
+
+
+def _codes(code):
+    return code.to_numpy() if _series_of(code) else code
 
 
 def display(code, ticks):
     """The display text of a tick price: ``display(9, 1234)`` is ``"9.205"``.
 
     A negative price carries one minus sign (``display(14, -1234)`` is ``"-12.34"``). Arrays give
-    a numpy unicode array.
+    a numpy unicode array. Ticks may be floats with whole values; others raise ``ValueError``.
     """
-    if _is_scalar(code) and _is_scalar(ticks):
+    if _is_scalar(code) and _is_scalar(ticks) and not np.ma.isMaskedArray(ticks):
         return _native.display(_scalar_code(code), _scalar_ticks(ticks))
-    return _apply(_native.display_array, code, _tick_array(ticks))
+    if ticks is np.ma.masked and _is_scalar(code):
+        _scalar_code(code)
+        return np.ma.masked
+    like = _series_given(code, ticks)
+    ticks, mask = _unmasked(ticks, 0)
+    texts = _apply(_native.display_array, _codes(code), _tick_array(ticks))
+    return _to_series(_masked_result(texts, mask, blank=""), like)
 
 
 def _not_display_text(text, code):
-    return f"{str(text)!r} is not a display text of price format code {code}"
+    text = bytes(text) if isinstance(text, bytes) else str(text)
+    return f"{text!r} is not a display text of price format code {code}"
+
+
+def _object_texts(texts):
+    """An array of Python str (or of bytes) as a numpy unicode (or bytes) array."""
+    flat = texts.reshape(-1)
+    kind = bytes if isinstance(flat[0], bytes) else str
+    for text in flat:
+        if not isinstance(text, kind):
+            raise TypeError(f"display texts are str, not {type(text).__name__}")
+    return np.array(flat.tolist(), dtype=kind).reshape(texts.shape)
 
 
 def parse(code, text, errors="raise"):
     """The tick price whose display text is ``text``: ``parse(9, "9.205")`` is 1234.
 
-    Exactly the texts that ``display`` writes are read (surrounding spaces aside); where several
-    prices share a text (codes 40, 41 and 58) the one nearest zero. Any other text raises
-    ``ValueError`` naming it and the code; with ``errors="mask"`` a masked array (or
-    ``numpy.ma.masked`` for a scalar) is returned instead.
+    Exactly the texts that ``display`` writes are read (surrounding spaces aside), as ``str`` or
+    ``bytes``; where several prices share a text (codes 40, 41 and 58) the one nearest zero. Any
+    other text raises ``ValueError`` naming it and the code; with ``errors="mask"`` a masked
+    array (or ``numpy.ma.masked`` for a scalar) is returned instead.
     """
     _check_errors(errors)
-    if isinstance(text, (str, np.str_)) and _is_scalar(code):
-        ticks = _native.parse(_scalar_code(code), str(text))
+    if isinstance(text, (str, bytes)) and _is_scalar(code):
+        code = _scalar_code(code)
+        # No display text has a character beyond ASCII, and a lone surrogate cannot even be
+        # handed to the library.
+        ticks = (_native.parse(code, bytes(text) if isinstance(text, bytes) else str(text))
+                 if isinstance(text, bytes) or text.isascii() else None)
         return _refused_scalar(ticks, text, code, errors, _not_display_text)
-    texts = np.asarray(text)
+    if text is np.ma.masked and _is_scalar(code):
+        _scalar_code(code)
+        return np.ma.masked
+    like = _series_given(code, text)
+    texts, mask = _unmasked(text, "")
+    texts = np.asarray(texts)
     if texts.size == 0:
         texts = texts.astype("U1")
+    elif texts.dtype.kind == "O":
+        texts = _object_texts(texts)
     if texts.dtype.kind not in "US":
         raise TypeError(f"display texts are str, not {texts.dtype}")
-    ticks, ok = _apply(_native.parse_array, code, texts)
-    return _refused(ticks, ok, texts, code, errors, _not_display_text)
+    ticks, ok = _apply(_native.parse_array, _codes(code), texts)
+    return _to_series(_refused(ticks, ok, texts, code, errors, _not_display_text, mask), like)
+
+
+def _divided(codes, ticks):
+    return ticks / _TICKS_PER_UNIT[codes]
 
 
 def to_decimal(code, ticks):
-    """The decimal value of a tick price: ticks divided by the ticks per unit of the format."""
-    if _is_scalar(code) and _is_scalar(ticks):
-        return _native.to_decimal(_scalar_code(code), _scalar_ticks(ticks))
-    return _apply(_native.to_decimal_array, code, _tick_array(ticks))
+    """The decimal value of a tick price: ticks divided by the ticks per unit of the format.
+
+    Ticks may be floats (the half ticks of a mid price): they are divided as whole ones are.
+    """
+    if _is_scalar(code) and _is_scalar(ticks) and not np.ma.isMaskedArray(ticks):
+        code = _scalar_code(code)
+        ticks = _scalar_ticks(ticks, whole=False)
+        if isinstance(ticks, float):
+            return ticks / _TICKS_PER_UNIT[code].item()
+        return _native.to_decimal(code, ticks)
+    if ticks is np.ma.masked and _is_scalar(code):
+        _scalar_code(code)
+        return np.ma.masked
+    like = _series_given(code, ticks)
+    ticks, mask = _unmasked(ticks, 0)
+    ticks = _tick_array(ticks, whole=False)
+    kernel = _divided if ticks.dtype.kind == "f" else _native.to_decimal_array
+    return _to_series(_masked_result(_apply(kernel, _codes(code), ticks), mask), like)
 
 
 def _scalar_value(value):
     if isinstance(value, (bool, np.bool_)) or not isinstance(value, numbers.Real):
         raise TypeError(f"a decimal value is a real number, not {type(value).__name__}")
-    return float(value)
+    try:
+        return float(value)
+    except OverflowError:  # an integer past a double's range: no tick price either
+        return math.inf if value > 0 else -math.inf
 
 
 def _no_tick_price(value, code):
@@ -187,12 +352,20 @@ def from_decimal(code, value, errors="raise"):
     instead.
     """
     _check_errors(errors)
-    if _is_scalar(code) and _is_scalar(value):
+    if _is_scalar(code) and _is_scalar(value) and not np.ma.isMaskedArray(value):
         ticks = _native.from_decimal(_scalar_code(code), _scalar_value(value))
         return _refused_scalar(ticks, value, code, errors, _no_tick_price)
-    values = np.asarray(value)
-    if values.size and (values.dtype.kind not in "iuf"):
-        raise TypeError(f"decimal values are real numbers, not {values.dtype}")
-    values = values.astype(np.float64)
-    ticks, ok = _apply(_native.from_decimal_array, code, values)
-    return _refused(ticks, ok, values, code, errors, _no_tick_price)
+    if value is np.ma.masked and _is_scalar(code):
+        _scalar_code(code)
+        return np.ma.masked
+    like = _series_given(code, value)
+    given, mask = _unmasked(value, 0)
+    given = np.asarray(given)
+    if given.dtype.kind == "O" and given.size:
+        values = np.array([_scalar_value(v) for v in given.reshape(-1)]).reshape(given.shape)
+    elif given.size and given.dtype.kind not in "iuf":
+        raise TypeError(f"decimal values are real numbers, not {given.dtype}")
+    else:
+        values = given.astype(np.float64)
+    ticks, ok = _apply(_native.from_decimal_array, _codes(code), values)
+    return _to_series(_refused(ticks, ok, given, code, errors, _no_tick_price, mask), like)

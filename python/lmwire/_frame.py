@@ -5,6 +5,8 @@ import numpy as np
 from . import _native
 from ._prices import read_prices
 
+_TIME_UNITS = (None, "s", "ms", "us", "ns")
+
 
 def prices_frame(source, time_unit=None, *, partial=False):
     """One row per price record, with display texts of the last price and the best bid and ask.
@@ -13,9 +15,12 @@ def prices_frame(source, time_unit=None, *, partial=False):
     (``best_bid``, ``best_bid_size``, ``best_ask``, ``best_ask_size``) and their texts in each
     record's own price format (``last_price_text``, ``best_bid_text``, ``best_ask_text``; empty
     for a code without a row). ``time_stamp`` stays the record's raw integer, since the library
-    gives it no unit; naming one (``time_unit="s"``, or any unit ``pandas.to_datetime`` takes)
-    adds a UTC ``time`` column. ``source`` and ``partial`` are as for ``read_prices``.
+    gives it no unit; naming one (``"s"``, ``"ms"``, ``"us"`` or ``"ns"`` since 1970) adds a UTC
+    ``time`` column. ``source`` and ``partial`` are as for ``read_prices``.
     """
+    if time_unit not in _TIME_UNITS:
+        raise ValueError(f"time_unit is one of {', '.join(map(repr, _TIME_UNITS[1:]))} or None, "
+                         f"not {time_unit!r}")
     try:
         import pandas as pd
     except ImportError:

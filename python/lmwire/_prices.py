@@ -46,25 +46,49 @@ def _whole_records(length, partial, what):
     return whole
 
 
+# The first bytes of a pcap capture (either byte order, micro- or nanosecond stamps), and the
+# byte-order magic that a pcapng section header block carries at offset 8.
+_PCAP_MAGICS = {bytes.fromhex(m) for m in ("d4c3b2a1", "a1b2c3d4", "4d3cb2a1", "a1b23c4d")}
+_PCAPNG_BLOCK = bytes.fromhex("0a0d0d0a")
+_PCAPNG_ORDERS = {bytes.fromhex("4d3c2b1a"), bytes.fromhex("1a2b3c4d")}
+
+
+def _refuse_pcap(head, path):
+    """Refuses a pcap or pcapng capture by its first 12 bytes: its packets are no price records
+    back to back, and read as if they were they give rows of garbage."""
+    if head[:4] in _PCAP_MAGICS or (head[:4] == _PCAPNG_BLOCK and head[8:12] in _PCAPNG_ORDERS):
+        if path is None:
+            raise ValueError("the bytes are a pcap capture; lmwire decode price-record --pcap "
+                             "reads such a capture from a file")
+        raise ValueError(f"{path!r} is a pcap capture; lmwire decode price-record --pcap reads it")
+
+
 def read_prices(source, *, partial=False):
     """Decodes a capture of price records, back to back, into an array of ``PRICE_DTYPE``.
 
     ``source`` is a path (``str`` or ``os.PathLike``) or the bytes themselves (``bytes``,
     ``bytearray``, ``memoryview`` or any object with the buffer protocol). A length that is not a
     multiple of 86 raises ``ValueError`` naming it; with ``partial=True`` the whole records are
-    decoded and the leftover bytes reported by a ``PartialRecordWarning``. A regular file is read
-    and decoded in one pass, without the GIL.
+    decoded and the leftover bytes reported by a ``PartialRecordWarning``. A pcap or pcapng
+    capture raises ``ValueError`` (``lmwire decode price-record --pcap`` reads one). A regular
+    file is read and decoded in one pass, without the GIL.
     """
+    path = None
     if isinstance(source, (str, os.PathLike)):
         path = os.fspath(source)
-        info = os.stat(path)
-        if stat.S_ISREG(info.st_mode):
+        with open(path, "rb") as stream:
+            info = os.fstat(stream.fileno())
+            # A pipe, a device or a file whose size the system does not tell (those under /proc
+            # show 0) has no size to plan by: it is read whole first.
+            planned = stat.S_ISREG(info.st_mode) and info.st_size > 0
+            if planned:
+                _refuse_pcap(stream.read(12), path)
+            else:
+                source = stream.read()
+        if planned:
             rows = np.empty(_whole_records(info.st_size, partial, repr(path)), PRICE_DTYPE)
             _native.read_price_file(path, rows)
             return rows
-        # A pipe or a device has no size to plan by: read it whole first.
-        with open(path, "rb") as stream:
-            source = stream.read()
     try:
         view = memoryview(source)
     except TypeError:
@@ -73,7 +97,9 @@ def read_prices(source, *, partial=False):
             f"{type(source).__name__}") from None
     if not view.c_contiguous:
         view = memoryview(view.tobytes())
-    rows = np.empty(_whole_records(view.nbytes, partial, "the source"), PRICE_DTYPE)
+    _refuse_pcap(view.cast("B")[:12].tobytes(), path)
+    what = "the source" if path is None else repr(path)
+    rows = np.empty(_whole_records(view.nbytes, partial, what), PRICE_DTYPE)
     _native.decode_prices(view, rows)
     return rows
 

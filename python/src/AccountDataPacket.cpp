@@ -24,7 +24,16 @@ double Figure(py::handle value) {
         throw py::type_error("an account figure is a number, not " +
                              std::string(py::str(value.get_type().attr("__name__"))));
     }
-    return py::float_(py::reinterpret_borrow<py::object>(value));
+    const double figure = PyFloat_AsDouble(value.ptr());
+    if (figure == -1.0 && PyErr_Occurred() != nullptr) {
+        if (!PyErr_ExceptionMatches(PyExc_OverflowError)) {
+            throw py::error_already_set();
+        }
+        PyErr_Clear();
+        throw py::value_error("an account figure is a double, and " + std::string(py::repr(value)) +
+                              " is beyond its range");
+    }
+    return figure;
 }
 
 py::dict Entries(const WireAccountDataPacket& packet) {

@@ -34,8 +34,8 @@ char16_t WideUnit(unsigned char byte) {
     return byte >= 0x80 && byte <= 0x9F ? HighUnits()[byte - 0x80u] : char16_t{byte};
 }
 
-// '?' for a unit the code page cannot express, as the library writes it.
-char NarrowByte(char16_t unit) {
+// '?' for a character the code page cannot express, as the library writes it.
+char NarrowByte(char32_t unit) {
     if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) {
         return static_cast<char>(unit);
     }
@@ -73,12 +73,14 @@ std::string NarrowText(py::handle value, std::string_view field) {
         throw py::type_error(std::string(field) + " takes str or bytes, not " +
                              std::string(py::str(value.get_type().attr("__name__"))));
     }
-    const std::u16string wide = value.cast<std::u16string>();
+    // Character by character rather than through a UTF encoding, which a lone surrogate fails.
+    const Py_ssize_t length = PyUnicode_GetLength(value.ptr());
     std::string narrow;
-    narrow.reserve(wide.size());
-    for (const char16_t unit : wide) {
+    narrow.reserve(static_cast<std::size_t>(length));
+    for (Py_ssize_t i = 0; i < length; ++i) {
+        const char32_t unit = PyUnicode_ReadChar(value.ptr(), i);
         const char byte = NarrowByte(unit);
-        if (byte == '?' && unit != u'?') {
+        if (byte == '?' && unit != U'?') {
             throw py::value_error(std::string(field) + ": " + std::string(py::repr(value)) +
                                   " has a character that Windows-1252 cannot express");
         }

@@ -72,6 +72,28 @@ def test_scalars_stay_scalars_and_arrays_broadcast():
     np.testing.assert_array_equal(lmwire.to_decimal(6, np.array([[32], [64]])), [[1.0], [2.0]])
     assert lmwire.display(9, []).shape == (0,)
     assert lmwire.parse(9, []).shape == (0,)
+    assert type(lmwire.parse(9, b"9.205")) is int and lmwire.parse(9, b"9.205") == 1234
+    assert lmwire.parse(9, np.array(["9.205", "9.207"], dtype=object)).tolist() == [1234, 1235]
+    # Whole ticks as floats display as integers do; half ticks of a mid price divide as they do.
+    assert lmwire.display(9, 1234.0) == "9.205" and lmwire.display(9, [1234.0]).tolist() == ["9.205"]
+    assert lmwire.to_decimal(9, 1234.5) == 1234.5 / 128
+    np.testing.assert_array_equal(lmwire.to_decimal([6, 9], [1234, 1234.5]),
+                                  [38.5625, 1234.5 / 128])
+
+
+def test_masked_elements_stay_masked_through_every_conversion():
+    ticks = lmwire.parse(9, ["9.205", "9.209"], errors="mask")
+    texts = lmwire.display(9, ticks)
+    assert texts.mask.tolist() == [False, True] and texts[0] == "9.205" and texts.data[1] == ""
+    values = lmwire.to_decimal(9, ticks)
+    assert values.mask.tolist() == [False, True] and values[0] == 9.640625
+    back = lmwire.from_decimal(9, values, errors="mask")
+    assert back.mask.tolist() == [False, True] and back[0] == 1234
+    # What lies under a mask is never converted, so never refused either.
+    for convert, given in ((lmwire.from_decimal, [1.0, np.nan]), (lmwire.parse, ["9.205", "x"]),
+                           (lmwire.display, [1234, 2**40]), (lmwire.to_decimal, [1, 2**40])):
+        assert convert(9, np.ma.masked_array(given, mask=[0, 1])).mask.tolist() == [False, True]
+        assert convert(9, np.ma.masked) is np.ma.masked
 
 
 def test_refusals_raise_naming_value_and_code_or_mask():
@@ -85,6 +107,7 @@ def test_refusals_raise_naming_value_and_code_or_mask():
     assert lmwire.parse(9, np.array([b" 9.205 ", b"9.2"])[:1]).tolist() == [1234]
     assert lmwire.parse(9, "nonsense", errors="mask") is np.ma.masked
     assert lmwire.parse(9, "9.205\u20ac", errors="mask") is np.ma.masked
+    assert lmwire.parse(9, "\ud800", errors="mask") is np.ma.masked
     for value in (float("nan"), float("inf"), 1e12):
         with pytest.raises(ValueError, match=r"has no tick price in price format code 14"):
             lmwire.from_decimal(14, value)
@@ -104,13 +127,28 @@ def test_a_code_without_a_row_is_refused_everywhere(code):
 
 
 def test_wrong_types():
-    for call in (lambda: lmwire.display(9, 1.5), lambda: lmwire.display(9, np.array([1.5])),
-                 lambda: lmwire.display(9.0, 1), lambda: lmwire.display(9, "12"),
+    for call in (lambda: lmwire.display(9.0, 1), lambda: lmwire.display(9, "12"),
                  lambda: lmwire.parse(9, 1234), lambda: lmwire.parse(9, [1, 2]),
+                 lambda: lmwire.parse(9, np.array(["9.205", 1], dtype=object)),
                  lambda: lmwire.from_decimal(9, "1.5"), lambda: lmwire.to_decimal(9, True),
-                 lambda: lmwire.display([9.0], [1])):
+                 lambda: lmwire.from_decimal(9, [1.0, "1.5"]), lambda: lmwire.display([9.0], [1])):
         with pytest.raises(TypeError):
             call()
-    for ticks in (2**31, -2**31 - 1, np.array([0, 2**31], dtype=np.int64)):
-        with pytest.raises(ValueError, match=r"(2147483648|-2147483649) ticks do not fit"):
-            lmwire.display(9, ticks)
+
+
+@pytest.mark.parametrize("call, message", [
+    (lambda: lmwire.display(9, 2**31), "2147483648 ticks do not fit"),
+    (lambda: lmwire.display(9, -2**31 - 1), "-2147483649 ticks do not fit"),
+    (lambda: lmwire.display(9, np.array([0, 2**31])), "2147483648 ticks do not fit"),
+    (lambda: lmwire.display(9, [2**64]), "18446744073709551616 ticks do not fit"),
+    (lambda: lmwire.display(9, 1.5), r"1\.5 ticks are not a whole"),
+    (lambda: lmwire.display(9, np.array([2.0, -0.5])), r"-0\.5 ticks are not a whole"),
+    (lambda: lmwire.from_decimal(9, 10**400), r"^10{400} has no tick price in price format code 9"),
+    (lambda: lmwire.from_decimal(9, [1.0, 2**64]), "^18446744073709551616 has no tick price"),
+    (lambda: lmwire.parse(9, "\ud800"), r"'\\ud800' is not a display text of price format code 9"),
+    (lambda: lmwire.parse(9, b"9.2\xff"), r"b'9.2\\xff' is not a display text"),
+], ids=["int32-above", "int32-below", "array", "beyond-64-bits", "half-tick", "half-tick-array",
+        "beyond-double", "sequence-beyond-64-bits", "lone-surrogate", "bytes"])
+def test_a_refused_value_is_named(call, message):
+    with pytest.raises(ValueError, match=message):
+        call()

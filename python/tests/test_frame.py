@@ -8,7 +8,8 @@ pd = pytest.importorskip("pandas")
 
 def test_a_frame_of_a_capture(random_capture, tmp_path):
     rows = lmwire.read_prices(random_capture[:500 * 86])
-    rows["price_format_code"][:3] = [9, 0, 63]  # codes without a row show as ""
+    rows["price_format_code"][:4] = [9, 0, 63, 14]  # codes without a row show as ""
+    rows["last_price"][3] = rows["bid_price"][3] = rows["ask_price"][3] = -1234
     path = tmp_path / "capture.bin"
     lmwire.write_prices(rows, path)
     frame = lmwire.prices_frame(path)
@@ -18,12 +19,21 @@ def test_a_frame_of_a_capture(random_capture, tmp_path):
     np.testing.assert_array_equal(frame["best_bid_size"], rows["bid_size"][:, 0])
     assert frame["last_price_text"][0] == lmwire.display(9, int(rows["last_price"][0]))
     assert frame["best_bid_text"][1] == "" and frame["best_ask_text"][2] == ""
+    assert frame["last_price_text"][3] == "-12.34"  # one sign, as display writes it
     known = (rows["price_format_code"] >= 1) & (rows["price_format_code"] <= 62)
     codes = rows["price_format_code"][known].astype(int)
     for column, ticks in (("last_price_text", rows["last_price"]),
                           ("best_bid_text", rows["bid_price"][:, 0]),
                           ("best_ask_text", rows["ask_price"][:, 0])):
+        assert len(np.unique(codes[ticks[known] < 0])) > 20  # negative prices in many codes
         assert frame[column][known].tolist() == lmwire.display(codes, ticks[known]).tolist()
+
+    # The text columns read back as they are, whichever dtype pandas gives them.
+    plain = known & ~np.isin(rows["price_format_code"], [40, 41, 58])  # no shared texts
+    for texts in (frame["last_price_text"], frame["last_price_text"].astype("string")):
+        back = lmwire.parse(frame["price_format_code"][plain], texts[plain])
+        assert back.index.equals(frame.index[plain])
+        np.testing.assert_array_equal(back, rows["last_price"][plain])
 
 
 def test_time_column_only_when_the_unit_is_named(tmp_path):
@@ -35,3 +45,18 @@ def test_time_column_only_when_the_unit_is_named(tmp_path):
     assert frame["time"].tolist() == [pd.Timestamp("2025-11-24 16:00:00", tz="UTC"),
                                       pd.Timestamp("2025-11-24 16:00:01", tz="UTC")]
     assert frame["time_stamp"].tolist() == [1_764_000_000, 1_764_000_001]
+    with pytest.raises(ValueError, match="not 'D'"):
+        lmwire.prices_frame(path, time_unit="D")
+
+
+@pytest.mark.parametrize("convert, given, dtype, expected", [
+    (lmwire.display, 1234, "Int64", "9.205"),
+    (lmwire.parse, "9.205", "string", 1234),
+    (lmwire.to_decimal, 1234, "Int64", 9.640625),
+    (lmwire.from_decimal, 9.640625, "Float64", 1234),
+])
+def test_a_series_gives_a_series_with_its_index(convert, given, dtype, expected):
+    assert convert(9, pd.Series([given], index=[7])).to_dict() == {7: expected}
+    # pandas' missing value is a masked element: it stays missing.
+    result = convert(9, pd.Series([given, None], index=[3, 5], dtype=dtype))
+    assert result.index.tolist() == [3, 5] and result[3] == expected and result[5] is pd.NA

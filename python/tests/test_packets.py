@@ -58,8 +58,9 @@ def test_fixed_packets_refuse_bad_fields(cls, fields, fmt, wire):
     else:
         with pytest.raises(ValueError):
             cls(**{name: "x" * 255})  # no text field holds 255 characters
-        with pytest.raises(ValueError, match="Windows-1252"):
-            cls(**{name: "\u0101"})
+        for text in ("\u0101", "a\ud800"):  # a lone surrogate too
+            with pytest.raises(ValueError, match="Windows-1252"):
+                cls(**{name: text})
 
 
 def test_attributes_follow_the_setters():
@@ -111,5 +112,7 @@ def test_account_data_packet_from_received_bytes():
         lmwire.WireAccountDataPacket(entries=[(1, 1.0), (1, 2.0)])
     with pytest.raises(TypeError):
         lmwire.WireAccountDataPacket(entries={1: "1.0"})
+    with pytest.raises(ValueError, match="10{400} is beyond"):
+        lmwire.WireAccountDataPacket(entries={1: 10**400})
     assert lmwire.WireAccountDataPacket(entries=[(np.int64(3), np.float32(0.5))]).entries == {
         3: 0.5}

@@ -1,4 +1,6 @@
 import json
+import os
+import re
 import warnings
 
 import numpy as np
@@ -75,6 +77,26 @@ def test_a_length_that_is_not_whole_records(random_capture, tmp_path):
     with warnings.catch_warnings():
         warnings.simplefilter("error")
         assert len(lmwire.read_prices(b"")) == 0
+    # A file whose size the system gives as 0 is read for what it holds.
+    environ = "/proc/self/environ"
+    data = open(environ, "rb").read()
+    assert os.stat(environ).st_size == 0 and len(data) >= 86
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", lmwire.PartialRecordWarning)
+        np.testing.assert_array_equal(lmwire.read_prices(environ, partial=True),
+                                      lmwire.read_prices(data[:len(data) // 86 * 86]))
+
+
+@pytest.mark.parametrize("head", ["d4c3b2a1", "a1b2c3d4", "4d3cb2a1", "a1b23c4d",
+                                  "0a0d0d0a1c0000004d3c2b1a", "0a0d0d0a0000001c1a2b3c4d"])
+def test_a_pcap_capture_is_refused_by_its_magic(head, tmp_path):
+    data = bytes.fromhex(head).ljust(3 * 86, b"\0")  # whole records by length
+    path = tmp_path / "capture.pcap"
+    path.write_bytes(data)
+    for source, what in ((path, repr(str(path))), (data, "the bytes are")):
+        with pytest.raises(ValueError, match=re.escape(what) + ".* a pcap capture; lmwire decode "
+                           "price-record --pcap"):
+            lmwire.read_prices(source, partial=True)
 
 
 def test_bad_sources():
