@@ -223,11 +223,11 @@ function lmwire.dissector(tvb, pinfo, tree)
 end
 
 -- The rule without named ports: one or more whole records on the wire, each captured one with a
--- price format of the library. A datagram with no captured code gives no evidence.
+-- price format of the library. A datagram with no whole record captured gives no evidence.
 local function heuristic(tvb, pinfo, tree)
     local length = tvb:reported_len()
     local captured = tvb:len()
-    if length == 0 or length % RECORD ~= 0 or captured < 2 then return false end
+    if length == 0 or length % RECORD ~= 0 or captured < RECORD then return false end
     for at = 1, captured - 1, RECORD do
         if not FORMATS[tvb(at, 1):uint()] then return false end
     end

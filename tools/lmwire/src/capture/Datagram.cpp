@@ -60,18 +60,14 @@ bool TakenLength(std::size_t length) {
     return length > 0 && length % kPriceRecordSize == 0;
 }
 
-// The codes of the records that were captured, where the rule is the length alone: every one
-// must name a price format. None captured is no evidence, and the datagram is left as cut.
-Skip CheckCodes(const unsigned char* payload, std::size_t captured) {
-    if (captured < 2) {
-        return Skip::Truncated;
-    }
+// Where the rule is the length alone, every captured record must name a price format.
+bool KnownCodes(const unsigned char* payload, std::size_t captured) {
     for (std::size_t at = 1; at < captured; at += kPriceRecordSize) {
         if (Lumera::price::Find(payload[at]) == nullptr) {
-            return Skip::FormatCode;
+            return false;
         }
     }
-    return Skip::None;
+    return true;
 }
 
 // The UDP header at `udp`, `ipPayload` bytes long by the IP header. The length that chooses a
@@ -97,12 +93,15 @@ Datagram ReadUdp(Cursor udp, std::size_t ipPayload, Datagram datagram,
         if (!TakenLength(payload)) {
             return Failed(Skip::Length);
         }
-        if (const Skip codes = CheckCodes(udp.at + 8, captured); codes != Skip::None) {
-            return Failed(codes);
+        if (!KnownCodes(udp.at + 8, captured)) {
+            return Failed(Skip::FormatCode);
         }
     }
     datagram.payload = udp.at + 8;
     datagram.length = captured - captured % kPriceRecordSize;
+    if (datagram.length == 0) {
+        return Failed(captured < payload ? Skip::Truncated : Skip::Length);
+    }
     if (captured < payload) {
         datagram.cut = Skip::Truncated;
     } else if (payload % kPriceRecordSize != 0) {
