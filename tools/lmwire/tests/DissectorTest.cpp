@@ -171,16 +171,15 @@ TEST(Dissector, TheHeuristicWantsFormatCodesAndShowsWhatTheSnapLengthCut) {
                                         Text2pcapDump("2025-01-01T00:00:01.0", dns) +
                                         Text2pcapDump("2025-01-01T00:00:02.0", Bytes(172, 0)));
     const std::string pcap = dir.Path("mixed.pcap");
-    ASSERT_EQ(Shell("text2pcap -q -t '%Y-%m-%dT%H:%M:%S.%f' -4 10.0.0.1,10.0.0.2 -u 4000,5000 " +
+    ASSERT_EQ(Shell("text2pcap -q -t '%Y-%m-%dT%H:%M:%S.%f' -4 10.0.0.1,10.0.0.2 -u 40000,9177 " +
                     dir.Path("dump.txt") + " " + pcap),
               0);
-    const std::vector<std::string> fields = {"PriceFormatCode", "truncated"};
-    auto shown = Dissected(dir, pcap, fields);
-    EXPECT_EQ(shown["PriceFormatCode"], (std::vector<std::string>{"14", "5", "20"}));
+    EXPECT_EQ(Dissected(dir, pcap, {"PriceFormatCode"})["PriceFormatCode"],
+              (std::vector<std::string>{"14", "5", "20"}));
     // Cut inside the third record: the two whole ones are shown and the rest counted.
     const std::string cut = dir.Path("cut.pcap");
     ASSERT_EQ(Shell("editcap -s 250 " + pcap + " " + cut), 0);
-    shown = Dissected(dir, cut, fields);
+    auto shown = Dissected(dir, cut, {"PriceFormatCode", "truncated"});
     EXPECT_EQ(shown["PriceFormatCode"], (std::vector<std::string>{"14", "5"}));
     EXPECT_EQ(shown["truncated"], (std::vector<std::string>{"86"}));
     const Result tool = RunTool({"decode", "price-record", "--pcap", cut});
