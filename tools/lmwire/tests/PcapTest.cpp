@@ -297,7 +297,7 @@ TEST(Pcap, TsharkReadsTheRecordsOfSynthAsUdpPayloads) {
 TEST(Pcap, ACaptureCutShortGivesEveryWholePacketThenTheSummaryThenTheCut) {
     LMWIRE_REQUIRE_PCAP_TOOLS("editcap");
     TempDir dir;
-    ASSERT_EQ(RunTool({"synth", "prices", "5000", "--pcap", dir.Path("full.pcap")}).status, 0);
+    ASSERT_EQ(RunTool({"synth", "prices", "1000", "--pcap", dir.Path("full.pcap")}).status, 0);
     ShellOk("editcap -F pcapng " + dir.Path("full.pcap") + " " + dir.Path("full.pcapng"));
     for (const std::string format : {"pcap", "pcapng"}) {
         SCOPED_TRACE(format);
