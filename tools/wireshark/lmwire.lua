@@ -1,9 +1,11 @@
 -- Wireshark dissector for LMWireTypes price records in UDP datagrams.
 --
 -- A datagram carries one or more whole 86-byte price records back to back (the transport is
--- outside the library, so this is the convention of the lmwire tool too). Datagrams to the
--- ports of the "ports" preference are dissected as records; any other UDP datagram whose
--- length is a positive multiple of 86 is taken by a heuristic dissector.
+-- outside the library, so this is the convention of the lmwire tool too). Every datagram to the
+-- ports of the "ports" preference is dissected as records, whatever its length. Any other UDP
+-- datagram is taken by a heuristic dissector (lmwire_udp) only when its length on the wire is a
+-- positive multiple of 86 and every captured record has a price format code with a row (1..62):
+-- other traffic of that length is left to the other dissectors.
 --
 -- Load it with `wireshark -X lua_script:lmwire.lua` (or `tshark -X ...`), or copy it into the
 -- personal plugins folder (Help > About Wireshark > Folders, "Personal Lua Plugins").
@@ -29,10 +31,14 @@ local f = {
     AskPrice = ProtoField.int32("lmwire.Ask.Price", "Price", base.DEC),
     AskSize = ProtoField.uint16("lmwire.Ask.Size", "Size", base.DEC),
     LastPriceText = ProtoField.string("lmwire.LastPriceText", "LastPriceText"),
+    -- What a datagram holds after its last whole captured record, in bytes.
+    truncated = ProtoField.uint32("lmwire.truncated", "Truncated by the snap length", base.DEC),
+    trailing = ProtoField.uint32("lmwire.trailing", "Bytes after the last whole record", base.DEC),
 }
 lmwire.fields = {
     f.PriceType, f.PriceFormatCode, f.LastSize, f.LumeraID, f.LastPrice, f.TotalVolume,
     f.TimeStamp, f.High, f.Low, f.BidPrice, f.BidSize, f.AskPrice, f.AskSize, f.LastPriceText,
+    f.truncated, f.trailing,
 }
 
 lmwire.prefs.ports = Pref.range("Ports", "", "Destination UDP ports whose datagrams are price " ..
@@ -194,26 +200,37 @@ local function dissect_record(tvb, at, tree, index)
     end
 end
 
+-- The whole records that were captured; the rest is counted as cut by the snap length when the
+-- datagram was longer on the wire, and as bytes after the last record otherwise.
 function lmwire.dissector(tvb, pinfo, tree)
-    local length = tvb:len()
-    local count = math.floor(length / RECORD)
-    if count == 0 then return 0 end
+    local captured = tvb:len()
+    local length = tvb:reported_len()
+    local count = math.floor(captured / RECORD)
     pinfo.cols.protocol = "LMWire"
     pinfo.cols.info = string.format("%d price record%s", count, count == 1 and "" or "s")
     for index = 0, count - 1 do
         dissect_record(tvb, index * RECORD, tree, index)
     end
-    if length % RECORD ~= 0 then
-        tree:add(lmwire, tvb(count * RECORD), string.format("%d bytes after the last whole record",
-                                                           length % RECORD))
+    local rest = count * RECORD
+    if length > captured then
+        tree:add(f.truncated, tvb(rest, captured - rest), length - rest)
+            :set_text(string.format("%d bytes truncated by the snap length", length - rest))
+    elseif length > rest then
+        tree:add(f.trailing, tvb(rest), length - rest)
+            :set_text(string.format("%d bytes after the last whole record", length - rest))
     end
-    return length
+    return captured
 end
 
--- The length rule: one or more whole records.
+-- The rule without named ports: one or more whole records on the wire, each captured one with a
+-- price format of the library. A datagram with no whole record captured gives no evidence.
 local function heuristic(tvb, pinfo, tree)
-    local length = tvb:len()
-    if length == 0 or length % RECORD ~= 0 then return false end
+    local length = tvb:reported_len()
+    local captured = tvb:len()
+    if length == 0 or length % RECORD ~= 0 or captured < RECORD then return false end
+    for at = 1, captured - 1, RECORD do
+        if not FORMATS[tvb(at, 1):uint()] then return false end
+    end
     lmwire.dissector(tvb, pinfo, tree)
     return true
 end

@@ -117,9 +117,9 @@ int main(int argc, char** argv) {
                                   "price-record: read the UDP datagrams of a pcap or pcapng "
                                   "capture (- for standard input)");
         decodeCommand->add_option("--port", decode.ports,
-                                  "with --pcap: take datagrams to this destination port "
+                                  "with --pcap: take every datagram to this destination port "
                                   "(repeatable); without it, those whose length is a multiple "
-                                  "of 86");
+                                  "of 86 and whose records have known format codes");
     }
     decodeCommand
         ->add_option("--jobs", decode.jobs,

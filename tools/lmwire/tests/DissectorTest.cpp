@@ -123,8 +123,10 @@ TEST(Dissector, DisplayTextsOfEveryFormatAreTheLibrarys) {
     ASSERT_EQ(Shell("text2pcap -q -t '%Y-%m-%dT%H:%M:%S.%f' -4 10.0.0.1,10.0.0.2 -u 4000,9100 " +
                     dir.Path("dump.txt") + " " + pcap),
               0);
+    // Codes without a row too: the port takes them, the heuristic would not.
     auto shown = Dissected(
-        dir, pcap, {"PriceFormatCode", "LastPrice", "LastPriceText", "Bid.Price", "Ask.Price"});
+        dir, pcap, {"PriceFormatCode", "LastPrice", "LastPriceText", "Bid.Price", "Ask.Price"},
+        "-o lmwire.ports:9100");
     ASSERT_EQ(shown["LastPriceText"].size(), shownPrices.size());
     for (std::size_t i = 0; i < shownPrices.size(); ++i) {
         const auto [code, price] = shownPrices[i];
@@ -153,6 +155,36 @@ TEST(Dissector, ThePortPreferenceTakesDatagramsOfAnyLength) {
     EXPECT_TRUE(Dissected(dir, pcap, {"LastPriceText"})["LastPriceText"].empty());
     const auto byPort = Dissected(dir, pcap, {"LastPriceText"}, "-o lmwire.ports:9100,9177");
     EXPECT_EQ(byPort.at("LastPriceText"), (std::vector<std::string>{"0.00", "0.00"}));
+}
+
+TEST(Dissector, TheHeuristicWantsFormatCodesAndShowsWhatTheSnapLengthCut) {
+    LMWIRE_REQUIRE_PCAP_TOOLS("tshark", "text2pcap", "editcap");
+    TempDir dir;
+    Bytes records(86 * 3, 0);
+    records[1] = 14;
+    records[86 + 1] = 5;
+    records[2 * 86 + 1] = 20;
+    Bytes dns(86, 0x41);
+    dns[1] = 148;
+    // Records, then a query of the records' length and zero padding, neither of them taken.
+    WriteText(dir.Path("dump.txt"), Text2pcapDump("2025-01-01T00:00:00.0", records) +
+                                        Text2pcapDump("2025-01-01T00:00:01.0", dns) +
+                                        Text2pcapDump("2025-01-01T00:00:02.0", Bytes(172, 0)));
+    const std::string pcap = dir.Path("mixed.pcap");
+    ASSERT_EQ(Shell("text2pcap -q -t '%Y-%m-%dT%H:%M:%S.%f' -4 10.0.0.1,10.0.0.2 -u 40000,9177 " +
+                    dir.Path("dump.txt") + " " + pcap),
+              0);
+    EXPECT_EQ(Dissected(dir, pcap, {"PriceFormatCode"})["PriceFormatCode"],
+              (std::vector<std::string>{"14", "5", "20"}));
+    // Cut inside the third record: the two whole ones are shown and the rest counted.
+    const std::string cut = dir.Path("cut.pcap");
+    ASSERT_EQ(Shell("editcap -s 250 " + pcap + " " + cut), 0);
+    auto shown = Dissected(dir, cut, {"PriceFormatCode", "truncated"});
+    EXPECT_EQ(shown["PriceFormatCode"], (std::vector<std::string>{"14", "5"}));
+    EXPECT_EQ(shown["truncated"], (std::vector<std::string>{"86"}));
+    const Result tool = RunTool({"decode", "price-record", "--pcap", cut});
+    EXPECT_EQ(Lines(tool.out).size(), 2u);
+    EXPECT_NE(tool.err.find("1 truncated by the snap length"), std::string::npos) << tool.err;
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "RunTool.h"
 #include "wire_types/price/PriceRecord.h"
 
@@ -79,7 +81,10 @@ TEST(Pcap, DatagramsOfText2pcapAreDecodedFieldByFieldAndOthersCounted) {
         Text2pcapDump("2025-01-02T03:04:05.123456", records[0]) +
         Text2pcapDump("2025-01-02T03:04:05.5", Concat({records[1], records[2], records[3]})) +
         Text2pcapDump("2025-01-02T03:04:06.000001", Bytes(100, 7)) +
-        Text2pcapDump("2025-01-02T03:04:07.0", Bytes(85, 1));
+        Text2pcapDump("2025-01-02T03:04:07.0", Bytes(85, 1)) +
+        // Other traffic of the records' length: a DNS query (code 148) and zero padding.
+        Text2pcapDump("2025-01-02T03:04:08.0", Concat({{0x12, 0x94}, Bytes(84, 0x41)})) +
+        Text2pcapDump("2025-01-02T03:04:09.0", Bytes(172, 0));
     WriteText(dir.Path("dump.txt"), dump);
     for (const std::string format : {"pcap", "pcapng"}) {
         SCOPED_TRACE(format);
@@ -101,8 +106,8 @@ TEST(Pcap, DatagramsOfText2pcapAreDecodedFieldByFieldAndOthersCounted) {
             EXPECT_EQ(lines[i]["DestinationPort"], 9100);
             ExpectRecord(lines[i], records[i]);
         }
-        EXPECT_NE(result.err.find("2 datagrams decoded, 2 packets skipped: 2 length not a "
-                                  "positive multiple of 86"),
+        EXPECT_NE(result.err.find("2 datagrams decoded, 4 packets skipped: 2 length not a "
+                                  "positive multiple of 86, 2 format code without a row"),
                   std::string::npos)
             << result.err;
     }
@@ -191,7 +196,8 @@ TEST(Pcap, LinkTypesVlanTagsFragmentsAndSnapLengthCuts) {
         make("ethernet.pcap", 1,
              {Ethernet(Ipv4Udp(one), {100}), Ethernet(Ipv4Udp(two), {10, 20}),
               Ethernet(Ipv4Udp(one, 0x2000)), Ethernet(Ipv4Udp(one, 0x0010)),
-              Ethernet(Ipv4Udp(one, 0, 6)), Concat({Bytes(12, 1), Be16(0x0806), Bytes(28, 0)})});
+              Ethernet(Ipv4Udp(one, 0, 6)), Concat({Bytes(12, 1), Be16(0x0806), Bytes(28, 0)}),
+              Ethernet(Ipv4Udp(Concat({Bytes(86, 0), Bytes(10, 9)})))});
     const Result tagged = RunTool({"decode", "price-record", "--pcap", ethernet, "--json"});
     ASSERT_EQ(tagged.status, 0) << tagged.err;
     std::vector<Json> lines = JsonLines(tagged.out);
@@ -200,7 +206,21 @@ TEST(Pcap, LinkTypesVlanTagsFragmentsAndSnapLengthCuts) {
     ExpectRecord(lines[2], Bytes(two.begin() + 86, two.end()));
     EXPECT_EQ(lines[1]["Source"], "192.0.2.9");
     EXPECT_EQ(lines[1]["Destination"], "198.51.100.4");
-    EXPECT_NE(tagged.err.find("2 not UDP, 2 IP fragment"), std::string::npos) << tagged.err;
+    EXPECT_NE(tagged.err.find("2 not UDP, 1 length not a positive multiple of 86, 2 IP fragment"),
+              std::string::npos)
+        << tagged.err;
+    // A named port takes every datagram to it: whole records, whatever their codes, and the rest
+    // reported.
+    const Result byPort =
+        RunTool({"decode", "price-record", "--pcap", ethernet, "--json", "--port", "9100"});
+    ASSERT_EQ(byPort.status, 0) << byPort.err;
+    lines = JsonLines(byPort.out);
+    ASSERT_EQ(lines.size(), 4u);
+    ExpectRecord(lines[3], Bytes(86, 0));
+    EXPECT_NE(byPort.err.find("3 datagrams decoded, 4 packets skipped: 2 not UDP, 2 IP fragment; "
+                              "1 decoded in part: 1 with bytes after the last whole record"),
+              std::string::npos)
+        << byPort.err;
 
     // Linux cooked v2 (the "any" device) and raw IP.
     const Bytes sll2 = Concat({Be16(0x0800), Bytes(18, 0), Ipv4Udp(two)});
@@ -215,14 +235,26 @@ TEST(Pcap, LinkTypesVlanTagsFragmentsAndSnapLengthCuts) {
         EXPECT_EQ(result.err, "");
     }
 
-    // Cut to 100 bytes a frame: the datagrams that no longer fit are counted, not decoded.
-    ShellOk("editcap -s 100 " + ethernet + " " + dir.Path("cut.pcap"));
-    const Result cut = RunTool({"decode", "price-record", "--pcap", dir.Path("cut.pcap")});
-    EXPECT_EQ(cut.status, 0);
-    EXPECT_EQ(cut.out, "");
-    EXPECT_NE(cut.err.find("2 truncated by the snap length"), std::string::npos) << cut.err;
+    // Cut to a snap length: the whole records that were captured are decoded, the rest counted;
+    // with no record's code captured the datagram is skipped as cut.
+    for (const auto& [snap, decoded] : {std::pair{"150", 2u}, std::pair{"60", 0u}}) {
+        SCOPED_TRACE(snap);
+        ShellOk(std::string("editcap -s ") + snap + " " + ethernet + " " + dir.Path("cut.pcap"));
+        const Result cut =
+            RunTool({"decode", "price-record", "--pcap", dir.Path("cut.pcap"), "--json"});
+        EXPECT_EQ(cut.status, 0);
+        lines = JsonLines(cut.out);
+        ASSERT_EQ(lines.size(), decoded);
+        if (decoded != 0) {
+            ExpectRecord(lines[1], Bytes(two.begin(), two.begin() + 86));
+        }
+        EXPECT_NE(cut.err.find(decoded != 0 ? "1 decoded in part: 1 truncated by the snap length"
+                                            : "2 truncated by the snap length"),
+                  std::string::npos)
+            << cut.err;
+    }
 
-    const Result notPcap = RunTool({"decode", "price-record", "--pcap", dir.Path("sll2.txt")});
+    const Result notPcap = RunTool({"decode", "price-record", "--pcap", dir.Path("sll2.pcap.txt")});
     EXPECT_EQ(notPcap.status, 2);
     EXPECT_NE(notPcap.err.find("as a pcap or pcapng capture"), std::string::npos) << notPcap.err;
 }
@@ -260,6 +292,89 @@ TEST(Pcap, TsharkReadsTheRecordsOfSynthAsUdpPayloads) {
     const Result back = RunTool({"encode", "price-record", "--from-jsonl", "-", "-"}, json.out);
     ASSERT_EQ(back.status, 0) << back.err;
     EXPECT_EQ(Bytes(back.out.begin(), back.out.end()), ReadFile(dir.Path("raw.bin")));
+}
+
+TEST(Pcap, ACaptureCutShortGivesEveryWholePacketThenTheSummaryThenTheCut) {
+    LMWIRE_REQUIRE_PCAP_TOOLS("editcap");
+    TempDir dir;
+    ASSERT_EQ(RunTool({"synth", "prices", "1000", "--pcap", dir.Path("full.pcap")}).status, 0);
+    ShellOk("editcap -F pcapng " + dir.Path("full.pcap") + " " + dir.Path("full.pcapng"));
+    for (const std::string format : {"pcap", "pcapng"}) {
+        SCOPED_TRACE(format);
+        const std::string full = dir.Path("full." + format);
+        std::vector<std::string> expected =
+            Lines(RunTool({"decode", "price-record", "--pcap", full, "--json"}).out);
+        // Each datagram has a capture time of its own: the last one is the one cut.
+        std::set<std::string> times;
+        for (const std::string& line : expected) {
+            times.insert(Json::parse(line)["CaptureTime"].get<std::string>());
+        }
+        const Json last = Json::parse(expected.back())["CaptureTime"];
+        while (Json::parse(expected.back())["CaptureTime"] == last) {
+            expected.pop_back();
+        }
+        const std::string whole = std::to_string(times.size() - 1) + " whole packets (truncated";
+        Bytes bytes = ReadFile(full);
+        bytes.resize(bytes.size() - 50);
+        const std::string cut = dir.Path("cut." + format);
+        WriteFile(cut, bytes);
+        for (const bool partial : {false, true}) {
+            for (const bool fromStdin : {false, true}) {
+                SCOPED_TRACE(std::string(partial ? "partial " : "") +
+                             (fromStdin ? "standard input" : "file"));
+                std::vector<std::string> args = {"decode", "price-record", "--json", "--pcap",
+                                                 fromStdin ? "-" : cut};
+                if (partial) {
+                    args.push_back("--partial");
+                }
+                const Result result =
+                    RunTool(args, fromStdin ? std::string(bytes.begin(), bytes.end()) : "");
+                EXPECT_EQ(result.status, partial ? 0 : 2) << result.err;
+                EXPECT_TRUE(Lines(result.out) == expected) << Lines(result.out).size();
+                EXPECT_NE(result.err.find(whole), std::string::npos) << result.err;
+            }
+        }
+    }
+    // The skip summary comes before the line that names the cut.
+    const Result skipped =
+        RunTool({"decode", "price-record", "--pcap", dir.Path("cut.pcap"), "--port", "1"});
+    EXPECT_EQ(skipped.status, 2);
+    const std::size_t summary = skipped.err.find("other port\n");
+    ASSERT_NE(summary, std::string::npos) << skipped.err;
+    EXPECT_NE(skipped.err.find("ends inside the packet", summary), std::string::npos)
+        << skipped.err;
+}
+
+TEST(Pcap, ACaptureGivenAsRecordsIsRecognisedAndRefused) {
+    LMWIRE_REQUIRE_PCAP_TOOLS("editcap");
+    TempDir dir;
+    const std::string pcap = dir.Path("s.pcap");
+    ASSERT_EQ(RunTool({"synth", "prices", "20", "--pcap", pcap}).status, 0);
+    ShellOk("editcap -F pcapng " + pcap + " " + dir.Path("s.pcapng"));
+    ShellOk("editcap -F nsecpcap " + pcap + " " + dir.Path("s.nsec"));
+    for (const std::string name : {"s.pcap", "s.pcapng", "s.nsec"}) {
+        for (const bool binary : {false, true}) {
+            SCOPED_TRACE(name + (binary ? " binary" : " hex"));
+            std::vector<std::string> args = {"decode", "price-record", dir.Path(name)};
+            if (binary) {
+                args.push_back("--binary");
+            }
+            const Result result = RunTool(args);
+            EXPECT_EQ(result.status, 2);
+            EXPECT_EQ(result.out, "");
+            EXPECT_NE(result.err.find("this is a pcap capture: add --pcap"), std::string::npos)
+                << result.err;
+        }
+    }
+    // Big-endian writers, on standard input.
+    for (const std::string& magic :
+         std::vector<std::string>{"\xA1\xB2\xC3\xD4", "\xA1\xB2\x3C\x4D",
+                                  std::string("\x0A\x0D\x0D\x0A\0\0\0\x1C\x1A\x2B\x3C\x4D", 12)}) {
+        const Result result =
+            RunTool({"decode", "price-record", "--binary", "-"}, magic + std::string(160, '\0'));
+        EXPECT_EQ(result.status, 2);
+        EXPECT_NE(result.err.find("add --pcap"), std::string::npos) << result.err;
+    }
 }
 
 }  // namespace

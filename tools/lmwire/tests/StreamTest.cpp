@@ -85,5 +85,30 @@ TEST(Stream, PartialDecodesEveryWholeRecordAndReportsTheRest) {
     EXPECT_EQ(Lines(exact.out), whole);
 }
 
+TEST(Stream, APcapThroughAPipeIsDecodedAsItsPacketsArrive) {
+    if (RunTool({"decode", "--help"}).out.find("--pcap TEXT") == std::string::npos) {
+        GTEST_SKIP() << "lmwire was built without libpcap";
+    }
+    TempDir dir;
+    const std::string pcap = dir.Path("live.pcap");
+    ASSERT_EQ(RunTool({"synth", "prices", "50", "--pcap", pcap}).status, 0);
+    const Bytes bytes = ReadFile(pcap);
+    const std::vector<std::string> expected =
+        Lines(RunTool({"decode", "price-record", "--pcap", pcap}).out);
+    // The file header, the first packet (its captured length at 32, little-endian) and a part of
+    // the second, and the writer waits: the first packet's lines are out before it goes on.
+    const std::size_t frame = bytes[32] | std::size_t{bytes[33]} << 8;
+    const std::size_t records = (frame - 42) / 86;
+    const std::size_t first = 24 + 16 + frame + 20;
+    LiveTool tool({"decode", "price-record", "--pcap", "-"});
+    tool.Write(Slice(bytes, 0, first));
+    EXPECT_EQ(Lines(tool.WaitForLines(records, 30)),
+              std::vector<std::string>(expected.begin(), expected.begin() + records));
+    tool.Write(Slice(bytes, first, bytes.size() - first));
+    const Result result = tool.Finish();
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(Lines(result.out), expected);
+}
+
 }  // namespace
 }  // namespace lmwire_test

@@ -8,6 +8,7 @@
 #include "common/Errors.h"
 #include "common/Text.h"
 #include "records/RecordLines.h"
+#include "wire_types/price/Price.h"
 
 namespace lmwire {
 namespace {
@@ -59,7 +60,18 @@ bool TakenLength(std::size_t length) {
     return length > 0 && length % kPriceRecordSize == 0;
 }
 
-// The UDP header at `udp`, `ipPayload` bytes long by the IP header.
+// Where the rule is the length alone, every captured record must name a price format.
+bool KnownCodes(const unsigned char* payload, std::size_t captured) {
+    for (std::size_t at = 1; at < captured; at += kPriceRecordSize) {
+        if (Lumera::price::Find(payload[at]) == nullptr) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The UDP header at `udp`, `ipPayload` bytes long by the IP header. The length that chooses a
+// datagram is the one on the wire; the snap length may have cut what was captured of it.
 Datagram ReadUdp(Cursor udp, std::size_t ipPayload, Datagram datagram,
                  const std::vector<std::uint16_t>& ports) {
     if (!udp.Has(8)) {
@@ -68,21 +80,33 @@ Datagram ReadUdp(Cursor udp, std::size_t ipPayload, Datagram datagram,
     datagram.source.port = Load16(udp.at);
     datagram.destination.port = Load16(udp.at + 2);
     const std::size_t length = Load16(udp.at + 4);
-    if (length < 8 || length > ipPayload) {
+    if (length < 8 || length > ipPayload || length > udp.original) {
         return Failed(Skip::Malformed);
     }
     if (!ports.empty() &&
         std::find(ports.begin(), ports.end(), datagram.destination.port) == ports.end()) {
         return Failed(Skip::OtherPort);
     }
-    if (!TakenLength(length - 8)) {
-        return Failed(Skip::Length);
-    }
-    if (!udp.Has(length)) {
-        return Failed(udp.Short(length));
+    const std::size_t payload = length - 8;
+    const std::size_t captured = std::min(payload, udp.captured - 8);
+    if (ports.empty()) {
+        if (!TakenLength(payload)) {
+            return Failed(Skip::Length);
+        }
+        if (!KnownCodes(udp.at + 8, captured)) {
+            return Failed(Skip::FormatCode);
+        }
     }
     datagram.payload = udp.at + 8;
-    datagram.length = length - 8;
+    datagram.length = captured - captured % kPriceRecordSize;
+    if (datagram.length == 0) {
+        return Failed(captured < payload ? Skip::Truncated : Skip::Length);
+    }
+    if (captured < payload) {
+        datagram.cut = Skip::Truncated;
+    } else if (payload % kPriceRecordSize != 0) {
+        datagram.cut = Skip::Trailing;
+    }
     return datagram;
 }
 
@@ -184,8 +208,12 @@ const char* SkipReason(Skip skip) {
             return "other port";
         case Skip::Length:
             return "length not a positive multiple of 86";
+        case Skip::FormatCode:
+            return "format code without a row";
         case Skip::Truncated:
             return "truncated by the snap length";
+        case Skip::Trailing:
+            return "with bytes after the last whole record";
         case Skip::Fragment:
             return "IP fragment";
         case Skip::Malformed:

@@ -2,9 +2,11 @@
 
 // Price records in UDP datagrams, as a network capture holds them. The transport is outside the
 // library: no record carries a tag or a length. The convention here is a datagram of one or
-// more whole 86-byte records back to back, taken by destination port when the user names ports
-// and by length (a positive multiple of 86) otherwise; IP fragments are not reassembled. This
-// part knows frames and headers only, not the capture file that holds them.
+// more whole 86-byte records back to back. When the user names ports, every datagram to them is
+// taken, whatever its length; otherwise only one whose length on the wire is a positive multiple
+// of 86 and whose records all have a price format code with a row (1 to 62), so that other
+// traffic of that length (DNS, zero padding) is left alone. IP fragments are not reassembled.
+// This part knows frames and headers only, not the capture file that holds them.
 
 #include <array>
 #include <cstddef>
@@ -16,8 +18,20 @@
 
 namespace lmwire {
 
-// Why a packet of a capture was not decoded. A datagram is taken or skipped whole.
-enum class Skip { None, NotUdp, OtherPort, Length, Truncated, Fragment, Malformed, Count };
+// Why a packet of a capture, or the part of a taken datagram after its last whole captured
+// record (Truncated, Trailing), was not decoded.
+enum class Skip {
+    None,
+    NotUdp,
+    OtherPort,
+    Length,
+    FormatCode,
+    Truncated,
+    Trailing,
+    Fragment,
+    Malformed,
+    Count
+};
 const char* SkipReason(Skip skip);
 
 struct Endpoint {
@@ -35,6 +49,9 @@ struct Datagram {
     Endpoint destination;
     const unsigned char* payload = nullptr;  // whole records, when skip is None
     std::size_t length = 0;
+    // A taken datagram whose records did not all arrive whole: cut by the snap length, or one
+    // to a named port that ends inside a record.
+    Skip cut = Skip::None;
 };
 
 // The link-layer header types read (pcap's LINKTYPE_ / DLT_ numbers).

@@ -8,29 +8,66 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <utility>
 
 #include "capture/Datagram.h"
 #include "common/Errors.h"
 #include "common/Text.h"
+#include "io/Input.h"
 
 namespace lmwire {
 
 struct PcapReader::Handle {
+    Input input;
+    std::function<void()> beforeWait;
+    std::exception_ptr error;  // met inside a read that libpcap called
     pcap_t* pcap = nullptr;
+
+    Handle(const std::string& path, std::function<void()> wait)
+        : input(path), beforeWait(std::move(wait)) {}
     ~Handle() {
         if (pcap != nullptr) {
             pcap_close(pcap);
         }
     }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
 };
 
-PcapReader::PcapReader(const std::string& path)
-    : handle_(std::make_unique<Handle>()), name_(path == "-" ? "standard input" : Escaped(path)) {
+PcapReader::PcapReader(const std::string& path, std::function<void()> beforeWait)
+    : handle_(std::make_unique<Handle>(path, std::move(beforeWait))), name_(handle_->input.Name()) {
+    // libpcap reads through a stream of ours: only there is it known that a read is about to
+    // wait, which stdio's own buffer would hide. Nothing may be thrown through libpcap's frames.
+    cookie_io_functions_t functions{};
+    functions.read = [](void* cookie, char* into, std::size_t size) -> ssize_t {
+        Handle& handle = *static_cast<Handle*>(cookie);
+        try {
+            if (handle.beforeWait && handle.input.WouldBlock()) {
+                handle.beforeWait();
+            }
+            return static_cast<ssize_t>(
+                handle.input.ReadSome(reinterpret_cast<unsigned char*>(into), size));
+        } catch (...) {
+            handle.error = std::current_exception();
+            errno = EIO;
+            return -1;
+        }
+    };
+    std::FILE* file = fopencookie(handle_.get(), "rb", functions);
+    if (file == nullptr) {
+        throw std::bad_alloc();
+    }
+    std::setvbuf(file, nullptr, _IOFBF, std::size_t{1} << 16);
     char error[PCAP_ERRBUF_SIZE] = {};
     // Nanosecond files are scaled down by libpcap: every line shows microseconds.
     handle_->pcap =
-        pcap_open_offline_with_tstamp_precision(path.c_str(), PCAP_TSTAMP_PRECISION_MICRO, error);
+        pcap_fopen_offline_with_tstamp_precision(file, PCAP_TSTAMP_PRECISION_MICRO, error);
     if (handle_->pcap == nullptr) {
+        std::fclose(file);
+        if (handle_->error) {
+            std::rethrow_exception(handle_->error);
+        }
         throw BadInput(Cat({"cannot read ", name_, " as a pcap or pcapng capture: ", error}));
     }
     linkType_ = pcap_datalink(handle_->pcap);
@@ -52,8 +89,18 @@ bool PcapReader::Next(CapturedFrame& frame) {
         return false;
     }
     if (result != 1) {
-        throw BadInput(Cat({"cannot read ", name_, ": ", pcap_geterr(handle_->pcap)}));
+        if (handle_->error) {
+            std::rethrow_exception(handle_->error);
+        }
+        // libpcap tells an end inside a packet from damage only by its message.
+        const std::string message = pcap_geterr(handle_->pcap);
+        if (message.rfind("truncated ", 0) == 0) {
+            cut_ = message;
+            return false;
+        }
+        throw BadInput(Cat({"cannot read ", name_, ": ", message}));
     }
+    ++packets_;
     frame.seconds = header->ts.tv_sec;
     frame.microseconds = static_cast<std::uint32_t>(header->ts.tv_usec);
     frame.data = data;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,21 +22,31 @@ struct CapturedFrame {
 class PcapReader {
   public:
     // BadInput when the file cannot be opened or is no capture; "-" is standard input.
-    explicit PcapReader(const std::string& path);
+    // `beforeWait` runs whenever the next read would wait for a writer (a pipe or terminal with
+    // nothing pending), so that what was decoded can be shown while the capture is live.
+    explicit PcapReader(const std::string& path, std::function<void()> beforeWait = {});
     ~PcapReader();
     PcapReader(const PcapReader&) = delete;
     PcapReader& operator=(const PcapReader&) = delete;
 
     const std::string& Name() const { return name_; }
     int LinkType() const { return linkType_; }
-    // False at the end; BadInput for a file that is cut short or damaged.
+    // False at the end, or where the capture ends inside a packet (see Cut); BadInput for a
+    // damaged file.
     bool Next(CapturedFrame& frame);
+    // Empty, or what was missing where the capture ended inside a packet: a capture still being
+    // written, or whose writer was stopped, ends so.
+    const std::string& Cut() const { return cut_; }
+    // The whole packets read.
+    std::uint64_t Packets() const { return packets_; }
 
   private:
     struct Handle;
     std::unique_ptr<Handle> handle_;
     std::string name_;
     int linkType_ = 0;
+    std::string cut_;
+    std::uint64_t packets_ = 0;
 };
 
 // Ethernet frames into a classic pcap file (microsecond time stamps).

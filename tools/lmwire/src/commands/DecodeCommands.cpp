@@ -23,6 +23,24 @@ std::string NotWholeRecords(std::uint64_t size) {
                 "records (", std::to_string(size % kPriceRecordSize), " bytes over)"});
 }
 
+// A network capture given as records would be refused for a reason that hides the real one (not
+// hex, not whole records), or decoded as nonsense: its first bytes say what it is.
+void RefuseNetworkCapture(Input& input) {
+    const auto is = [](std::string_view bytes, std::string_view big) {
+        const std::string little(big.rbegin(), big.rend());
+        return bytes == big || bytes == little;
+    };
+    const std::string_view head = input.Peek(4);
+    bool capture = is(head, "\xA1\xB2\xC3\xD4") || is(head, "\xA1\xB2\x3C\x4D");
+    if (head == "\x0A\x0D\x0D\x0A") {
+        const std::string_view block = input.Peek(12);
+        capture = block.size() == 12 && is(block.substr(8), "\x1A\x2B\x3C\x4D");
+    }
+    if (capture) {
+        throw BadInput(input.Name() + ": this is a pcap capture: add --pcap");
+    }
+}
+
 class CaptureWriter {
   public:
     CaptureWriter(const DecodeOptions& options, std::uint64_t total)
@@ -81,6 +99,7 @@ constexpr std::uint64_t kParallelFrom = 8192;  // records
 // and written early only when the input has nothing more for the moment, so that a reader of a
 // live feed sees each record when it comes.
 void DecodePriceRecords(Input& input, const DecodeOptions& options) {
+    RefuseNetworkCapture(input);
     const std::optional<std::uint64_t> size =
         options.binary ? input.Size() : std::optional<std::uint64_t>();
     if (size && !options.partial && *size % kPriceRecordSize != 0) {
@@ -139,10 +158,9 @@ void RunDecode(const DecodeOptions& options) {
         throw BadInput("--csv, --time-unit and --partial are for price-record captures");
     }
     if (!options.pcap.empty()) {
-        if (kind.name != "price-record" || !options.file.empty() || options.partial) {
+        if (kind.name != "price-record" || !options.file.empty()) {
             throw BadInput(
-                "--pcap reads price-record datagrams from a capture file, instead of FILE "
-                "and without --partial");
+                "--pcap reads price-record datagrams from a capture file, instead of FILE");
         }
         RunDecodePcap(options);
         return;

@@ -19,6 +19,29 @@ bool PcapAvailable() {
     return true;
 }
 
+namespace {
+
+using SkipCounts = std::array<std::uint64_t, static_cast<std::size_t>(Skip::Count)>;
+
+// "2 not UDP, 1 other port", and their sum.
+std::string Counted(const SkipCounts& counts, std::uint64_t& total) {
+    std::string text;
+    total = 0;
+    for (std::size_t i = 0; i < counts.size(); ++i) {
+        if (counts[i] != 0) {
+            text += Cat({text.empty() ? "" : ", ", std::to_string(counts[i]), " ",
+                         SkipReason(static_cast<Skip>(i))});
+            total += counts[i];
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+// Every whole packet is decoded and written before anything is said about what was not: the
+// summary of skipped packets, then a capture that ends inside a packet, which is a failure
+// unless --partial takes it as the expected end of a capture stopped while it was written.
 void RunDecodePcap(const DecodeOptions& options) {
     std::vector<std::uint16_t> ports;
     for (const int port : options.ports) {
@@ -28,10 +51,12 @@ void RunDecodePcap(const DecodeOptions& options) {
         ports.push_back(static_cast<std::uint16_t>(port));
     }
     PriceRecordLines lines(FormatOf(options.json, options.csv), ParseTimeUnit(options.timeUnit));
-    PcapReader reader(options.pcap);
     Output out;
+    // Lines go out in big blocks, and early only when the capture has nothing more for now.
+    PcapReader reader(options.pcap, [&out] { out.Flush(); });
     out << lines.Header(true);
-    std::array<std::uint64_t, static_cast<std::size_t>(Skip::Count)> skipped{};
+    SkipCounts skipped{};
+    SkipCounts cut{};
     std::uint64_t taken = 0;
     CapturedFrame frame;
     while (reader.Next(frame)) {
@@ -42,6 +67,9 @@ void RunDecodePcap(const DecodeOptions& options) {
             continue;
         }
         ++taken;
+        if (datagram.cut != Skip::None) {
+            ++cut[static_cast<std::size_t>(datagram.cut)];
+        }
         CaptureInfo capture;
         capture.seconds = frame.seconds;
         capture.microseconds = frame.microseconds;
@@ -56,20 +84,31 @@ void RunDecodePcap(const DecodeOptions& options) {
         out.MaybeFlush();
     }
     out.Finish();
-    std::string counts;
-    std::uint64_t total = 0;
-    for (std::size_t i = 0; i < skipped.size(); ++i) {
-        if (skipped[i] != 0) {
-            counts += Cat({counts.empty() ? "" : ", ", std::to_string(skipped[i]), " ",
-                           SkipReason(static_cast<Skip>(i))});
-            total += skipped[i];
+    std::uint64_t skippedTotal = 0;
+    std::uint64_t cutTotal = 0;
+    const std::string skippedText = Counted(skipped, skippedTotal);
+    const std::string cutText = Counted(cut, cutTotal);
+    if (skippedTotal != 0 || cutTotal != 0) {
+        std::string summary =
+            Cat({"lmwire: ", reader.Name(), ": ", std::to_string(taken), " datagrams decoded"});
+        if (skippedTotal != 0) {
+            summary += Cat({", ", std::to_string(skippedTotal), " packets skipped: ", skippedText});
         }
+        if (cutTotal != 0) {
+            summary += Cat({"; ", std::to_string(cutTotal), " decoded in part: ", cutText});
+        }
+        std::fprintf(stderr, "%s\n", summary.c_str());
     }
-    if (total != 0) {
-        std::fprintf(stderr, "lmwire: %s: %llu datagrams decoded, %llu packets skipped: %s\n",
-                     reader.Name().c_str(), static_cast<unsigned long long>(taken),
-                     static_cast<unsigned long long>(total), counts.c_str());
+    if (reader.Cut().empty()) {
+        return;
     }
+    const std::string end =
+        Cat({reader.Name(), ": the capture ends inside the packet after ",
+             std::to_string(reader.Packets()), " whole packets (", reader.Cut(), ")"});
+    if (!options.partial) {
+        throw BadInput(end);
+    }
+    std::fprintf(stderr, "lmwire: %s; left undecoded\n", end.c_str());
 }
 
 #else

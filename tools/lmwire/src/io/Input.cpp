@@ -61,6 +61,16 @@ Input::~Input() {
 }
 
 std::size_t Input::ReadSome(unsigned char* into, std::size_t size) {
+    if (peekTaken_ < peeked_.size()) {
+        const std::size_t n = std::min(size, peeked_.size() - peekTaken_);
+        std::memcpy(into, peeked_.data() + peekTaken_, n);
+        peekTaken_ += n;
+        return n;
+    }
+    return ReadDescriptor(into, size);
+}
+
+std::size_t Input::ReadDescriptor(unsigned char* into, std::size_t size) {
     for (;;) {
         const ssize_t got = read(fd_, into, size);
         if (got >= 0) {
@@ -76,7 +86,25 @@ std::size_t Input::Read(unsigned char* into, std::size_t size) {
     return ReadFully(*this, into, size);
 }
 
+std::string_view Input::Peek(std::size_t size) {
+    peeked_.erase(peeked_.begin(), peeked_.begin() + static_cast<std::ptrdiff_t>(peekTaken_));
+    peekTaken_ = 0;
+    while (peeked_.size() < size) {
+        const std::size_t at = peeked_.size();
+        peeked_.resize(size);
+        const std::size_t got = ReadDescriptor(peeked_.data() + at, size - at);
+        peeked_.resize(at + got);
+        if (got == 0) {
+            break;
+        }
+    }
+    return {reinterpret_cast<const char*>(peeked_.data()), std::min(size, peeked_.size())};
+}
+
 bool Input::WouldBlock() const {
+    if (peekTaken_ < peeked_.size()) {
+        return false;
+    }
     if (size_) {
         return false;
     }

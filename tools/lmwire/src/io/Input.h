@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "common/Hex.h"
 
@@ -27,9 +28,16 @@ class Input {
     std::size_t ReadSome(unsigned char* into, std::size_t size);
     // True when a read would wait for a writer (a pipe or terminal with nothing pending).
     bool WouldBlock() const;
+    // The first `size` bytes (fewer at the end of the input), without taking them: the reads
+    // hand them out first. Waits only until they have arrived.
+    std::string_view Peek(std::size_t size);
 
   private:
+    std::size_t ReadDescriptor(unsigned char* into, std::size_t size);
+
     int fd_;
+    Bytes peeked_;
+    std::size_t peekTaken_ = 0;  // of peeked_
     bool owned_;
     std::string name_;
     std::optional<std::uint64_t> size_;
