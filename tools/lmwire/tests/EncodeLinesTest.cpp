@@ -1,6 +1,10 @@
 // Decoded lines, JSON or CSV, go back to the capture they came from, byte for byte.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <filesystem>
 
 #include "RunTool.h"
 
@@ -72,6 +76,62 @@ TEST(EncodeLines, ABadLineIsRefusedByItsNumberAndField) {
     const Result otherKind = RunTool({"encode", "logon-response", "--from-jsonl", "-", "-"}, json);
     EXPECT_EQ(otherKind.status, 2);
     EXPECT_NE(otherKind.err.find("encode price-record, not logon-response"), std::string::npos);
+}
+
+// A named output is replaced whole or not at all: a failed or interrupted run leaves the file as
+// it was (content and mode) and nothing beside it; a link keeps pointing at the new content.
+TEST(EncodeLines, AFileIsReplacedOnlyByARunThatSucceeds) {
+    TempDir dir;
+    const std::string json =
+        RunTool({"decode", "price-record", "--binary", "--json", SynthPrices(dir, 50)}).out;
+    const std::string old = dir.Path("old.bin");
+    const Bytes oldBytes(516000, 7);
+    WriteFile(old, oldBytes);
+    ASSERT_EQ(chmod(old.c_str(), 0640), 0);
+    const auto mode = [](const std::string& path) {
+        struct stat status {};
+        return stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0u;
+    };
+    const auto names = [&dir] {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.Path(""))) {
+            found.push_back(entry.path().filename().string());
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    const auto before = names();
+    // Bad at the end and at once; into an old file and a new one.
+    for (const std::string& input : {json + "bad\n", "bad\n" + json}) {
+        for (const std::string& out : {old, dir.Path("new.bin")}) {
+            const Result result =
+                RunTool({"encode", "price-record", "--from-jsonl", "-", out}, input);
+            EXPECT_EQ(result.status, 2) << result.err;
+        }
+        EXPECT_EQ(ReadFile(old), oldBytes);
+        EXPECT_EQ(mode(old), 0640u);
+        EXPECT_EQ(names(), before);
+    }
+    // Stopped by a signal while writing: the same.
+    ASSERT_EQ(
+        WEXITSTATUS(Shell("timeout -s INT 0.3 " LMWIRE_TOOL " synth prices 2000000000 " + old)),
+        124);
+    EXPECT_EQ(ReadFile(old), oldBytes);
+    EXPECT_EQ(names(), before);
+
+    // Success through a link replaces its target, keeping the target's mode; a new file gets
+    // the mode that the mask leaves.
+    std::filesystem::create_symlink("old.bin", dir.Path("link"));
+    ASSERT_EQ(
+        RunTool({"encode", "price-record", "--from-jsonl", "-", dir.Path("link")}, json).status, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("link")));
+    EXPECT_EQ(ReadFile(old).size(), 50u * 86);
+    EXPECT_EQ(mode(old), 0640u);
+    const mode_t mask = umask(027);
+    const Result fresh = RunTool({"synth", "prices", "1", dir.Path("new.bin")});
+    umask(mask);
+    ASSERT_EQ(fresh.status, 0) << fresh.err;
+    EXPECT_EQ(mode(dir.Path("new.bin")), 0640u);
 }
 
 }  // namespace
