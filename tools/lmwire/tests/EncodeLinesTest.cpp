@@ -28,8 +28,9 @@ TEST(EncodeLines, JsonAndCsvLinesGiveBackTheCaptureByteForByte) {
         const Result encoded = RunTool({"encode", "price-record", from, lines, rebuilt});
         ASSERT_EQ(encoded.status, 0) << encoded.err;
         EXPECT_EQ(ReadFile(rebuilt), original);
-        // And from standard input to standard output.
-        const Result piped = RunTool({"encode", "price-record", from, "-", "-"}, decoded.out);
+        // And from standard input to standard output, after the byte-order mark of an editor.
+        const Result piped =
+            RunTool({"encode", "price-record", from, "-", "-"}, "\xEF\xBB\xBF" + decoded.out);
         ASSERT_EQ(piped.status, 0) << piped.err;
         EXPECT_EQ(piped.out, std::string(original.begin(), original.end()));
     }
@@ -46,6 +47,14 @@ TEST(EncodeLines, ABadLineIsRefusedByItsNumberAndField) {
     };
     const std::string lastCsvSize = ",7258,121,";  // a size on the first line of the seed-1 market
     ASSERT_NE(csv.rfind(lastCsvSize), std::string::npos) << csv;
+    // A fourth line, the first with its PriceType written as `number`.
+    const auto priceType = [&json](const std::string& number) {
+        Json record = Json::parse(Lines(json)[0]);
+        record["PriceType"] = "@";
+        const std::string line = record.dump();
+        const std::size_t at = line.find("\"@\"");
+        return json + line.substr(0, at) + number + line.substr(at + 3) + "\n";
+    };
     struct Case {
         std::string from;
         std::string input;
@@ -59,6 +68,15 @@ TEST(EncodeLines, ABadLineIsRefusedByItsNumberAndField) {
         {"--from-jsonl", json + "PriceType=1\n", "line 4: not a JSON object"},
         {"--from-csv", replaced(csv, lastCsvSize, ",7258,-1,"),
          "line 2: Asks[6].Size: -1 is out of range"},
+        // Out of range in the field's own terms, however far out and however written.
+        {"--from-csv", replaced(csv, lastCsvSize, ",7258,99999999999999999999,"),
+         "line 2: Asks[6].Size: 99999999999999999999 is out of range 0..65535"},
+        {"--from-csv", replaced(csv, lastCsvSize, ",7258,1e21,"),
+         "line 2: Asks[6].Size: 1e21 is out of range 0..65535"},
+        {"--from-jsonl", priceType("1e21"), "line 4: PriceType: 1e+21 is out of range 0..255"},
+        {"--from-jsonl", priceType("1e999"), "line 4: PriceType: 1e999 is out of range 0..255"},
+        {"--from-jsonl", replaced(json, "\"Size\":", "\"Size\":1e999"),
+         "line 3: Asks[9].Size: 1e999"},
         {"--from-csv", replaced(csv, "high,", "highest,"), "line 1: unknown column 'highest'"},
         {"--from-csv", csv + "1,2\n", "line 5: 2 fields, the header has 52"},
         // The depth must lie within reach of the last price, as the record stores it.
