@@ -118,7 +118,8 @@ ReplacedFile::ReplacedFile(const std::string& path)
     : name_(Escaped(path)), target_(FollowLinks(path)) {
     struct stat status {};
     const bool exists = stat(target_.c_str(), &status) == 0;
-    if ((exists && !S_ISREG(status.st_mode)) || (!exists && errno != ENOENT)) {
+    const bool absent = !exists && errno == ENOENT && !target_.empty();
+    if ((exists && !S_ISREG(status.st_mode)) || (!exists && !absent)) {
         // A device or a FIFO is written as it is; any other trouble (a directory, a loop of
         // links, no permission) is reported by opening it.
         stream_ = std::fopen(path.c_str(), "wb");
