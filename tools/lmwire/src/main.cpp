@@ -66,17 +66,19 @@ int main(int argc, char** argv) {
 
     std::string code;
     std::vector<std::string> values;
+    bool originalDisplay = false;
     auto* price = app.add_subcommand("price", "display text, decimal value and read-back of ticks");
     price->add_option("CODE", code, "price format code (1 to 62)")->required();
     price->add_option("TICKS", values, "tick prices")->required();
+    price->add_flag("--original-display", originalDisplay,
+                    "add a column of the original members' text, which writes a sign before "
+                    "each part of a negative price (-1234 in code 14: \"-12.-34\")");
     price->footer(
-        "display is the original members' text, and ticks from display their reading of it: the\n"
-        "text read as a decimal number and truncated, so fractional formats do not read back.\n"
-        "The original writes a sign before each part of a negative price (-1234 in code 14:\n"
-        "\"-12.-34\"); a column one-sign display then shows the text with one sign (\"-12.34\"),\n"
-        "which ticks reads back exactly. Rows whose two texts agree leave it empty, and when\n"
-        "no row needs it the column is left out.");
-    price->callback([&] { RunPrice(code, values); });
+        "display is the one-sign text that every lmwire output shows (-1234 in code 14:\n"
+        "\"-12.34\"), which ticks reads back exactly. ticks from display is the original members'\n"
+        "reading of it: the text read as a decimal number and truncated, so fractional formats do\n"
+        "not read back.");
+    price->callback([&] { RunPrice(code, values, originalDisplay); });
 
     bool asDecimal = false;
     auto* ticks = app.add_subcommand("ticks", "tick price of display texts (or decimal values)");
@@ -89,14 +91,18 @@ int main(int argc, char** argv) {
         "A text is read exactly: it must be a display text of the code, with one sign when\n"
         "negative, as price shows it (9.205 in code 9 is 1234 ticks; 9.209 is no price and is\n"
         "refused). Where prices share a text (codes 40, 41, 58) the one nearest zero is given.\n"
+        "display of ticks is the one-sign text of the ticks found.\n"
         "--as-decimal reads the original way: the text as a decimal number times the ticks per\n"
         "unit, truncated toward zero (38.18 in code 6 is 1221 ticks); a value outside the ticks\n"
         "a record can carry (-2147483648 to 2147483647) is refused. Put -- before texts that\n"
         "could be taken for options (-inf).");
     ticks->callback([&] { RunTicks(code, values, asDecimal); });
 
-    app.add_subcommand("formats", "the 62 price formats with sample displays")
-        ->callback(RunFormats);
+    auto* formats = app.add_subcommand("formats", "the 62 price formats with sample displays");
+    formats->add_flag("--original-display", originalDisplay,
+                      "add a column of the original members' text of -1234 ticks, a sign before "
+                      "each part (\"-12.-34\" in code 14)");
+    formats->callback([&] { RunFormats(originalDisplay); });
 
     DecodeOptions decode;
     auto* decodeCommand =
@@ -157,7 +163,8 @@ int main(int argc, char** argv) {
         ->excludes(jsonlOption);
     encode->footer(KindsHelp(true) +
                    "\nFields not given are 0 or empty. Lists take JSON or the short form "
-                   "Bids=1233:10,1232:25\n(AccountInfo=1:2500.5,3:-12).");
+                   "Bids=1233:10,1232:25\n(AccountInfo=1:2500.5,3:-12). A file OUT is replaced "
+                   "only once every line is encoded.");
     encode->callback([&] {
         if (fromJsonl.empty() && fromCsv.empty()) {
             RunEncode(kind, values, binary);
@@ -178,7 +185,9 @@ int main(int argc, char** argv) {
         "prices", "N price records of a seeded random-walk market (a few contracts, ten levels)");
     prices->add_option("N", count, "number of records")->required();
     SynthPcapOptions synthPcap;
-    prices->add_option("FILE", file, "output file of raw records, - for standard output");
+    prices->add_option("FILE", file,
+                       "output file of raw records (replaced once complete), - for standard "
+                       "output");
     if (PcapAvailable()) {
         prices->add_option("--pcap", synthPcap.file,
                            "write a pcap of UDP datagrams of one to five records instead");

@@ -265,38 +265,47 @@ TEST(Decode, PriceRecordTextLineCarriesEveryField) {
     EXPECT_EQ(result.out, expected);
 }
 
-// A negative last price keeps the original text, a sign before each part, although the tool
-// writes one sign elsewhere; a code without a format shows no text.
-TEST(Decode, CaptureLastPriceTextIsTheOriginalForEveryCodeAndSign) {
+// Every display text is the one-sign display that the dissector and the Python package show,
+// in text, JSON and CSV, for every code and sign; a code without a format shows no text.
+TEST(Decode, CaptureDisplayTextsAreTheOneSignDisplayForEveryCodeAndSign) {
     const std::vector<std::int32_t> prices = {0, 1234, -1, -1234, 2147483647, -2147483647 - 1};
     Bytes capture;
-    std::vector<std::string> expected;
-    for (const int code : {0, 1, 6, 9, 14, 17, 25, 40, 41, 58, 62, 63, 255}) {
+    std::vector<std::vector<std::string>> expected;  // last, best bid, best ask
+    for (int code = 0; code <= 64; ++code) {
         for (const std::int32_t last : prices) {
+            const std::int32_t bid = last == prices.back() ? last : last - 1;
+            const std::int32_t ask = last == prices[4] ? last : last + 1;
             auto record = PriceRecordBuilder()
                               .PriceFormatCode(static_cast<std::uint8_t>(code))
                               .LastPrice(last)
+                              .Bid(0, bid, 1)
+                              .Ask(0, ask, 1)
                               .Bytes();
             capture.insert(capture.end(), record.begin(), record.end());
-            expected.push_back(CWirePrice(record.data()).PriceFromTicks(last));
+            expected.push_back(
+                {price::Display(code, last), price::Display(code, bid), price::Display(code, ask)});
         }
     }
     const Result json = RunTool({"decode", "price-record", "--json"}, ToHex(capture));
     const Result text = RunTool({"decode", "price-record"}, ToHex(capture));
+    const Result csv = RunTool({"decode", "price-record", "--csv"}, ToHex(capture));
     ASSERT_EQ(json.status, 0) << json.err;
-    ASSERT_EQ(text.status, 0) << text.err;
     const std::vector<std::string> jsonLines = Lines(json.out);
     const std::vector<std::string> textLines = Lines(text.out);
+    const std::vector<std::string> csvLines = Lines(csv.out);
     ASSERT_EQ(jsonLines.size(), expected.size());
     ASSERT_EQ(textLines.size(), expected.size());
+    ASSERT_EQ(csvLines.size(), expected.size() + 1);
     for (std::size_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE(jsonLines[i]);
-        EXPECT_EQ(Json::parse(jsonLines[i])["LastPriceText"], expected[i]);
-        const std::string tail = " LastPriceText=\"" + expected[i] + "\"";
+        EXPECT_EQ(Json::parse(jsonLines[i])["LastPriceText"], expected[i][0]);
+        const std::string tail = " LastPriceText=\"" + expected[i][0] + "\"";
         ASSERT_GE(textLines[i].size(), tail.size());
         EXPECT_EQ(textLines[i].substr(textLines[i].size() - tail.size()), tail);
+        const std::string texts =
+            "," + expected[i][0] + "," + expected[i][1] + "," + expected[i][2];
+        EXPECT_EQ(csvLines[i + 1].substr(csvLines[i + 1].size() - texts.size()), texts);
     }
-    EXPECT_NE(std::find(expected.begin(), expected.end(), "-12.-34"), expected.end());
 }
 
 }  // namespace

@@ -142,6 +142,53 @@ TEST(Dissector, DisplayTextsOfEveryFormatAreTheLibrarys) {
     }
 }
 
+// The tool and the dissector agree on every field of records with negative prices in every
+// format, display texts included.
+TEST(Dissector, NegativePricesOfEveryFormatAreShownAsLmwireDecodesThem) {
+    LMWIRE_REQUIRE_PCAP_TOOLS("tshark", "text2pcap");
+    TempDir dir;
+    std::string dump;
+    Bytes datagram;
+    for (int code = 1; code <= 62; ++code) {
+        for (const std::int32_t price : {-1, -7, -1234, -99999, INT32_MIN}) {
+            const std::int32_t near = price == INT32_MIN ? price : price - 1;
+            const auto bytes = Lumera::PriceRecordBuilder()
+                                   .PriceFormatCode(static_cast<std::uint8_t>(code))
+                                   .LastPrice(price)
+                                   .High(price / 2)
+                                   .Low(near)
+                                   .Bid(0, near, 5)
+                                   .Ask(0, price, 6)
+                                   .Bytes();
+            datagram.insert(datagram.end(), bytes.begin(), bytes.end());
+        }
+        dump += Text2pcapDump("2025-01-01T00:00:00.0", datagram);
+        datagram.clear();
+    }
+    WriteText(dir.Path("dump.txt"), dump);
+    const std::string pcap = dir.Path("negative.pcap");
+    ASSERT_EQ(Shell("text2pcap -q -t '%Y-%m-%dT%H:%M:%S.%f' -4 10.0.0.1,10.0.0.2 -u 4000,9100 " +
+                    dir.Path("dump.txt") + " " + pcap),
+              0);
+    const Result decoded = RunTool({"decode", "price-record", "--pcap", pcap, "--json"});
+    ASSERT_EQ(decoded.status, 0) << decoded.err;
+    const std::vector<std::string> fields = {"PriceFormatCode", "LastPrice", "High", "Low",
+                                             "LastPriceText"};
+    auto shown = Dissected(dir, pcap, fields);
+    const std::vector<std::string> lines = Lines(decoded.out);
+    ASSERT_EQ(lines.size(), 62u * 5);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const Json record = Json::parse(lines[i]);
+        SCOPED_TRACE(lines[i].substr(0, 80));
+        for (const std::string& field : fields) {
+            ASSERT_GT(shown[field].size(), i) << field;
+            const Json& value = record[field];
+            EXPECT_EQ(shown[field][i], value.is_string() ? value.get<std::string>() : value.dump())
+                << field;
+        }
+    }
+}
+
 TEST(Dissector, ThePortPreferenceTakesDatagramsOfAnyLength) {
     LMWIRE_REQUIRE_PCAP_TOOLS("tshark", "text2pcap");
     TempDir dir;

@@ -46,41 +46,48 @@ Lumera::CLMWireOrder OrderIn(int code) {
     return order;
 }
 
+// The display is the one-sign text; the original members' appears only on request.
 TEST(PriceCommand, RowsMatchTheLibraryForEveryTick) {
     const std::vector<std::string> ticks = {"1232",  "1233", "1234",       "1235",
                                             "-1234", "0",    "2147483647", "-2147483648"};
-    for (const int code : {9, 14, 18, 41, 62}) {
-        SCOPED_TRACE(code);
-        std::vector<std::string> args = {"price", std::to_string(code)};
-        args.insert(args.end(), ticks.begin(), ticks.end());
-        const Result result = RunTool(args);
-        ASSERT_EQ(result.status, 0) << result.err;
-        const std::vector<std::string> lines = Lines(result.out);
-        ASSERT_EQ(lines.size(), ticks.size() + 1);
-        EXPECT_EQ(Cells(lines[0]),
-                  (std::vector<std::string>{"ticks", "display", "one-sign", "display", "decimal",
-                                            "ticks", "from", "display"}));
-        Lumera::CLMWireOrder order = OrderIn(code);
-        for (std::size_t i = 0; i < ticks.size(); ++i) {
-            const long value = std::stol(ticks[i]);
-            const std::string original = order.PriceFromTicks(value);
-            const std::string oneSign = Lumera::price::Display(code, static_cast<int>(value));
-            // Blank cells vanish: a row whose texts agree has one cell fewer.
-            std::vector<std::string> expected = {ticks[i], original};
-            if (oneSign != original) {
-                expected.push_back(oneSign);
+    for (const bool original : {false, true}) {
+        for (const int code : {9, 14, 18, 41, 62}) {
+            SCOPED_TRACE(std::to_string(code) + (original ? " --original-display" : ""));
+            std::vector<std::string> args = {"price", std::to_string(code)};
+            args.insert(args.end(), ticks.begin(), ticks.end());
+            if (original) {
+                args.push_back("--original-display");
             }
-            std::vector<std::string> cells = Cells(lines[i + 1]);
-            ASSERT_EQ(cells.size(), expected.size() + 2) << lines[i + 1];
-            EXPECT_EQ(ToDouble(cells[expected.size()]), order.TicksToDecimal(value));
-            EXPECT_EQ(cells.back(), std::to_string(order.DisplayToTicks(original)));
-            cells.resize(expected.size());
-            EXPECT_EQ(cells, expected);
+            const Result result = RunTool(args);
+            ASSERT_EQ(result.status, 0) << result.err;
+            const std::vector<std::string> lines = Lines(result.out);
+            ASSERT_EQ(lines.size(), ticks.size() + 1);
+            std::vector<std::string> header = {"ticks", "display", "decimal",
+                                               "ticks", "from",    "display"};
+            if (original) {
+                header.insert(header.begin() + 2, {"original", "display"});
+            }
+            EXPECT_EQ(Cells(lines[0]), header);
+            Lumera::CLMWireOrder order = OrderIn(code);
+            for (std::size_t i = 0; i < ticks.size(); ++i) {
+                const long value = std::stol(ticks[i]);
+                const std::string display = Lumera::price::Display(code, static_cast<int>(value));
+                std::vector<std::string> expected = {ticks[i], display};
+                if (original) {
+                    expected.push_back(order.PriceFromTicks(value));
+                }
+                std::vector<std::string> cells = Cells(lines[i + 1]);
+                ASSERT_EQ(cells.size(), expected.size() + 2) << lines[i + 1];
+                EXPECT_EQ(ToDouble(cells[expected.size()]), order.TicksToDecimal(value));
+                EXPECT_EQ(cells.back(), std::to_string(order.DisplayToTicks(display)));
+                cells.resize(expected.size());
+                EXPECT_EQ(cells, expected);
+            }
         }
     }
 }
 
-TEST(PriceCommand, WithoutANegativePriceTheTableKeepsItsFourColumns) {
+TEST(PriceCommand, TheTableIsAlignedUnderItsHeader) {
     const Result result = RunTool({"price", "9", "1232", "1233", "1234", "1235"});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out,
@@ -89,22 +96,10 @@ TEST(PriceCommand, WithoutANegativePriceTheTableKeepsItsFourColumns) {
               " 1233  \"9.202\"  9.6328125                1177\n"
               " 1234  \"9.205\"   9.640625                1178\n"
               " 1235  \"9.207\"  9.6484375                1178\n");
-}
-
-TEST(PriceCommand, ANegativePriceShowsTheOriginalAndTheOneSignText) {
-    const Result result = RunTool({"price", "14", "1234", "-1234"});
-    ASSERT_EQ(result.status, 0) << result.err;
-    const std::vector<std::string> lines = Lines(result.out);
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(Cells(lines[1]), (std::vector<std::string>{"1234", "12.34", "12.34", "1234"}));
-    EXPECT_EQ(Cells(lines[2]),
-              (std::vector<std::string>{"-1234", "-12.-34", "-12.34", "-12.34", "-1200"}));
-    // The one-sign text sits in its own column beside the original, right-aligned under its
-    // header like every column.
-    const std::string header = "one-sign display";
-    const std::string cell = "\"-12.34\"";
-    EXPECT_EQ(lines[2].find(cell) + cell.size(), lines[0].find(header) + header.size())
-        << result.out;
+    const Result original = RunTool({"price", "14", "-1234", "--original-display"});
+    EXPECT_EQ(original.out,
+              "ticks   display  original display  decimal  ticks from display\n"
+              "-1234  \"-12.34\"         \"-12.-34\"   -12.34               -1234\n");
 }
 
 TEST(TicksCommand, DisplayTextsAreReadExactly) {
@@ -217,16 +212,20 @@ TEST(TicksCommand, AsDecimalTruncatesAsTheOriginalReadingDoes) {
             EXPECT_EQ(cells[0], texts[i]);
             const long ticks = order.DisplayToTicks(texts[i]);
             EXPECT_EQ(cells[1], std::to_string(ticks));
-            EXPECT_EQ(cells[2], order.PriceFromTicks(ticks));
+            EXPECT_EQ(cells[2], Lumera::price::Display(code, static_cast<std::int32_t>(ticks)));
         }
     }
 }
 
 TEST(FormatsCommand, SixtyTwoRowsMatchingTheTableAndTheOriginalMembers) {
     const Result result = RunTool({"formats"});
+    const Result original = RunTool({"formats", "--original-display"});
     ASSERT_EQ(result.status, 0) << result.err;
     const std::vector<std::string> lines = Lines(result.out);
+    const std::vector<std::string> originalLines = Lines(original.out);
     ASSERT_EQ(lines.size(), 63u);
+    ASSERT_EQ(originalLines.size(), 63u);
+    EXPECT_EQ(Cells(originalLines[0]).back(), "display");
     ASSERT_EQ(Lumera::price::end() - Lumera::price::begin(), 62);
     for (int code = 1; code <= 62; ++code) {
         SCOPED_TRACE(code);
@@ -236,13 +235,16 @@ TEST(FormatsCommand, SixtyTwoRowsMatchingTheTableAndTheOriginalMembers) {
         EXPECT_EQ(cells[0], std::to_string(row.code));
         EXPECT_EQ(cells[1], std::to_string(row.ticksPerUnit));
         EXPECT_EQ(cells[2], std::to_string(row.decimalPlaces));
+        EXPECT_EQ(cells[5], Lumera::price::Display(code, -1234));
         // The table against the original members, which know it independently.
         Lumera::CLMWireOrder order = OrderIn(code);
         EXPECT_EQ(cells[0], std::to_string(code));
         EXPECT_EQ(cells[1], std::to_string(order.GetPriceFormatCodeDivisor()));
         EXPECT_EQ(cells[3], order.PriceFromTicks(1));
         EXPECT_EQ(cells[4], order.PriceFromTicks(1234));
-        EXPECT_EQ(cells[5], order.PriceFromTicks(-1234));
+        std::vector<std::string> withOriginal = cells;
+        withOriginal.push_back(order.PriceFromTicks(-1234));
+        EXPECT_EQ(Cells(originalLines[code]), withOriginal);
         // Decimal places are the characters after the point of one tick's display.
         const std::string one = order.PriceFromTicks(1);
         const std::size_t point = one.find('.');

@@ -1,8 +1,8 @@
 """decode --csv read with Python's csv module gives the values of decode --json, record by record.
 
 Run by CTest with the lmwire program as its argument. The records are a synthetic market and a
-few made to reach the edges: negative prices, full sizes, padded display texts, time stamps
-before 1970.
+few made to reach the edges: negative prices in every format, full sizes, padded display texts,
+time stamps before 1970.
 """
 
 import csv
@@ -10,6 +10,7 @@ import datetime
 import io
 import json
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -30,6 +31,35 @@ def edge_records():
         ["PriceFormatCode=41", "LastPrice=1235", "TimeStamp=86399999"],
     ]
     return b"".join(run("encode", "price-record", "--binary", *case) for case in cases)
+
+
+def negative_records():
+    """Negative last, bid and ask prices in each of the 62 formats."""
+    lines = []
+    for code in range(1, 63):
+        for last in (-1, -1234, -2147483647):
+            lines.append(json.dumps({
+                "PriceType": 1, "PriceFormatCode": code, "LastSize": 1, "LumeraID": code,
+                "LastPrice": last, "TotalVolume": 0, "TimeStamp": 0, "High": 0, "Low": last,
+                "Bids": [{"Price": last - 1, "Size": 1}], "Asks": [{"Price": last + 2, "Size": 1}]}))
+    return run("encode", "price-record", "--from-jsonl", "-", "-",
+               stdin="\n".join(lines).encode())
+
+
+def check_texts_are_displays(rows):
+    """Every text of a row is the display that `price` shows for its ticks."""
+    by_code = {}
+    for row in rows:
+        by_code.setdefault(row["price_format_code"], []).append(row)
+    pairs = (("last_price", "last_price_text"), ("bid_price_0", "best_bid_text"),
+             ("ask_price_0", "best_ask_text"))
+    for code, group in by_code.items():
+        ticks = sorted({row[column] for row in group for column, _ in pairs})
+        shown = run("price", code, "--", *ticks).decode().splitlines()[1:]
+        display = dict(re.match(r'\s*(-?\d+)\s+"([^"]*)"', line).groups() for line in shown)
+        for row in group:
+            for column, text in pairs:
+                assert row[text] == display[row[column]], (code, column, row[text], display)
 
 
 def utc(stamp, per_second, digits):
@@ -68,16 +98,15 @@ def main():
         run("synth", "prices", "2000", market)
         rows = check(market, "s", 1, 0)
         # The best bid and ask texts are those of level 0, as the last price's text is shown.
-        for row in rows[:50]:
-            shown = run("price", row["price_format_code"], row["bid_price_0"]).decode()
-            assert row["best_bid_text"] in shown, (row, shown)
+        check_texts_are_displays(rows[:50])
 
         edges = os.path.join(directory, "edges.bin")
         with open(edges, "wb") as out:
-            out.write(edge_records())
+            out.write(edge_records() + negative_records())
         check(edges, "ms", 1000, 3)
         rows = check(edges, "us", 1000000, 6)
         assert rows[1]["last_price_text"] == "  30.85", rows[1]
+        check_texts_are_displays(rows[5:])
     print("1 passed, 0 failed")
 
 

@@ -15,6 +15,7 @@
 #include "common/Errors.h"
 #include "common/Text.h"
 #include "io/Input.h"
+#include "io/ReplacedFile.h"
 
 namespace lmwire {
 
@@ -112,6 +113,7 @@ bool PcapReader::Next(CapturedFrame& frame) {
 struct PcapWriter::Handle {
     pcap_t* pcap = nullptr;
     pcap_dumper_t* dumper = nullptr;
+    std::unique_ptr<ReplacedFile> named;  // a file replaced once the capture is complete
     ~Handle() {
         if (dumper != nullptr) {
             pcap_dump_close(dumper);
@@ -129,9 +131,13 @@ PcapWriter::PcapWriter(const std::string& path)
     if (handle_->pcap == nullptr) {
         throw std::bad_alloc();
     }
-    // Closing the dumper closes its stream: standard output gets a stream of its own.
-    std::FILE* file =
-        path == "-" ? fdopen(dup(STDOUT_FILENO), "wb") : std::fopen(path.c_str(), "wb");
+    // Closing the dumper closes its stream: it gets one of its own, on a copy of the descriptor.
+    if (path != "-") {
+        handle_->named = std::make_unique<ReplacedFile>(path);
+    }
+    const int descriptor =
+        handle_->named ? fileno(handle_->named->Stream()) : static_cast<int>(STDOUT_FILENO);
+    std::FILE* file = fdopen(dup(descriptor), "wb");
     if (file == nullptr) {
         throw BadInput(Cat({"cannot create ", name_, ": ", std::strerror(errno)}));
     }
@@ -161,6 +167,9 @@ void PcapWriter::Finish() {
     handle_->dumper = nullptr;
     if (failed) {
         throw WriteError(Cat({"cannot write ", name_, ": ", std::strerror(error)}), error == EPIPE);
+    }
+    if (handle_->named) {
+        handle_->named->Commit();
     }
 }
 

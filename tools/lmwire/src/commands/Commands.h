@@ -9,10 +9,12 @@
 
 namespace lmwire {
 
-void RunPrice(const std::string& code, const std::vector<std::string>& ticks);
+// Displays are price::Display's, the text of every front end; `originalDisplay` adds a column of
+// the original members' text.
+void RunPrice(const std::string& code, const std::vector<std::string>& ticks, bool originalDisplay);
 // Texts are read exactly as display texts, or as decimal numbers truncated to ticks.
 void RunTicks(const std::string& code, const std::vector<std::string>& texts, bool asDecimal);
-void RunFormats();
+void RunFormats(bool originalDisplay);
 
 struct DecodeOptions {
     std::string kind;

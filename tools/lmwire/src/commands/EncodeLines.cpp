@@ -32,8 +32,7 @@ class LineReader {
             if (newline != end) {
                 const std::string_view line(&*begin, static_cast<std::size_t>(newline - begin));
                 start_ += line.size() + 1;
-                ++number_;
-                return Trimmed(line);
+                return Counted(line);
             }
             if (ended_) {
                 if (start_ == filled_) {
@@ -41,8 +40,7 @@ class LineReader {
                 }
                 const std::string_view line(&*begin, filled_ - start_);
                 start_ = filled_;
-                ++number_;
-                return Trimmed(line);
+                return Counted(line);
             }
             std::memmove(buffer_.data(), buffer_.data() + start_, filled_ - start_);
             filled_ -= start_;
@@ -64,7 +62,12 @@ class LineReader {
     std::uint64_t Number() const { return number_; }
 
   private:
-    static std::string_view Trimmed(std::string_view line) {
+    // Without its CR, and on the first line without a UTF-8 byte-order mark, which editors on
+    // Windows put before a CSV as before any text.
+    std::string_view Counted(std::string_view line) {
+        if (++number_ == 1 && line.substr(0, 3) == "\xEF\xBB\xBF") {
+            line.remove_prefix(3);
+        }
         if (!line.empty() && line.back() == '\r') {
             line.remove_suffix(1);
         }
@@ -123,7 +126,7 @@ std::vector<std::string_view> Shown(bool columns) {
 // The CSV columns as a JSON object of the record's fields, so that both forms are checked alike.
 class CsvColumns {
   public:
-    CsvColumns(const std::vector<std::string>& header, const std::string& where) {
+    CsvColumns(const Kind& kind, const std::vector<std::string>& header, const std::string& where) {
         const std::vector<std::string_view> shown = Shown(true);
         std::vector<bool> seen(header.size());
         for (std::size_t at = 0; at < header.size(); ++at) {
@@ -135,7 +138,8 @@ class CsvColumns {
                 std::find_if(kScalarFields.begin(), kScalarFields.end(),
                              [&name](const FieldName& field) { return field.column == name; });
             if (scalar != kScalarFields.end()) {
-                columns_.push_back({at, std::string(scalar->key), "", 0});
+                columns_.push_back(
+                    {at, std::string(scalar->key), "", 0, FieldAt(kind, scalar->key)});
                 continue;
             }
             bool found = false;
@@ -143,8 +147,10 @@ class CsvColumns {
                 for (int level = 0; level < Lumera::PriceRecordLayout::kLevels && !found; ++level) {
                     for (const std::string_view part : {"price", "size"}) {
                         if (name == Cat({side, "_", part, "_", std::to_string(level)})) {
-                            columns_.push_back({at, side == "bid" ? "Bids" : "Asks",
-                                                part == "price" ? "Price" : "Size", level});
+                            const std::string list = side == "bid" ? "Bids" : "Asks";
+                            const std::string element = part == "price" ? "Price" : "Size";
+                            columns_.push_back(
+                                {at, list, element, level, FieldAt(kind, list, element)});
                             found = true;
                         }
                     }
@@ -165,9 +171,11 @@ class CsvColumns {
         Json object = Json::object();
         for (const Column& column : columns_) {
             const std::string& cell = cells[column.at];
-            const Json value = ParseInteger(cell, std::numeric_limits<std::int64_t>::min(),
-                                            std::numeric_limits<std::int64_t>::max(),
-                                            Cat({where, ": ", column.key, column.part}));
+            const Json value = ParseFieldText(
+                *column.field, cell,
+                column.part.empty() ? Cat({where, ": ", column.key})
+                                    : Cat({where, ": ", column.key, "[",
+                                           std::to_string(column.level), "].", column.part}));
             if (column.part.empty()) {
                 object[column.key] = value;
                 continue;
@@ -187,10 +195,91 @@ class CsvColumns {
         std::string key;   // the field, or the side
         std::string part;  // Price or Size of a level
         int level;
+        const Field* field;
     };
     std::vector<Column> columns_;
     std::size_t width_ = 0;
 };
+
+// Where a JSON line holds a number beyond a double (1e999), which the parser refuses before any
+// field sees it: the key path to it and its text.
+class NumberPath : public nlohmann::json_sax<Json> {
+  public:
+    std::string Key(std::size_t depth) const {
+        return depth < frames_.size() ? frames_[depth].key : std::string();
+    }
+    // The index of the element of a list that was being read.
+    std::size_t Index() const { return frames_.size() > 1 ? frames_[1].count - 1 : 0; }
+    std::size_t Depth() const { return frames_.size(); }
+    const std::string& Token() const { return token_; }
+
+    bool null() override { return Value(); }
+    bool boolean(bool) override { return Value(); }
+    bool number_integer(number_integer_t) override { return Value(); }
+    bool number_unsigned(number_unsigned_t) override { return Value(); }
+    bool number_float(number_float_t, const string_t&) override { return Value(); }
+    bool string(string_t&) override { return Value(); }
+    bool binary(binary_t&) override { return Value(); }
+    bool start_object(std::size_t) override { return Open(); }
+    bool start_array(std::size_t) override { return Open(); }
+    bool end_object() override { return Close(); }
+    bool end_array() override { return Close(); }
+    bool key(string_t& name) override {
+        frames_.back().key = name;
+        return true;
+    }
+    bool parse_error(std::size_t, const std::string& token,
+                     const nlohmann::detail::exception&) override {
+        token_ = token;
+        return false;
+    }
+
+  private:
+    struct Frame {
+        std::string key;
+        std::size_t count = 0;  // elements begun, in a list
+    };
+    bool Value() {
+        if (!frames_.empty()) {
+            ++frames_.back().count;
+        }
+        return true;
+    }
+    bool Open() {
+        Value();
+        frames_.emplace_back();
+        return true;
+    }
+    bool Close() {
+        frames_.pop_back();
+        return true;
+    }
+
+    std::vector<Frame> frames_;
+    std::string token_;
+};
+
+std::string NumberOutOfRange(const Kind& kind, std::string_view line, const std::string& where) {
+    NumberPath path;
+    Json::sax_parse(line, &path);
+    // A field's own value, or the part of a level of a list.
+    const Field* field = path.Depth() == 1   ? FieldAt(kind, path.Key(0))
+                         : path.Depth() == 3 ? FieldAt(kind, path.Key(0), path.Key(2))
+                                             : nullptr;
+    if (field == nullptr || field->type != FieldType::Integer) {
+        return Cat({where, ": ", path.Token(), " is out of range"});
+    }
+    const std::string what =
+        path.Depth() == 1
+            ? Cat({where, ": ", path.Key(0)})
+            : Cat({where, ": ", path.Key(0), "[", std::to_string(path.Index()), "].", path.Key(2)});
+    try {
+        ParseFieldText(*field, path.Token(), what);
+    } catch (const BadInput& error) {
+        return error.what();
+    }
+    return Cat({what, ": ", path.Token(), " is out of range"});
+}
 
 }  // namespace
 
@@ -213,13 +302,15 @@ void RunEncodeLines(const std::string& kindName, bool csv, const std::string& in
         Json object;
         if (csv) {
             if (!columns) {
-                columns.emplace(SplitCsv(*line, where), where);
+                columns.emplace(kind, SplitCsv(*line, where), where);
                 continue;
             }
             object = columns->Object(SplitCsv(*line, where), where);
         } else {
             try {
                 object = Json::parse(*line);
+            } catch (const Json::out_of_range&) {
+                throw BadInput(NumberOutOfRange(kind, *line, where));
             } catch (const Json::exception&) {
                 throw BadInput(where + ": not a JSON object");
             }

@@ -80,35 +80,26 @@ std::optional<std::int32_t> TicksOfDecimalText(const price::FormatInfo& format,
     return static_cast<std::int32_t>(product);
 }
 
-void RunPrice(const std::string& code, const std::vector<std::string>& ticks) {
+void RunPrice(const std::string& code, const std::vector<std::string>& ticks,
+              bool originalDisplay) {
     const price::FormatInfo& format = RequireFormat(code);
     const auto wireCode = static_cast<std::uint8_t>(format.code);
     OriginalDisplay original;
-    // The one-sign display gets a column only when some row needs it, so that the table of
-    // prices >= 0 stays as it has always been.
-    std::vector<std::vector<std::string>> rows;
-    bool oneSignColumn = false;
+    std::vector<std::string> header = {"ticks", "display", "decimal", "ticks from display"};
+    if (originalDisplay) {
+        header.insert(header.begin() + 2, "original display");
+    }
+    Table table(std::move(header), 0);
     for (const std::string& text : ticks) {
         const auto value =
             static_cast<std::int32_t>(ParseInteger(text, kMinTicks, kMaxTicks, "ticks"));
-        const std::string display(original.Text(wireCode, value));
-        const std::string oneSign = price::Display(format.code, value);
-        oneSignColumn = oneSignColumn || oneSign != display;
-        rows.push_back({std::to_string(value), Quote(display),
-                        oneSign != display ? Quote(oneSign) : std::string(),
-                        FormatDouble(price::ToDecimal(format.code, value)),
-                        std::to_string(original.ReadBack(wireCode, display))});
-    }
-    std::vector<std::string> header = {"ticks", "display", "one-sign display", "decimal",
-                                       "ticks from display"};
-    if (!oneSignColumn) {
-        header.erase(header.begin() + 2);
-        for (std::vector<std::string>& row : rows) {
-            row.erase(row.begin() + 2);
+        const std::string display = price::Display(format.code, value);
+        std::vector<std::string> row = {std::to_string(value), Quote(display),
+                                        FormatDouble(price::ToDecimal(format.code, value)),
+                                        std::to_string(original.ReadBack(wireCode, display))};
+        if (originalDisplay) {
+            row.insert(row.begin() + 2, Quote(original.Text(wireCode, value)));
         }
-    }
-    Table table(std::move(header), 0);
-    for (std::vector<std::string>& row : rows) {
         table.Add(std::move(row));
     }
     Output out;
@@ -118,31 +109,37 @@ void RunPrice(const std::string& code, const std::vector<std::string>& ticks) {
 
 void RunTicks(const std::string& code, const std::vector<std::string>& texts, bool asDecimal) {
     const price::FormatInfo& format = RequireFormat(code);
-    OriginalDisplay original;
     Table table({"text", "ticks", "display of ticks"});
     for (const std::string& text : texts) {
-        // A decimal reading shows the original text of its result, as it always has; an exact
-        // reading shows the text it inverts.
         const std::int32_t ticks =
             asDecimal ? RequireDecimalTicks(format, text) : RequireDisplayTicks(format, text);
-        const std::string display =
-            asDecimal ? std::string(original.Text(static_cast<std::uint8_t>(format.code), ticks))
-                      : price::Display(format.code, ticks);
-        table.Add({Quote(text), std::to_string(ticks), Quote(display)});
+        table.Add({Quote(text), std::to_string(ticks), Quote(price::Display(format.code, ticks))});
     }
     Output out;
     out << table.Render();
     out.Finish();
 }
 
-void RunFormats() {
+void RunFormats(bool originalDisplay) {
     OriginalDisplay original;
-    Table table({"code", "divisor", "places", "1 tick", "1234 ticks", "-1234 ticks"}, 0);
+    std::vector<std::string> header = {"code",   "divisor",    "places",
+                                       "1 tick", "1234 ticks", "-1234 ticks"};
+    if (originalDisplay) {
+        header.push_back("original display");
+    }
+    Table table(std::move(header), 0);
     for (const price::FormatInfo* format = price::begin(); format != price::end(); ++format) {
-        table.Add({CodeNumber(*format), std::to_string(format->ticksPerUnit),
-                   std::to_string(format->decimalPlaces), Quote(price::Display(format->code, 1)),
-                   Quote(price::Display(format->code, 1234)),
-                   Quote(original.Text(static_cast<std::uint8_t>(format->code), -1234))});
+        std::vector<std::string> row = {CodeNumber(*format),
+                                        std::to_string(format->ticksPerUnit),
+                                        std::to_string(format->decimalPlaces),
+                                        Quote(price::Display(format->code, 1)),
+                                        Quote(price::Display(format->code, 1234)),
+                                        Quote(price::Display(format->code, -1234))};
+        if (originalDisplay) {
+            // Of the samples, only the negative one is written otherwise by the original.
+            row.push_back(Quote(original.Text(static_cast<std::uint8_t>(format->code), -1234)));
+        }
+        table.Add(std::move(row));
     }
     Output out;
     out << table.Render();

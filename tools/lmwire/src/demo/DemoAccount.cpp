@@ -10,6 +10,7 @@
 #include "common/Text.h"
 #include "demo/Demo.h"
 #include "wire_types/accounts/CLMWireAccount.h"
+#include "wire_types/price/Price.h"
 
 namespace lmwire {
 namespace {
@@ -124,7 +125,8 @@ std::string DemoAccount(const DemoDate& today) {
                         std::to_string(contract.getYear())}),
                    std::to_string(entry.getPosition()), std::to_string(entry.getPositionLimit()),
                    FormatDouble(entry.getPnl()),
-                   contract.PriceFromTicks(entry.getPreviousSettle())});
+                   Lumera::price::Display(contract.getpriceFormatCode(),
+                                          static_cast<std::int32_t>(entry.getPreviousSettle()))});
     }
     out += table.Render("  ");
     out += "\n";

@@ -6,6 +6,7 @@
 #include "common/Text.h"
 #include "demo/Demo.h"
 #include "wire_types/orders/CLMWireOrderCollection.h"
+#include "wire_types/price/Price.h"
 
 namespace lmwire {
 namespace {
@@ -43,20 +44,25 @@ std::unique_ptr<Lumera::CLMWireOrder> MakeOrder(const Event& event) {
     return order;
 }
 
+// The one-sign text that every display of the tool shows.
+std::string Display(const Lumera::CLMWireOrder& order, long ticks) {
+    return Lumera::price::Display(order.getPriceFormatCode(), static_cast<std::int32_t>(ticks));
+}
+
 std::string Working(Lumera::CLMWireOrder& order) {
     return Cat({"#", std::to_string(order.getOrderID()), order.getIsBuy() ? " buy " : " sell ",
-                std::to_string(order.getQty()), " @ ", order.PriceFromTicks(order.getPrice())});
+                std::to_string(order.getQty()), " @ ", Display(order, order.getPrice())});
 }
 
 std::string Filled(Lumera::CLMWireOrder& order) {
     return Cat({"#", std::to_string(order.getOrderID()), " ", std::to_string(order.getFilledQty()),
-                " @ ", order.PriceFromTicks(order.getFillPrice()), " (",
+                " @ ", Display(order, order.getFillPrice()), " (",
                 std::to_string(order.getRemainingQuantity()), " left)"});
 }
 
 std::string Cancelled(Lumera::CLMWireOrder& order) {
     return Cat({"#", std::to_string(order.getOrderID()), " ", std::to_string(order.getQty()), " @ ",
-                order.PriceFromTicks(order.getPrice())});
+                Display(order, order.getPrice())});
 }
 
 std::string List(const std::vector<Lumera::CLMWireOrder*>& orders,

@@ -6,6 +6,7 @@
 
 #include "common/Errors.h"
 #include "common/Text.h"
+#include "io/ReplacedFile.h"
 
 namespace lmwire {
 namespace {
@@ -20,26 +21,19 @@ constexpr const char* kStandardOutput = "standard output";
 
 }  // namespace
 
-Output::Output() : file_(stdout), owned_(false), name_(kStandardOutput) {
+Output::Output() : file_(stdout), name_(kStandardOutput) {
     buffer_.reserve(kBlock + 4096);
 }
 
 Output::Output(const std::string& path) : Output() {
     if (path != "-") {
-        file_ = std::fopen(path.c_str(), "wb");
-        if (file_ == nullptr) {
-            throw BadInput("cannot create " + Escaped(path) + ": " + std::strerror(errno));
-        }
-        owned_ = true;
-        name_ = Escaped(path);
+        named_ = std::make_unique<ReplacedFile>(path);
+        file_ = named_->Stream();
+        name_ = named_->Name();
     }
 }
 
-Output::~Output() {
-    if (owned_) {
-        std::fclose(file_);
-    }
-}
+Output::~Output() = default;
 
 void Output::WriteBuffer() {
     if (!buffer_.empty() &&
@@ -65,17 +59,13 @@ void Output::Flush() {
 
 void Output::Finish() {
     WriteBuffer();
-    if (!owned_) {
+    if (!named_) {
         FinishStandardOutput();
         return;
     }
-    owned_ = false;
-    const bool failed = std::ferror(file_) != 0;
-    const int flushError = std::fflush(file_) != 0 ? errno : 0;
-    const int closeError = std::fclose(file_) != 0 ? errno : 0;
-    if (failed || flushError != 0 || closeError != 0) {
-        ThrowWriteError(name_, flushError != 0 ? flushError : closeError != 0 ? closeError : EIO);
-    }
+    const std::unique_ptr<ReplacedFile> named = std::move(named_);
+    file_ = nullptr;
+    named->Commit();
 }
 
 void TextBlock::Grow(std::size_t room) {

@@ -13,15 +13,17 @@
 
 namespace lmwire {
 
+class ReplacedFile;
+
 class Output {
   public:
     // Standard output.
     Output();
-    // A file created (or truncated) at `path`; "-" is standard output. BadInput when it cannot
-    // be created.
+    // The file named `path`, replaced only once Finish succeeds (see ReplacedFile); "-" is
+    // standard output. BadInput when it cannot be created.
     explicit Output(const std::string& path);
     // Whatever Finish has not written is dropped: a command that stops on bad input leaves no
-    // half-written block behind it.
+    // half-written block behind it, and a named file as it was.
     ~Output();
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
@@ -50,7 +52,7 @@ class Output {
     void WriteBuffer();
 
     std::FILE* file_;
-    bool owned_;
+    std::unique_ptr<ReplacedFile> named_;
     std::string name_;
     std::string buffer_;
 };

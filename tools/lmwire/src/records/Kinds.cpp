@@ -1,6 +1,8 @@
 #include "records/Kinds.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 
@@ -118,10 +120,34 @@ Json DefaultValue(const Field& field) {
     return Json::array();
 }
 
+[[noreturn]] void ThrowOutOfRange(const Field& field, std::string_view text,
+                                  const std::string& what) {
+    throw BadInput(Cat({what, ": ", text, " is out of range ", std::to_string(field.min), "..",
+                        std::to_string(field.max)}));
+}
+
+// A number written with a fraction or an exponent is no integer; but one beyond the field's
+// range (1e21, 1e999) is told as out of range, as 99999999999999999999 is.
+std::int64_t ParseIntegerField(const Field& field, std::string_view text, const std::string& what) {
+    const bool decimal = !text.empty() &&
+                         text.find_first_not_of("0123456789+-.eE") == std::string_view::npos &&
+                         text.find_first_of("0123456789") != std::string_view::npos;
+    if (decimal && text.find_first_of(".eE") != std::string_view::npos) {
+        const std::string copy(text);
+        char* end = nullptr;
+        const double value = std::strtod(copy.c_str(), &end);
+        if (end == copy.c_str() + copy.size() &&
+            !(value >= static_cast<double>(field.min) && value <= static_cast<double>(field.max))) {
+            ThrowOutOfRange(field, text, what);
+        }
+    }
+    return ParseInteger(text, field.min, field.max, what);
+}
+
 Json ParseScalar(const Field& field, std::string_view text, const std::string& what) {
     switch (field.type) {
         case FieldType::Integer:
-            return ParseInteger(text, field.min, field.max, what);
+            return ParseIntegerField(field, text, what);
         case FieldType::Number:
             return ParseDouble(text, what);
         case FieldType::Text: {
@@ -151,6 +177,11 @@ Json CheckJsonScalar(const Field& field, const Json& value, const std::string& w
         throw BadInput(what + ": expected a number");
     }
     if (field.type == FieldType::Integer && !value.is_number_integer()) {
+        const double number = value.get<double>();
+        if (!(number >= static_cast<double>(field.min) &&
+              number <= static_cast<double>(field.max))) {
+            ThrowOutOfRange(field, value.dump(), what);
+        }
         throw BadInput(what + ": expected an integer, got " + value.dump());
     }
     return ParseScalar(field, value.dump(), what);
@@ -224,6 +255,18 @@ Json ParseList(const Field& field, std::string_view text) {
 }
 
 }  // namespace
+
+Json ParseFieldText(const Field& field, std::string_view text, const std::string& what) {
+    return ParseScalar(field, text, what);
+}
+
+const Field* FieldAt(const Kind& kind, std::string_view key, std::string_view subKey) {
+    const Field* field = FindField(kind.fields, key);
+    if (field == nullptr || subKey.empty()) {
+        return field;
+    }
+    return FindField(field->element, subKey);
+}
 
 Json ParseAssignments(const Kind& kind, const std::vector<std::string>& assignments) {
     Json values = Json::object();

@@ -77,6 +77,12 @@ Json ParseAssignments(const Kind& kind, const std::vector<std::string>& assignme
 // other key is refused. `where` starts each message.
 Json ParseObject(const Kind& kind, const Json& object, const std::vector<std::string_view>& ignored,
                  const std::string& where);
+// A field's value given as text (a CSV cell), checked as NAME=VALUE is: an integer beyond the
+// field's range, also one written with an exponent (1e21), names that range.
+Json ParseFieldText(const Field& field, std::string_view text, const std::string& what);
+// The field that a key of the kind's JSON object names, or with `subKey` the field of an element
+// of that list; null when there is none.
+const Field* FieldAt(const Kind& kind, std::string_view key, std::string_view subKey = {});
 // One "Name  value" line per field, aligned; list elements one per line.
 std::string RenderFields(const Json& record, const std::string& indent = "");
 

@@ -17,14 +17,8 @@ Lumera::CWirePrice& OriginalDisplay::RecordOf(std::uint8_t code) {
     return *record;
 }
 
-std::string_view OriginalDisplay::Text(std::uint8_t code, std::int32_t ticks) {
-    if (ticks < 0 && Lumera::price::Find(code) != nullptr) {
-        negative_ = RecordOf(code).PriceFromTicks(ticks);
-        return negative_;
-    }
-    const char* end =
-        Lumera::price::DisplayTo(text_.data(), text_.data() + text_.size(), code, ticks);
-    return {text_.data(), static_cast<std::size_t>(end - text_.data())};
+std::string OriginalDisplay::Text(std::uint8_t code, std::int32_t ticks) {
+    return RecordOf(code).PriceFromTicks(ticks);
 }
 
 long OriginalDisplay::ReadBack(std::uint8_t code, const std::string& text) {

@@ -6,6 +6,7 @@
 #include "common/Errors.h"
 #include "common/Text.h"
 #include "records/Kinds.h"
+#include "wire_types/price/Price.h"
 
 namespace lmwire {
 
@@ -116,6 +117,13 @@ void WriteJsonText(LineWriter& w, std::string_view text) {
             w.Char(c);
         }
     }
+}
+
+// The one-sign display text of every front end; valid until the next call on `room`.
+std::string_view DisplayText(std::array<char, Lumera::price::kMaxDisplayLength>& room,
+                             std::uint8_t code, std::int32_t ticks) {
+    const char* end = Lumera::price::DisplayTo(room.data(), room.data() + room.size(), code, ticks);
+    return {room.data(), end == nullptr ? 0 : static_cast<std::size_t>(end - room.data())};
 }
 
 void WriteCsvText(LineWriter& w, std::string_view text) {
@@ -305,22 +313,23 @@ char* PriceRecordLines::Write(char* at, Lumera::PriceRecordView record,
         }
     }
     const std::uint8_t code = record.PriceFormatCode();
+    std::array<char, Lumera::price::kMaxDisplayLength> room;
     switch (format_) {
         case LineFormat::Text:
             w.Text("LastPriceText=\"");
-            w.Text(display_.Text(code, record.LastPrice()));
+            w.Text(DisplayText(room, code, record.LastPrice()));
             w.Text("\"\n");
             break;
         case LineFormat::Json:
             w.Text(",\"LastPriceText\":\"");
-            WriteJsonText(w, display_.Text(code, record.LastPrice()));
+            WriteJsonText(w, DisplayText(room, code, record.LastPrice()));
             w.Text("\"}\n");
             break;
         case LineFormat::Csv:
             for (const std::int32_t price :
                  {record.LastPrice(), record.Bid(0).price, record.Ask(0).price}) {
                 w.Char(',');
-                WriteCsvText(w, display_.Text(code, price));
+                WriteCsvText(w, DisplayText(room, code, price));
             }
             w.Char('\n');
             break;

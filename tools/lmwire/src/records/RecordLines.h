@@ -11,7 +11,6 @@
 #include <string>
 #include <string_view>
 
-#include "records/OriginalDisplay.h"
 #include "wire_types/price/PriceRecord.h"
 
 namespace lmwire {
@@ -97,7 +96,6 @@ class PriceRecordLines {
     LineFormat format_;
     TimeUnit timeUnit_;
     std::array<std::string, kScalarFields.size()> before_;  // key and separator of each field
-    OriginalDisplay display_;
 };
 
 // One JSON object for one record, as decode --json writes it.
