@@ -3,6 +3,7 @@
 // The account: the raw record WireAccount (identifier, name, raw account contracts) and
 // CLMWireAccount, which owns a copy of one and a collection of account contracts built from it.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -10,9 +11,24 @@
 #include "wire_types/accounts/CLMWireAccountContractCollection.h"
 #include "wire_types/accounts/WireArray.h"
 #include "wire_types/support/Export.h"
+#include "wire_types/support/FieldTables.h"
 #include "wire_types/support/Platform.h"
 
 namespace Lumera {
+
+// The flat form of a WireAccount: the identifier (its whole fixed block), the name, then the
+// account contracts as a signed 32-bit count and each one's flat form. kFields lists them (see
+// FieldTables.h).
+struct WireAccountLayout {
+    static constexpr std::size_t kFixedSize = 4;
+    static constexpr std::size_t kAccountID = 0;  // signed 32-bit
+    static constexpr WireField kFieldList[] = {
+        detail::Int32Field("AccountID", kAccountID), detail::FlatTextField("Name"),
+        detail::RecordField("AccountContractCollection", WireAccountContractLayout::kFields,
+                            FieldKind::Records)};
+    static constexpr FieldTable kFields = detail::Table("WireAccount", kFixedSize, kFieldList);
+};
+static_assert(detail::Tiles(WireAccountLayout::kFields));
 
 struct LMWIRE_API WireAccount {
     std::int32_t accountID;
@@ -33,6 +49,9 @@ struct LMWIRE_API WireAccount {
         visitor.Array(contracts);
     }
 };
+
+static_assert(offsetof(WireAccount, accountID) == WireAccountLayout::kAccountID &&
+              sizeof(WireAccount::accountID) == WireAccountLayout::kFixedSize);
 
 class LMWIRE_API CLMWireAccount {
   public:

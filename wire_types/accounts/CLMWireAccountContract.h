@@ -17,7 +17,7 @@ namespace Lumera {
 // The account contract's own block, byte offsets, little-endian; padding is carried unchanged.
 // In the flat form (toPacket) the embedded contract's fixed block follows at kFixedSize, then
 // its two texts. WireAccountContract is laid out by these constants, and docs/wire-format.md
-// shows the same ones.
+// shows the same ones. kFields lists the fields of the flat form: the block's, then the contract.
 struct WireAccountContractLayout {
     static constexpr std::size_t kFixedSize = 48;
     static constexpr std::size_t kMaxLotSize = 0;          // signed 32-bit
@@ -32,7 +32,23 @@ struct WireAccountContractLayout {
     static constexpr std::size_t kOpenPrice = 40;          // signed 32-bit ticks
     static constexpr std::size_t kPadding2 = 44;           // 4 bytes
     static_assert(kFixedSize == kPadding2 + 4);
+    static constexpr WireField kFieldList[] = {
+        detail::Int32Field("MaxLotSize", kMaxLotSize),
+        detail::Int32Field("PositionLimit", kPositionLimit),
+        detail::Int32Field("Position", kPosition),
+        detail::Field("padding1", kPadding1, 4, FieldKind::Reserved),
+        detail::Field("Pnl", kPnl, 8, FieldKind::Double),
+        detail::Int32Field("PnlInTicks", kPnlInTicks),
+        detail::Int32Field("OvernightPosition", kOvernightPosition),
+        detail::Int32Field("PreviousClose", kPreviousClose),
+        detail::Int32Field("PreviousSettle", kPreviousSettle),
+        detail::Int32Field("OpenPrice", kOpenPrice),
+        detail::Field("padding2", kPadding2, 4, FieldKind::Reserved),
+        detail::RecordField("WireContract", WireContractLayout::kFields)};
+    static constexpr FieldTable kFields =
+        detail::Table("WireAccountContract", kFixedSize, kFieldList);
 };
+static_assert(detail::Tiles(WireAccountContractLayout::kFields));
 
 struct LMWIRE_API WireAccountContract {
     std::int32_t maxLotSize;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "wire_types/support/Export.h"
+#include "wire_types/support/FieldTables.h"
 #include "wire_types/support/Platform.h"
 #include "wire_types/support/SharedEnums.h"
 
@@ -17,7 +18,7 @@ namespace Lumera {
 // two texts): byte offsets, little-endian. Reserved and padding bytes are carried unchanged; in
 // the contract embedded in an order, the 8 reserved bytes at kReserved3 hold the order's API
 // order id as a double. WireContract is laid out by these constants, and docs/wire-format.md
-// shows the same ones.
+// shows the same ones. kFields lists the fields of the flat form: the block's, then the texts.
 struct WireContractLayout {
     static constexpr std::size_t kFixedSize = 60;
     static constexpr std::size_t kMonth = 0;             // signed 16-bit
@@ -34,7 +35,25 @@ struct WireContractLayout {
     static constexpr std::size_t kTickValue = 48;        // IEEE 754 double
     static constexpr std::size_t kCurrency = 56;         // enumCurrencies, 32-bit
     static_assert(kFixedSize == kCurrency + 4);
+    static constexpr WireField kFieldList[] = {
+        detail::Field("Month", kMonth, 2, FieldKind::Signed),
+        detail::Field("Year", kYear, 2, FieldKind::Signed),
+        detail::Field("reserved1", kReserved1, 8, FieldKind::Reserved),
+        detail::Field("ExchangeID", kExchangeID, 2, FieldKind::Signed),
+        detail::Field("padding1", kPadding1, 2, FieldKind::Reserved),
+        detail::Int32Field("contractType", kContractType, "enumContractTypes"),
+        detail::Int32Field("priceFormatCode", kPriceFormatCode, "enumPriceFormatCode"),
+        detail::Field("reserved2", kReserved2, 8, FieldKind::Reserved),
+        detail::Field("reserved3", kReserved3, 8, FieldKind::Reserved),
+        detail::Int32Field("ContractID", kContractID),
+        detail::Field("padding2", kPadding2, 4, FieldKind::Reserved),
+        detail::Field("TickValue", kTickValue, 8, FieldKind::Double),
+        detail::Int32Field("Currency", kCurrency, "enumCurrencies"),
+        detail::FlatTextField("Symbol"),
+        detail::FlatTextField("Name")};
+    static constexpr FieldTable kFields = detail::Table("WireContract", kFixedSize, kFieldList);
 };
+static_assert(detail::Tiles(WireContractLayout::kFields));
 
 struct LMWIRE_API WireContract {
     std::int16_t month;

@@ -20,7 +20,8 @@ class ATPrice;
 // The order's own fixed block, byte offsets, little-endian; OLE dates are days since
 // 1899-12-30 00:00 UTC. Reserved bytes are carried unchanged. In the flat form the three texts
 // follow, then the embedded contract's flat form. WireOrder is laid out by these constants, and
-// docs/wire-format.md shows the same ones.
+// docs/wire-format.md shows the same ones. kFields lists the fields of the flat form: the block's,
+// the texts, then the contract.
 struct WireOrderLayout {
     static constexpr std::size_t kFixedSize = 96;
     static constexpr std::size_t kOrderStatus = 0;         // enumOrderStatus, 32-bit
@@ -45,7 +46,35 @@ struct WireOrderLayout {
     static constexpr std::size_t kFillID = 88;             // signed 32-bit
     static constexpr std::size_t kAccountID = 92;          // signed 32-bit
     static_assert(kFixedSize == kAccountID + 4);
+    static constexpr WireField kFieldList[] = {
+        detail::Int32Field("OrderStatus", kOrderStatus, "enumOrderStatus"),
+        detail::Field("reserved1", kReserved1, 4, FieldKind::Reserved),
+        detail::Field("TimeCreated", kTimeCreated, 8, FieldKind::OleDate),
+        detail::Int32Field("OrderType", kOrderType, "enumOrderTypes"),
+        detail::Int32Field("Restrictions", kRestrictions, "enumOrderRestrictions"),
+        detail::Int32Field("FilledQty", kFilledQty),
+        detail::Int32Field("FillPrice", kFillPrice),
+        detail::Field("FillTime", kFillTime, 8, FieldKind::OleDate),
+        detail::Int32Field("Price", kPrice),
+        detail::Int32Field("IsBuy", kIsBuy),
+        detail::Field("TimeSent", kTimeSent, 8, FieldKind::OleDate),
+        detail::Int32Field("Qty", kQty),
+        detail::Field("reserved2", kReserved2, 4, FieldKind::Reserved),
+        detail::Int32Field("OriginalQuantity", kOriginalQuantity),
+        detail::Int32Field("OrderID", kOrderID),
+        detail::Int32Field("OriginalOrderID", kOriginalOrderID),
+        detail::Field("reserved3", kReserved3, 4, FieldKind::Reserved),
+        detail::Int32Field("RemainingQuantity", kRemainingQuantity),
+        detail::Int32Field("StopPrice", kStopPrice),
+        detail::Int32Field("FillID", kFillID),
+        detail::Int32Field("AccountID", kAccountID),
+        detail::FlatTextField("VeyID"),
+        detail::FlatTextField("ExchangeOrderNumber"),
+        detail::FlatTextField("reservedText"),
+        detail::RecordField("Contract", WireContractLayout::kFields)};
+    static constexpr FieldTable kFields = detail::Table("WireOrder", kFixedSize, kFieldList);
 };
+static_assert(detail::Tiles(WireOrderLayout::kFields));
 
 struct LMWIRE_API WireOrder {
     enumOrderStatus OrderStatus;

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "wire_types/support/Export.h"
+#include "wire_types/support/FieldTables.h"
 #include "wire_types/support/SharedEnums.h"
 
 namespace Lumera {
@@ -21,16 +22,25 @@ namespace Lumera {
 // the capacity of each text field, which holds at most capacity - 1 characters and a NUL. Fields
 // lie back to back; the texts here end on multiples of 4, so there are no pad bytes. The classes
 // are laid out by these constants and check them at compile time; docs/wire-format.md shows the
-// same ones.
+// same ones. Each layout's kFields lists its fields (see FieldTables.h).
 struct WirePriceProtocolPacketLayout {
     static constexpr std::size_t kSize = 4;
     static constexpr std::size_t kPriceProtocol = 0;  // enumPricingProtocol, 32-bit
+    static constexpr WireField kFieldList[] = {
+        detail::Int32Field("PriceProtocol", kPriceProtocol, "enumPricingProtocol")};
+    static constexpr FieldTable kFields =
+        detail::Table("WirePriceProtocolPacket", kSize, kFieldList);
 };
+static_assert(detail::Tiles(WirePriceProtocolPacketLayout::kFields));
 
 struct WireHolePunchDelayPacketLayout {
     static constexpr std::size_t kSize = 4;
     static constexpr std::size_t kDelay = 0;  // signed 32-bit
+    static constexpr WireField kFieldList[] = {detail::Int32Field("Delay", kDelay)};
+    static constexpr FieldTable kFields =
+        detail::Table("WireHolePunchDelayPacket", kSize, kFieldList);
 };
+static_assert(detail::Tiles(WireHolePunchDelayPacketLayout::kFields));
 
 struct StartLogFileSendLayout {
     static constexpr std::size_t kSize = 288;
@@ -42,7 +52,14 @@ struct StartLogFileSendLayout {
     static constexpr std::size_t kLogFileCapacity = 255;
     static_assert(kFileSize == kAccountNumber + 4 && kUserID == kFileSize + 4 &&
                   kLogFile == kUserID + kUserIDCapacity && kSize == kLogFile + kLogFileCapacity);
+    static constexpr WireField kFieldList[] = {
+        detail::Int32Field("AccountNumber", kAccountNumber),
+        detail::Int32Field("FileSize", kFileSize),
+        detail::TextField("UserID", kUserID, kUserIDCapacity),
+        detail::TextField("LogFile", kLogFile, kLogFileCapacity)};
+    static constexpr FieldTable kFields = detail::Table("StartLogFileSend", kSize, kFieldList);
 };
+static_assert(detail::Tiles(StartLogFileSendLayout::kFields));
 
 struct CLMWirePriceSubscriptionPacketLayout {
     static constexpr std::size_t kSize = 108;
@@ -51,7 +68,13 @@ struct CLMWirePriceSubscriptionPacketLayout {
     static constexpr std::size_t kText = 8;
     static constexpr std::size_t kTextCapacity = 100;
     static_assert(kSecond == kFirst + 4 && kText == kSecond + 4 && kSize == kText + kTextCapacity);
+    static constexpr WireField kFieldList[] = {detail::Int32Field("First", kFirst),
+                                               detail::Int32Field("Second", kSecond),
+                                               detail::TextField("Text", kText, kTextCapacity)};
+    static constexpr FieldTable kFields =
+        detail::Table("CLMWirePriceSubscriptionPacket", kSize, kFieldList);
 };
+static_assert(detail::Tiles(CLMWirePriceSubscriptionPacketLayout::kFields));
 
 // 4 bytes: price protocol.
 class LMWIRE_API WirePriceProtocolPacket {

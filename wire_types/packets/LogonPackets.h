@@ -14,6 +14,7 @@
 #include <string>
 
 #include "wire_types/support/Export.h"
+#include "wire_types/support/FieldTables.h"
 // On Windows, for the member SetPort: see there.
 #include "wire_types/support/Platform.h"
 #include "wire_types/support/SharedEnums.h"
@@ -24,13 +25,18 @@ namespace Lumera {
 // the capacity of each text field, which holds at most capacity - 1 characters and a NUL. Fields
 // lie back to back, with pad bytes up to a multiple of 4 where a text ends off one. The classes
 // are laid out by these constants and check them at compile time; docs/wire-format.md shows the
-// same ones.
+// same ones. Each layout's kFields lists its fields (see FieldTables.h).
 struct LogonResponsePacketLayout {
     static constexpr std::size_t kSize = 8;
     static constexpr std::size_t kErrorCode = 0;  // enumErrors, 32-bit
     static constexpr std::size_t kPort = 4;       // signed 32-bit
     static_assert(kPort == kErrorCode + 4 && kSize == kPort + 4);
+    static constexpr WireField kFieldList[] = {
+        detail::Int32Field("ErrorCode", kErrorCode, "enumErrors"),
+        detail::Int32Field("Port", kPort)};
+    static constexpr FieldTable kFields = detail::Table("LogonResponsePacket", kSize, kFieldList);
 };
+static_assert(detail::Tiles(LogonResponsePacketLayout::kFields));
 
 struct UDPLogOnPacketLayout {
     static constexpr std::size_t kSize = 260;
@@ -41,7 +47,14 @@ struct UDPLogOnPacketLayout {
     static_assert(kGateKeeperSessionID == kPacketType + 4 &&
                   kPad == kGateKeeperSessionID + kGateKeeperSessionIDCapacity && kSize % 4 == 0 &&
                   kSize - kPad < 4);
+    static constexpr WireField kFieldList[] = {
+        detail::Int32Field("PacketType", kPacketType, "UDPPacketTypes"),
+        detail::TextField("GateKeeperSessionID", kGateKeeperSessionID,
+                          kGateKeeperSessionIDCapacity),
+        detail::Field("pad", kPad, kSize - kPad, FieldKind::Reserved)};
+    static constexpr FieldTable kFields = detail::Table("UDPLogOnPacket", kSize, kFieldList);
 };
+static_assert(detail::Tiles(UDPLogOnPacketLayout::kFields));
 
 struct TCPLogonReconnectPacketLayout {
     static constexpr std::size_t kSize = 424;
@@ -65,7 +78,21 @@ struct TCPLogonReconnectPacketLayout {
                   kPriceProtocol % 4 == 0 && kPriceProtocol - kPad < 4 &&
                   kPriceLevel == kPriceProtocol + 4 && kSessionType == kPriceLevel + 4 &&
                   kAccountNumber == kSessionType + 4 && kSize == kAccountNumber + 4);
+    static constexpr WireField kFieldList[] = {
+        detail::TextField("ApiName", kApiName, kApiNameCapacity),
+        detail::TextField("ApiVersion", kApiVersion, kApiVersionCapacity),
+        detail::TextField("UserID", kUserID, kUserIDCapacity),
+        detail::TextField("GateKeeperSessionID", kGateKeeperSessionID,
+                          kGateKeeperSessionIDCapacity),
+        detail::Field("pad", kPad, kPriceProtocol - kPad, FieldKind::Reserved),
+        detail::Int32Field("PriceProtocol", kPriceProtocol, "enumPricingProtocol"),
+        detail::Int32Field("PriceLevel", kPriceLevel, "enumPriceLevel"),
+        detail::Int32Field("SessionType", kSessionType, "SessionType"),
+        detail::Int32Field("AccountNumber", kAccountNumber)};
+    static constexpr FieldTable kFields =
+        detail::Table("TCPLogonReconnectPacket", kSize, kFieldList);
 };
+static_assert(detail::Tiles(TCPLogonReconnectPacketLayout::kFields));
 
 // 8 bytes: error code, port.
 class LMWIRE_API LogonResponsePacket {

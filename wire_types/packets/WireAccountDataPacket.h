@@ -12,13 +12,15 @@
 #include <vector>
 
 #include "wire_types/support/Export.h"
+#include "wire_types/support/FieldTables.h"
 #include "wire_types/support/SharedEnums.h"
 
 namespace Lumera {
 
 // Where the fields lie. The header's offsets are from the packet's start; an entry's are from
 // the entry's start, entry i starting at kHeaderSize + i * kEntrySize. The encoder writes by
-// these constants, and docs/wire-format.md shows the same ones.
+// these constants, and docs/wire-format.md shows the same ones. kHeaderFields and kEntryFields
+// list the fields of each (see FieldTables.h).
 struct WireAccountDataPacketLayout {
     static constexpr std::size_t kHeaderSize = 8;
     static constexpr std::size_t kAccount = 0;  // signed 32-bit
@@ -28,7 +30,18 @@ struct WireAccountDataPacketLayout {
     static constexpr std::size_t kEntryValue = 4;  // IEEE 754 double, unaligned
     static_assert(kCount == kAccount + 4 && kHeaderSize == kCount + 4 &&
                   kEntryValue == kEntryKind + 4 && kEntrySize == kEntryValue + 8);
+    static constexpr WireField kHeaderFieldList[] = {detail::Int32Field("Account", kAccount),
+                                                     detail::Int32Field("NumEntries", kCount)};
+    static constexpr FieldTable kHeaderFields =
+        detail::Table("WireAccountDataPacket", kHeaderSize, kHeaderFieldList);
+    static constexpr WireField kEntryFieldList[] = {
+        detail::Int32Field("Kind", kEntryKind, "enumAccountDataTypes"),
+        detail::Field("Value", kEntryValue, 8, FieldKind::Double)};
+    static constexpr FieldTable kEntryFields =
+        detail::Table("AccountInfo", kEntrySize, kEntryFieldList);
 };
+static_assert(detail::Tiles(WireAccountDataPacketLayout::kHeaderFields) &&
+              detail::Tiles(WireAccountDataPacketLayout::kEntryFields));
 
 class LMWIRE_API WireAccountDataPacket {
   public:

@@ -8,11 +8,14 @@
 #include <cstdint>
 
 #include "wire_types/support/Export.h"
+#include "wire_types/support/FieldTables.h"
 #include "wire_types/support/detail/Bytes.h"
 
 namespace Lumera {
 
-// Offsets of the record's fields: little-endian, packed, no padding.
+// Offsets of the record's fields: little-endian, packed, no padding. kFields lists them (see
+// FieldTables.h), a depth side as two rows named by the view's accessor: its offsets (Price) and
+// its sizes (Size).
 struct PriceRecordLayout {
     static constexpr std::size_t kSize = 86;
     static constexpr std::size_t kPriceType = 0;        // unsigned 8-bit
@@ -29,7 +32,23 @@ struct PriceRecordLayout {
     static constexpr std::size_t kAskOffsets = 56;      // 10 x signed 8-bit, ticks above last
     static constexpr std::size_t kAskSizes = 66;        // 10 x unsigned 16-bit
     static constexpr int kLevels = 10;
+    static constexpr WireField kFieldList[] = {
+        detail::Field("PriceType", kPriceType, 1, FieldKind::Unsigned),
+        detail::Field("PriceFormatCode", kPriceFormatCode, 1, FieldKind::Unsigned),
+        detail::Field("LastSize", kLastSize, 2, FieldKind::Unsigned),
+        detail::Field("LumeraID", kLumeraID, 2, FieldKind::Unsigned),
+        detail::Int32Field("LastPrice", kLastPrice),
+        detail::Int32Field("TotalVolume", kTotalVolume),
+        detail::Int32Field("TimeStamp", kTimeStamp),
+        detail::Int32Field("High", kHigh),
+        detail::Int32Field("Low", kLow),
+        detail::DepthPriceField("Bid", kBidOffsets, kLevels, -1),
+        detail::DepthSizeField("Bid", kBidSizes, kLevels),
+        detail::DepthPriceField("Ask", kAskOffsets, kLevels, 1),
+        detail::DepthSizeField("Ask", kAskSizes, kLevels)};
+    static constexpr FieldTable kFields = detail::Table("PriceRecord", kSize, kFieldList);
 };
+static_assert(detail::Tiles(PriceRecordLayout::kFields));
 
 // The fields lie back to back and the ask sizes end the record.
 static_assert(PriceRecordLayout::kLastSize == PriceRecordLayout::kPriceFormatCode + 1 &&

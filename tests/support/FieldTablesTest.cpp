@@ -1,0 +1,525 @@
+#include "wire_types/support/FieldTables.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "wire_types/accounts/CLMWireAccount.h"
+#include "wire_types/accounts/CLMWireAccountContract.h"
+#include "wire_types/orders/CLMWireOrder.h"
+#include "wire_types/packets/ControlPackets.h"
+#include "wire_types/packets/LogonPackets.h"
+#include "wire_types/packets/WireAccountDataPacket.h"
+#include "wire_types/price/PriceRecord.h"
+#include "wire_types/support/detail/FlatForm.h"
+#include "wire_types/support/detail/WireStrings.h"
+
+namespace {
+
+using namespace Lumera;
+using Bytes = std::vector<unsigned char>;
+using Values = std::map<std::string, std::string>;
+
+// What Tiles must refuse: a gap, an overlap, a fixed field after a text, a short fixed part.
+constexpr WireField kGap[] = {detail::Int32Field("A", 0), detail::Int32Field("B", 5)};
+constexpr WireField kOverlap[] = {detail::Int32Field("A", 0), detail::Int32Field("B", 3)};
+constexpr WireField kAfterText[] = {detail::FlatTextField("T"), detail::Int32Field("A", 0)};
+static_assert(!detail::Tiles(detail::Table("gap", 9, kGap)) &&
+              !detail::Tiles(detail::Table("overlap", 7, kOverlap)) &&
+              !detail::Tiles(detail::Table("after text", 4, kAfterText)) &&
+              !detail::Tiles(detail::Table("short", 12, kOverlap)));
+
+// Spelled at compile time, as a generator may.
+constexpr bool SpelledAs(const WireField& field, Spelling spelling, int level, const char* want) {
+    char out[32] = {};
+    const char* end = SpellTo(out, out + sizeof out, field, spelling, level);
+    const char* at = out;
+    for (; end != nullptr && at != end && *want != '\0'; ++at, ++want) {
+        if (*at != *want) {
+            return false;
+        }
+    }
+    return end != nullptr && at == end && *want == '\0';
+}
+static_assert(SpelledAs(PriceRecordLayout::kFieldList[10], Spelling::Wireshark, 9,
+                        "lmwire.bid_size_9"));
+
+// Every value field of a table (reserved bytes left out, nested records walked in), spelled.
+void Spellings(const FieldTable& table, Spelling spelling, int level, std::string& out) {
+    for (const WireField& field : table) {
+        if (field.kind == FieldKind::Reserved) {
+            continue;
+        }
+        if (field.nested != nullptr) {
+            Spellings(*field.nested, spelling, level, out);
+            continue;
+        }
+        out += (out.empty() ? "" : " ") + Spell(field, spelling, level);
+    }
+}
+
+// The names today's front ends use: the tool's JSON keys, the Python attributes and dtype, the
+// CSV columns, and the dissector's filter names.
+TEST(FieldTables, SpellingsAreThoseOfEveryFrontEnd) {
+    struct Case {
+        const FieldTable& table;
+        Spelling spelling;
+        int level;
+        const char* names;
+    };
+    const Case cases[] = {
+        {PriceRecordLayout::kFields, Spelling::Json, kAllLevels,
+         "PriceType PriceFormatCode LastSize LumeraID LastPrice TotalVolume TimeStamp High Low "
+         "Bids Bids Asks Asks"},
+        {PriceRecordLayout::kFields, Spelling::Json, 3,
+         "PriceType PriceFormatCode LastSize LumeraID LastPrice TotalVolume TimeStamp High Low "
+         "Bids[3].Price Bids[3].Size Asks[3].Price Asks[3].Size"},
+        {PriceRecordLayout::kFields, Spelling::Snake, kAllLevels,
+         "price_type price_format_code last_size lumera_id last_price total_volume time_stamp "
+         "high low bid_price bid_size ask_price ask_size"},
+        {PriceRecordLayout::kFields, Spelling::Snake, 0,
+         "price_type price_format_code last_size lumera_id last_price total_volume time_stamp "
+         "high low bid_price_0 bid_size_0 ask_price_0 ask_size_0"},
+        {PriceRecordLayout::kFields, Spelling::Wireshark, kAllLevels,
+         "lmwire.price_type lmwire.price_format_code lmwire.last_size lmwire.lumera_id "
+         "lmwire.last_price lmwire.total_volume lmwire.time_stamp lmwire.high lmwire.low "
+         "lmwire.bid.price lmwire.bid.size lmwire.ask.price lmwire.ask.size"},
+        {PriceRecordLayout::kFields, Spelling::Wireshark, 12,  // no such level: all of them
+         "lmwire.price_type lmwire.price_format_code lmwire.last_size lmwire.lumera_id "
+         "lmwire.last_price lmwire.total_volume lmwire.time_stamp lmwire.high lmwire.low "
+         "lmwire.bid.price lmwire.bid.size lmwire.ask.price lmwire.ask.size"},
+        {LogonResponsePacketLayout::kFields, Spelling::Snake, kAllLevels, "error_code port"},
+        {UDPLogOnPacketLayout::kFields, Spelling::Snake, kAllLevels,
+         "packet_type gate_keeper_session_id"},
+        {TCPLogonReconnectPacketLayout::kFields, Spelling::Json, kAllLevels,
+         "ApiName ApiVersion UserID GateKeeperSessionID PriceProtocol PriceLevel SessionType "
+         "AccountNumber"},
+        {TCPLogonReconnectPacketLayout::kFields, Spelling::Snake, kAllLevels,
+         "api_name api_version user_id gate_keeper_session_id price_protocol price_level "
+         "session_type account_number"},
+        {WirePriceProtocolPacketLayout::kFields, Spelling::Snake, kAllLevels, "price_protocol"},
+        {WireHolePunchDelayPacketLayout::kFields, Spelling::Snake, kAllLevels, "delay"},
+        {StartLogFileSendLayout::kFields, Spelling::Snake, kAllLevels,
+         "account_number file_size user_id log_file"},
+        {CLMWirePriceSubscriptionPacketLayout::kFields, Spelling::Json, kAllLevels,
+         "First Second Text"},
+        {WireAccountDataPacketLayout::kHeaderFields, Spelling::Json, kAllLevels,
+         "Account NumEntries"},
+        {WireAccountDataPacketLayout::kHeaderFields, Spelling::Snake, kAllLevels,
+         "account num_entries"},
+        {WireAccountDataPacketLayout::kEntryFields, Spelling::Snake, kAllLevels, "kind value"},
+        {WireAccountContractLayout::kFields, Spelling::Json, kAllLevels,
+         "MaxLotSize PositionLimit Position Pnl PnlInTicks OvernightPosition PreviousClose "
+         "PreviousSettle OpenPrice Month Year ExchangeID contractType priceFormatCode ContractID "
+         "TickValue Currency Symbol Name"},
+        {WireAccountContractLayout::kFields, Spelling::Snake, kAllLevels,
+         "max_lot_size position_limit position pnl pnl_in_ticks overnight_position "
+         "previous_close previous_settle open_price month year exchange_id contract_type "
+         "price_format_code contract_id tick_value currency symbol name"},
+    };
+    for (const Case& c : cases) {
+        std::string names;
+        Spellings(c.table, c.spelling, c.level, names);
+        EXPECT_EQ(names, c.names) << c.table.name << " spelling " << static_cast<int>(c.spelling)
+                                  << " level " << c.level;
+    }
+
+    // The tool's CSV header of a record: the scalars, then each side level by level.
+    std::string csv;
+    for (const WireField& field : PriceRecordLayout::kFields) {
+        if (field.kind != FieldKind::DepthPrice && field.kind != FieldKind::DepthSize) {
+            csv += Spell(field, Spelling::Snake) + ",";
+        } else if (field.kind == FieldKind::DepthPrice) {
+            for (int level = 0; level < field.count; ++level) {
+                csv += Spell(field, Spelling::Snake, level) + "," +
+                       Spell((&field)[1], Spelling::Snake, level) + ",";
+            }
+        }
+    }
+    const std::string head =
+        "price_type,price_format_code,last_size,lumera_id,last_price,total_volume,time_stamp,"
+        "high,low,bid_price_0,bid_size_0,bid_price_1,bid_size_1,bid_price_2,";
+    const std::string tail = "bid_size_9,ask_price_0,ask_size_0,ask_price_1,";
+    EXPECT_EQ(csv.substr(0, head.size()), head);
+    EXPECT_NE(csv.find(tail), std::string::npos);
+    EXPECT_EQ(csv.substr(csv.size() - 23), "ask_price_9,ask_size_9,");
+
+    // Names of values the front ends derive, and acronyms.
+    const std::pair<const char*, const char*> derived[] = {
+        {"LastPriceText", "lmwire.last_price_text"},
+        {"TimeStampUTC", "lmwire.time_stamp_utc"},
+        {"BestBidText", "lmwire.best_bid_text"},
+        {"APIOrderID", "lmwire.api_order_id"},
+        {"DestinationPort", "lmwire.destination_port"}};
+    for (const auto& [name, filter] : derived) {
+        EXPECT_EQ(Spell(name, Spelling::Wireshark), filter);
+        EXPECT_EQ(Spell(name, Spelling::Json), name);
+    }
+
+    char out[10];
+    EXPECT_EQ(SpellTo(out, out + 9, "LastPrice", Spelling::Snake), nullptr);
+    EXPECT_EQ(SpellTo(out, out + 10, "LastPrice", Spelling::Snake), out + 10);
+}
+
+// Little-endian, byte by byte: the oracle shares nothing with the library's loads.
+std::uint64_t Load(const unsigned char* at, std::size_t size) {
+    std::uint64_t value = 0;
+    for (std::size_t i = size; i-- > 0;) {
+        value = value << 8 | at[i];
+    }
+    return value;
+}
+
+std::string Number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
+}
+
+std::string Read(const WireField& field, const unsigned char* at) {
+    const auto width = static_cast<unsigned>(8 * field.size);
+    std::string levels;
+    switch (field.kind) {
+        case FieldKind::Signed:
+            return std::to_string(static_cast<std::int64_t>(Load(at, field.size) << (64 - width)) >>
+                                  (64 - width));
+        case FieldKind::Unsigned:
+            return std::to_string(Load(at, field.size));
+        case FieldKind::Double:
+        case FieldKind::OleDate: {
+            const std::uint64_t bits = Load(at, 8);
+            double value = 0;
+            std::memcpy(&value, &bits, sizeof value);
+            return Number(value);
+        }
+        case FieldKind::Text:
+            return std::string(reinterpret_cast<const char*>(at),
+                               strnlen(reinterpret_cast<const char*>(at), field.size));
+        case FieldKind::DepthPrice:
+        case FieldKind::DepthSize:
+            // Prices as ticks from the last price, signed by the side's direction.
+            for (int level = 0; level < field.count; ++level) {
+                const std::int64_t value =
+                    field.kind == FieldKind::DepthSize
+                        ? static_cast<std::int64_t>(Load(at + 2 * level, 2))
+                        : field.direction * static_cast<std::int8_t>(at[level]);
+                levels += (level == 0 ? "" : " ") + std::to_string(value);
+            }
+            return levels;
+        default:
+            return "?";
+    }
+}
+
+// Reads a layout at bytes[start] as a peer would from its table alone: the fixed part by the
+// offsets, then each part that follows it. Returns the offset just past it.
+std::size_t Walk(const FieldTable& table, const Bytes& bytes, std::size_t start,
+                 const std::string& prefix, Values& values) {
+    if (start + table.fixedSize > bytes.size()) {
+        ADD_FAILURE() << table.name << " runs past the bytes";
+        return bytes.size() + 1;
+    }
+    std::size_t at = start + table.fixedSize;
+    for (const WireField& field : table) {
+        const std::string name = prefix + field.name;
+        switch (field.kind) {
+            case FieldKind::Reserved:
+                break;
+            case FieldKind::FlatText: {
+                const auto* text = reinterpret_cast<const char*>(bytes.data() + at);
+                values[name] = std::string(text, strnlen(text, bytes.size() - at));
+                at += values[name].size() + 1;
+                break;
+            }
+            case FieldKind::Record:
+                at = Walk(*field.nested, bytes, at, name + ".", values);
+                break;
+            case FieldKind::Records: {
+                const auto count = static_cast<std::int32_t>(Load(&bytes.at(at), 4));
+                at += 4;
+                for (std::int32_t i = 0; i < count; ++i) {
+                    at = Walk(*field.nested, bytes, at, name + "[" + std::to_string(i) + "].",
+                              values);
+                }
+                break;
+            }
+            default: {
+                // A depth side's two rows share its name: its prices, then its sizes.
+                std::string& value = values[name];
+                value +=
+                    (value.empty() ? "" : " ") + Read(field, bytes.data() + start + field.offset);
+            }
+        }
+    }
+    return at;
+}
+
+template <class Packet>
+Bytes Encoded(const Packet& packet) {
+    long length = 0;
+    const std::unique_ptr<unsigned char[]> buffer(packet.Encode(&length));
+    return Bytes(buffer.get(), buffer.get() + length);
+}
+
+template <class Record>
+Bytes Flat(Record& record) {
+    Bytes bytes(static_cast<std::size_t>(detail::FlatFormSize(record)));
+    long offset = 0;
+    detail::WriteFlatForm(record, offset, bytes.data());
+    return bytes;
+}
+
+template <class T>
+std::string Str(T value) {
+    return std::to_string(static_cast<long long>(value));
+}
+
+Values Prefixed(const Values& values, const std::string& prefix) {
+    Values out;
+    for (const auto& [name, value] : values) {
+        out[prefix + name] = value;
+    }
+    return out;
+}
+
+struct ValuesCase {
+    const FieldTable& table;
+    Bytes bytes;
+    Values expected;  // from the class's getters (or the raw record's members)
+    const FieldTable* entries = nullptr;
+};
+
+std::vector<ValuesCase> ValuesCases() {
+    std::vector<ValuesCase> cases;
+
+    LogonResponsePacket response(static_cast<enumErrors>(3));
+    response.SetPort(-70000);
+    cases.push_back({LogonResponsePacketLayout::kFields,
+                     Encoded(response),
+                     {{"ErrorCode", Str(response.GetErrorCode())}, {"Port", "-70000"}}});
+
+    const UDPLogOnPacket udp("session-\xe9", static_cast<UDPPacketTypes>(2));
+    cases.push_back({UDPLogOnPacketLayout::kFields,
+                     Encoded(udp),
+                     {{"PacketType", Str(udp.GetPacketType())},
+                      {"GateKeeperSessionID", udp.GetGateKeeperSessionID()}}});
+
+    TCPLogonReconnectPacket tcp;
+    tcp.SetAPIName("api");
+    tcp.SetApiVersion("1.2");
+    tcp.SetUserID("trader");
+    tcp.SetGateKeeperSessionID(std::string(254, 'g'));
+    tcp.SetPriceProtocol(static_cast<enumPricingProtocol>(2));
+    tcp.SetPriceLevel(static_cast<enumPriceLevel>(3));
+    tcp.SetSessionType(static_cast<SessionType>(4));
+    tcp.SetAccountNumber(-5);
+    cases.push_back({TCPLogonReconnectPacketLayout::kFields,
+                     Encoded(tcp),
+                     {{"ApiName", tcp.GetApiName()},
+                      {"ApiVersion", tcp.GetApiVersion()},
+                      {"UserID", tcp.GetUserID()},
+                      {"GateKeeperSessionID", tcp.GetGateKeeperSessionID()},
+                      {"PriceProtocol", Str(tcp.GetPriceProtocol())},
+                      {"PriceLevel", Str(tcp.GetPriceLevel())},
+                      {"SessionType", Str(tcp.GetSessionType())},
+                      {"AccountNumber", Str(tcp.GetAccountNumber())}}});
+
+    const WirePriceProtocolPacket protocol(static_cast<enumPricingProtocol>(7));
+    cases.push_back({WirePriceProtocolPacketLayout::kFields,
+                     Encoded(protocol),
+                     {{"PriceProtocol", Str(protocol.GetPriceProtocol())}}});
+
+    const WireHolePunchDelayPacket delay(-250);
+    cases.push_back({WireHolePunchDelayPacketLayout::kFields,
+                     Encoded(delay),
+                     {{"Delay", Str(delay.GetDelay())}}});
+
+    const StartLogFileSend log("user", 12, 345678, "logs/today.txt");
+    cases.push_back({StartLogFileSendLayout::kFields,
+                     Encoded(log),
+                     {{"AccountNumber", Str(log.GetAccountNumber())},
+                      {"FileSize", Str(log.GetFileSize())},
+                      {"UserID", log.GetUserID()},
+                      {"LogFile", log.GetLogFile()}}});
+
+    const CLMWirePriceSubscriptionPacket subscription(1, -2, "ESZ6");
+    cases.push_back({CLMWirePriceSubscriptionPacketLayout::kFields,
+                     Encoded(subscription),
+                     {{"First", Str(subscription.GetFirst())},
+                      {"Second", Str(subscription.GetSecond())},
+                      {"Text", subscription.GetText()}}});
+
+    PriceRecordBuilder builder;
+    builder.PriceType(200).PriceFormatCode(14).LastSize(65535).LumeraID(40000);
+    builder.LastPrice(-100).TotalVolume(123456).TimeStamp(1764000000).High(7).Low(-2000000000);
+    for (int level = 0; level < PriceRecordLayout::kLevels; ++level) {
+        builder.Bid(level, -100 - 12 * level, static_cast<std::uint16_t>(100 + level));
+        builder.Ask(level, -100 + 11 * level, static_cast<std::uint16_t>(60000 + level));
+    }
+    const auto record = builder.Bytes();
+    const PriceRecordView view(record.data());
+    std::string bids, bidSizes, asks, askSizes;
+    for (int level = 0; level < PriceRecordLayout::kLevels; ++level) {
+        const char* space = level == 0 ? "" : " ";
+        bids += space + Str(view.Bid(level).price - view.LastPrice());
+        bidSizes += space + Str(view.Bid(level).size);
+        asks += space + Str(view.Ask(level).price - view.LastPrice());
+        askSizes += space + Str(view.Ask(level).size);
+    }
+    cases.push_back({PriceRecordLayout::kFields,
+                     Bytes(record.begin(), record.end()),
+                     {{"PriceType", Str(view.PriceType())},
+                      {"PriceFormatCode", Str(view.PriceFormatCode())},
+                      {"LastSize", Str(view.LastSize())},
+                      {"LumeraID", Str(view.LumeraID())},
+                      {"LastPrice", Str(view.LastPrice())},
+                      {"TotalVolume", Str(view.TotalVolume())},
+                      {"TimeStamp", Str(view.TimeStamp())},
+                      {"High", Str(view.High())},
+                      {"Low", Str(view.Low())},
+                      {"Bid", bids + " " + bidSizes},
+                      {"Ask", asks + " " + askSizes}}});
+
+    WireAccountDataPacket data(42);
+    data.AddInfo(static_cast<enumAccountDataTypes>(5), -812.25);
+    data.AddInfo(static_cast<enumAccountDataTypes>(-1), 0.1);
+    const std::unique_ptr<unsigned char[]> dataWire(data.Encode());
+    Values dataValues{{"Account", Str(data.GetAccount())}, {"NumEntries", Str(data.NumEntries())}};
+    int entry = 0;
+    for (const auto& [kind, value] : data.GetEntries()) {
+        const std::string at = "AccountInfo[" + Str(entry++) + "].";
+        dataValues[at + "Kind"] = Str(kind);
+        dataValues[at + "Value"] = Number(value);
+    }
+    cases.push_back({WireAccountDataPacketLayout::kHeaderFields,
+                     Bytes(dataWire.get(), dataWire.get() + 8 + 12 * data.NumEntries()), dataValues,
+                     &WireAccountDataPacketLayout::kEntryFields});
+
+    // The raw records' flat forms, as the flat-form visitor writes them.
+    WireAccountContract raw;
+    raw.maxLotSize = 50;
+    raw.positionLimit = 200;
+    raw.position = -3;
+    raw.pnl = -1234.5;
+    raw.pnlInTicks = -99;
+    raw.overnightPosition = 2;
+    raw.previousClose = 7251;
+    raw.previousSettle = 7250;
+    raw.openPrice = 7249;
+    raw.contract.month = 12;
+    raw.contract.year = 2026;
+    raw.contract.exchangeID = 4;
+    raw.contract.contractType = static_cast<enumContractTypes>(2);
+    raw.contract.priceFormatCode = static_cast<enumPriceFormatCode>(14);
+    raw.contract.contractID = 77;
+    raw.contract.tickValue = 12.5;
+    raw.contract.currency = static_cast<enumCurrencies>(3);
+    detail::SetWireText(raw.contract.symbol, "ESZ6");
+    detail::SetWireText(raw.contract.name, "E-mini S&P \xe9");
+    CLMWireAccountContract accountContract(&raw);
+    CLMWireContract& contract = *accountContract.getWireContract();
+    const Values contractValues{{"Month", Str(contract.getMonth())},
+                                {"Year", Str(contract.getYear())},
+                                {"ExchangeID", Str(contract.getExchangeID())},
+                                {"contractType", Str(contract.getcontractType())},
+                                {"priceFormatCode", Str(contract.getpriceFormatCode())},
+                                {"ContractID", Str(contract.getContractID())},
+                                {"TickValue", Number(contract.getTickValue())},
+                                {"Currency", Str(contract.getCurrency())},
+                                {"Symbol", contract.getSymbol()},
+                                {"Name", contract.getName()}};
+    Values accountContractValues = Prefixed(contractValues, "WireContract.");
+    accountContractValues.insert(
+        {{"MaxLotSize", Str(accountContract.getMaxLotSize())},
+         {"PositionLimit", Str(accountContract.getPositionLimit())},
+         {"Position", Str(accountContract.getPosition())},
+         {"Pnl", Number(accountContract.getPnl())},
+         {"PnlInTicks", Str(accountContract.getPnlInTicks())},
+         {"OvernightPosition", Str(accountContract.getOvernightPosition())},
+         {"PreviousClose", Str(accountContract.getPreviousClose())},
+         {"PreviousSettle", Str(accountContract.getPreviousSettle())},
+         {"OpenPrice", Str(accountContract.getOpenPrice())}});
+    cases.push_back({WireAccountContractLayout::kFields, Flat(raw), accountContractValues});
+
+    WireAccount account;
+    account.accountID = -8;
+    detail::SetWireText(account.name, "house");
+    account.contracts.push_back(raw);
+    account.contracts.push_back(raw);
+    Values accountValues = Prefixed(accountContractValues, "AccountContractCollection[0].");
+    accountValues.merge(Prefixed(accountContractValues, "AccountContractCollection[1]."));
+    accountValues.insert({{"AccountID", "-8"}, {"Name", "house"}});
+    cases.push_back({WireAccountLayout::kFields, Flat(account), accountValues});
+
+    WireOrder order;
+    order.OrderStatus = static_cast<enumOrderStatus>(3);
+    order.TimeCreated = 46000.25;
+    order.OrderType = static_cast<enumOrderTypes>(2);
+    order.Restrictions = static_cast<enumOrderRestrictions>(4);
+    order.FilledQty = 5;
+    order.FillPrice = 7251;
+    order.FillTime = 46000.5;
+    order.Price = 7250;
+    order.IsBuy = 1;
+    order.TimeSent = -1.75;
+    order.Qty = 10;
+    order.OriginalQuantity = 11;
+    order.OrderID = 1001;
+    order.OriginalOrderID = 1000;
+    order.RemainingQuantity = 6;
+    order.StopPrice = -7;
+    order.FillID = 99;
+    order.AccountID = 12;
+    detail::SetWireText(order.VeyID, "V-1");
+    detail::SetWireText(order.ExchangeOrderNumber, "X42");
+    detail::SetWireText(order.reservedText, "");
+    order.Contract = raw.contract;
+    Values orderValues = Prefixed(contractValues, "Contract.");
+    orderValues.insert({{"OrderStatus", Str(order.OrderStatus)},
+                        {"TimeCreated", Number(order.TimeCreated)},
+                        {"OrderType", Str(order.OrderType)},
+                        {"Restrictions", Str(order.Restrictions)},
+                        {"FilledQty", Str(order.FilledQty)},
+                        {"FillPrice", Str(order.FillPrice)},
+                        {"FillTime", Number(order.FillTime)},
+                        {"Price", Str(order.Price)},
+                        {"IsBuy", Str(order.IsBuy)},
+                        {"TimeSent", Number(order.TimeSent)},
+                        {"Qty", Str(order.Qty)},
+                        {"OriginalQuantity", Str(order.OriginalQuantity)},
+                        {"OrderID", Str(order.OrderID)},
+                        {"OriginalOrderID", Str(order.OriginalOrderID)},
+                        {"RemainingQuantity", Str(order.RemainingQuantity)},
+                        {"StopPrice", Str(order.StopPrice)},
+                        {"FillID", Str(order.FillID)},
+                        {"AccountID", Str(order.AccountID)},
+                        {"VeyID", "V-1"},
+                        {"ExchangeOrderNumber", "X42"},
+                        {"reservedText", ""}});
+    cases.push_back({WireOrderLayout::kFields, Flat(order), orderValues});
+    return cases;
+}
+
+// Each layout's bytes, as its class writes them, read back by the table alone.
+TEST(FieldTables, ReadingByTheTableGivesWhatTheClassHolds) {
+    for (const ValuesCase& c : ValuesCases()) {
+        Values got;
+        std::size_t end = Walk(c.table, c.bytes, 0, "", got);
+        if (c.entries != nullptr) {  // the account data packet's entries follow its header
+            const int count = std::stoi(got.at("NumEntries"));
+            for (int i = 0; i < count; ++i) {
+                end = Walk(*c.entries, c.bytes, end, "AccountInfo[" + Str(i) + "].", got);
+            }
+        }
+        EXPECT_EQ(end, c.bytes.size()) << c.table.name;
+        EXPECT_EQ(got, c.expected) << c.table.name;
+    }
+}
+
+}  // namespace
