@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <string>
 
+#include "wire_types/support/Export.h"  // for its message to consumers below C++17
+
 namespace Lumera {
 
 enum class FieldKind : std::uint8_t {
