@@ -27,6 +27,7 @@ enum class FieldKind : std::uint8_t {
     Double,      // IEEE 754 double, little-endian
     OleDate,     // a Double counting days since 1899-12-30 00:00 UTC
     Text,        // Windows-1252 in `size` bytes: at most size - 1 characters, then a zero byte
+                 // (a reader stops at the first zero byte or at the field's end)
     FlatText,    // Windows-1252 of any length, then one zero byte (in a flat form only)
     Reserved,    // padding or reserved bytes, carried unchanged
     DepthPrice,  // `count` signed 8-bit offsets from the last price, in `direction` (-1 below)
@@ -76,7 +77,7 @@ struct FieldTable {
 enum class Spelling : std::uint8_t { Json, Snake, Wireshark };
 
 // For a depth field: every level at once.
-constexpr int kAllLevels = -1;
+inline constexpr int kAllLevels = -1;
 
 namespace detail {
 
