@@ -96,6 +96,8 @@ std::optional<Refused> Narrow(Text text, Next next, Sink sink) noexcept {
 
 template <class Text, class Next>
 std::optional<std::string> NarrowString(Text text, Next next) {
+    // A character takes at least one byte or unit of the text and gives one byte: appending never
+    // allocates past this.
     std::string narrow;
     narrow.reserve(text.size());
     if (Narrow(text, next, [&narrow](char byte) noexcept { narrow += byte; })) {
