@@ -133,11 +133,16 @@ PriceRow* Rows(py::array& rows, bool writeable) {
 
 // The builder's refusal in its own words, led by the row that the caller looks for.
 [[noreturn]] void ThrowRowOutOfReach(std::size_t row, const Lumera::PriceOutOfReach& error) {
-    std::string message = "row " + std::to_string(row) + ": ";
-    message += error.Side() == Lumera::PriceOutOfReach::BookSide::Bid ? "bid" : "ask";
-    message += " level " + std::to_string(error.Level()) + " price " +
-               std::to_string(error.Price()) + " is out of reach of the last price " +
-               std::to_string(error.LastPrice()) + " (offsets -128..127)";
+    std::string message = "row ";
+    message += std::to_string(row);
+    message += error.Side() == Lumera::PriceOutOfReach::BookSide::Bid ? ": bid" : ": ask";
+    message += " level ";
+    message += std::to_string(error.Level());
+    message += " price ";
+    message += std::to_string(error.Price());
+    message += " is out of reach of the last price ";
+    message += std::to_string(error.LastPrice());
+    message += " (offsets -128..127)";
     throw py::value_error(message);
 }
 
