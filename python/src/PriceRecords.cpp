@@ -131,17 +131,18 @@ PriceRow* Rows(py::array& rows, bool writeable) {
     return static_cast<PriceRow*>(writeable ? rows.mutable_data() : const_cast<void*>(rows.data()));
 }
 
-// The builder's own message names the side and level; the row is what the caller looks for.
-[[noreturn]] void ThrowRowOutOfReach(std::size_t row, const std::out_of_range& error) {
-    std::string_view what = error.what();
-    constexpr std::string_view kPrefix = "PriceRecordBuilder: ";
-    if (what.substr(0, kPrefix.size()) == kPrefix) {
-        what.remove_prefix(kPrefix.size());
-    }
+// The builder's refusal in its own words, led by the row that the caller looks for.
+[[noreturn]] void ThrowRowOutOfReach(std::size_t row, const Lumera::PriceOutOfReach& error) {
     std::string message = "row ";
     message += std::to_string(row);
-    message += ": ";
-    message += what;
+    message += error.Side() == Lumera::PriceOutOfReach::BookSide::Bid ? ": bid" : ": ask";
+    message += " level ";
+    message += std::to_string(error.Level());
+    message += " price ";
+    message += std::to_string(error.Price());
+    message += " is out of reach of the last price ";
+    message += std::to_string(error.LastPrice());
+    message += " (offsets -128..127)";
     throw py::value_error(message);
 }
 
@@ -279,7 +280,7 @@ void WritePriceFile(py::array rows, const py::object& path) {
         for (std::size_t i = 0; i < count; ++i) {
             try {
                 static_cast<void>(Builder(in[i]).Bytes());
-            } catch (const std::out_of_range& outOfReach) {
+            } catch (const Lumera::PriceOutOfReach& outOfReach) {
                 ThrowRowOutOfReach(i, outOfReach);
             }
         }

@@ -145,10 +145,15 @@ TEST(PriceRecordBuilder, DepthPricesMustBeInReachOfTheLastPrice) {
             try {
                 builder.Bytes();
                 ADD_FAILURE() << "no refusal";
-            } catch (const std::out_of_range& e) {
+            } catch (const PriceOutOfReach& e) {
                 EXPECT_NE(std::string(e.what()).find(c.bid ? "bid level 7" : "ask level 7"),
                           std::string::npos)
                     << e.what();
+                EXPECT_EQ(e.Side(),
+                          c.bid ? PriceOutOfReach::BookSide::Bid : PriceOutOfReach::BookSide::Ask);
+                EXPECT_EQ(e.Level(), 7);
+                EXPECT_EQ(e.Price(), c.price);
+                EXPECT_EQ(e.LastPrice(), c.last);
             }
             continue;
         }

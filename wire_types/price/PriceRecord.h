@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 
 #include "wire_types/support/Export.h"
 #include "wire_types/support/FieldTables.h"
@@ -134,6 +135,28 @@ class PriceRecordView {
     const unsigned char* bytes_;
 };
 
+// What PriceRecordBuilder::Bytes() throws for a depth price out of reach of the last price,
+// with the refused level as values, so that a caller can name it in its own terms. what() is the
+// std::out_of_range text of earlier releases.
+class LMWIRE_API PriceOutOfReach : public std::out_of_range {
+  public:
+    enum class BookSide : unsigned char { Bid, Ask };
+
+    PriceOutOfReach(BookSide side, int level, std::int32_t price, std::int32_t lastPrice);
+    ~PriceOutOfReach() override;
+
+    BookSide Side() const noexcept { return side_; }
+    int Level() const noexcept { return level_; }
+    std::int32_t Price() const noexcept { return price_; }
+    std::int32_t LastPrice() const noexcept { return lastPrice_; }
+
+  private:
+    BookSide side_;
+    int level_;
+    std::int32_t price_;
+    std::int32_t lastPrice_;
+};
+
 namespace detail {
 
 [[noreturn]] LMWIRE_API void ThrowLevelOutside(const char* side, int level);
@@ -171,7 +194,7 @@ class PriceRecordBuilder {
 
     // The record. A depth price is in reach when its offset from the last price, in wrapped
     // 32-bit arithmetic, fits a signed byte; the first one out of reach (bids first, then asks,
-    // each from level 0) throws std::out_of_range naming its side and level.
+    // each from level 0) throws PriceOutOfReach, a std::out_of_range, naming its side and level.
     std::array<unsigned char, PriceRecordLayout::kSize> Bytes() const {
         using L = PriceRecordLayout;
         std::array<unsigned char, L::kSize> record;

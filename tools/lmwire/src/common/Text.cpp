@@ -3,83 +3,15 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <system_error>
+
+#include "wire_types/support/CodePage.h"
 
 #include "common/Errors.h"
 
 namespace lmwire {
 namespace {
-
-// Windows-1252 bytes 0x80..0x9F. The five bytes it leaves undefined map to the code points of
-// the same value, as the library's own conversion does, so every byte has exactly one character.
-constexpr std::array<char16_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-char32_t CodePointOf(unsigned char byte) {
-    if (byte >= 0x80 && byte < 0xA0) {
-        return kHighControls[byte - 0x80];
-    }
-    return byte;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// Decodes one UTF-8 sequence at `pos`; returns -1 for a malformed one. Only the shortest form
-// of a code point is UTF-8: an overlong form (C1 81 for "A") could smuggle a character past a
-// check on the bytes, and surrogates or code points beyond U+10FFFF are no characters at all.
-long NextCodePoint(std::string_view text, std::size_t& pos) {
-    const auto lead = static_cast<unsigned char>(text[pos]);
-    int extra = 0;
-    long c = 0;
-    long least = 0;
-    if (lead < 0x80) {
-        ++pos;
-        return lead;
-    }
-    if ((lead & 0xE0) == 0xC0) {
-        extra = 1;
-        c = lead & 0x1F;
-        least = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        extra = 2;
-        c = lead & 0x0F;
-        least = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        extra = 3;
-        c = lead & 0x07;
-        least = 0x10000;
-    } else {
-        return -1;
-    }
-    if (pos + extra >= text.size()) {
-        return -1;
-    }
-    for (int i = 1; i <= extra; ++i) {
-        const auto next = static_cast<unsigned char>(text[pos + i]);
-        if ((next & 0xC0) != 0x80) {
-            return -1;
-        }
-        c = (c << 6) | (next & 0x3F);
-    }
-    if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-        return -1;
-    }
-    pos += extra + 1;
-    return c;
-}
 
 void AppendEscape(std::string& out, char kind, unsigned value, int digits) {
     static const char* const kDigits = "0123456789abcdef";
@@ -90,42 +22,57 @@ void AppendEscape(std::string& out, char kind, unsigned value, int digits) {
     }
 }
 
+// Valid UTF-8 with its controls escaped. Every control is a byte of its own but the C1 controls,
+// which UTF-8 writes as C2 80 to C2 9F (some terminals act on them: 0x9B starts a sequence).
+void AppendValid(std::string& out, std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte == '\\') {
+            out += "\\\\";
+        } else if (byte == '\n') {
+            out += "\\n";
+        } else if (byte == '\t') {
+            out += "\\t";
+        } else if (byte == '\r') {
+            out += "\\r";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            AppendEscape(out, 'x', byte, 2);
+        } else if (byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+            AppendEscape(out, 'u', static_cast<unsigned char>(text[++i]), 4);
+        } else {
+            out += text[i];
+        }
+    }
+}
+
 }  // namespace
 
 std::string Cp1252ToUtf8(std::string_view narrow) {
-    std::string out;
-    out.reserve(narrow.size());
-    for (const char ch : narrow) {
-        AppendUtf8(out, CodePointOf(static_cast<unsigned char>(ch)));
-    }
-    return out;
+    return Lumera::cp1252::ToUtf8(narrow);
 }
 
+// The code page's judgement of UTF-8 splits the text: what it takes is valid, a malformed
+// sequence is escaped byte by byte, and a character it lacks is still valid UTF-8.
 std::string Escaped(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        const std::size_t start = pos;
-        const long c = NextCodePoint(text, pos);
-        if (c < 0) {
-            AppendEscape(out, 'x', static_cast<unsigned char>(text[pos]), 2);
-            ++pos;
-        } else if (c == '\\') {
-            out += "\\\\";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c < 0x20 || c == 0x7F) {
-            AppendEscape(out, 'x', static_cast<unsigned>(c), 2);
-        } else if (c >= 0x80 && c < 0xA0) {
-            // C1 controls: some terminals act on them (0x9B starts a control sequence).
-            AppendEscape(out, 'u', static_cast<unsigned>(c), 4);
+    while (!text.empty()) {
+        const std::optional<Lumera::cp1252::Refused> refused = Lumera::cp1252::FindRefused(text);
+        const std::size_t valid = refused ? refused->offset : text.size();
+        AppendValid(out, text.substr(0, valid));
+        text.remove_prefix(valid);
+        if (!refused) {
+            break;
+        }
+        const auto lead = static_cast<unsigned char>(text.front());
+        if (refused->reason == Lumera::cp1252::Refusal::Malformed) {
+            AppendEscape(out, 'x', lead, 2);
+            text.remove_prefix(1);
         } else {
-            out.append(text.substr(start, pos - start));
+            // Never ASCII, which the code page holds whole; the lead byte tells the length.
+            const std::size_t length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+            AppendValid(out, text.substr(0, length));
+            text.remove_prefix(length);
         }
     }
     return out;
@@ -140,33 +87,19 @@ std::string Quoted(std::string_view text) {
 }
 
 std::string Utf8ToCp1252(std::string_view utf8, const std::string& what) {
-    std::string out;
-    out.reserve(utf8.size());
-    std::size_t pos = 0;
-    while (pos < utf8.size()) {
-        const long c = NextCodePoint(utf8, pos);
-        if (c < 0) {
-            throw BadInput(what + ": text is not valid UTF-8");
-        }
-        if (c == 0) {
-            throw BadInput(what + ": text holds a NUL character");
-        }
-        if (c < 0x80 || (c >= 0xA0 && c < 0x100)) {
-            out += static_cast<char>(c);
-            continue;
-        }
-        bool found = false;
-        for (std::size_t i = 0; i < kHighControls.size() && !found; ++i) {
-            if (kHighControls[i] == c) {
-                out += static_cast<char>(0x80 + i);
-                found = true;
-            }
-        }
-        if (!found) {
-            throw BadInput(what + ": text holds a character that Windows-1252 cannot express");
-        }
+    const std::optional<Lumera::cp1252::Refused> refused = Lumera::cp1252::FindRefused(utf8);
+    // The code page has a byte for NUL, which a C string of the wire cannot carry; the first fault
+    // in the text is the one named. A zero byte is NUL wherever it stands in valid UTF-8.
+    const std::size_t nul = utf8.find('\0');
+    if (nul != std::string_view::npos && (!refused || nul < refused->offset)) {
+        throw BadInput(what + ": text holds a NUL character");
     }
-    return out;
+    if (refused) {
+        throw BadInput(what + (refused->reason == Lumera::cp1252::Refusal::Malformed
+                                   ? ": text is not valid UTF-8"
+                                   : ": text holds a character that Windows-1252 cannot express"));
+    }
+    return *Lumera::cp1252::FromUtf8(utf8);
 }
 
 namespace {

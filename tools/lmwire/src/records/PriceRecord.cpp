@@ -1,12 +1,9 @@
 #include "records/PriceRecord.h"
 
-#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstring>
 #include <iterator>
-#include <optional>
-#include <stdexcept>
 #include <string_view>
 #include <tuple>
 #include <vector>
@@ -37,35 +34,32 @@ Levels LevelsFrom(const Json& given, const char* name) {
     return levels;
 }
 
-// The builder names a level out of its reach in its own words; encode names it by the field the
-// user gave. Tried one level at a time, bid before ask at each depth, so that the reach rule
-// stays the builder's.
-std::optional<std::string> OutOfReach(std::int32_t last, const Levels& bids, const Levels& asks) {
-    for (std::size_t i = 0; i < std::max(bids.size(), asks.size()); ++i) {
-        for (const bool bid : {true, false}) {
-            const Levels& side = bid ? bids : asks;
-            if (i >= side.size()) {
-                continue;
-            }
-            Lumera::PriceRecordBuilder alone;
-            alone.LastPrice(last);
-            const int level = static_cast<int>(i);
-            if (bid) {
-                alone.Bid(level, side[i].price, side[i].size);
-            } else {
-                alone.Ask(level, side[i].price, side[i].size);
-            }
-            try {
-                alone.Bytes();
-            } catch (const std::out_of_range&) {
-                return Cat({bid ? "Bids[" : "Asks[", std::to_string(i), "].Price ",
-                            std::to_string(side[i].price), " is out of reach of LastPrice ",
-                            std::to_string(last), ": ", bid ? "bids" : "asks", " lie within ",
-                            bid ? "-127..+128" : "-128..+127", " ticks of it"});
-            }
+std::string OutOfReachText(const Lumera::PriceOutOfReach& refused) {
+    const bool bid = refused.Side() == Lumera::PriceOutOfReach::BookSide::Bid;
+    return Cat({bid ? "Bids[" : "Asks[", std::to_string(refused.Level()), "].Price ",
+                std::to_string(refused.Price()), " is out of reach of LastPrice ",
+                std::to_string(refused.LastPrice()), ": ", bid ? "bids" : "asks", " lie within ",
+                bid ? "-127..+128" : "-128..+127", " ticks of it"});
+}
+
+// The builder refuses the first level out of its reach with all bids before the asks; encode
+// names the first depth by depth, the bid before the ask. So for a refused bid, the asks at
+// shallower depths are tried on their own, and the reach rule stays the builder's.
+std::string OutOfReach(const Lumera::PriceOutOfReach& refused, const Levels& asks) {
+    if (refused.Side() == Lumera::PriceOutOfReach::BookSide::Bid) {
+        Lumera::PriceRecordBuilder shallower;
+        shallower.LastPrice(refused.LastPrice());
+        for (int i = 0; i < refused.Level() && i < static_cast<int>(asks.size()); ++i) {
+            shallower.Ask(i, asks[static_cast<std::size_t>(i)].price,
+                          asks[static_cast<std::size_t>(i)].size);
+        }
+        try {
+            static_cast<void>(shallower.Bytes());
+        } catch (const Lumera::PriceOutOfReach& ask) {
+            return OutOfReachText(ask);
         }
     }
-    return std::nullopt;
+    return OutOfReachText(refused);
 }
 
 }  // namespace
@@ -112,8 +106,8 @@ void AddPriceRecordKind(std::vector<Kind>& kinds) {
         try {
             const auto record = builder.Bytes();
             return Bytes(record.begin(), record.end());
-        } catch (const std::out_of_range& error) {
-            throw BadInput(OutOfReach(last, bids, asks).value_or(error.what()));
+        } catch (const Lumera::PriceOutOfReach& refused) {
+            throw BadInput(OutOfReach(refused, asks));
         }
     };
     kinds.push_back(std::move(kind));
