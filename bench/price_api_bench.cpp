@@ -19,8 +19,8 @@
 
 #include "RecordFloor.h"
 #include "wire_types/price/Price.h"
-#include "wire_types/price/PriceFormat.h"
 #include "wire_types/price/PriceRecord.h"
+#include "wire_types/price/detail/PriceFormat.h"
 
 namespace {
 

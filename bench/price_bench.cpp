@@ -20,7 +20,7 @@
 
 #include "RecordFloor.h"
 #include "wire_types/price/CWirePrice.h"
-#include "wire_types/price/PriceFormat.h"
+#include "wire_types/price/detail/PriceFormat.h"
 
 namespace {
 

@@ -21,7 +21,8 @@ int main() {
 
     // A datagram cut short is refused before anything is built.
     try {
-        StartLogFileSend::FromBytes(datagram.get(), 100);
+        const auto cut = StartLogFileSend::FromBytes(datagram.get(), 100);
+        std::printf("not refused: %s\n", cut.GetLogFile().c_str());
         return 1;
     } catch (const std::length_error& refusal) {
         std::printf("refused: %s\n", refusal.what());

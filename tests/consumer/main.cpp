@@ -1,7 +1,11 @@
 // Built against the installed package only: proves the exported surface links and works, and
 // that the package tells its consumer what it is.
+#include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 #include "wire_types/LMWireTypes.h"
 
@@ -17,6 +21,28 @@ static_assert(LMWIRE_VERSION == EXPECTED_VERSION, "Version.h and the CMake packa
 #if defined(EXPECT_CXX20)
 static_assert(__cplusplus >= 202002L, "the package's flags lowered the language standard");
 #endif
+// Calls written against 1.1 compile unchanged and reach the same overloads: a null pointer
+// constant is never taken for a char or std::byte buffer, and an order held in a variable is
+// filed as before.
+namespace old_calls {
+using namespace Lumera;
+template <class Call, class Expected>
+constexpr bool kIs = std::is_same_v<Call, Expected>;
+static_assert(kIs<decltype(PriceRecordView::Checked(nullptr, 86)), PriceRecordView>);
+static_assert(kIs<decltype(PriceRecordView::Checked(0, 86)), PriceRecordView>);
+static_assert(kIs<decltype(PriceRecordView::Checked(NULL, 86)), PriceRecordView>);
+static_assert(kIs<decltype(WireAccountDataPacket::FromBytes(nullptr, 8)), WireAccountDataPacket>);
+static_assert(kIs<decltype(WireAccountDataPacket::FromBytes(0, 8)), WireAccountDataPacket>);
+static_assert(kIs<decltype(LogonResponsePacket::FromBytes(nullptr, 8)), LogonResponsePacket>);
+static_assert(kIs<decltype(StartLogFileSend::FromBytes({}, 288)), StartLogFileSend>);
+static_assert(kIs<decltype(std::declval<CLMWireOrderCollection&>().Apply(
+                      std::declval<std::unique_ptr<CLMWireOrder>&>())),
+                  Filed>);
+static_assert(kIs<decltype(std::declval<CLMWireOrderCompletedCollection&>().Apply(
+                      std::declval<std::unique_ptr<CLMWireOrder>&>())),
+                  Filed>);
+}  // namespace old_calls
+
 #if defined(LMWIRE_CONSUMER_WINDOWS)
 bool SystemHeadersFirst();
 bool SystemHeadersAfter();

@@ -121,6 +121,7 @@ TEST(CLMWireOrderCollection, RefusesNullAndOrdersAlreadyHeld) {
     EXPECT_FALSE(book.AddOrder(nullptr));
     std::unique_ptr<CLMWireOrder> none;
     EXPECT_EQ(book.Apply(none), Filed::Refused);
+    EXPECT_EQ(book.Apply(nullptr), Filed::Refused);
     CLMWireOrder* working = MakeOrder(2, 1, 0, 1).release();
     CLMWireOrder* fill = MakeOrder(3, 2).release();
     ASSERT_TRUE(book.AddOrder(working) && book.AddOrder(fill));

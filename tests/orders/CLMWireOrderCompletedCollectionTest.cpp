@@ -88,7 +88,14 @@ TEST(CLMWireOrderCompletedCollection, ApplySettlesOwnershipInTheCallersPointer) 
     std::unique_ptr<CLMWireOrder> again(held);
     EXPECT_EQ(done.Apply(again), Filed::AlreadyHeld);
     EXPECT_EQ(again, nullptr);
-    EXPECT_EQ(QtysByPosition(done), (std::vector<long>{1, 2}));
+
+    // Handed over outright, a refused order is destroyed, not left in the moved-from pointer.
+    auto outright = MakeOrder(3, 9, 0, 3);
+    outright->setFillID(5);
+    EXPECT_EQ(done.Apply(std::move(outright)), Filed::Refused);
+    EXPECT_EQ(outright, nullptr);  // NOLINT(bugprone-use-after-move): emptied by contract
+    EXPECT_EQ(done.Apply(MakeOrder(2, 7, 0, 4)), Filed::Stored);
+    EXPECT_EQ(QtysByPosition(done), (std::vector<long>{1, 4, 2}));
 }
 
 TEST(CLMWireOrderCompletedCollection, CopiesAreDeepAndRemoveAllEmptiesTheSource) {

@@ -6,10 +6,12 @@
 
 #include <gmock/gmock.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "PacketTestSupport.h"
@@ -52,6 +54,8 @@ struct FixedForm {
     std::function<Bytes()> initial;  // the encoding of the known state
     // The encoding of the packet that FromBytes makes.
     std::function<Bytes(const unsigned char*, std::size_t)> fromBytes;
+    // The same from the bytes held as char and as std::byte.
+    std::function<std::pair<Bytes, Bytes>(const unsigned char*, std::size_t)> fromOtherBuffers;
 };
 
 template <class Packet>
@@ -77,6 +81,11 @@ FixedForm Form(const std::string& name, std::function<Packet()> known) {
             [known] { return Encoded(known()); },
             [](const unsigned char* bytes, std::size_t size) {
                 return Encoded(Packet::FromBytes(bytes, size));
+            },
+            [](const unsigned char* bytes, std::size_t size) {
+                return std::pair{
+                    Encoded(Packet::FromBytes(reinterpret_cast<const char*>(bytes), size)),
+                    Encoded(Packet::FromBytes(reinterpret_cast<const std::byte*>(bytes), size))};
             }};
 }
 
@@ -117,6 +126,8 @@ TEST(CheckedDecode, EveryTruncatedFixedPacketIsRefusedAndLeftUnchanged) {
             EXPECT_EQ(after, unchanged) << "given " << given;
             EXPECT_THAT([&] { form.fromBytes(bytes.data(), given); },
                         RefusedFor(form.name, form.size, given));
+            EXPECT_THAT([&] { form.fromOtherBuffers(bytes.data(), given); },
+                        RefusedFor(form.name, form.size, given));
         }
     }
 }
@@ -132,6 +143,7 @@ TEST(CheckedDecode, FullOrLongerFixedPacketDecodesAsTheTrustingDecoder) {
         EXPECT_EQ(form.trusted(bytes.data()), expected);
         EXPECT_EQ(form.fromBytes(bytes.data(), form.size), expected);
         EXPECT_EQ(form.fromBytes(bytes.data(), bytes.size()), expected);
+        EXPECT_EQ(form.fromOtherBuffers(bytes.data(), form.size), std::pair(expected, expected));
     }
 }
 
@@ -146,7 +158,7 @@ TEST(CheckedDecode, NullBufferIsAnInvalidArgumentUnlessItClaimsNoBytes) {
     }
     WireAccountDataPacket packet;
     EXPECT_THROW(packet.Decode(nullptr, 8), std::invalid_argument);
-    EXPECT_THROW(WireAccountDataPacket::FromBytes(nullptr, 8), std::invalid_argument);
+    EXPECT_THROW((void)WireAccountDataPacket::FromBytes(nullptr, 8), std::invalid_argument);
 }
 
 // The account data packet: a header, then N entries of 12 bytes.
@@ -179,7 +191,7 @@ TEST(CheckedDecode, AccountDataRefusesShortHeadersAndNegativeCountsOrCountsBeyon
         EXPECT_THAT([&] { packet.Decode(bytes.data(), given); },
                     RefusedFor("WireAccountDataPacket", needed, given));
         EXPECT_EQ(EncodedData(packet), unchanged);
-        EXPECT_THAT([&] { WireAccountDataPacket::FromBytes(bytes.data(), given); },
+        EXPECT_THAT([&] { (void)WireAccountDataPacket::FromBytes(bytes.data(), given); },
                     RefusedFor("WireAccountDataPacket", needed, given));
     };
     const Bytes three = AccountData(5, 3, 3);
@@ -205,7 +217,7 @@ TEST(CheckedDecode, AccountDataRefusesShortHeadersAndNegativeCountsOrCountsBeyon
                     AllOf(HasSubstr("WireAccountDataPacket"), HasSubstr("-1"),
                           HasSubstr("given " + std::to_string(negative.size())))));
     EXPECT_EQ(EncodedData(packet), unchanged);
-    EXPECT_THROW(WireAccountDataPacket::FromBytes(negative.data(), negative.size()),
+    EXPECT_THROW((void)WireAccountDataPacket::FromBytes(negative.data(), negative.size()),
                  std::length_error);
 }
 
@@ -223,6 +235,10 @@ TEST(CheckedDecode, AccountDataAcceptsCountsUpToWhatTheSizeHolds) {
         const auto made = WireAccountDataPacket::FromBytes(
             bytes.data(), 8 + 12 * static_cast<std::size_t>(count));
         EXPECT_EQ(EncodedData(made), EncodedData(WireAccountDataPacket(bytes.data())));
+        const auto* chars = reinterpret_cast<const char*>(bytes.data());
+        EXPECT_EQ(EncodedData(WireAccountDataPacket::FromBytes(
+                      chars, 8 + 12 * static_cast<std::size_t>(count))),
+                  EncodedData(made));
     }
 }
 

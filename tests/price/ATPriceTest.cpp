@@ -1,4 +1,4 @@
-#include "wire_types/price/ATPrice.h"
+#include "wire_types/price/detail/ATPrice.h"
 
 #include <gtest/gtest.h>
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <random>
 #include <stdexcept>
@@ -61,11 +62,18 @@ TEST(PriceRecordView, AgreesWithTheOwningRecordOnRandomBytes) {
 
 TEST(PriceRecordView, CheckedRefusesWhatTheCheckedDecoderRefuses) {
     const Record bytes{};
-    EXPECT_THROW(PriceRecordView::Checked(bytes.data(), 85), std::length_error);
-    EXPECT_THROW(PriceRecordView::Checked(nullptr, 86), std::invalid_argument);
-    EXPECT_THROW(PriceRecordView::Checked(nullptr, 0), std::length_error);
+    EXPECT_THROW((void)PriceRecordView::Checked(bytes.data(), 85), std::length_error);
+    EXPECT_THROW((void)PriceRecordView::Checked(nullptr, 86), std::invalid_argument);
+    EXPECT_THROW((void)PriceRecordView::Checked(nullptr, 0), std::length_error);
     std::vector<unsigned char> longer(200, 9);
     EXPECT_EQ(PriceRecordView::Checked(longer.data(), longer.size()).LastSize(), 0x0909);
+    // Buffers held as char or std::byte: the same checks, the same bytes viewed in place.
+    const auto* chars = reinterpret_cast<const char*>(longer.data());
+    const auto* stdBytes = reinterpret_cast<const std::byte*>(longer.data());
+    EXPECT_EQ(PriceRecordView::Checked(chars, 86).data(), longer.data());
+    EXPECT_EQ(PriceRecordView::Checked(stdBytes, 86).data(), longer.data());
+    EXPECT_THROW((void)PriceRecordView::Checked(chars, 85), std::length_error);
+    EXPECT_THROW((void)PriceRecordView::Checked(stdBytes, 85), std::length_error);
 }
 
 TEST(PriceRecordBuilder, BuildsWhatTheViewReadsBack) {

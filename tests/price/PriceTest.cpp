@@ -16,7 +16,7 @@
 
 #include "SampleCount.h"
 #include "WideLong.h"
-#include "wire_types/price/ATPrice.h"
+#include "wire_types/price/detail/ATPrice.h"
 
 namespace Lumera {
 namespace {

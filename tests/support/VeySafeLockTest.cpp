@@ -1,4 +1,4 @@
-#include "wire_types/support/VeySafeLock.h"
+#include "wire_types/support/detail/VeySafeLock.h"
 
 #include <gtest/gtest.h>
 

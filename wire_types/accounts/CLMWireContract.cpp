@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "wire_types/price/ATPrice.h"
+#include "wire_types/price/detail/ATPrice.h"
 #include "wire_types/price/detail/PriceMembers.h"
 #include "wire_types/support/detail/FlatForm.h"
 #include "wire_types/support/detail/Scalars.h"

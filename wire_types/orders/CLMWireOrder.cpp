@@ -8,7 +8,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "wire_types/price/ATPrice.h"
+#include "wire_types/price/detail/ATPrice.h"
 #include "wire_types/support/detail/OwnedPointers.h"
 #include "wire_types/support/detail/Scalars.h"
 #include "wire_types/support/detail/WireStrings.h"

@@ -7,9 +7,9 @@
 
 #include "wire_types/orders/detail/NodePool.h"
 #include "wire_types/orders/detail/SettleOwnership.h"
-#include "wire_types/support/VeySafeLock.h"
 #include "wire_types/support/detail/OwnedPointers.h"
 #include "wire_types/support/detail/Scalars.h"
+#include "wire_types/support/detail/VeySafeLock.h"
 
 namespace Lumera {
 

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "wire_types/orders/CLMWireOrder.h"
@@ -34,6 +35,13 @@ class LMWIRE_API CLMWireOrderCollection {
     // null). When memory runs out std::bad_alloc propagates with the book and the pointer as they
     // were.
     Filed Apply(std::unique_ptr<CLMWireOrder>& order);
+    // The same for an order handed over outright (std::move(p), std::make_unique(...)): the
+    // argument is empty afterwards whatever the result, and an order the book does not take is
+    // destroyed before the call returns. Pass an lvalue to get such an order back instead.
+    Filed Apply(std::unique_ptr<CLMWireOrder>&& order) {
+        std::unique_ptr<CLMWireOrder> taken(std::move(order));
+        return Apply(taken);
+    }
 
     // Results stay owned by the collection; statuses are read when the query runs.
     std::vector<CLMWireOrder*> GetWorkingOrders();

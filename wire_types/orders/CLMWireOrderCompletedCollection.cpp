@@ -3,9 +3,9 @@
 #include <utility>
 
 #include "wire_types/orders/detail/SettleOwnership.h"
-#include "wire_types/support/VeySafeLock.h"
 #include "wire_types/support/detail/OwnedPointers.h"
 #include "wire_types/support/detail/Scalars.h"
+#include "wire_types/support/detail/VeySafeLock.h"
 
 namespace Lumera {
 

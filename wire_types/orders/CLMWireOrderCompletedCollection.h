@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "wire_types/orders/CLMWireOrder.h"
@@ -32,6 +33,13 @@ class LMWIRE_API CLMWireOrderCompletedCollection {
     // (Stored, AlreadyHeld) and untouched otherwise (Refused: null, or a refused fill). When
     // memory runs out std::bad_alloc propagates with the collection and the pointer as they were.
     Filed Apply(std::unique_ptr<CLMWireOrder>& order);
+    // The same for an order handed over outright (std::move(p), std::make_unique(...)): the
+    // argument is empty afterwards whatever the result, and an order the collection does not take
+    // is destroyed before the call returns. Pass an lvalue to get such an order back instead.
+    Filed Apply(std::unique_ptr<CLMWireOrder>&& order) {
+        std::unique_ptr<CLMWireOrder> taken(std::move(order));
+        return Apply(taken);
+    }
     // Every order stored under the id, in the order added.
     std::vector<CLMWireOrder*> Find(long orderID);
     unsigned int Count();

@@ -6,7 +6,7 @@
 // its field empty and throws std::invalid_argument. Decode(bytes, size) is the form for bytes
 // not trusted: it throws std::length_error for fewer bytes than the packet's size and
 // std::invalid_argument for null with a non-zero size, leaving the packet unchanged;
-// FromBytes(bytes, size) is the same check as a factory.
+// FromBytes(bytes, size) is the same check as a factory (from unsigned char, char or std::byte).
 
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +15,7 @@
 #include "wire_types/support/Export.h"
 #include "wire_types/support/FieldTables.h"
 #include "wire_types/support/SharedEnums.h"
+#include "wire_types/support/detail/Bytes.h"
 
 namespace Lumera {
 
@@ -92,7 +93,12 @@ class LMWIRE_API WirePriceProtocolPacket {
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
     void Decode(const unsigned char* bytes, std::size_t size);
-    static WirePriceProtocolPacket FromBytes(const unsigned char* bytes, std::size_t size);
+    [[nodiscard]] static WirePriceProtocolPacket FromBytes(const unsigned char* bytes,
+                                                           std::size_t size);
+    template <class Byte, detail::IfOtherByte<Byte> = 0>
+    [[nodiscard]] static WirePriceProtocolPacket FromBytes(const Byte* bytes, std::size_t size) {
+        return FromBytes(detail::AsUnsignedBytes(bytes), size);
+    }
 
   private:
     enumPricingProtocol priceProtocol_{};
@@ -114,7 +120,12 @@ class LMWIRE_API WireHolePunchDelayPacket {
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
     void Decode(const unsigned char* bytes, std::size_t size);
-    static WireHolePunchDelayPacket FromBytes(const unsigned char* bytes, std::size_t size);
+    [[nodiscard]] static WireHolePunchDelayPacket FromBytes(const unsigned char* bytes,
+                                                            std::size_t size);
+    template <class Byte, detail::IfOtherByte<Byte> = 0>
+    [[nodiscard]] static WireHolePunchDelayPacket FromBytes(const Byte* bytes, std::size_t size) {
+        return FromBytes(detail::AsUnsignedBytes(bytes), size);
+    }
 
   private:
     std::int32_t delay_{};
@@ -143,7 +154,11 @@ class LMWIRE_API StartLogFileSend {
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
     void Decode(const unsigned char* bytes, std::size_t size);
-    static StartLogFileSend FromBytes(const unsigned char* bytes, std::size_t size);
+    [[nodiscard]] static StartLogFileSend FromBytes(const unsigned char* bytes, std::size_t size);
+    template <class Byte, detail::IfOtherByte<Byte> = 0>
+    [[nodiscard]] static StartLogFileSend FromBytes(const Byte* bytes, std::size_t size) {
+        return FromBytes(detail::AsUnsignedBytes(bytes), size);
+    }
 
   private:
     std::int32_t accountNumber_{};
@@ -169,7 +184,13 @@ class LMWIRE_API CLMWirePriceSubscriptionPacket {
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
     void Decode(const unsigned char* bytes, std::size_t size);
-    static CLMWirePriceSubscriptionPacket FromBytes(const unsigned char* bytes, std::size_t size);
+    [[nodiscard]] static CLMWirePriceSubscriptionPacket FromBytes(const unsigned char* bytes,
+                                                                  std::size_t size);
+    template <class Byte, detail::IfOtherByte<Byte> = 0>
+    [[nodiscard]] static CLMWirePriceSubscriptionPacket FromBytes(const Byte* bytes,
+                                                                  std::size_t size) {
+        return FromBytes(detail::AsUnsignedBytes(bytes), size);
+    }
 
   private:
     std::int32_t first_{};

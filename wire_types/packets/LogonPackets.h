@@ -6,8 +6,9 @@
 // it cannot allocate. Decode(bytes) trusts its input to hold the packet's full size;
 // Decode(bytes, size) is the form for bytes not trusted: it throws std::length_error for fewer
 // bytes than the packet's size and std::invalid_argument for null with a non-zero size, leaving
-// the packet unchanged, and FromBytes(bytes, size) is the same check as a factory. A text of the
-// field's capacity or more characters leaves the field empty and throws std::invalid_argument.
+// the packet unchanged, and FromBytes(bytes, size) is the same check as a factory (from unsigned
+// char, char or std::byte). A text of the field's capacity or more characters leaves the field
+// empty and throws std::invalid_argument.
 
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +19,7 @@
 // On Windows, for the member SetPort: see there.
 #include "wire_types/support/Platform.h"
 #include "wire_types/support/SharedEnums.h"
+#include "wire_types/support/detail/Bytes.h"
 
 namespace Lumera {
 
@@ -112,7 +114,12 @@ class LMWIRE_API LogonResponsePacket {
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
     void Decode(const unsigned char* bytes, std::size_t size);
-    static LogonResponsePacket FromBytes(const unsigned char* bytes, std::size_t size);
+    [[nodiscard]] static LogonResponsePacket FromBytes(const unsigned char* bytes,
+                                                       std::size_t size);
+    template <class Byte, detail::IfOtherByte<Byte> = 0>
+    [[nodiscard]] static LogonResponsePacket FromBytes(const Byte* bytes, std::size_t size) {
+        return FromBytes(detail::AsUnsignedBytes(bytes), size);
+    }
 
   private:
     enumErrors errorCode_{};
@@ -137,7 +144,11 @@ class LMWIRE_API UDPLogOnPacket {
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
     void Decode(const unsigned char* bytes, std::size_t size);
-    static UDPLogOnPacket FromBytes(const unsigned char* bytes, std::size_t size);
+    [[nodiscard]] static UDPLogOnPacket FromBytes(const unsigned char* bytes, std::size_t size);
+    template <class Byte, detail::IfOtherByte<Byte> = 0>
+    [[nodiscard]] static UDPLogOnPacket FromBytes(const Byte* bytes, std::size_t size) {
+        return FromBytes(detail::AsUnsignedBytes(bytes), size);
+    }
 
   private:
     UDPPacketTypes packetType_{};
@@ -174,7 +185,12 @@ class LMWIRE_API TCPLogonReconnectPacket {
     unsigned char* Encode(long* length) const;
     void Decode(unsigned char* bytes);
     void Decode(const unsigned char* bytes, std::size_t size);
-    static TCPLogonReconnectPacket FromBytes(const unsigned char* bytes, std::size_t size);
+    [[nodiscard]] static TCPLogonReconnectPacket FromBytes(const unsigned char* bytes,
+                                                           std::size_t size);
+    template <class Byte, detail::IfOtherByte<Byte> = 0>
+    [[nodiscard]] static TCPLogonReconnectPacket FromBytes(const Byte* bytes, std::size_t size) {
+        return FromBytes(detail::AsUnsignedBytes(bytes), size);
+    }
 
   private:
     using Layout = TCPLogonReconnectPacketLayout;

@@ -14,6 +14,7 @@
 #include "wire_types/support/Export.h"
 #include "wire_types/support/FieldTables.h"
 #include "wire_types/support/SharedEnums.h"
+#include "wire_types/support/detail/Bytes.h"
 
 namespace Lumera {
 
@@ -75,7 +76,12 @@ class LMWIRE_API WireAccountDataPacket {
     void Decode(const unsigned char* bytes, std::size_t size);
     // The checked Decode as a factory: account and entries as the bytes carry them, with the
     // same refusals.
-    static WireAccountDataPacket FromBytes(const unsigned char* bytes, std::size_t size);
+    [[nodiscard]] static WireAccountDataPacket FromBytes(const unsigned char* bytes,
+                                                         std::size_t size);
+    template <class Byte, detail::IfOtherByte<Byte> = 0>
+    [[nodiscard]] static WireAccountDataPacket FromBytes(const Byte* bytes, std::size_t size) {
+        return FromBytes(detail::AsUnsignedBytes(bytes), size);
+    }
 
   private:
     std::int32_t account_ = 0;

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "wire_types/price/ATPrice.h"
+#include "wire_types/price/detail/ATPrice.h"
 #include "wire_types/price/detail/PriceMembers.h"
 #include "wire_types/support/VeyException.h"
 #include "wire_types/support/detail/CheckedBytes.h"

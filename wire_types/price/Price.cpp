@@ -5,8 +5,8 @@
 #include <cstring>
 #include <utility>
 
-#include "wire_types/price/PriceFormat.h"
 #include "wire_types/price/detail/DisplayPlan.h"
+#include "wire_types/price/detail/PriceFormat.h"
 #include "wire_types/support/detail/Scalars.h"
 
 namespace Lumera::price {

@@ -21,7 +21,7 @@ struct FormatInfo {
 };
 
 // The row of `code`, or null for any value outside 1..62.
-LMWIRE_API const FormatInfo* Find(long code) noexcept;
+[[nodiscard]] LMWIRE_API const FormatInfo* Find(long code) noexcept;
 // The 62 rows in ascending code.
 LMWIRE_API const FormatInfo* begin() noexcept;
 LMWIRE_API const FormatInfo* end() noexcept;
@@ -38,18 +38,20 @@ inline constexpr std::size_t kMaxDisplayLength = 24;
 // Writes Display's text into [first, last) without a terminator and returns the end of the text
 // (first for a code without a row), or nullptr when it does not fit; nothing is written beyond
 // last.
-LMWIRE_API char* DisplayTo(char* first, char* last, long code, std::int32_t ticks) noexcept;
+[[nodiscard]] LMWIRE_API char* DisplayTo(char* first, char* last, long code,
+                                         std::int32_t ticks) noexcept;
 
 // The exact inverse of Display: the tick price whose display is `text` (leading and trailing
 // spaces ignored). Where several prices share a text (codes 40, 41 and 58) the one nearest zero.
 // Any other text, a code without a row or a price outside 32 bits gives nullopt.
-LMWIRE_API std::optional<std::int32_t> Parse(long code, std::string_view text) noexcept;
+[[nodiscard]] LMWIRE_API std::optional<std::int32_t> Parse(long code,
+                                                           std::string_view text) noexcept;
 
 // ticks / ticksPerUnit; the ticks themselves for a code without a row.
 LMWIRE_API double ToDecimal(long code, std::int32_t ticks) noexcept;
 
 // value x ticksPerUnit rounded to the nearest tick (halves away from zero); nullopt for a result
 // outside 32 bits, a NaN, an infinity or a code without a row.
-LMWIRE_API std::optional<std::int32_t> FromDecimal(long code, double value) noexcept;
+[[nodiscard]] LMWIRE_API std::optional<std::int32_t> FromDecimal(long code, double value) noexcept;
 
 }  // namespace Lumera::price

@@ -100,7 +100,13 @@ class PriceRecordView {
     explicit PriceRecordView(const unsigned char* bytes) noexcept : bytes_(bytes) {}
     // Fewer than 86 bytes throw std::length_error, null with a non-zero size
     // std::invalid_argument; longer input is read from its start.
-    LMWIRE_API static PriceRecordView Checked(const unsigned char* bytes, std::size_t size);
+    [[nodiscard]] LMWIRE_API static PriceRecordView Checked(const unsigned char* bytes,
+                                                            std::size_t size);
+    // The same from a char or std::byte buffer.
+    template <class Byte, detail::IfOtherByte<Byte> = 0>
+    [[nodiscard]] static PriceRecordView Checked(const Byte* bytes, std::size_t size) {
+        return Checked(detail::AsUnsignedBytes(bytes), size);
+    }
 
     std::uint8_t PriceType() const noexcept { return bytes_[PriceRecordLayout::kPriceType]; }
     std::uint8_t PriceFormatCode() const noexcept {

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "wire_types/price/PriceFormat.h"
+#include "wire_types/price/detail/PriceFormat.h"
 #include "wire_types/support/detail/Scalars.h"
 
 namespace Lumera::detail {

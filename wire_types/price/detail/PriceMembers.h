@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "wire_types/price/ATPrice.h"
+#include "wire_types/price/detail/ATPrice.h"
 #include "wire_types/support/SharedEnums.h"
 
 namespace Lumera::detail {

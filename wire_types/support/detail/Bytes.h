@@ -1,10 +1,15 @@
 #pragma once
 
-// Little-endian integers in byte buffers, the one way the library reads and writes them. Installed
-// with the public headers, because the price record's inline view and builder read and write
-// through it; not part of the API.
+// INTERNAL: not part of the API. Nothing here is documented or kept stable, and it may change or
+// go in any release; include the public headers instead.
+//
+// Little-endian integers in byte buffers, the one way the library reads and writes them, and the
+// byte buffers the public factories accept besides unsigned char. Installed with the public
+// headers only because inline members of the price record's view and builder and the packets'
+// buffer overloads use it.
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
@@ -34,6 +39,19 @@ template <class T>
 void StoreLittleEndian(unsigned char* bytes, T value) noexcept {
     static_assert(std::is_trivially_copyable_v<T>);
     std::memcpy(bytes, &value, sizeof value);
+}
+
+// The other buffers users hold bytes in. A template parameter deduced from the argument, rather
+// than plain overloads, so that only a char or std::byte pointer selects them: a literal 0, NULL
+// or nullptr cannot be deduced and still reaches the unsigned char overload, as before they
+// existed.
+template <class Byte>
+using IfOtherByte =
+    std::enable_if_t<std::is_same_v<Byte, char> || std::is_same_v<Byte, std::byte>, int>;
+
+template <class Byte>
+const unsigned char* AsUnsignedBytes(const Byte* bytes) noexcept {
+    return reinterpret_cast<const unsigned char*>(bytes);
 }
 
 }  // namespace Lumera::detail

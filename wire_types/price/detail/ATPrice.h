@@ -6,7 +6,7 @@
 #include <atomic>
 #include <string>
 
-#include "wire_types/price/PriceFormat.h"
+#include "wire_types/price/detail/PriceFormat.h"
 #include "wire_types/support/SharedEnums.h"
 
 namespace Lumera {
