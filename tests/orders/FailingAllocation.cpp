@@ -6,6 +6,8 @@
 #include <malloc.h>
 #endif
 
+#include "wire_types/support/detail/WireStrings.h"
+
 namespace {
 
 // Per thread: the collections' stress tests run other threads that must not be made to fail.
@@ -13,10 +15,25 @@ thread_local long countdown = -1;
 thread_local bool failed = false;
 std::atomic<long> live{0};
 
-// Aligned forms (alignment above zero) take and return their blocks apart, as Windows needs.
-void* Allocate(std::size_t size, std::size_t alignment) {
+// Whether this allocation is the one chosen to fail.
+bool FailsNow() noexcept {
     if (countdown >= 0 && countdown-- == 0) {
         failed = true;
+        return true;
+    }
+    return false;
+}
+
+// The library's texts come from the system's string allocator (malloc here), which the sanitizers
+// and valgrind must keep: the library asks this gate instead.
+bool TextAllowed() noexcept {
+    return !FailsNow();
+}
+[[maybe_unused]] const bool gateSet = (Lumera::detail::SetTextAllocationGate(&TextAllowed), true);
+
+// Aligned forms (alignment above zero) take and return their blocks apart, as Windows needs.
+void* Allocate(std::size_t size, std::size_t alignment) {
+    if (FailsNow()) {
         throw std::bad_alloc();
     }
     if (size == 0) {

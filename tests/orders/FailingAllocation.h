@@ -1,9 +1,9 @@
 #pragma once
 
 // Every form of operator new in the orders test program (plain and aligned, single and array,
-// throwing and nothrow) goes through one counter, so that a test can make the n-th allocation of
-// an operation fail, whichever form the library or the standard library happens to use, and can
-// count the allocations still live.
+// throwing and nothrow) and every text string the library allocates go through one counter, so
+// that a test can make the n-th allocation of an operation fail, whichever form the library or
+// the standard library happens to use, and can count the blocks of operator new still live.
 
 #include <atomic>
 #include <cstddef>

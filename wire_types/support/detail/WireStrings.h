@@ -36,9 +36,19 @@ void SetWireText(BSTR& field, const std::string& value);
 // Releases the field's string (if any) and leaves it null.
 void FreeWireText(BSTR& field) noexcept;
 // A new string holding the field's text up to its first zero unit (empty, not null, for null).
+// Null when it cannot be allocated: only a record's constructor, whose field may stay null,
+// takes that; a copy of a text that exists uses DuplicateWireText.
 BSTR CopyWireText(const OLECHAR* field) noexcept;
 // As CopyWireText, but throws _com_error(E_OUTOFMEMORY) when the string cannot be allocated.
 BSTR DuplicateWireText(const OLECHAR* field);
+
+// Every string this library allocates first asks the gate, when one is set, and fails as an
+// exhausted allocator would when the gate answers false. It lets the tests fail the text
+// allocations in turn, beside operator new, on every platform: the Windows build allocates
+// through the system's own calls, which no test can make fail. Not exported: only the tests,
+// which link the library's objects, set it.
+using TextAllocationGate = bool (*)() noexcept;
+void SetTextAllocationGate(TextAllocationGate gate) noexcept;
 // Replaces, in place, each unit that Windows-1252 cannot express with '?': the text then holds
 // what a trip through its flat form would give, without the trip.
 void KeepAnsiUnits(BSTR text) noexcept;
