@@ -6,8 +6,6 @@
 #include <malloc.h>
 #endif
 
-#include "wire_types/support/detail/WireStrings.h"
-
 namespace {
 
 // Per thread: the collections' stress tests run other threads that must not be made to fail.
@@ -23,13 +21,6 @@ bool FailsNow() noexcept {
     }
     return false;
 }
-
-// The library's texts come from the system's string allocator (malloc here), which the sanitizers
-// and valgrind must keep: the library asks this gate instead.
-bool TextAllowed() noexcept {
-    return !FailsNow();
-}
-[[maybe_unused]] const bool gateSet = (Lumera::detail::SetTextAllocationGate(&TextAllowed), true);
 
 // Aligned forms (alignment above zero) take and return their blocks apart, as Windows needs.
 void* Allocate(std::size_t size, std::size_t alignment) {
@@ -94,6 +85,9 @@ FailingAllocation::FailingAllocation(long failAt) noexcept {
 }
 FailingAllocation::~FailingAllocation() {
     countdown = -1;
+}
+bool FailingAllocation::FailsNow() noexcept {
+    return ::FailsNow();
 }
 bool FailingAllocation::Failed() const noexcept {
     return failed;

@@ -1,9 +1,10 @@
 #pragma once
 
-// Every form of operator new in the orders test program (plain and aligned, single and array,
-// throwing and nothrow) and every text string the library allocates go through one counter, so
-// that a test can make the n-th allocation of an operation fail, whichever form the library or
-// the standard library happens to use, and can count the blocks of operator new still live.
+// Every form of operator new in the test program (plain and aligned, single and array, throwing
+// and nothrow) goes through one counter, so that a test can make the n-th allocation of an
+// operation fail, whichever form the library or the standard library happens to use, and can
+// count the blocks still live. In the orders test program, which links the library's objects,
+// the library's text strings count too (FailingTexts.cpp).
 
 #include <atomic>
 #include <cstddef>
@@ -18,6 +19,9 @@ class FailingAllocation {
     ~FailingAllocation();
     FailingAllocation(const FailingAllocation&) = delete;
     FailingAllocation& operator=(const FailingAllocation&) = delete;
+
+    // Counts one allocation made by other means: whether it is the one chosen to fail.
+    static bool FailsNow() noexcept;
 
     // Whether the allocation chosen to fail was reached.
     bool Failed() const noexcept;
