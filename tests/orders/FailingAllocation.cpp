@@ -11,6 +11,7 @@ namespace {
 // Per thread: the collections' stress tests run other threads that must not be made to fail.
 thread_local long countdown = -1;
 thread_local bool failed = false;
+thread_local bool textsCount = true;
 std::atomic<long> live{0};
 
 // Whether this allocation is the one chosen to fail.
@@ -79,15 +80,16 @@ constexpr std::size_t kPlain = 0;
 
 namespace orders_test {
 
-FailingAllocation::FailingAllocation(long failAt) noexcept {
+FailingAllocation::FailingAllocation(long failAt, Texts texts) noexcept {
     countdown = failAt;
     failed = false;
+    textsCount = texts == Texts::Count;
 }
 FailingAllocation::~FailingAllocation() {
     countdown = -1;
 }
-bool FailingAllocation::FailsNow() noexcept {
-    return ::FailsNow();
+bool FailingAllocation::TextFailsNow() noexcept {
+    return textsCount && FailsNow();
 }
 bool FailingAllocation::Failed() const noexcept {
     return failed;

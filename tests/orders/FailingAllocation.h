@@ -13,15 +13,18 @@ namespace orders_test {
 
 class FailingAllocation {
   public:
+    enum class Texts { Count, Skip };
+
     // While one lives, the allocation numbered `failAt` (0 = the next one) made by this thread
-    // fails, and every allocation after it succeeds again.
-    explicit FailingAllocation(long failAt) noexcept;
+    // fails, and every allocation after it succeeds again. With Texts::Skip the library's texts
+    // are neither counted nor failed.
+    explicit FailingAllocation(long failAt, Texts texts = Texts::Count) noexcept;
     ~FailingAllocation();
     FailingAllocation(const FailingAllocation&) = delete;
     FailingAllocation& operator=(const FailingAllocation&) = delete;
 
-    // Counts one allocation made by other means: whether it is the one chosen to fail.
-    static bool FailsNow() noexcept;
+    // Counts one of the library's texts: whether it is the allocation chosen to fail.
+    static bool TextFailsNow() noexcept;
 
     // Whether the allocation chosen to fail was reached.
     bool Failed() const noexcept;

@@ -7,7 +7,7 @@
 namespace {
 
 bool TextAllowed() noexcept {
-    return !orders_test::FailingAllocation::FailsNow();
+    return !orders_test::FailingAllocation::TextFailsNow();
 }
 
 [[maybe_unused]] const bool gateSet = (Lumera::detail::SetTextAllocationGate(&TextAllowed), true);
