@@ -41,14 +41,6 @@ void FreeWireText(BSTR& field) noexcept;
 BSTR CopyWireText(const OLECHAR* field) noexcept;
 // As CopyWireText, but throws _com_error(E_OUTOFMEMORY) when the string cannot be allocated.
 BSTR DuplicateWireText(const OLECHAR* field);
-
-// Every string this library allocates first asks the gate, when one is set, and fails as an
-// exhausted allocator would when the gate answers false. It lets the tests fail the text
-// allocations in turn, beside operator new, on every platform: the Windows build allocates
-// through the system's own calls, which no test can make fail. Not exported: only the tests,
-// which link the library's objects, set it.
-using TextAllocationGate = bool (*)() noexcept;
-void SetTextAllocationGate(TextAllocationGate gate) noexcept;
 // Replaces, in place, each unit that Windows-1252 cannot express with '?': the text then holds
 // what a trip through its flat form would give, without the trip.
 void KeepAnsiUnits(BSTR text) noexcept;
@@ -59,5 +51,13 @@ double CurrentOleDate();
 long OleDateToUnixTime(double date);
 // OLE date of a count of seconds since 1970 (for callers and tests that build records).
 double UnixTimeToOleDate(double seconds);
+
+// Every string this library allocates first asks the gate, when one is set, and fails as an
+// exhausted allocator would when the gate answers false. It lets the tests fail the text
+// allocations in turn, beside operator new, on every platform: the Windows build allocates
+// through the system's own calls, which no test can make fail. Not exported: only the tests,
+// which link the library's objects, set it.
+using TextAllocationGate = bool (*)() noexcept;
+void SetTextAllocationGate(TextAllocationGate gate) noexcept;
 
 }  // namespace Lumera::detail
