@@ -1,7 +1,8 @@
 // Every allocation of the order collections' mutating members, made to fail in turn through every
 // form of operator new: the member throws std::bad_alloc and leaves the collection as it was, the
 // event the caller's, the lock free and nothing leaked; the event can then be filed as if nothing
-// had happened.
+// had happened. The copies of the records and of the objects that own them fail the same way, the
+// text strings among their allocations: whole, or not at all.
 
 #include <gtest/gtest.h>
 
@@ -10,14 +11,18 @@
 #include <future>
 #include <memory>
 #include <new>
+#include <ostream>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "FailingAllocation.h"
 #include "SampleCount.h"
 #include "orders/OrderEvents.h"
+#include "wire_types/accounts/CLMWireAccounts.h"
 #include "wire_types/orders/CLMWireOrderCollection.h"
 #include "wire_types/orders/CLMWireOrderCompletedCollection.h"
+#include "wire_types/support/detail/WireStrings.h"
 
 namespace Lumera {
 namespace {
@@ -26,24 +31,37 @@ using orders_test::FailingAllocation;
 using testing::MakeOrder;
 using testing::Qtys;
 
-// What the book files, by the qty that tags each event.
+// What the book files, by the qty that tags each event, and the contract symbols of its orders.
 struct Shape {
     std::vector<long> working, fills, cancels;
-    bool operator==(const Shape& other) const {
-        return working == other.working && fills == other.fills && cancels == other.cancels;
+    std::vector<std::string> symbols;
+    bool operator==(const Shape& other) const = default;
+    friend void PrintTo(const Shape& shape, std::ostream* out) {
+        *out << shape.working.size() << " working, " << shape.fills.size() << " fills, "
+             << shape.cancels.size() << " cancels; symbols";
+        for (const std::string& symbol : shape.symbols) {
+            *out << " '" << symbol << "'";
+        }
     }
 };
 
 Shape ShapeOf(CLMWireOrderCollection& book) {
-    return {Qtys(book.GetWorkingOrders()), Qtys(book.GetFills()), Qtys(book.GetCancels())};
+    Shape shape{Qtys(book.GetWorkingOrders()), Qtys(book.GetFills()), Qtys(book.GetCancels()), {}};
+    for (const auto& orders : {book.GetWorkingOrders(), book.GetFills(), book.GetCancels()}) {
+        for (CLMWireOrder* order : orders) {
+            shape.symbols.push_back(order->getSymbol());
+        }
+    }
+    return shape;
 }
 
-std::vector<long> ShapeOf(CLMWireOrderCompletedCollection& done) {
-    std::vector<long> qtys;
+std::vector<std::string> ShapeOf(CLMWireOrderCompletedCollection& done) {
+    std::vector<std::string> orders;
     for (unsigned int i = 0; i < done.Count(); ++i) {
-        qtys.push_back(done.GetAtIndex(i)->getQty());
+        CLMWireOrder* order = done.GetAtIndex(i);
+        orders.push_back(std::to_string(order->getQty()) + " " + order->getSymbol());
     }
-    return qtys;
+    return orders;
 }
 
 // Whether another thread can take the collection's lock (through a query) within a few seconds.
@@ -74,18 +92,22 @@ bool Unlocked(CLMWireOrderCompletedCollection& done) {
 }
 
 struct Attempt {
-    bool threw = false;    // std::bad_alloc came out
+    bool threw = false;    // std::bad_alloc, or _com_error(E_OUTOFMEMORY) for a text, came out
     bool reached = false;  // the allocation chosen to fail was made
 };
 
 // Runs operation with the allocation numbered failAt failing.
 template <class Operation>
-Attempt WithFailureAt(long failAt, Operation&& operation) {
+Attempt WithFailureAt(long failAt, Operation&& operation,
+                      FailingAllocation::Texts texts = FailingAllocation::Texts::Count) {
     Attempt attempt;
-    FailingAllocation failing(failAt);
+    FailingAllocation failing(failAt, texts);
     try {
         operation();
     } catch (const std::bad_alloc&) {
+        attempt.threw = true;
+    } catch (const _com_error& error) {
+        EXPECT_EQ(error.Error(), E_OUTOFMEMORY);
         attempt.threw = true;
     }
     attempt.reached = failing.Failed();
@@ -135,11 +157,16 @@ Attempt FileFailingAt(long failAt, Collection& collection, std::unique_ptr<CLMWi
 // tagged by qty = id.
 std::unique_ptr<CLMWireOrderCollection> MakeBook(int working, int fills) {
     auto book = std::make_unique<CLMWireOrderCollection>();
+    const auto add = [&book](int status, long id) {
+        auto order = MakeOrder(status, id, 0, id);
+        order->setSymbol("ESZ5");
+        book->AddOrder(order.release());
+    };
     for (int i = 0; i < working; ++i) {
-        book->AddOrder(MakeOrder(2, 1000 + i, 0, 1000 + i).release());
+        add(2, 1000 + i);
     }
     for (int i = 0; i < fills; ++i) {
-        book->AddOrder(MakeOrder(i % 2 == 0 ? 3 : 5, 5000 + i, 0, 5000 + i).release());
+        add(i % 2 == 0 ? 3 : 5, 5000 + i);
     }
     return book;
 }
@@ -237,11 +264,15 @@ TEST(OrderCollectionAllocationFailure, CopiesAndAssignmentsFailWhole) {
         SCOPED_TRACE(::testing::Message() << "book of " << size);
         auto source = MakeBook(size, size);
         const Shape shape = ShapeOf(*source);
+        // The larger books are there for the pools' chunk boundaries; the five texts of each
+        // order copied would make their sweeps several times longer and fail nothing new.
+        const auto texts =
+            size <= 32 ? FailingAllocation::Texts::Count : FailingAllocation::Texts::Skip;
         int failures = Sweep([&](long failAt) {
             const long live = FailingAllocation::LiveBlocks();
             std::unique_ptr<CLMWireOrderCollection> copy;
             const Attempt run = WithFailureAt(
-                failAt, [&] { copy = std::make_unique<CLMWireOrderCollection>(*source); });
+                failAt, [&] { copy = std::make_unique<CLMWireOrderCollection>(*source); }, texts);
             if (copy) {
                 EXPECT_EQ(ShapeOf(*copy), shape);
             } else {
@@ -256,7 +287,8 @@ TEST(OrderCollectionAllocationFailure, CopiesAndAssignmentsFailWhole) {
         Sweep([&](long failAt) {
             auto target = MakeBook(3, 3);
             const Shape before = ShapeOf(*target);
-            const Attempt run = WithFailureAt(failAt, [&] { *target = *source; });
+            const Attempt run = WithFailureAt(
+                failAt, [&] { *target = *source; }, texts);
             EXPECT_EQ(ShapeOf(*target), run.threw ? before : shape);
             EXPECT_EQ(ShapeOf(*source), shape);
             EXPECT_TRUE(Unlocked(*target));
@@ -269,6 +301,7 @@ TEST(OrderCollectionAllocationFailure, CompletedCollectionFailsWhole) {
     const auto fill = [](long id, long fillID, long qty) {
         auto order = MakeOrder(3, id, 0, qty);
         order->setFillID(fillID);
+        order->setSymbol("ESZ5");
         return order;
     };
     for (const int size : {0, 1, 40}) {
@@ -326,6 +359,161 @@ TEST(OrderCollectionAllocationFailure, CompletedCollectionFailsWhole) {
             return run.reached;
         });
     }
+}
+
+// Records and the objects that own them, shown by their texts (raw and wrapped), so that a copy
+// that lost one shows.
+using detail::GetWireText;
+using detail::SetWireText;
+
+std::string Texts(const WireContract& contract) {
+    return GetWireText(contract.symbol) + "/" + GetWireText(contract.name);
+}
+std::string Texts(const WireOrder& order) {
+    return GetWireText(order.VeyID) + "/" + GetWireText(order.ExchangeOrderNumber) + "/" +
+           GetWireText(order.reservedText) + "/" + Texts(order.Contract);
+}
+// With one field of the fixed block, which must not change alone either.
+std::string Texts(const WireAccountContract& held) {
+    return std::to_string(held.maxLotSize) + "/" + Texts(held.contract);
+}
+std::string Texts(const WireAccount& account) {
+    std::string texts = GetWireText(account.name);
+    for (const WireAccountContract& held : account.contracts) {
+        texts += "/" + Texts(held);
+    }
+    return texts;
+}
+std::string Texts(CLMWireContract& contract) {
+    return contract.getSymbol() + "/" + contract.getName();
+}
+std::string Texts(CLMWireOrder& order) {
+    return Texts(*order.getWireOrder());
+}
+std::string Texts(CLMWireAccounts& accounts) {
+    std::string texts;
+    for (int i = 0; i < accounts.GetNumberOfAccounts(); ++i) {
+        CLMWireAccount* account = accounts.GetAtIndex(i);
+        texts += Texts(*account->getWireAccount()) + "[";
+        CLMWireAccountContractCollection* held = account->GetAccountContractCollection();
+        for (int j = 0; j < held->GetNumberOfContracts(); ++j) {
+            CLMWireAccountContract* accountContract = held->GetAtIndex(j);
+            texts += Texts(accountContract->GetRecord().contract) + "=" +
+                     Texts(*accountContract->getWireContract()) + ";";
+        }
+        texts += "]";
+    }
+    return texts;
+}
+
+WireContract RawContract(const std::string& symbol, const std::string& name) {
+    WireContract contract;
+    SetWireText(contract.symbol, symbol);
+    SetWireText(contract.name, name);
+    return contract;
+}
+
+WireOrder RawOrder(const std::string& tag) {
+    WireOrder order;
+    SetWireText(order.VeyID, tag + "-vey");
+    SetWireText(order.ExchangeOrderNumber, tag + "-exchange");
+    SetWireText(order.reservedText, tag + "-reserved");
+    order.Contract = RawContract(tag + "Z5", tag + " future");
+    return order;
+}
+
+WireAccount RawAccount(const std::string& tag) {
+    WireAccount account;
+    SetWireText(account.name, tag + " account");
+    account.contracts.resize(2);
+    for (int i = 0; i < 2; ++i) {
+        account.contracts[i].contract = RawContract(tag + std::to_string(i), tag + " contract");
+        account.contracts[i].contract.contractID = i + 1;
+        account.contracts[i].maxLotSize = tag[0] + i;
+    }
+    return account;
+}
+
+// Runs `operation` on a fresh `make()` with each allocation failing in turn: it fails with an
+// allocation failure and leaves texts() as they were, or completes with texts() == `after`.
+template <class Make, class Operation, class Read>
+void SweepWhole(const char* what, Make make, Operation operation, Read texts,
+                const std::string& after) {
+    SCOPED_TRACE(what);
+    const int failures = Sweep([&](long failAt) {
+        auto state = make();
+        const std::string before = texts(*state);
+        const Attempt run = WithFailureAt(failAt, [&] { operation(*state); });
+        EXPECT_EQ(texts(*state), run.threw ? before : after) << "failure at allocation " << failAt;
+        return run.reached;
+    });
+    EXPECT_GT(failures, 0);
+}
+
+// Copy construction of T from `source`, and its assignment over a copy of `target`.
+template <class T>
+void SweepCopies(const char* what, T& source, T& target) {
+    SweepWhole(
+        what, [] { return std::make_unique<std::unique_ptr<T>>(); },
+        [&source](std::unique_ptr<T>& copy) { copy = std::make_unique<T>(source); },
+        [](std::unique_ptr<T>& copy) { return copy ? Texts(*copy) : "none"; }, Texts(source));
+    SweepWhole(
+        what, [&target] { return std::make_unique<T>(target); },
+        [&source](T& assigned) { assigned = source; }, [](T& assigned) { return Texts(assigned); },
+        Texts(source));
+}
+
+TEST(RecordCopyAllocationFailure, CopiesKeepEveryTextOrFailWhole) {
+    WireContract contract = RawContract("ESZ5", "E-mini");
+    WireContract otherContract = RawContract("NQH6", "Nasdaq");
+    SweepCopies("WireContract", contract, otherContract);
+
+    WireOrder order = RawOrder("ES");
+    WireOrder otherOrder = RawOrder("NQ");
+    SweepCopies("WireOrder", order, otherOrder);
+    SweepWhole(
+        "CLMWireOrder from a WireOrder",
+        [] { return std::make_unique<std::unique_ptr<CLMWireOrder>>(); },
+        [&order](std::unique_ptr<CLMWireOrder>& made) {
+            made = std::make_unique<CLMWireOrder>(&order);
+        },
+        [](std::unique_ptr<CLMWireOrder>& made) { return made ? Texts(*made) : "none"; },
+        Texts(order));
+    CLMWireOrder wrapped(&order);
+    CLMWireOrder otherWrapped(&otherOrder);
+    SweepCopies("CLMWireOrder", wrapped, otherWrapped);
+
+    CLMWireContract wrappedContract(&contract);
+    CLMWireContract otherWrappedContract(&otherContract);
+    SweepCopies("CLMWireContract", wrappedContract, otherWrappedContract);
+
+    WireAccount account = RawAccount("ES");
+    WireAccount otherAccount = RawAccount("NQ");
+    SweepCopies("WireAccountContract", account.contracts[0], otherAccount.contracts[0]);
+    SweepCopies("WireAccount", account, otherAccount);
+
+    WireArray<WireAccount> raw{account};
+    WireArray<WireAccount> otherRaw{otherAccount};
+    CLMWireAccounts accounts(&raw);
+    CLMWireAccounts otherAccounts(&otherRaw);
+    SweepCopies("CLMWireAccounts", accounts, otherAccounts);
+}
+
+// The contract object is rebuilt from the record, which fromPacket (here: the test) changed.
+TEST(RecordCopyAllocationFailure, RefreshWireContractKeepsTheOldContractOnFailure) {
+    WireAccountContract raw;
+    raw.contract = RawContract("OLD", "Old");
+    SweepWhole(
+        "RefreshWireContract",
+        [&raw] {
+            auto held = std::make_unique<CLMWireAccountContract>(&raw);
+            WireContract& record = held->getRawWireContract()->contract;
+            SetWireText(record.symbol, "ESZ5");
+            SetWireText(record.name, "E-mini");
+            return held;
+        },
+        [](CLMWireAccountContract& held) { held.RefreshWireContract(); },
+        [](CLMWireAccountContract& held) { return Texts(*held.getWireContract()); }, "ESZ5/E-mini");
 }
 
 // The working orders' entries go back to the heap once the last working order is retired; fills

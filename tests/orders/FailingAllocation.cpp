@@ -11,12 +11,21 @@ namespace {
 // Per thread: the collections' stress tests run other threads that must not be made to fail.
 thread_local long countdown = -1;
 thread_local bool failed = false;
+thread_local bool textsCount = true;
 std::atomic<long> live{0};
+
+// Whether this allocation is the one chosen to fail.
+bool FailsNow() noexcept {
+    if (countdown >= 0 && countdown-- == 0) {
+        failed = true;
+        return true;
+    }
+    return false;
+}
 
 // Aligned forms (alignment above zero) take and return their blocks apart, as Windows needs.
 void* Allocate(std::size_t size, std::size_t alignment) {
-    if (countdown >= 0 && countdown-- == 0) {
-        failed = true;
+    if (FailsNow()) {
         throw std::bad_alloc();
     }
     if (size == 0) {
@@ -71,12 +80,16 @@ constexpr std::size_t kPlain = 0;
 
 namespace orders_test {
 
-FailingAllocation::FailingAllocation(long failAt) noexcept {
+FailingAllocation::FailingAllocation(long failAt, Texts texts) noexcept {
     countdown = failAt;
     failed = false;
+    textsCount = texts == Texts::Count;
 }
 FailingAllocation::~FailingAllocation() {
     countdown = -1;
+}
+bool FailingAllocation::TextFailsNow() noexcept {
+    return textsCount && FailsNow();
 }
 bool FailingAllocation::Failed() const noexcept {
     return failed;

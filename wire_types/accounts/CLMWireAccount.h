@@ -38,7 +38,9 @@ struct LMWIRE_API WireAccount {
     // Identifier 0, a new empty name, no account contracts.
     WireAccount();
     ~WireAccount();
-    // Texts as new strings of their own, account contracts copied one by one.
+    // Texts as new strings of their own, account contracts copied one by one. Throws
+    // _com_error(E_OUTOFMEMORY) when a text cannot be allocated; an assignment that throws leaves
+    // the record as it was.
     WireAccount(const WireAccount& other);
     WireAccount& operator=(const WireAccount& other);
 

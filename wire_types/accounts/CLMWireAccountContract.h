@@ -68,7 +68,9 @@ struct LMWIRE_API WireAccountContract {
 
     // Zeroed block and a zeroed contract with empty texts.
     WireAccountContract();
-    // Both fixed blocks byte for byte; texts as new strings of their own.
+    // Both fixed blocks byte for byte; texts as new strings of their own. Throws
+    // _com_error(E_OUTOFMEMORY) when a text cannot be allocated; an assignment that throws leaves
+    // the record as it was.
     WireAccountContract(const WireAccountContract& other);
     WireAccountContract& operator=(const WireAccountContract& other);
     ~WireAccountContract() = default;

@@ -81,7 +81,9 @@ struct LMWIRE_API WireContract {
     WireContract();
     // Releases both texts.
     ~WireContract();
-    // Fixed block byte for byte; texts as new strings of their own.
+    // Fixed block byte for byte; texts as new strings of their own. Throws
+    // _com_error(E_OUTOFMEMORY) when a text cannot be allocated; an assignment that throws leaves
+    // the record as it was.
     WireContract(const WireContract& other);
     WireContract& operator=(const WireContract& other);
 

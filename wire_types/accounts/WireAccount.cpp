@@ -1,3 +1,5 @@
+#include <utility>
+
 #include "wire_types/accounts/CLMWireAccount.h"
 #include "wire_types/support/detail/WireStrings.h"
 
@@ -9,16 +11,19 @@ WireAccount::~WireAccount() {
     detail::FreeWireText(name);
 }
 
-WireAccount::WireAccount(const WireAccount& other) : WireAccount() {
-    *this = other;
+// The name is copied last, in the body: a failure there still destroys the copied contracts.
+WireAccount::WireAccount(const WireAccount& other)
+    : accountID(other.accountID), name(nullptr), contracts(other.contracts) {
+    name = detail::DuplicateWireText(other.name);
 }
 
 WireAccount& WireAccount::operator=(const WireAccount& other) {
     if (this != &other) {
+        // The whole copy first: a failure leaves this record as it was.
+        WireAccount copy(other);
         accountID = other.accountID;
-        detail::FreeWireText(name);
-        name = detail::CopyWireText(other.name);
-        contracts = other.contracts;
+        std::swap(name, copy.name);
+        contracts.swap(copy.contracts);
     }
     return *this;
 }

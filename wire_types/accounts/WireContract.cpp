@@ -1,6 +1,7 @@
 #include "wire_types/accounts/CLMWireContract.h"
 
 #include <cstring>
+#include <utility>
 
 #include "wire_types/support/detail/WireStrings.h"
 
@@ -17,17 +18,24 @@ WireContract::~WireContract() {
     detail::FreeWireText(name);
 }
 
-WireContract::WireContract(const WireContract& other) : WireContract() {
-    *this = other;
+WireContract::WireContract(const WireContract& other) : symbol(nullptr), name(nullptr) {
+    std::memcpy(static_cast<void*>(this), &other, kFixedSize);
+    symbol = detail::DuplicateWireText(other.symbol);
+    try {
+        name = detail::DuplicateWireText(other.name);
+    } catch (...) {
+        detail::FreeWireText(symbol);
+        throw;
+    }
 }
 
 WireContract& WireContract::operator=(const WireContract& other) {
     if (this != &other) {
+        // The new texts first: a failure leaves this record as it was.
+        WireContract copy(other);
         std::memcpy(static_cast<void*>(this), &other, kFixedSize);
-        detail::FreeWireText(symbol);
-        symbol = detail::CopyWireText(other.symbol);
-        detail::FreeWireText(name);
-        name = detail::CopyWireText(other.name);
+        std::swap(symbol, copy.symbol);
+        std::swap(name, copy.name);
     }
     return *this;
 }

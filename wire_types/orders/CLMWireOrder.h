@@ -110,7 +110,9 @@ struct LMWIRE_API WireOrder {
     WireOrder();
     // Releases the three texts (the contract releases its own).
     ~WireOrder();
-    // Fixed blocks byte for byte; texts as new strings of their own.
+    // Fixed blocks byte for byte; texts as new strings of their own. Throws
+    // _com_error(E_OUTOFMEMORY) when a text cannot be allocated; an assignment that throws leaves
+    // the record as it was.
     WireOrder(const WireOrder& other);
     WireOrder& operator=(const WireOrder& other);
 

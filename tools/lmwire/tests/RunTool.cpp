@@ -101,8 +101,11 @@ Result RunTool(const ToolRun& run) {
             &actions, 0, run.inputPath.empty() ? in.c_str() : run.inputPath.c_str(), O_RDONLY, 0);
     }
     if (outPipe[1] >= 0) {
+        // The reader goes before the program starts: closed after the start, a short output could
+        // be written in full, and the program be done, before the reader was gone.
+        close(outPipe[0]);
+        outPipe[0] = -1;
         posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-        posix_spawn_file_actions_addclose(&actions, outPipe[0]);
         posix_spawn_file_actions_addclose(&actions, outPipe[1]);
     } else {
         posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
@@ -136,7 +139,7 @@ Result RunTool(const ToolRun& run) {
     const int spawned = posix_spawn(&pid, LMWIRE_TOOL, &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
-    for (const int fd : {feedPipe[0], outPipe[0], outPipe[1]}) {
+    for (const int fd : {feedPipe[0], outPipe[1]}) {
         if (fd >= 0) {
             close(fd);
         }

@@ -1,5 +1,6 @@
 #include "wire_types/support/detail/WireStrings.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -12,6 +13,14 @@ namespace Lumera::detail {
 namespace {
 
 constexpr OLECHAR kEmpty[] = {0};
+
+// Atomic: read by every thread that allocates a text, whenever the tests set it.
+std::atomic<TextAllocationGate> textGate{nullptr};
+
+bool TextAllowed() noexcept {
+    const TextAllocationGate gate = textGate.load(std::memory_order_relaxed);
+    return gate == nullptr || gate();
+}
 
 std::size_t UnitsBeforeZero(const OLECHAR* text) noexcept {
     std::size_t units = 0;
@@ -46,7 +55,8 @@ BSTR AllocateWideUnits(std::size_t units) {
     if (static_cast<std::uint64_t>(units) > std::numeric_limits<unsigned int>::max()) {
         ThrowOutOfMemory();
     }
-    BSTR result = SysAllocStringLen(nullptr, static_cast<unsigned int>(units));
+    BSTR result =
+        TextAllowed() ? SysAllocStringLen(nullptr, static_cast<unsigned int>(units)) : nullptr;
     if (result == nullptr) {
         ThrowOutOfMemory();
     }
@@ -115,7 +125,7 @@ void FreeWireText(BSTR& field) noexcept {
 }
 
 BSTR CopyWireText(const OLECHAR* field) noexcept {
-    return SysAllocString(field != nullptr ? field : kEmpty);
+    return TextAllowed() ? SysAllocString(field != nullptr ? field : kEmpty) : nullptr;
 }
 
 BSTR DuplicateWireText(const OLECHAR* field) {
@@ -124,6 +134,10 @@ BSTR DuplicateWireText(const OLECHAR* field) {
         ThrowOutOfMemory();
     }
     return copy;
+}
+
+void SetTextAllocationGate(TextAllocationGate gate) noexcept {
+    textGate.store(gate, std::memory_order_relaxed);
 }
 
 void KeepAnsiUnits(BSTR text) noexcept {

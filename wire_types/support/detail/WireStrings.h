@@ -36,6 +36,8 @@ void SetWireText(BSTR& field, const std::string& value);
 // Releases the field's string (if any) and leaves it null.
 void FreeWireText(BSTR& field) noexcept;
 // A new string holding the field's text up to its first zero unit (empty, not null, for null).
+// Null when it cannot be allocated: only a record's constructor, whose field may stay null,
+// takes that; a copy of a text that exists uses DuplicateWireText.
 BSTR CopyWireText(const OLECHAR* field) noexcept;
 // As CopyWireText, but throws _com_error(E_OUTOFMEMORY) when the string cannot be allocated.
 BSTR DuplicateWireText(const OLECHAR* field);
@@ -49,5 +51,13 @@ double CurrentOleDate();
 long OleDateToUnixTime(double date);
 // OLE date of a count of seconds since 1970 (for callers and tests that build records).
 double UnixTimeToOleDate(double seconds);
+
+// Every string this library allocates first asks the gate, when one is set, and fails as an
+// exhausted allocator would when the gate answers false. It lets the tests fail the text
+// allocations in turn, beside operator new, on every platform: the Windows build allocates
+// through the system's own calls, which no test can make fail. Not exported: only the tests,
+// which link the library's objects, set it.
+using TextAllocationGate = bool (*)() noexcept;
+void SetTextAllocationGate(TextAllocationGate gate) noexcept;
 
 }  // namespace Lumera::detail
