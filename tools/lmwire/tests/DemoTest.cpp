@@ -16,14 +16,10 @@
 namespace lmwire_test {
 namespace {
 
-TEST(Demo, PrintsItsFourSectionsQuickly) {
-    const auto start = std::chrono::steady_clock::now();
+TEST(Demo, PrintsItsFourSections) {
     const Result result = RunTool({"demo"});
-    const auto took = std::chrono::steady_clock::now() - start;
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err, "");
-    // Generous for sanitizer builds; the release build takes milliseconds.
-    EXPECT_LT(took, std::chrono::seconds(5));
 
     const std::string& out = result.out;
     const std::vector<std::string> sections = {
