@@ -63,7 +63,10 @@ void Spellings(const FieldTable& table, Spelling spelling, int level, std::strin
             Spellings(*field.nested, spelling, level, out);
             continue;
         }
-        out += (out.empty() ? "" : " ") + Spell(field, spelling, level);
+        if (!out.empty()) {
+            out += ' ';
+        }
+        out += Spell(field, spelling, level);
     }
 }
 
