@@ -21,6 +21,7 @@
 #include "wire_types/price/PriceRecord.h"
 #include "wire_types/support/CodePage.h"
 #include "wire_types/support/FieldTables.h"
+#include "wire_types/support/FieldValues.h"
 #include "wire_types/support/Platform.h"
 #include "wire_types/support/SharedEnums.h"
 #include "wire_types/support/VeyException.h"

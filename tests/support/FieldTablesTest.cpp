@@ -18,6 +18,7 @@
 #include "wire_types/packets/LogonPackets.h"
 #include "wire_types/packets/WireAccountDataPacket.h"
 #include "wire_types/price/PriceRecord.h"
+#include "wire_types/support/FieldValues.h"
 #include "wire_types/support/detail/FlatForm.h"
 #include "wire_types/support/detail/WireStrings.h"
 
@@ -216,6 +217,44 @@ std::string Read(const WireField& field, const unsigned char* at) {
     }
 }
 
+// The library's reading agrees with the oracle's, and writing what it read into zeros gives back
+// the field's bytes over any old ones (the library writes zeros after a text).
+void CheckFieldValues(const WireField& field, const unsigned char* block, const std::string& name) {
+    std::string read;
+    Bytes rewritten(field.offset + field.size, 0xAA);
+    switch (field.kind) {
+        case FieldKind::Double:
+        case FieldKind::OleDate:
+            read = Number(ReadDouble(field, block));
+            WriteDouble(field, rewritten.data(), ReadDouble(field, block));
+            break;
+        case FieldKind::Text:
+            read = std::string(ReadText(field, block));
+            EXPECT_FALSE(WriteText(field, rewritten.data(), std::string(field.size, 'x')) ||
+                         WriteText(field, rewritten.data(), std::string_view("a\0b", 3)))
+                << name;
+            EXPECT_TRUE(WriteText(field, rewritten.data(), ReadText(field, block))) << name;
+            break;
+        case FieldKind::Reserved:
+            return;
+        default:
+            for (int level = 0; level < field.count; ++level) {
+                const std::int64_t value = ReadInteger(field, block, level);
+                EXPECT_GE(value, RangeOf(field).min) << name;
+                EXPECT_LE(value, RangeOf(field).max) << name;
+                const std::int64_t shown = field.kind == FieldKind::DepthPrice
+                                               ? LevelPrice(field, block, 1000, level) - 1000
+                                               : value;
+                read += (level == 0 ? "" : " ") + std::to_string(shown);
+                WriteInteger(field, rewritten.data(), value, level);
+            }
+    }
+    EXPECT_EQ(read, Read(field, block + field.offset)) << name;
+    EXPECT_EQ(Bytes(rewritten.begin() + field.offset, rewritten.end()),
+              Bytes(block + field.offset, block + field.offset + field.size))
+        << name;
+}
+
 // Reads a layout at bytes[start] as a peer would from its table alone: the fixed part by the
 // offsets, then each part that follows it. Returns the offset just past it.
 std::size_t Walk(const FieldTable& table, const Bytes& bytes, std::size_t start,
@@ -250,9 +289,10 @@ std::size_t Walk(const FieldTable& table, const Bytes& bytes, std::size_t start,
             }
             default: {
                 // A depth side's two rows share its name: its prices, then its sizes.
+                const unsigned char* block = bytes.data() + start;
                 std::string& value = values[name];
-                value +=
-                    (value.empty() ? "" : " ") + Read(field, bytes.data() + start + field.offset);
+                value += (value.empty() ? "" : " ") + Read(field, block + field.offset);
+                CheckFieldValues(field, block, name);
             }
         }
     }
