@@ -103,11 +103,42 @@ std::string Spelled(std::size_t row, Spelling spelling, int level = Lumera::kAll
     return Lumera::Spell(kTable.first[row], spelling, level);
 }
 
+// Text spelled at compile time, so that the JSON keys written for every level of every record
+// are stores of known length.
+struct Composed {
+    char text[32] = {};
+    std::size_t size = 0;
+
+    constexpr Composed& operator+(const char* part) {
+        while (*part != '\0') {
+            text[size++] = *part++;
+        }
+        return *this;
+    }
+    std::string_view View() const { return {text, size}; }
+};
+
 // The key of a level's price or size within a side's list: "Price" of "Bids[0].Price".
-std::string LevelKey(std::size_t row) {
-    const std::string spelled = Spelled(row, Spelling::Json, 0);
-    return spelled.substr(spelled.rfind('.') + 1);
+constexpr Composed LevelKey(std::size_t row) {
+    Composed spelled;
+    spelled.size = static_cast<std::size_t>(
+        Lumera::SpellTo(spelled.text, spelled.text + 31, kTable.first[row], Spelling::Json, 0) -
+        spelled.text);
+    std::size_t dot = spelled.size;
+    while (spelled.text[dot - 1] != '.') {
+        --dot;
+    }
+    Composed key;
+    return key + (spelled.text[spelled.size] = '\0', spelled.text + dot);
 }
+
+template <std::size_t Side>
+struct JsonLevel {
+    static constexpr Composed kFirst =
+        Composed{} + "[{\"" + LevelKey(kPriceRows[Side]).text + "\":";
+    static constexpr Composed kNext = Composed{} + ",{\"" + LevelKey(kPriceRows[Side]).text + "\":";
+    static constexpr Composed kSize = Composed{} + ",\"" + LevelKey(kSizeRows[Side]).text + "\":";
+};
 
 // Writes into a buffer known to be large enough, without bounds bookkeeping.
 class LineWriter {
@@ -228,14 +259,13 @@ void WriteCsvText(LineWriter& w, std::string_view text) {
     w.Char('"');
 }
 
-// One side's levels; `before` holds what comes before the side, its first level, any other
-// level and a level's size.
+// One side's levels; `before` is what comes before the side's list.
 template <std::size_t Side>
-void WriteSide(LineWriter& w, LineFormat format, const std::array<std::string, 4>& before,
+void WriteSide(LineWriter& w, LineFormat format, const std::string& before,
                const unsigned char* record, std::int32_t last) {
     switch (format) {
         case LineFormat::Text:
-            w.Text(before[0]);
+            w.Text(before);
             for (int i = 0; i < kLevels; ++i) {
                 const Lumera::PriceLevel at = LevelAt<Side>(record, last, i);
                 w.Int(at.price);
@@ -245,12 +275,12 @@ void WriteSide(LineWriter& w, LineFormat format, const std::array<std::string, 4
             }
             break;
         case LineFormat::Json:
-            w.Text(before[0]);
+            w.Text(before);
             for (int i = 0; i < kLevels; ++i) {
                 const Lumera::PriceLevel at = LevelAt<Side>(record, last, i);
-                w.Text(i == 0 ? before[1] : before[2]);
+                w.Text(i == 0 ? JsonLevel<Side>::kFirst.View() : JsonLevel<Side>::kNext.View());
                 w.Int(at.price);
-                w.Text(before[3]);
+                w.Text(JsonLevel<Side>::kSize.View());
                 w.Int(at.size);
                 w.Char('}');
             }
@@ -320,11 +350,8 @@ PriceRecordLines::PriceRecordLines(LineFormat format, TimeUnit timeUnit)
     }
     for (std::size_t side = 0; side < 2; ++side) {
         const std::string key = Spelled(kPriceRows[side], Spelling::Json);
-        const std::string price = LevelKey(kPriceRows[side]);
-        sides_[side] = {format_ == LineFormat::Text ? Cat({side == 0 ? " " : "", key, "="})
-                                                    : Cat({",\"", key, "\":"}),
-                        Cat({"[{\"", price, "\":"}), Cat({",{\"", price, "\":"}),
-                        Cat({",\"", LevelKey(kSizeRows[side]), "\":"})};
+        sides_[side] = format_ == LineFormat::Text ? Cat({side == 0 ? " " : "", key, "="})
+                                                   : Cat({",\"", key, "\":"});
     }
     switch (format_) {
         case LineFormat::Text:

@@ -89,7 +89,7 @@ class PriceRecordLines {
     // scalar field, of the time column, of each side's list and of a level's price and size.
     std::vector<std::string> before_;
     std::string time_;
-    std::array<std::array<std::string, 4>, 2> sides_;
+    std::array<std::string, 2> sides_;
     std::string lastPriceText_;
 };
 
