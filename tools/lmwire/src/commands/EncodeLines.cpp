@@ -112,50 +112,65 @@ std::vector<std::string> SplitCsv(std::string_view line, const std::string& wher
 }
 
 // Keys and columns that a decode adds (display texts, capture and time columns): skipped.
-std::vector<std::string_view> Shown(bool columns) {
-    std::vector<std::string_view> names = {columns ? kTimeColumn : kTimeKey};
+std::vector<std::string> Shown(bool columns) {
+    const auto spelling = columns ? Lumera::Spelling::Snake : Lumera::Spelling::Json;
+    std::vector<std::string> names = {Lumera::Spell(kTimeName, spelling)};
     for (const FieldName& field : kCaptureFields) {
-        names.push_back(columns ? field.column : field.key);
+        names.emplace_back(columns ? field.column : field.key);
     }
-    for (const FieldName& field : kTextFields) {
-        names.push_back(columns ? field.column : field.key);
+    for (const char* name : kTextNames) {
+        names.push_back(Lumera::Spell(name, spelling));
     }
     return names;
+}
+
+struct Column {
+    std::size_t at;
+    std::string key;   // the field, or the side
+    std::string part;  // Price or Size of a level
+    int level;
+    const Field* field;
+};
+
+// The kind's field in a CSV column: a scalar spelled as its row, or one level of a list's
+// element spelled as its depth row at that level.
+bool FindColumn(const Kind& kind, const std::string& name, std::size_t at,
+                std::vector<Column>& columns) {
+    for (const Field& field : kind.fields) {
+        if (field.wire == nullptr) {
+            continue;
+        }
+        if (field.type != FieldType::List) {
+            if (Lumera::Spell(*field.wire, Lumera::Spelling::Snake) == name) {
+                columns.push_back({at, field.name, "", 0, &field});
+                return true;
+            }
+            continue;
+        }
+        for (int level = 0; level < field.wire->count; ++level) {
+            for (const Field& part : field.element) {
+                if (Lumera::Spell(*part.wire, Lumera::Spelling::Snake, level) == name) {
+                    columns.push_back({at, field.name, part.name, level, &part});
+                    return true;
+                }
+            }
+        }
+    }
+    return false;
 }
 
 // The CSV columns as a JSON object of the record's fields, so that both forms are checked alike.
 class CsvColumns {
   public:
     CsvColumns(const Kind& kind, const std::vector<std::string>& header, const std::string& where) {
-        const std::vector<std::string_view> shown = Shown(true);
+        const std::vector<std::string> shown = Shown(true);
         std::vector<bool> seen(header.size());
         for (std::size_t at = 0; at < header.size(); ++at) {
             const std::string& name = header[at];
             if (std::find(shown.begin(), shown.end(), name) != shown.end()) {
                 continue;
             }
-            const auto scalar =
-                std::find_if(kScalarFields.begin(), kScalarFields.end(),
-                             [&name](const FieldName& field) { return field.column == name; });
-            if (scalar != kScalarFields.end()) {
-                columns_.push_back(
-                    {at, std::string(scalar->key), "", 0, FieldAt(kind, scalar->key)});
-                continue;
-            }
-            bool found = false;
-            for (const std::string_view side : {"bid", "ask"}) {
-                for (int level = 0; level < Lumera::PriceRecordLayout::kLevels && !found; ++level) {
-                    for (const std::string_view part : {"price", "size"}) {
-                        if (name == Cat({side, "_", part, "_", std::to_string(level)})) {
-                            const std::string list = side == "bid" ? "Bids" : "Asks";
-                            const std::string element = part == "price" ? "Price" : "Size";
-                            columns_.push_back(
-                                {at, list, element, level, FieldAt(kind, list, element)});
-                            found = true;
-                        }
-                    }
-                }
-            }
+            const bool found = FindColumn(kind, name, at, columns_);
             if (!found) {
                 throw BadInput(where + ": unknown column " + Quoted(name));
             }
@@ -190,13 +205,6 @@ class CsvColumns {
     }
 
   private:
-    struct Column {
-        std::size_t at;
-        std::string key;   // the field, or the side
-        std::string part;  // Price or Size of a level
-        int level;
-        const Field* field;
-    };
     std::vector<Column> columns_;
     std::size_t width_ = 0;
 };
@@ -292,7 +300,8 @@ void RunEncodeLines(const std::string& kindName, bool csv, const std::string& in
     Input input(inputPath);
     LineReader lines(input);
     Output out(outputPath);
-    const std::vector<std::string_view> shownKeys = Shown(false);
+    const std::vector<std::string> shownNames = Shown(false);
+    const std::vector<std::string_view> shownKeys(shownNames.begin(), shownNames.end());
     std::optional<CsvColumns> columns;
     while (const std::optional<std::string_view> line = lines.Next()) {
         const std::string where = Cat({input.Name(), " line ", std::to_string(lines.Number())});

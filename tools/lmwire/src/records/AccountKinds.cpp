@@ -1,170 +1,157 @@
-// The variable-length records: account figures and the flat form of an account contract.
+// The variable-length records: account figures and the flat form of an account contract, read
+// and written by their layouts' field tables, with the library's classes between the bytes given
+// and the bytes read or written.
 
-#include <cstring>
 #include <memory>
 
 #include "common/Errors.h"
-#include "common/Text.h"
 #include "records/Kinds.h"
+#include "records/TableFields.h"
 #include "wire_types/accounts/CLMWireAccountContract.h"
 #include "wire_types/packets/WireAccountDataPacket.h"
+#include "wire_types/support/FieldValues.h"
 
 namespace lmwire {
 namespace {
 
 using DataLayout = Lumera::WireAccountDataPacketLayout;
+constexpr const Lumera::FieldTable& kHeader = DataLayout::kHeaderFields;
+constexpr const Lumera::FieldTable& kEntry = DataLayout::kEntryFields;
+// The header's count of entries, which follows from the list.
+constexpr const char* kNumEntries = "NumEntries";
 
-std::int32_t Int(const Json& values, const char* name) {
-    return static_cast<std::int32_t>(values.at(name).get<std::int64_t>());
+const Lumera::WireField& CountRow() {
+    for (const Lumera::WireField& row : kHeader) {
+        if (std::string_view(row.name) == kNumEntries) {
+            return row;
+        }
+    }
+    throw std::logic_error("the account data header has no entry count");
+}
+
+Bytes EncodeData(const Lumera::WireAccountDataPacket& packet) {
+    const std::unique_ptr<unsigned char[]> wire(packet.Encode());
+    return Bytes(wire.get(), wire.get() + kHeader.fixedSize +
+                                 kEntry.fixedSize * static_cast<std::size_t>(packet.NumEntries()));
+}
+
+// The packet keeps one entry per kind, the entry's first field: the first one given again.
+[[noreturn]] void ThrowRepeatedEntry(const Field& list, const Json& entries) {
+    const std::string key = list.element.front().name;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            if (entries[j].at(key) == entries[i].at(key)) {
+                throw BadInput(list.name + ": " +
+                               Lumera::Spell(key.c_str(), Lumera::Spelling::Snake) + " " +
+                               entries[i].at(key).dump() + " is given twice");
+            }
+        }
+    }
+    throw std::logic_error("the account data packet dropped an entry");
 }
 
 Kind AccountData() {
     Kind kind{"account-data",
               "an account's figures: account, then count and (kind, double) entries",
               std::nullopt,
-              {Int32("Account"), Derived(Int32("NumEntries")),
-               List("AccountInfo", {Int32("Kind"), Number("Value")})},
+              FieldsOf(kHeader),
               {},
               {}};
+    FieldNamed(kind.fields, kNumEntries).derived = true;
+    kind.fields.push_back(ListOf(kEntry));
     kind.decode = [](const Bytes& bytes) {
-        if (bytes.size() < DataLayout::kHeaderSize) {
-            throw BadInput("account-data takes at least " +
-                           std::to_string(DataLayout::kHeaderSize) +
+        if (bytes.size() < kHeader.fixedSize) {
+            throw BadInput("account-data takes at least " + std::to_string(kHeader.fixedSize) +
                            " bytes (account and count), got " + std::to_string(bytes.size()));
         }
         // The library accepts trailing bytes; a record given alone must end with its entries.
-        const std::int64_t count = ReadInt32(&bytes[DataLayout::kCount]);
+        const std::int64_t count = Lumera::ReadInteger(CountRow(), bytes.data());
         if (count < 0) {
             throw BadInput("account-data: negative entry count " + std::to_string(count));
         }
         const std::uint64_t needed =
-            DataLayout::kHeaderSize + DataLayout::kEntrySize * static_cast<std::uint64_t>(count);
+            kHeader.fixedSize + kEntry.fixedSize * static_cast<std::uint64_t>(count);
         if (bytes.size() != needed) {
             throw BadInput("account-data: count " + std::to_string(count) + " needs " +
                            std::to_string(needed) + " bytes, got " + std::to_string(bytes.size()));
         }
-        const auto packet = Lumera::WireAccountDataPacket::FromBytes(bytes.data(), bytes.size());
+        const Bytes wire =
+            EncodeData(Lumera::WireAccountDataPacket::FromBytes(bytes.data(), bytes.size()));
+        Json values = Json::object();
+        ReadFixed(kHeader, wire.data(), values);
         Json entries = Json::array();
-        for (const auto& [entryKind, value] : packet.GetEntries()) {
-            entries.push_back({{"Kind", entryKind}, {"Value", value}});
+        for (std::size_t at = kHeader.fixedSize; at < wire.size(); at += kEntry.fixedSize) {
+            Json entry = Json::object();
+            ReadFixed(kEntry, &wire[at], entry);
+            entries.push_back(std::move(entry));
         }
-        return Json{{"Account", packet.GetAccount()},
-                    {"NumEntries", packet.NumEntries()},
-                    {"AccountInfo", std::move(entries)}};
+        values[kEntry.name] = std::move(entries);
+        return values;
     };
-    kind.encode = [](const Json& values) {
-        Lumera::WireAccountDataPacket packet(Int(values, "Account"));
-        for (const Json& entry : values.at("AccountInfo")) {
-            const auto entryKind =
-                static_cast<Lumera::enumAccountDataTypes>(entry.at("Kind").get<std::int64_t>());
-            if (!packet.AddInfo(entryKind, entry.at("Value").get<double>())) {
-                throw BadInput("AccountInfo: kind " + std::to_string(entryKind) +
-                               " is given twice");
-            }
+    kind.encode = [list = kind.fields.back()](const Json& values) {
+        const Json& entries = values.at(list.name);
+        Json header = values;
+        header[kNumEntries] = entries.size();
+        Bytes wire(kHeader.fixedSize + kEntry.fixedSize * entries.size());
+        WriteFixed(kHeader, wire.data(), header);
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            WriteFixed(kEntry, &wire[kHeader.fixedSize + i * kEntry.fixedSize], entries[i]);
         }
-        const std::unique_ptr<unsigned char[]> wire(packet.Encode());
-        return Bytes(wire.get(),
-                     wire.get() + DataLayout::kHeaderSize +
-                         DataLayout::kEntrySize * static_cast<std::size_t>(packet.NumEntries()));
+        const auto packet = Lumera::WireAccountDataPacket::FromBytes(wire.data(), wire.size());
+        if (static_cast<std::size_t>(packet.NumEntries()) != entries.size()) {
+            ThrowRepeatedEntry(list, entries);
+        }
+        return EncodeData(packet);
     };
     return kind;
 }
 
-// Offset of the byte after the NUL that ends a text starting at `from`, or 0 when it has none.
-std::size_t AfterText(const Bytes& bytes, std::size_t from) {
-    if (from >= bytes.size()) {
-        return 0;
-    }
-    const void* nul = std::memchr(&bytes[from], 0, bytes.size() - from);
-    return nul == nullptr ? 0 : static_cast<const unsigned char*>(nul) - bytes.data() + 1;
-}
+constexpr const Lumera::FieldTable& kContract = Lumera::WireAccountContractLayout::kFields;
 
-constexpr std::size_t kFlatBlocks = 48 + 60;
-
-Json Describe(Lumera::CLMWireAccountContract& accountContract) {
-    Lumera::CLMWireContract& contract = *accountContract.getWireContract();
-    return Json{{"MaxLotSize", accountContract.getMaxLotSize()},
-                {"PositionLimit", accountContract.getPositionLimit()},
-                {"Position", accountContract.getPosition()},
-                {"Pnl", accountContract.getPnl()},
-                {"PnlInTicks", accountContract.getPnlInTicks()},
-                {"OvernightPosition", accountContract.getOvernightPosition()},
-                {"PreviousClose", accountContract.getPreviousClose()},
-                {"PreviousSettle", accountContract.getPreviousSettle()},
-                {"OpenPrice", accountContract.getOpenPrice()},
-                {"Month", contract.getMonth()},
-                {"Year", contract.getYear()},
-                {"ExchangeID", contract.getExchangeID()},
-                {"contractType", contract.getcontractType()},
-                {"priceFormatCode", contract.getpriceFormatCode()},
-                {"ContractID", contract.getContractID()},
-                {"TickValue", contract.getTickValue()},
-                {"Currency", contract.getCurrency()},
-                {"Symbol", Cp1252ToUtf8(contract.getSymbol())},
-                {"Name", Cp1252ToUtf8(contract.getName())}};
+// The flat form as the library writes it back after reading it.
+Bytes ThroughLibrary(const Bytes& flat) {
+    Lumera::CLMWireAccountContract received(0, 0, 0, 0, Lumera::pfcNone, "", "");
+    long offset = 0;
+    received.fromPacket(offset, flat.data(), flat.size());
+    Bytes wire(static_cast<std::size_t>(received.GetSize()));
+    offset = 0;
+    received.toPacket(offset, wire.data());
+    return wire;
 }
 
 Kind AccountContract() {
-    Kind kind{
-        "account-contract",
-        "flat form of an account contract: 48-byte block, 60-byte contract, symbol, name",
-        std::nullopt,
-        {Int32("MaxLotSize"), Int32("PositionLimit"), Int32("Position"), Number("Pnl"),
-         Int32("PnlInTicks"), Int32("OvernightPosition"), Int32("PreviousClose"),
-         Int32("PreviousSettle"), Int32("OpenPrice"), Int16("Month"), Int16("Year"),
-         Int16("ExchangeID"), Int32("contractType"), Int32("priceFormatCode"), Int32("ContractID"),
-         Number("TickValue"), Int32("Currency"), Text("Symbol", 0), Text("Name", 0)},
-        {},
-        {}};
+    Kind kind{"account-contract",
+              "flat form of an account contract: 48-byte block, 60-byte contract, symbol, name",
+              std::nullopt,
+              FieldsOf(kContract),
+              {},
+              {}};
     kind.decode = [](const Bytes& bytes) {
-        if (bytes.size() < kFlatBlocks + 2) {
-            throw BadInput("account-contract takes at least " + std::to_string(kFlatBlocks + 2) +
+        const std::size_t minimum = FlatMinimum(kContract);
+        if (bytes.size() < minimum) {
+            throw BadInput("account-contract takes at least " + std::to_string(minimum) +
                            " bytes (two blocks and two terminated texts), got " +
                            std::to_string(bytes.size()));
         }
-        const std::size_t afterSymbol = AfterText(bytes, kFlatBlocks);
-        const std::size_t afterName = afterSymbol == 0 ? 0 : AfterText(bytes, afterSymbol);
-        if (afterName == 0) {
-            throw BadInput(std::string("account-contract: the ") +
-                           (afterSymbol == 0 ? "symbol" : "name") +
+        const char* unterminated = nullptr;
+        const std::size_t end = FlatEnd(kContract, bytes, 0, unterminated);
+        if (end == 0) {
+            throw BadInput("account-contract: the " +
+                           Lumera::Spell(unterminated, Lumera::Spelling::Snake) +
                            " has no terminating zero byte");
         }
-        if (afterName != bytes.size()) {
-            throw BadInput("account-contract: " + std::to_string(bytes.size() - afterName) +
-                           " bytes follow the flat form (" + std::to_string(afterName) + " bytes)");
+        if (end != bytes.size()) {
+            throw BadInput("account-contract: " + std::to_string(bytes.size() - end) +
+                           " bytes follow the flat form (" + std::to_string(end) + " bytes)");
         }
-        Lumera::CLMWireAccountContract received(0, 0, 0, 0, Lumera::pfcNone, "", "");
-        long offset = 0;
-        received.fromPacket(offset, bytes.data(), bytes.size());
-        // fromPacket fills the record; the contract object follows it only when refreshed.
-        received.RefreshWireContract();
-        return Describe(received);
+        Json values = Json::object();
+        ReadFlat(kContract, ThroughLibrary(bytes), 0, values);
+        return values;
     };
     kind.encode = [](const Json& values) {
-        Lumera::CLMWireAccountContract accountContract(
-            Int(values, "ContractID"), static_cast<short>(Int(values, "ExchangeID")),
-            static_cast<short>(Int(values, "Month")), static_cast<short>(Int(values, "Year")),
-            static_cast<Lumera::enumPriceFormatCode>(Int(values, "priceFormatCode")),
-            NarrowText(values, "Symbol"), NarrowText(values, "Name"));
-        accountContract.setMaxLotSize(Int(values, "MaxLotSize"));
-        accountContract.setPositionLimit(Int(values, "PositionLimit"));
-        accountContract.setPosition(Int(values, "Position"));
-        accountContract.setPnl(values.at("Pnl").get<double>());
-        accountContract.setPnlInTicks(Int(values, "PnlInTicks"));
-        accountContract.setOvernightPosition(Int(values, "OvernightPosition"));
-        accountContract.setPreviousClose(Int(values, "PreviousClose"));
-        accountContract.setPreviousSettle(Int(values, "PreviousSettle"));
-        accountContract.setOpenPrice(Int(values, "OpenPrice"));
-        // The flat form is written from the embedded raw contract, which the account contract
-        // offers no setters for beyond the constructor's fields.
-        Lumera::WireContract& raw = accountContract.getRawWireContract()->contract;
-        raw.contractType = static_cast<Lumera::enumContractTypes>(Int(values, "contractType"));
-        raw.tickValue = values.at("TickValue").get<double>();
-        raw.currency = static_cast<Lumera::enumCurrencies>(Int(values, "Currency"));
-        Bytes wire(static_cast<std::size_t>(accountContract.GetSize()));
-        long offset = 0;
-        accountContract.toPacket(offset, wire.data());
-        return wire;
+        Bytes flat;
+        AppendFlat(kContract, values, flat);
+        return ThroughLibrary(flat);
     };
     return kind;
 }

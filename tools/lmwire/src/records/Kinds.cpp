@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <set>
 
 #include "common/Errors.h"
@@ -11,51 +10,6 @@
 #include "common/Text.h"
 
 namespace lmwire {
-
-Field Int32(std::string name) {
-    Field field;
-    field.name = std::move(name);
-    return field;
-}
-
-Field Unsigned(std::string name, int bits) {
-    Field field = Int32(std::move(name));
-    field.min = 0;
-    field.max = (std::int64_t{1} << bits) - 1;
-    return field;
-}
-
-Field Int16(std::string name) {
-    Field field = Int32(std::move(name));
-    field.min = std::numeric_limits<std::int16_t>::min();
-    field.max = std::numeric_limits<std::int16_t>::max();
-    return field;
-}
-
-Field Number(std::string name) {
-    Field field = Int32(std::move(name));
-    field.type = FieldType::Number;
-    return field;
-}
-
-Field Text(std::string name, std::size_t capacity) {
-    Field field = Int32(std::move(name));
-    field.type = FieldType::Text;
-    field.capacity = capacity;
-    return field;
-}
-
-Field List(std::string name, std::vector<Field> element) {
-    Field field = Int32(std::move(name));
-    field.type = FieldType::List;
-    field.element = std::move(element);
-    return field;
-}
-
-Field Derived(Field field) {
-    field.derived = true;
-    return field;
-}
 
 const std::vector<Kind>& AllKinds() {
     static const std::vector<Kind> kinds = [] {
@@ -359,26 +313,6 @@ void RequireSize(const Kind& kind, const Bytes& bytes, std::size_t size) {
         throw BadInput(kind.name + " takes " + std::to_string(size) + " bytes, got " +
                        std::to_string(bytes.size()));
     }
-}
-
-std::int32_t ReadInt32(const unsigned char* bytes) {
-    const std::uint32_t value = std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 |
-                                std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24;
-    return static_cast<std::int32_t>(value);
-}
-
-double ReadDouble(const unsigned char* bytes) {
-    std::uint64_t bits = 0;
-    for (int i = 7; i >= 0; --i) {
-        bits = bits << 8 | bytes[i];
-    }
-    double value = 0;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
-std::string NarrowText(const Json& values, const std::string& name) {
-    return Utf8ToCp1252(values.at(name).get<std::string>(), name);
 }
 
 }  // namespace lmwire

@@ -1,9 +1,9 @@
 #pragma once
 
-// The record kinds that decode and encode know. A kind is a table of named fields (the names
-// are the library's accessor names without Get/get, and the JSON keys) with a decoder that
-// validates the bytes before handing them to the library's trusting decoders, and an encoder
-// that builds the record through the library from validated field values.
+// The record kinds that decode and encode know. A kind is a list of named fields taken from the
+// library's field tables (the names are its canonical names, and the JSON keys) with a decoder
+// that validates the bytes before the library reads them, and an encoder that writes validated
+// field values and lets the library have the last word on the bytes.
 
 #include <cstdint>
 #include <functional>
@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common/Hex.h"
+#include "wire_types/support/FieldTables.h"
 
 namespace lmwire {
 
@@ -34,15 +35,10 @@ struct Field {
     std::vector<Field> element;
     // Shown by decode but following from other fields, so encode refuses it.
     bool derived = false;
+    // The library's row of the field (of the price row for a depth list); null for a derived
+    // field and a list of records.
+    const Lumera::WireField* wire = nullptr;
 };
-
-Field Int32(std::string name);
-Field Unsigned(std::string name, int bits);
-Field Int16(std::string name);
-Field Number(std::string name);
-Field Text(std::string name, std::size_t capacity);
-Field List(std::string name, std::vector<Field> element);
-Field Derived(Field field);
 
 struct Kind {
     std::string name;
@@ -88,10 +84,6 @@ std::string RenderFields(const Json& record, const std::string& indent = "");
 
 // Shared by the kinds' decoders.
 void RequireSize(const Kind& kind, const Bytes& bytes, std::size_t size);
-std::int32_t ReadInt32(const unsigned char* bytes);
-double ReadDouble(const unsigned char* bytes);
-// A settable text field's value in the narrow code page of the wire.
-std::string NarrowText(const Json& values, const std::string& name);
 
 // Each adds its kinds in the order that help lists them.
 void AddPacketKinds(std::vector<Kind>& kinds);

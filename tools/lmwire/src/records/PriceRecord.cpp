@@ -10,10 +10,16 @@
 
 #include "common/Errors.h"
 #include "common/Text.h"
+#include "records/TableFields.h"
 
 namespace lmwire {
 
 namespace {
+
+using Lumera::FieldKind;
+constexpr const Lumera::FieldTable& kTable = Lumera::PriceRecordLayout::kFields;
+// The scalar the depth prices are offsets from.
+constexpr const char* kLastPrice = "LastPrice";
 
 struct Level {
     std::int32_t price;
@@ -21,23 +27,35 @@ struct Level {
 };
 using Levels = std::vector<Level>;
 
-Levels LevelsFrom(const Json& given, const char* name) {
-    if (given.size() > Lumera::PriceRecordLayout::kLevels) {
-        throw BadInput(std::string(name) + ": at most 10 levels, got " +
-                       std::to_string(given.size()));
+// A side's levels as encode was given them; its list holds {price, size} elements.
+Levels LevelsFrom(const Field& list, const Json& values) {
+    const Json& given = values.at(list.name);
+    if (given.size() > static_cast<std::size_t>(list.wire->count)) {
+        throw BadInput(list.name + ": at most " + std::to_string(list.wire->count) +
+                       " levels, got " + std::to_string(given.size()));
     }
     Levels levels;
     for (const Json& level : given) {
-        levels.push_back({static_cast<std::int32_t>(level.at("Price").get<std::int64_t>()),
-                          static_cast<std::uint16_t>(level.at("Size").get<std::int64_t>())});
+        levels.push_back(
+            {static_cast<std::int32_t>(level.at(list.element[0].name).get<std::int64_t>()),
+             static_cast<std::uint16_t>(level.at(list.element[1].name).get<std::int64_t>())});
     }
     return levels;
 }
 
+const Lumera::WireField& DepthRow(bool bid) {
+    for (const Lumera::WireField& row : kTable) {
+        if (row.kind == FieldKind::DepthPrice && (row.direction < 0) == bid) {
+            return row;
+        }
+    }
+    throw std::logic_error("the price record has no depth prices");
+}
+
 std::string OutOfReachText(const Lumera::PriceOutOfReach& refused) {
     const bool bid = refused.Side() == Lumera::PriceOutOfReach::BookSide::Bid;
-    return Cat({bid ? "Bids[" : "Asks[", std::to_string(refused.Level()), "].Price ",
-                std::to_string(refused.Price()), " is out of reach of LastPrice ",
+    return Cat({Lumera::Spell(DepthRow(bid), Lumera::Spelling::Json, refused.Level()), " ",
+                std::to_string(refused.Price()), " is out of reach of ", kLastPrice, " ",
                 std::to_string(refused.LastPrice()), ": ", bid ? "bids" : "asks", " lie within ",
                 bid ? "-127..+128" : "-128..+127", " ticks of it"});
 }
@@ -65,47 +83,47 @@ std::string OutOfReach(const Lumera::PriceOutOfReach& refused, const Levels& ask
 }  // namespace
 
 void AddPriceRecordKind(std::vector<Kind>& kinds) {
-    const std::vector<Field> level = {Int32("Price"), Unsigned("Size", 16)};
     Kind kind{"price-record",
               "market-data price record, 86 bytes (a capture: many records back to back)",
               kPriceRecordSize,
-              {Unsigned("PriceType", 8), Unsigned("PriceFormatCode", 8), Unsigned("LastSize", 16),
-               Unsigned("LumeraID", 16), Int32("LastPrice"), Int32("TotalVolume"),
-               Int32("TimeStamp"), Int32("High"), Int32("Low"), List("Bids", level),
-               List("Asks", level), Derived(Text("LastPriceText", 0))},
+              FieldsOf(kTable),
               {},
               {}};
+    kind.fields.push_back(DerivedField(kTextNames[0], FieldType::Text));
     kind.decode = [kind](const Bytes& bytes) {
         RequireSize(kind, bytes, kPriceRecordSize);
         return Json::parse(PriceRecordJsonLine(Lumera::PriceRecordView(bytes.data())));
     };
-    kind.encode = [](const Json& values) {
-        const auto get = [&values](const char* name) {
-            return values.at(name).get<std::int64_t>();
-        };
-        const auto last = static_cast<std::int32_t>(get("LastPrice"));
-        const Levels bids = LevelsFrom(values.at("Bids"), "Bids");
-        const Levels asks = LevelsFrom(values.at("Asks"), "Asks");
+    kind.encode = [fields = kind.fields](const Json& values) {
+        // The builder writes the depth, which only it may judge in reach; every scalar is then
+        // written by the table over its bytes.
+        const auto last = static_cast<std::int32_t>(values.at(kLastPrice).get<std::int64_t>());
         Lumera::PriceRecordBuilder builder;
-        builder.PriceType(static_cast<std::uint8_t>(get("PriceType")))
-            .PriceFormatCode(static_cast<std::uint8_t>(get("PriceFormatCode")))
-            .LastSize(static_cast<std::uint16_t>(get("LastSize")))
-            .LumeraID(static_cast<std::uint16_t>(get("LumeraID")))
-            .LastPrice(last)
-            .TotalVolume(static_cast<std::int32_t>(get("TotalVolume")))
-            .TimeStamp(static_cast<std::int32_t>(get("TimeStamp")))
-            .High(static_cast<std::int32_t>(get("High")))
-            .Low(static_cast<std::int32_t>(get("Low")));
-        // A level not given reads back as the last price with no size.
-        for (std::size_t i = 0; i < bids.size(); ++i) {
-            builder.Bid(static_cast<int>(i), bids[i].price, bids[i].size);
-        }
-        for (std::size_t i = 0; i < asks.size(); ++i) {
-            builder.Ask(static_cast<int>(i), asks[i].price, asks[i].size);
+        builder.LastPrice(last);
+        Levels asks;
+        for (const Field& list : fields) {
+            if (list.type != FieldType::List) {
+                continue;
+            }
+            const Levels levels = LevelsFrom(list, values);
+            const bool bid = list.wire->direction < 0;
+            // A level not given reads back as the last price with no size.
+            for (std::size_t i = 0; i < levels.size(); ++i) {
+                if (bid) {
+                    builder.Bid(static_cast<int>(i), levels[i].price, levels[i].size);
+                } else {
+                    builder.Ask(static_cast<int>(i), levels[i].price, levels[i].size);
+                }
+            }
+            if (!bid) {
+                asks = levels;
+            }
         }
         try {
             const auto record = builder.Bytes();
-            return Bytes(record.begin(), record.end());
+            Bytes wire(record.begin(), record.end());
+            WriteFixed(kTable, wire.data(), values);
+            return wire;
         } catch (const Lumera::PriceOutOfReach& refused) {
             throw BadInput(OutOfReach(refused, asks));
         }

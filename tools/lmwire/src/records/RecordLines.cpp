@@ -2,25 +2,143 @@
 
 #include <charconv>
 #include <cstring>
+#include <utility>
 
 #include "common/Errors.h"
 #include "common/Text.h"
 #include "records/Kinds.h"
 #include "wire_types/price/Price.h"
+#include "wire_types/support/FieldValues.h"
 
 namespace lmwire {
 
-std::array<std::int32_t, kScalarFields.size()> ScalarValues(Lumera::PriceRecordView record) {
-    return {record.PriceType(), record.PriceFormatCode(), record.LastSize(),  record.LumeraID(),
-            record.LastPrice(), record.TotalVolume(),     record.TimeStamp(), record.High(),
-            record.Low()};
-}
-
 namespace {
 
-constexpr int kLevels = Lumera::PriceRecordLayout::kLevels;
-constexpr std::size_t kTimeStampIndex = 6;
-static_assert(kScalarFields[kTimeStampIndex].key == "TimeStamp");
+// The record's table, walked at compile time, so that a line costs what reading the record
+// through its view costs.
+using Lumera::FieldKind;
+using Lumera::Spelling;
+constexpr const Lumera::FieldTable& kTable = Lumera::PriceRecordLayout::kFields;
+
+constexpr bool IsScalar(const Lumera::WireField& row) {
+    return row.kind == FieldKind::Signed || row.kind == FieldKind::Unsigned;
+}
+
+constexpr bool SameName(const char* a, const char* b) {
+    while (*a != '\0' && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+
+// Rows of the table: of a kind (the scalars, one side's depth prices or sizes) or of a name.
+template <std::size_t N, class Pick>
+constexpr std::array<std::size_t, N> Rows(Pick pick) {
+    std::array<std::size_t, N> rows{};
+    std::size_t found = 0;
+    for (std::size_t at = 0; at < kTable.count; ++at) {
+        if (pick(kTable.first[at])) {
+            rows.at(found++) = at;
+        }
+    }
+    return found == N ? rows : throw "the price record's table changed shape";
+}
+
+constexpr std::size_t Count(bool (*pick)(const Lumera::WireField&)) {
+    std::size_t found = 0;
+    for (const Lumera::WireField& row : kTable) {
+        found += pick(row) ? 1 : 0;
+    }
+    return found;
+}
+
+constexpr std::size_t kScalarCount = Count(IsScalar);
+constexpr auto kScalarRows = Rows<kScalarCount>(IsScalar);
+// One side each, bids (below the last price) first as the table has them.
+constexpr auto kPriceRows =
+    Rows<2>([](const Lumera::WireField& row) { return row.kind == FieldKind::DepthPrice; });
+constexpr auto kSizeRows =
+    Rows<2>([](const Lumera::WireField& row) { return row.kind == FieldKind::DepthSize; });
+static_assert(SameName(kTable.first[kPriceRows[0]].name, kTable.first[kSizeRows[0]].name) &&
+              SameName(kTable.first[kPriceRows[1]].name, kTable.first[kSizeRows[1]].name) &&
+              kTable.first[kPriceRows[0]].direction < 0);
+constexpr int kLevels = kTable.first[kPriceRows[0]].count;
+
+// The scalars the line treats apart: the depth prices move from the last price, and the time
+// stamp may be followed by its ISO 8601 form.
+constexpr std::size_t kLastPriceRow =
+    Rows<1>([](const Lumera::WireField& row) { return SameName(row.name, "LastPrice"); })[0];
+constexpr std::size_t ScalarIndex(const char* name) {
+    for (std::size_t i = 0; i < kScalarCount; ++i) {
+        if (SameName(kTable.first[kScalarRows[i]].name, name)) {
+            return i;
+        }
+    }
+    throw "no such scalar";
+}
+constexpr std::size_t kTimeStampIndex = ScalarIndex("TimeStamp");
+
+template <std::size_t Row>
+std::int32_t IntegerAt(const unsigned char* record) {
+    constexpr Lumera::WireField row = kTable.first[Row];
+    return static_cast<std::int32_t>(Lumera::ReadInteger(row, record));
+}
+
+template <std::size_t... I>
+std::array<std::int32_t, kScalarCount> ScalarValues(const unsigned char* record,
+                                                    std::index_sequence<I...>) {
+    return {IntegerAt<kScalarRows[I]>(record)...};
+}
+
+template <std::size_t Side>
+Lumera::PriceLevel LevelAt(const unsigned char* record, std::int32_t last, int level) {
+    constexpr Lumera::WireField price = kTable.first[kPriceRows[Side]];
+    constexpr Lumera::WireField size = kTable.first[kSizeRows[Side]];
+    return {Lumera::LevelPrice(price, record, last, level),
+            static_cast<std::uint16_t>(Lumera::ReadInteger(size, record, level))};
+}
+
+std::string Spelled(std::size_t row, Spelling spelling, int level = Lumera::kAllLevels) {
+    return Lumera::Spell(kTable.first[row], spelling, level);
+}
+
+// Text spelled at compile time, so that the JSON keys written for every level of every record
+// are stores of known length.
+struct Composed {
+    char text[32] = {};
+    std::size_t size = 0;
+
+    constexpr Composed& operator+(const char* part) {
+        while (*part != '\0') {
+            text[size++] = *part++;
+        }
+        return *this;
+    }
+    std::string_view View() const { return {text, size}; }
+};
+
+// The key of a level's price or size within a side's list: "Price" of "Bids[0].Price".
+constexpr Composed LevelKey(std::size_t row) {
+    Composed spelled;
+    spelled.size = static_cast<std::size_t>(
+        Lumera::SpellTo(spelled.text, spelled.text + 31, kTable.first[row], Spelling::Json, 0) -
+        spelled.text);
+    std::size_t dot = spelled.size;
+    while (spelled.text[dot - 1] != '.') {
+        --dot;
+    }
+    Composed key;
+    return key + (spelled.text[spelled.size] = '\0', spelled.text + dot);
+}
+
+template <std::size_t Side>
+struct JsonLevel {
+    static constexpr Composed kFirst =
+        Composed{} + "[{\"" + LevelKey(kPriceRows[Side]).text + "\":";
+    static constexpr Composed kNext = Composed{} + ",{\"" + LevelKey(kPriceRows[Side]).text + "\":";
+    static constexpr Composed kSize = Composed{} + ",\"" + LevelKey(kSizeRows[Side]).text + "\":";
+};
 
 // Writes into a buffer known to be large enough, without bounds bookkeeping.
 class LineWriter {
@@ -141,6 +259,45 @@ void WriteCsvText(LineWriter& w, std::string_view text) {
     w.Char('"');
 }
 
+// One side's levels; `before` is what comes before the side's list.
+template <std::size_t Side>
+void WriteSide(LineWriter& w, LineFormat format, const std::string& before,
+               const unsigned char* record, std::int32_t last) {
+    switch (format) {
+        case LineFormat::Text:
+            w.Text(before);
+            for (int i = 0; i < kLevels; ++i) {
+                const Lumera::PriceLevel at = LevelAt<Side>(record, last, i);
+                w.Int(at.price);
+                w.Char(':');
+                w.Int(at.size);
+                w.Char(i + 1 < kLevels ? ',' : ' ');
+            }
+            break;
+        case LineFormat::Json:
+            w.Text(before);
+            for (int i = 0; i < kLevels; ++i) {
+                const Lumera::PriceLevel at = LevelAt<Side>(record, last, i);
+                w.Text(i == 0 ? JsonLevel<Side>::kFirst.View() : JsonLevel<Side>::kNext.View());
+                w.Int(at.price);
+                w.Text(JsonLevel<Side>::kSize.View());
+                w.Int(at.size);
+                w.Char('}');
+            }
+            w.Char(']');
+            break;
+        case LineFormat::Csv:
+            for (int i = 0; i < kLevels; ++i) {
+                const Lumera::PriceLevel at = LevelAt<Side>(record, last, i);
+                w.Char(',');
+                w.Int(at.price);
+                w.Char(',');
+                w.Int(at.size);
+            }
+            break;
+    }
+}
+
 }  // namespace
 
 LineFormat FormatOf(bool json, bool csv) {
@@ -175,22 +332,39 @@ void AppendIsoTime(std::string& out, std::int64_t seconds, std::uint32_t fractio
 
 PriceRecordLines::PriceRecordLines(LineFormat format, TimeUnit timeUnit)
     : format_(format), timeUnit_(timeUnit) {
-    for (std::size_t i = 0; i < kScalarFields.size(); ++i) {
-        const std::string_view key = kScalarFields[i].key;
+    const std::string time = Lumera::Spell(kTimeName, Spelling::Json);
+    const std::string lastPriceText = Lumera::Spell(kTextNames[0], Spelling::Json);
+    for (std::size_t i = 0; i < kScalarCount; ++i) {
+        const std::string key = Spelled(kScalarRows[i], Spelling::Json);
         switch (format_) {
             case LineFormat::Text:
-                before_[i] = Cat({i == 0 ? "" : " ", key, "="});
+                before_.push_back(Cat({i == 0 ? "" : " ", key, "="}));
                 break;
             case LineFormat::Json:
-                before_[i] = Cat({i == 0 ? "\"" : ",\"", key, "\":"});
+                before_.push_back(Cat({i == 0 ? "\"" : ",\"", key, "\":"}));
                 break;
             case LineFormat::Csv:
-                // Appended: GCC 12 misreads assigning either of two literals (-Wrestrict).
-                if (i != 0) {
-                    before_[i] += ',';
-                }
+                before_.push_back(i == 0 ? "" : ",");
                 break;
         }
+    }
+    for (std::size_t side = 0; side < 2; ++side) {
+        const std::string key = Spelled(kPriceRows[side], Spelling::Json);
+        sides_[side] = format_ == LineFormat::Text ? Cat({side == 0 ? " " : "", key, "="})
+                                                   : Cat({",\"", key, "\":"});
+    }
+    switch (format_) {
+        case LineFormat::Text:
+            time_ = Cat({" ", time, "="});
+            lastPriceText_ = Cat({lastPriceText, "=\""});
+            break;
+        case LineFormat::Json:
+            time_ = Cat({",\"", time, "\":\""});
+            lastPriceText_ = Cat({",\"", lastPriceText, "\":\""});
+            break;
+        case LineFormat::Csv:
+            time_ = ",";
+            break;
     }
 }
 
@@ -210,21 +384,20 @@ std::string PriceRecordLines::Header(bool capture) const {
             add(field.column);
         }
     }
-    for (std::size_t i = 0; i < kScalarFields.size(); ++i) {
-        add(kScalarFields[i].column);
+    for (std::size_t i = 0; i < kScalarCount; ++i) {
+        add(Spelled(kScalarRows[i], Spelling::Snake));
         if (i == kTimeStampIndex && timeUnit_ != TimeUnit::None) {
-            add(kTimeColumn);
+            add(Lumera::Spell(kTimeName, Spelling::Snake));
         }
     }
-    for (const std::string_view side : {"bid", "ask"}) {
+    for (std::size_t side = 0; side < 2; ++side) {
         for (int level = 0; level < kLevels; ++level) {
-            const std::string at = std::to_string(level);
-            add(Cat({side, "_price_", at}));
-            add(Cat({side, "_size_", at}));
+            add(Spelled(kPriceRows[side], Spelling::Snake, level));
+            add(Spelled(kSizeRows[side], Spelling::Snake, level));
         }
     }
-    for (const FieldName& field : kTextFields) {
-        add(field.column);
+    for (const char* name : kTextNames) {
+        add(Lumera::Spell(name, Spelling::Snake));
     }
     header += '\n';
     return header;
@@ -256,9 +429,10 @@ std::string PriceRecordLines::CapturePrefix(const CaptureInfo& capture) const {
                 destinationPort, ","});
 }
 
-char* PriceRecordLines::Write(char* at, Lumera::PriceRecordView record,
+char* PriceRecordLines::Write(char* at, Lumera::PriceRecordView view,
                               std::string_view capturePrefix) {
-    const auto values = ScalarValues(record);
+    const unsigned char* record = view.data();
+    const auto values = ScalarValues(record, std::make_index_sequence<kScalarCount>());
     LineWriter w(at);
     if (format_ == LineFormat::Json) {
         w.Char('{');
@@ -268,66 +442,32 @@ char* PriceRecordLines::Write(char* at, Lumera::PriceRecordView record,
         w.Text(before_[i]);
         w.Int(values[i]);
         if (i == kTimeStampIndex && timeUnit_ != TimeUnit::None) {
-            w.Text(format_ == LineFormat::Text   ? " TimeStampUTC="
-                   : format_ == LineFormat::Json ? ",\"TimeStampUTC\":\""
-                                                 : ",");
-            WriteTimeStamp(w, record.TimeStamp(), timeUnit_);
+            w.Text(time_);
+            WriteTimeStamp(w, values[i], timeUnit_);
             if (format_ == LineFormat::Json) {
                 w.Char('"');
             }
         }
     }
-    for (const bool bids : {true, false}) {
-        switch (format_) {
-            case LineFormat::Text:
-                w.Text(bids ? " Bids=" : "Asks=");
-                for (int i = 0; i < kLevels; ++i) {
-                    const Lumera::PriceLevel at = bids ? record.Bid(i) : record.Ask(i);
-                    w.Int(at.price);
-                    w.Char(':');
-                    w.Int(at.size);
-                    w.Char(i + 1 < kLevels ? ',' : ' ');
-                }
-                break;
-            case LineFormat::Json:
-                w.Text(bids ? ",\"Bids\":" : ",\"Asks\":");
-                for (int i = 0; i < kLevels; ++i) {
-                    const Lumera::PriceLevel at = bids ? record.Bid(i) : record.Ask(i);
-                    w.Text(i == 0 ? "[{\"Price\":" : ",{\"Price\":");
-                    w.Int(at.price);
-                    w.Text(",\"Size\":");
-                    w.Int(at.size);
-                    w.Char('}');
-                }
-                w.Char(']');
-                break;
-            case LineFormat::Csv:
-                for (int i = 0; i < kLevels; ++i) {
-                    const Lumera::PriceLevel at = bids ? record.Bid(i) : record.Ask(i);
-                    w.Char(',');
-                    w.Int(at.price);
-                    w.Char(',');
-                    w.Int(at.size);
-                }
-                break;
-        }
-    }
-    const std::uint8_t code = record.PriceFormatCode();
+    const std::int32_t last = IntegerAt<kLastPriceRow>(record);
+    WriteSide<0>(w, format_, sides_[0], record, last);
+    WriteSide<1>(w, format_, sides_[1], record, last);
+    const std::uint8_t code = view.PriceFormatCode();
     std::array<char, Lumera::price::kMaxDisplayLength> room;
     switch (format_) {
         case LineFormat::Text:
-            w.Text("LastPriceText=\"");
-            w.Text(DisplayText(room, code, record.LastPrice()));
+            w.Text(lastPriceText_);
+            w.Text(DisplayText(room, code, last));
             w.Text("\"\n");
             break;
         case LineFormat::Json:
-            w.Text(",\"LastPriceText\":\"");
-            WriteJsonText(w, DisplayText(room, code, record.LastPrice()));
+            w.Text(lastPriceText_);
+            WriteJsonText(w, DisplayText(room, code, last));
             w.Text("\"}\n");
             break;
         case LineFormat::Csv:
             for (const std::int32_t price :
-                 {record.LastPrice(), record.Bid(0).price, record.Ask(0).price}) {
+                 {last, LevelAt<0>(record, last, 0).price, LevelAt<1>(record, last, 0).price}) {
                 w.Char(',');
                 WriteCsvText(w, DisplayText(room, code, price));
             }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "wire_types/price/PriceRecord.h"
 
@@ -27,35 +28,24 @@ enum class TimeUnit { None, Seconds, Milliseconds, Microseconds };
 LineFormat FormatOf(bool json, bool csv);
 TimeUnit ParseTimeUnit(const std::string& unit);
 
-// The scalar fields in line order: the accessor name (the text and JSON key) and the CSV column.
+// The names of a value in the lines: its text and JSON key and its CSV column.
 struct FieldName {
     std::string_view key;
     std::string_view column;
 };
-inline constexpr std::array<FieldName, 9> kScalarFields = {
-    {{"PriceType", "price_type"},
-     {"PriceFormatCode", "price_format_code"},
-     {"LastSize", "last_size"},
-     {"LumeraID", "lumera_id"},
-     {"LastPrice", "last_price"},
-     {"TotalVolume", "total_volume"},
-     {"TimeStamp", "time_stamp"},
-     {"High", "high"},
-     {"Low", "low"}}};
-std::array<std::int32_t, kScalarFields.size()> ScalarValues(Lumera::PriceRecordView record);
 
-// Columns that follow from the others, and those a capture adds: shown, never read back.
-inline constexpr std::string_view kTimeKey = "TimeStampUTC";
-inline constexpr std::string_view kTimeColumn = "time_stamp_utc";
+// Values a line shows that follow from the record's fields: never read back. The record's own
+// fields are named by the library's table (PriceRecordLayout::kFields).
+inline constexpr const char* kTimeName = "TimeStampUTC";
+inline constexpr std::array<const char*, 3> kTextNames = {"LastPriceText", "BestBidText",
+                                                          "BestAskText"};
+// Columns that a capture adds.
 inline constexpr std::array<FieldName, 5> kCaptureFields = {
     {{"CaptureTime", "capture_time"},
      {"Source", "source"},
      {"SourcePort", "source_port"},
      {"Destination", "destination"},
      {"DestinationPort", "destination_port"}}};
-inline constexpr std::array<FieldName, 3> kTextFields = {{{"LastPriceText", "last_price_text"},
-                                                          {"BestBidText", "best_bid_text"},
-                                                          {"BestAskText", "best_ask_text"}}};
 
 // Where a datagram of a network capture came from, shown before each of its records.
 struct CaptureInfo {
@@ -95,7 +85,12 @@ class PriceRecordLines {
   private:
     LineFormat format_;
     TimeUnit timeUnit_;
-    std::array<std::string, kScalarFields.size()> before_;  // key and separator of each field
+    // What comes before each value, spelled once for the format: the key and separator of each
+    // scalar field, of the time column, of each side's list and of a level's price and size.
+    std::vector<std::string> before_;
+    std::string time_;
+    std::array<std::string, 2> sides_;
+    std::string lastPriceText_;
 };
 
 // One JSON object for one record, as decode --json writes it.
