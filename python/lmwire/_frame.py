@@ -27,9 +27,7 @@ def prices_frame(source, time_unit=None, *, partial=False):
         raise ImportError("prices_frame needs pandas (Debian python3-pandas)") from None
     rows = read_prices(source, partial=partial)
     codes = rows["price_format_code"].astype(np.int64)
-    columns = {name: rows[name] for name in (
-        "price_type", "price_format_code", "last_size", "lumera_id", "last_price",
-        "total_volume", "time_stamp", "high", "low")}
+    columns = {name: rows[name] for name in _native.PRICE_SCALARS}
     if time_unit is not None:
         columns["time"] = pd.to_datetime(rows["time_stamp"], unit=time_unit, utc=True)
     columns["best_bid"] = rows["bid_price"][:, 0]

@@ -1,15 +1,45 @@
 // The flat form of an account contract (what toPacket writes) read into a dict, so that a
 // Python reader can walk a buffer of them: each read returns the offset after the one it read.
+// The library checks and reads the flat form; the dict's keys and values follow its field table.
 
+#include <cstring>
 #include <string>
 
 #include "Bindings.h"
 #include "Values.h"
 #include "wire_types/accounts/CLMWireAccountContract.h"
-#include "wire_types/accounts/CLMWireContract.h"
+#include "wire_types/support/FieldTables.h"
 
 namespace lmwire::binding {
 namespace {
+
+using Lumera::FieldKind;
+
+// The fields of a flat form at `at` that the library has checked, nested records inlined, into
+// `fields`; moves `at` past it.
+void ReadFlatForm(const Lumera::FieldTable& table, const unsigned char*& at, py::dict& fields) {
+    const unsigned char* block = at;
+    at += table.fixedSize;
+    for (const Lumera::WireField& field : table) {
+        const std::string name = Lumera::Spell(field, Lumera::Spelling::Snake);
+        switch (field.kind) {
+            case FieldKind::Reserved:
+                break;
+            case FieldKind::Record:
+                ReadFlatForm(*field.nested, at, fields);
+                break;
+            case FieldKind::FlatText: {
+                const auto* text = reinterpret_cast<const char*>(at);
+                const std::size_t length = std::strlen(text);
+                fields[name.c_str()] = WideText({text, length});
+                at += length + 1;
+                break;
+            }
+            default:
+                fields[name.c_str()] = ReadField(field, block);
+        }
+    }
+}
 
 py::tuple ReadAccountContract(const py::buffer& source, long long start) {
     const Bytes bytes(source);
@@ -21,29 +51,9 @@ py::tuple ReadAccountContract(const py::buffer& source, long long start) {
                                             "", "");
     // Checked: a flat form that does not fit raises std::length_error, ValueError here.
     received.fromPacket(offset, bytes.data(), bytes.size());
-    // fromPacket fills the record only; the received contract is read through an object of its
-    // own.
-    Lumera::CLMWireContract contract(&received.getRawWireContract()->contract);
     py::dict fields;
-    fields["max_lot_size"] = received.getMaxLotSize();
-    fields["position_limit"] = received.getPositionLimit();
-    fields["position"] = received.getPosition();
-    fields["pnl"] = received.getPnl();
-    fields["pnl_in_ticks"] = received.getPnlInTicks();
-    fields["overnight_position"] = received.getOvernightPosition();
-    fields["previous_close"] = received.getPreviousClose();
-    fields["previous_settle"] = received.getPreviousSettle();
-    fields["open_price"] = received.getOpenPrice();
-    fields["month"] = contract.getMonth();
-    fields["year"] = contract.getYear();
-    fields["exchange_id"] = contract.getExchangeID();
-    fields["contract_type"] = static_cast<long long>(contract.getcontractType());
-    fields["price_format_code"] = static_cast<long long>(contract.getpriceFormatCode());
-    fields["contract_id"] = contract.getContractID();
-    fields["tick_value"] = contract.getTickValue();
-    fields["currency"] = static_cast<long long>(contract.getCurrency());
-    fields["symbol"] = WideText(contract.getSymbol());
-    fields["name"] = WideText(contract.getName());
+    const unsigned char* at = bytes.data() + start;
+    ReadFlatForm(Lumera::WireAccountContractLayout::kFields, at, fields);
     return py::make_tuple(fields, offset);
 }
 

@@ -1,16 +1,18 @@
 // Captures of 86-byte price records to numpy rows and back. A row is the record with its depth
 // prices made absolute (146 bytes, packed), so that numpy code never repeats the offset
-// arithmetic; the row's layout is declared here once and the Python side builds its dtype from
-// it.
+// arithmetic. The row's fields are the record's table with each depth price widened to 32 bits;
+// the Python side builds its dtype from them.
 
 #include <pybind11/numpy.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -21,13 +23,43 @@
 #include "Bindings.h"
 #include "Values.h"
 #include "wire_types/price/PriceRecord.h"
+#include "wire_types/support/FieldTables.h"
 
 namespace lmwire::binding {
 namespace {
 
 using Layout = Lumera::PriceRecordLayout;
+using Lumera::FieldKind;
 constexpr int kLevels = Layout::kLevels;
 
+// A row's field: the record's field `index`, at `offset` in the row, `count` values of `width`
+// bytes each.
+struct RowField {
+    std::size_t index;
+    std::size_t offset;
+    std::size_t width;
+    int count;
+    bool isSigned;
+};
+
+constexpr std::size_t kRowFields = std::size(Layout::kFieldList);
+
+constexpr std::array<RowField, kRowFields> RowLayout() {
+    std::array<RowField, kRowFields> row{};
+    std::size_t offset = 0;
+    for (std::size_t i = 0; i < kRowFields; ++i) {
+        const Lumera::WireField& field = Layout::kFieldList[i];
+        const bool price = field.kind == FieldKind::DepthPrice;
+        const std::size_t width = price ? 4 : field.kind == FieldKind::DepthSize ? 2 : field.size;
+        row[i] = {i, offset, width, field.count, price || field.kind == FieldKind::Signed};
+        offset += width * static_cast<std::size_t>(field.count);
+    }
+    return row;
+}
+constexpr std::array<RowField, kRowFields> kRow = RowLayout();
+
+// The fast path fills rows of this struct through the record's view and builds records from
+// them through the builder; it must be the row the table describes.
 #pragma pack(push, 1)
 struct PriceRow {
     std::uint8_t priceType;
@@ -45,31 +77,52 @@ struct PriceRow {
     std::uint16_t askSize[kLevels];
 };
 #pragma pack(pop)
-static_assert(sizeof(PriceRow) == 146, "a row is packed");
+static_assert(kRowFields == 13 && sizeof(PriceRow) == kRow[12].offset + 2 * kLevels);
+static_assert(offsetof(PriceRow, priceType) == kRow[0].offset &&
+              offsetof(PriceRow, priceFormatCode) == kRow[1].offset &&
+              offsetof(PriceRow, lastSize) == kRow[2].offset &&
+              offsetof(PriceRow, lumeraID) == kRow[3].offset &&
+              offsetof(PriceRow, lastPrice) == kRow[4].offset &&
+              offsetof(PriceRow, totalVolume) == kRow[5].offset &&
+              offsetof(PriceRow, timeStamp) == kRow[6].offset &&
+              offsetof(PriceRow, high) == kRow[7].offset &&
+              offsetof(PriceRow, low) == kRow[8].offset &&
+              offsetof(PriceRow, bidPrice) == kRow[9].offset &&
+              offsetof(PriceRow, bidSize) == kRow[10].offset &&
+              offsetof(PriceRow, askPrice) == kRow[11].offset &&
+              offsetof(PriceRow, askSize) == kRow[12].offset);
+
+// numpy's name for a field's values: u1, <u2, <i4 ...
+std::string NumpyFormat(const RowField& field) {
+    std::string format = field.width == 1 ? "" : "<";
+    format += field.isSigned ? 'i' : 'u';
+    return format + std::to_string(field.width);
+}
 
 // Records read or written per chunk: a few hundred kilobytes, so that a capture of any size
 // streams through a buffer that stays in cache.
 constexpr std::size_t kChunkRecords = 4096;
 
+// (name, numpy format, count, offset) of each row field, in the record's order.
 py::list RowFields() {
     py::list fields;
-    const auto add = [&](const char* name, const char* format, int count, std::size_t offset) {
-        fields.append(py::make_tuple(name, format, count, offset));
-    };
-    add("price_type", "u1", 1, offsetof(PriceRow, priceType));
-    add("price_format_code", "u1", 1, offsetof(PriceRow, priceFormatCode));
-    add("last_size", "<u2", 1, offsetof(PriceRow, lastSize));
-    add("lumera_id", "<u2", 1, offsetof(PriceRow, lumeraID));
-    add("last_price", "<i4", 1, offsetof(PriceRow, lastPrice));
-    add("total_volume", "<i4", 1, offsetof(PriceRow, totalVolume));
-    add("time_stamp", "<i4", 1, offsetof(PriceRow, timeStamp));
-    add("high", "<i4", 1, offsetof(PriceRow, high));
-    add("low", "<i4", 1, offsetof(PriceRow, low));
-    add("bid_price", "<i4", kLevels, offsetof(PriceRow, bidPrice));
-    add("bid_size", "<u2", kLevels, offsetof(PriceRow, bidSize));
-    add("ask_price", "<i4", kLevels, offsetof(PriceRow, askPrice));
-    add("ask_size", "<u2", kLevels, offsetof(PriceRow, askSize));
+    for (const RowField& row : kRow) {
+        const Lumera::WireField& field = Layout::kFieldList[row.index];
+        fields.append(py::make_tuple(Lumera::Spell(field, Lumera::Spelling::Snake),
+                                     NumpyFormat(row), row.count, row.offset));
+    }
     return fields;
+}
+
+// The names of the record's single values, which a frame shows as columns of their own.
+py::tuple ScalarNames() {
+    py::list names;
+    for (const Lumera::WireField& field : Layout::kFields) {
+        if (field.kind == FieldKind::Signed || field.kind == FieldKind::Unsigned) {
+            names.append(Lumera::Spell(field, Lumera::Spelling::Snake));
+        }
+    }
+    return py::tuple(names);
 }
 
 // Each row is filled on the stack and stored whole: wide stores, where setting the packed row's
@@ -317,6 +370,7 @@ void BindPriceRecords(py::module_& module) {
     module.attr("PRICE_ROW_SIZE") = sizeof(PriceRow);
     module.def("price_row_fields", &RowFields,
                "The fields of a price row in order: (name, numpy format, count, offset).");
+    module.attr("PRICE_SCALARS") = ScalarNames();
     module.def("decode_prices", &DecodePrices, py::arg("source"), py::arg("rows"),
                "Decodes len(rows) records from the start of source into rows, without the GIL.");
     module.def("read_price_file", &ReadPriceFile, py::arg("path"), py::arg("rows"),

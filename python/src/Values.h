@@ -9,10 +9,13 @@
 #include <string_view>
 
 #include "Bindings.h"
+#include "wire_types/support/FieldTables.h"
 
 namespace lmwire::binding {
 
-// An integer (anything with __index__) that fits a signed 32-bit field.
+// An integer (anything with __index__) within [min, max].
+std::int64_t Integer(py::handle value, std::string_view field, std::int64_t min, std::int64_t max);
+// One that fits a signed 32-bit field.
 std::int32_t Int32(py::handle value, std::string_view field);
 
 // Narrow text on the wire is Windows-1252, one byte per character. A str is encoded strictly: a
@@ -20,6 +23,12 @@ std::int32_t Int32(py::handle value, std::string_view field);
 // they are.
 std::string NarrowText(py::handle value, std::string_view field);
 py::str WideText(std::string_view narrow);
+
+// An integer, double or text field of a fixed part, through its table row: `block` is the start
+// of the part. `name` is the field's name in errors.
+py::object ReadField(const Lumera::WireField& field, const unsigned char* block);
+void WriteField(const Lumera::WireField& field, unsigned char* block, py::handle value,
+                std::string_view name);
 
 // The bytes of any contiguous buffer (bytes, bytearray, memoryview, numpy arrays).
 class Bytes {

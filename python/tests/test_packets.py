@@ -67,7 +67,9 @@ def test_attributes_follow_the_setters():
     packet = lmwire.TCPLogonReconnectPacket(user_id="trader7")
     packet.account_number = 5001
     packet.api_name = b"raw\xff"
+    packet.api_version = b"2\0ignored"  # a text ends at its first zero byte
     assert packet.api_name == "raw\u00ff" and packet.user_id == "trader7"
+    assert packet.api_version == "2" and packet.to_bytes()[50:53] == b"2\0\0"
     assert struct.unpack_from("<i", packet.to_bytes(), 420) == (5001,)
     with pytest.raises(ValueError):
         packet.user_id = "u" * 50
@@ -75,6 +77,8 @@ def test_attributes_follow_the_setters():
     subscription = lmwire.CLMWirePriceSubscriptionPacket(first=1)
     with pytest.raises(AttributeError):
         subscription.first = 2  # no setter: the constructor's only
+    with pytest.raises(AttributeError):
+        lmwire.UDPLogOnPacket().packet_type = 1
     assert lmwire.LogonResponsePacket(port=1) != lmwire.WireHolePunchDelayPacket(delay=1)
 
 
