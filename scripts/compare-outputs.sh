@@ -108,6 +108,9 @@ $L synth prices 1000 --pcap c.pcap && $L decode price-record --pcap c.pcap --jso
 $L synth prices 1000 --pcap c.pcap && $L decode price-record --pcap c.pcap --csv --time-unit s
 $L synth prices 1000 --pcap c.pcap && $L decode price-record --pcap c.pcap --csv --port 9 --port 7
 $L synth prices 500 --pcap c6.pcap --source [::1]:5000 --destination [::1]:6000 && $L decode price-record --pcap c6.pcap --json
+$L synth prices 400 --pcap c.pcap && editcap -F pcapng c.pcap c.pcapng && $L decode price-record --pcap c.pcapng --csv --time-unit ns
+$L synth prices 400 --pcap c.pcap && editcap -T rawip c.pcap r.pcap 2>/dev/null; $L decode price-record --pcap r.pcap --json
+$L synth prices 400 --pcap c.pcap && head -c 20000 c.pcap > cut.pcap && $L decode price-record --pcap cut.pcap
 $L price 14 1234 -1234 0 2147483647 -2147483648
 $L price 14 1234 -1234 --original-display
 $L price 63 1
