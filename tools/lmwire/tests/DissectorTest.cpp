@@ -1,5 +1,6 @@
-// The Wireshark dissector, run by tshark: the fields of the records in synth's pcap are those
-// that lmwire decodes, and the display texts of every price format are the library's.
+// The Wireshark dissector, run by tshark: the fields of the records in synth's pcap, under the
+// filter names the library spells, are those that lmwire decodes, and the display texts of every
+// price format are the library's.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include "RunTool.h"
 #include "wire_types/price/Price.h"
 #include "wire_types/price/PriceRecord.h"
+#include "wire_types/support/FieldTables.h"
 
 namespace lmwire_test {
 namespace {
@@ -26,7 +28,13 @@ std::vector<std::string> Split(const std::string& text, char separator) {
     return parts;
 }
 
-// Every occurrence of each field, in packet order, as tshark shows them with the dissector.
+// The display filter name of a canonical name, as the dissector registers it.
+std::string Filter(const char* name) {
+    return Lumera::Spell(name, Lumera::Spelling::Wireshark);
+}
+
+// Every occurrence of each field (by filter name), in packet order, as tshark shows them with
+// the dissector.
 std::map<std::string, std::vector<std::string>> Dissected(const TempDir& dir,
                                                           const std::string& pcap,
                                                           const std::vector<std::string>& fields,
@@ -34,7 +42,7 @@ std::map<std::string, std::vector<std::string>> Dissected(const TempDir& dir,
     std::string command = "tshark -X lua_script:" + kDissector + " " + options + " -r " + pcap +
                           " -Y lmwire -T fields -E occurrence=a -E aggregator='|'";
     for (const std::string& field : fields) {
-        command += " -e lmwire." + field;
+        command += " -e " + field;
     }
     const std::string out = dir.Path("fields.txt");
     EXPECT_EQ(Shell(command + " > " + out), 0) << command;
@@ -52,6 +60,23 @@ std::map<std::string, std::vector<std::string>> Dissected(const TempDir& dir,
     return values;
 }
 
+// The numbers of the packets that tshark shows through a display filter, with the tree shown
+// (-T fields) or not (a summary line per packet, its number first).
+std::vector<std::string> PacketsThrough(const TempDir& dir, const std::string& pcap,
+                                        const std::string& filter, bool shown) {
+    const std::string out = dir.Path("filtered.txt");
+    EXPECT_EQ(Shell("tshark -X lua_script:" + kDissector + " -r " + pcap + " -Y '" + filter + "'" +
+                    (shown ? " -T fields -e frame.number" : "") + " > " + out),
+              0);
+    const Bytes text = ReadFile(out);
+    std::vector<std::string> numbers;
+    for (const std::string& line : Lines(std::string(text.begin(), text.end()))) {
+        const std::size_t first = line.find_first_not_of(' ');
+        numbers.push_back(line.substr(first, line.find(' ', first) - first));
+    }
+    return numbers;
+}
+
 TEST(Dissector, FieldsOfSynthRecordsAreThoseLmwireDecodes) {
     LMWIRE_REQUIRE_PCAP_TOOLS("tshark");
     TempDir dir;
@@ -59,33 +84,60 @@ TEST(Dissector, FieldsOfSynthRecordsAreThoseLmwireDecodes) {
     ASSERT_EQ(RunTool({"synth", "prices", "300", "--pcap", pcap, "--seed", "9"}).status, 0);
     const Result decoded = RunTool({"decode", "price-record", "--pcap", pcap, "--json"});
     ASSERT_EQ(decoded.status, 0) << decoded.err;
-    const std::vector<std::string> scalars = {
-        "PriceType",   "PriceFormatCode", "LastSize", "LumeraID", "LastPrice",
-        "TotalVolume", "TimeStamp",       "High",     "Low",      "LastPriceText"};
-    std::vector<std::string> fields = scalars;
-    for (const std::string depth : {"Bid.Price", "Bid.Size", "Ask.Price", "Ask.Size"}) {
-        fields.push_back(depth);
+    // Scalars by their JSON key; depth fields by side and level, all levels in one field too.
+    std::vector<std::string> scalars = {"LastPriceText"};
+    std::vector<const Lumera::WireField*> depth;
+    std::vector<std::string> fields = {Filter("LastPriceText")};
+    for (const Lumera::WireField& field : Lumera::PriceRecordLayout::kFields) {
+        if (field.count == 1) {
+            scalars.push_back(field.name);
+            fields.push_back(Filter(field.name));
+            continue;
+        }
+        depth.push_back(&field);
+        fields.push_back(Spell(field, Lumera::Spelling::Wireshark));
+        for (int level = 0; level < field.count; ++level) {
+            fields.push_back(Spell(field, Lumera::Spelling::Wireshark, level));
+        }
     }
     auto shown = Dissected(dir, pcap, fields);
     const std::vector<std::string> lines = Lines(decoded.out);
     ASSERT_EQ(lines.size(), 300u);
-    for (const std::string& field : scalars) {
-        ASSERT_EQ(shown[field].size(), 300u) << field;
+    for (const std::string& field : fields) {
+        // A field of all levels (lmwire.bid.price) occurs ten times a record.
+        ASSERT_EQ(shown[field].size(), field.find('.', 7) == std::string::npos ? 300u : 3000u)
+            << field;
     }
     for (std::size_t i = 0; i < lines.size(); ++i) {
         SCOPED_TRACE(i);
         const Json record = Json::parse(lines[i]);
         for (const std::string& field : scalars) {
             const Json& value = record[field];
-            EXPECT_EQ(shown[field][i], value.is_string() ? value.get<std::string>() : value.dump())
+            EXPECT_EQ(shown[Filter(field.c_str())][i],
+                      value.is_string() ? value.get<std::string>() : value.dump())
                 << field;
         }
-        for (std::size_t level = 0; level < 10; ++level) {
-            const std::size_t at = i * 10 + level;
-            EXPECT_EQ(shown["Bid.Price"][at], record["Bids"][level]["Price"].dump());
-            EXPECT_EQ(shown["Bid.Size"][at], record["Bids"][level]["Size"].dump());
-            EXPECT_EQ(shown["Ask.Price"][at], record["Asks"][level]["Price"].dump());
-            EXPECT_EQ(shown["Ask.Size"][at], record["Asks"][level]["Size"].dump());
+        for (const Lumera::WireField* field : depth) {
+            const char* part = field->kind == Lumera::FieldKind::DepthPrice ? "Price" : "Size";
+            for (int level = 0; level < field->count; ++level) {
+                const std::string value =
+                    record[Spell(*field, Lumera::Spelling::Json)][level][part].dump();
+                EXPECT_EQ(shown[Spell(*field, Lumera::Spelling::Wireshark, level)][i], value);
+                EXPECT_EQ(shown[Spell(*field, Lumera::Spelling::Wireshark)][i * 10 + level], value);
+            }
+        }
+    }
+    // A filter takes the same packets whether the tree is shown or not, where the dissector adds
+    // fewer marks, and the hidden fields of any level only when a filter names them.
+    const std::pair<std::string, std::string> levels[] = {
+        {"lmwire.ask_size_4", "lmwire.ask.size"}, {"lmwire.bid_price_3", "lmwire.bid.price"}};
+    for (const auto& [level, any] : levels) {
+        for (const std::string& field : {level, any}) {
+            const std::string filter = field + " == " + shown[level][7];
+            SCOPED_TRACE(filter);
+            const std::vector<std::string> packets = PacketsThrough(dir, pcap, filter, false);
+            EXPECT_FALSE(packets.empty());
+            EXPECT_EQ(packets, PacketsThrough(dir, pcap, filter, true));
         }
     }
 }
@@ -125,19 +177,20 @@ TEST(Dissector, DisplayTextsOfEveryFormatAreTheLibrarys) {
               0);
     // Codes without a row too: the port takes them, the heuristic would not.
     auto shown = Dissected(
-        dir, pcap, {"PriceFormatCode", "LastPrice", "LastPriceText", "Bid.Price", "Ask.Price"},
+        dir, pcap,
+        {"lmwire.last_price", "lmwire.last_price_text", "lmwire.bid.price", "lmwire.ask.price"},
         "-o lmwire.ports:9100");
-    ASSERT_EQ(shown["LastPriceText"].size(), shownPrices.size());
+    ASSERT_EQ(shown["lmwire.last_price_text"].size(), shownPrices.size());
     for (std::size_t i = 0; i < shownPrices.size(); ++i) {
         const auto [code, price] = shownPrices[i];
         SCOPED_TRACE("code " + std::to_string(code) + ", " + std::to_string(price) + " ticks");
-        EXPECT_EQ(shown["LastPrice"][i], std::to_string(price));
-        EXPECT_EQ(shown["LastPriceText"][i], Lumera::price::Display(code, price));
+        EXPECT_EQ(shown["lmwire.last_price"][i], std::to_string(price));
+        EXPECT_EQ(shown["lmwire.last_price_text"][i], Lumera::price::Display(code, price));
         if (price > INT32_MIN + 200 && price < INT32_MAX - 200) {
-            EXPECT_EQ(shown["Bid.Price"][i * 10], std::to_string(price + 128));
-            EXPECT_EQ(shown["Bid.Price"][i * 10 + 1], std::to_string(price - 127));
-            EXPECT_EQ(shown["Ask.Price"][i * 10], std::to_string(price - 128));
-            EXPECT_EQ(shown["Ask.Price"][i * 10 + 1], std::to_string(price + 127));
+            EXPECT_EQ(shown["lmwire.bid.price"][i * 10], std::to_string(price + 128));
+            EXPECT_EQ(shown["lmwire.bid.price"][i * 10 + 1], std::to_string(price - 127));
+            EXPECT_EQ(shown["lmwire.ask.price"][i * 10], std::to_string(price - 128));
+            EXPECT_EQ(shown["lmwire.ask.price"][i * 10 + 1], std::to_string(price + 127));
         }
     }
 }
@@ -174,16 +227,21 @@ TEST(Dissector, NegativePricesOfEveryFormatAreShownAsLmwireDecodesThem) {
     ASSERT_EQ(decoded.status, 0) << decoded.err;
     const std::vector<std::string> fields = {"PriceFormatCode", "LastPrice", "High", "Low",
                                              "LastPriceText"};
-    auto shown = Dissected(dir, pcap, fields);
+    std::vector<std::string> filters;
+    for (const std::string& field : fields) {
+        filters.push_back(Filter(field.c_str()));
+    }
+    auto shown = Dissected(dir, pcap, filters);
     const std::vector<std::string> lines = Lines(decoded.out);
     ASSERT_EQ(lines.size(), 62u * 5);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const Json record = Json::parse(lines[i]);
         SCOPED_TRACE(lines[i].substr(0, 80));
         for (const std::string& field : fields) {
-            ASSERT_GT(shown[field].size(), i) << field;
+            const std::vector<std::string>& values = shown[Filter(field.c_str())];
+            ASSERT_GT(values.size(), i) << field;
             const Json& value = record[field];
-            EXPECT_EQ(shown[field][i], value.is_string() ? value.get<std::string>() : value.dump())
+            EXPECT_EQ(values[i], value.is_string() ? value.get<std::string>() : value.dump())
                 << field;
         }
     }
@@ -199,9 +257,12 @@ TEST(Dissector, ThePortPreferenceTakesDatagramsOfAnyLength) {
     ASSERT_EQ(Shell("text2pcap -q -t '%Y-%m-%dT%H:%M:%S.%f' -4 10.0.0.1,10.0.0.2 -u 4000,9177 " +
                     dir.Path("dump.txt") + " " + pcap),
               0);
-    EXPECT_TRUE(Dissected(dir, pcap, {"LastPriceText"})["LastPriceText"].empty());
-    const auto byPort = Dissected(dir, pcap, {"LastPriceText"}, "-o lmwire.ports:9100,9177");
-    EXPECT_EQ(byPort.at("LastPriceText"), (std::vector<std::string>{"0.00", "0.00"}));
+    const std::string text = "lmwire.last_price_text";
+    EXPECT_TRUE(Dissected(dir, pcap, {text})[text].empty());
+    const auto byPort =
+        Dissected(dir, pcap, {text, "lmwire.trailing"}, "-o lmwire.ports:9100,9177");
+    EXPECT_EQ(byPort.at(text), (std::vector<std::string>{"0.00", "0.00"}));
+    EXPECT_EQ(byPort.at("lmwire.trailing"), (std::vector<std::string>{"10"}));
 }
 
 TEST(Dissector, TheHeuristicWantsFormatCodesAndShowsWhatTheSnapLengthCut) {
@@ -221,14 +282,14 @@ TEST(Dissector, TheHeuristicWantsFormatCodesAndShowsWhatTheSnapLengthCut) {
     ASSERT_EQ(Shell("text2pcap -q -t '%Y-%m-%dT%H:%M:%S.%f' -4 10.0.0.1,10.0.0.2 -u 40000,9177 " +
                     dir.Path("dump.txt") + " " + pcap),
               0);
-    EXPECT_EQ(Dissected(dir, pcap, {"PriceFormatCode"})["PriceFormatCode"],
-              (std::vector<std::string>{"14", "5", "20"}));
+    const std::string code = "lmwire.price_format_code";
+    EXPECT_EQ(Dissected(dir, pcap, {code})[code], (std::vector<std::string>{"14", "5", "20"}));
     // Cut inside the third record: the two whole ones are shown and the rest counted.
     const std::string cut = dir.Path("cut.pcap");
     ASSERT_EQ(Shell("editcap -s 250 " + pcap + " " + cut), 0);
-    auto shown = Dissected(dir, cut, {"PriceFormatCode", "truncated"});
-    EXPECT_EQ(shown["PriceFormatCode"], (std::vector<std::string>{"14", "5"}));
-    EXPECT_EQ(shown["truncated"], (std::vector<std::string>{"86"}));
+    auto shown = Dissected(dir, cut, {code, "lmwire.truncated"});
+    EXPECT_EQ(shown[code], (std::vector<std::string>{"14", "5"}));
+    EXPECT_EQ(shown["lmwire.truncated"], (std::vector<std::string>{"86"}));
     const Result tool = RunTool({"decode", "price-record", "--pcap", cut});
     EXPECT_EQ(Lines(tool.out).size(), 2u);
     EXPECT_NE(tool.err.find("1 truncated by the snap length"), std::string::npos) << tool.err;
