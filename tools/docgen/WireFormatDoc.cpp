@@ -19,29 +19,13 @@
 #include <vector>
 
 #include "DocTables.h"
+#include "GeneratedFile.h"
 
 namespace {
 
 using namespace Lumera::docgen;
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("cannot read " + path);
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using lmwire_generate::Lines;
+using lmwire_generate::ReadFile;
 
 bool IsPlaceholder(const std::string& line, const std::string& directive, std::string& name) {
     const std::string start = "@" + directive + " ";
@@ -117,55 +101,9 @@ std::string Generate(const std::string& templatePath) {
     return out;
 }
 
-// The first line where `committed` is not `generated`, as a compiler would point at it.
-int Check(const std::string& path, const std::string& generated) {
-    const std::string committed = ReadFile(path);
-    if (committed == generated) {
-        return 0;
-    }
-    const std::vector<std::string> have = Lines(committed);
-    const std::vector<std::string> want = Lines(generated);
-    std::size_t line = 0;
-    while (line < have.size() && line < want.size() && have[line] == want[line]) {
-        ++line;
-    }
-    std::cerr << path << ":" << line + 1 << ": not what the field tables and the template give\n";
-    if (have.size() == want.size() && line == have.size()) {
-        std::cerr << "  the last line ends differently (its newline)\n";
-    } else {
-        std::cerr << "  committed: " << (line < have.size() ? have[line] : "(end of file)") << "\n"
-                  << "  generated: " << (line < want.size() ? want[line] : "(end of file)") << "\n";
-    }
-    std::cerr << "Rewrite it with the build target update-wire-format-doc.\n";
-    return 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty() || args.size() == 2 || args.size() > 3 ||
-        (args.size() == 3 && args[1] != "-o" && args[1] != "--check")) {
-        std::cerr << "usage: lmwire_wire_format_doc TEMPLATE [-o FILE | --check FILE]\n";
-        return 2;
-    }
-    try {
-        const std::string document = Generate(args[0]);
-        if (args.size() == 1) {
-            std::cout << document;
-            return std::cout.flush() ? 0 : 1;
-        }
-        if (args[1] == "--check") {
-            return Check(args[2], document);
-        }
-        std::ofstream out(args[2], std::ios::binary);
-        out << document;
-        if (!out.flush()) {
-            throw std::runtime_error("cannot write " + args[2]);
-        }
-        return 0;
-    } catch (const std::exception& error) {
-        std::cerr << "lmwire_wire_format_doc: " << error.what() << "\n";
-        return 1;
-    }
+    return lmwire_generate::Main(argc, argv, "lmwire_wire_format_doc", "update-wire-format-doc",
+                                 Generate);
 }
