@@ -18,30 +18,6 @@
 
 namespace Lumera {
 
-// The values an integer field holds: a Signed or Unsigned field of its width, one level of a
-// DepthPrice (a signed 8-bit offset) or of a DepthSize (an unsigned 16-bit size). Unsigned
-// fields of 8 bytes are held up to INT64_MAX.
-struct IntegerRange {
-    std::int64_t min;
-    std::int64_t max;
-};
-
-constexpr IntegerRange RangeOf(const WireField& field) noexcept {
-    std::size_t width = field.size;
-    bool isSigned = field.kind == FieldKind::Signed;
-    if (field.kind == FieldKind::DepthPrice) {
-        width = 1;
-        isSigned = true;
-    } else if (field.kind == FieldKind::DepthSize) {
-        width = 2;
-    }
-    if (width >= 8) {
-        return isSigned ? IntegerRange{INT64_MIN, INT64_MAX} : IntegerRange{0, INT64_MAX};
-    }
-    const std::int64_t span = std::int64_t{1} << (8 * width);
-    return isSigned ? IntegerRange{-span / 2, span / 2 - 1} : IntegerRange{0, span - 1};
-}
-
 namespace detail {
 
 // Where an integer field's value (of one level, for a depth field) starts, and its width.
@@ -61,7 +37,29 @@ constexpr std::size_t IntegerWidth(const WireField& field) noexcept {
                                                 : field.size;
 }
 
+constexpr bool IsSignedInteger(const WireField& field) noexcept {
+    return field.kind == FieldKind::Signed || field.kind == FieldKind::DepthPrice;
+}
+
 }  // namespace detail
+
+// The values an integer field holds: a Signed or Unsigned field of its width, one level of a
+// DepthPrice (a signed 8-bit offset) or of a DepthSize (an unsigned 16-bit size). Unsigned
+// fields of 8 bytes are held up to INT64_MAX.
+struct IntegerRange {
+    std::int64_t min;
+    std::int64_t max;
+};
+
+constexpr IntegerRange RangeOf(const WireField& field) noexcept {
+    const std::size_t width = detail::IntegerWidth(field);
+    const bool isSigned = detail::IsSignedInteger(field);
+    if (width >= 8) {
+        return isSigned ? IntegerRange{INT64_MIN, INT64_MAX} : IntegerRange{0, INT64_MAX};
+    }
+    const std::int64_t span = std::int64_t{1} << (8 * width);
+    return isSigned ? IntegerRange{-span / 2, span / 2 - 1} : IntegerRange{0, span - 1};
+}
 
 // An integer field's value; `level` (0 .. count - 1) picks a depth field's level. A DepthPrice
 // level reads as its offset from the last price (see LevelPrice for the price).
@@ -73,8 +71,7 @@ constexpr std::size_t IntegerWidth(const WireField& field) noexcept {
     for (std::size_t i = width; i-- > 0;) {
         bits = bits << 8 | at[i];
     }
-    const bool isSigned = field.kind == FieldKind::Signed || field.kind == FieldKind::DepthPrice;
-    if (isSigned && width < 8 && (bits >> (8 * width - 1)) != 0) {
+    if (detail::IsSignedInteger(field) && width < 8 && (bits >> (8 * width - 1)) != 0) {
         bits |= ~std::uint64_t{0} << (8 * width);
     }
     return static_cast<std::int64_t>(bits);

@@ -57,7 +57,8 @@ std::string LevelType(const WireField& sizes) {
 }
 
 // What the template makes a ProtoField of: {filter name, label, ProtoField constructor}.
-std::string Spec(const std::string& filter, const std::string& label, const std::string& type) {
+std::string ProtoFieldLine(const std::string& filter, const std::string& label,
+                           const std::string& type) {
     return "{" + Quoted(filter) + ", " + Quoted(label) + ", " + Quoted(type) + "}";
 }
 
@@ -90,20 +91,22 @@ std::string SideBlock(const WireField& prices, const WireField& sizes) {
                         ", sizes = " + std::to_string(sizes.offset) +
                         ", direction = " + std::to_string(prices.direction) + ",\n";
     block += "        price = " +
-             Spec(Spell(prices, Spelling::Wireshark), name + " price (any level)", PriceType()) +
+             ProtoFieldLine(Spell(prices, Spelling::Wireshark), name + " price (any level)",
+                            PriceType()) +
              ",\n";
     block += "        size = " +
-             Spec(Spell(sizes, Spelling::Wireshark), name + " size (any level)", LevelType(sizes)) +
+             ProtoFieldLine(Spell(sizes, Spelling::Wireshark), name + " size (any level)",
+                            LevelType(sizes)) +
              ",\n";
     for (const WireField* field : {&prices, &sizes}) {
         const bool price = field == &prices;
         block += price ? "        level_prices = {\n" : "        level_sizes = {\n";
         for (int level = 0; level < field->count; ++level) {
-            block +=
-                "            " +
-                Spec(Spell(*field, Spelling::Wireshark, level),
-                     Spell(*field, Spelling::Json, level), price ? PriceType() : LevelType(sizes)) +
-                ",\n";
+            block += "            " +
+                     ProtoFieldLine(Spell(*field, Spelling::Wireshark, level),
+                                    Spell(*field, Spelling::Json, level),
+                                    price ? PriceType() : LevelType(sizes)) +
+                     ",\n";
         }
         block += "        },\n";
     }
@@ -117,15 +120,15 @@ std::string FieldsBlock() {
         if (field.kind == FieldKind::DepthPrice) {
             sides += SideBlock(field, Find(FieldKind::DepthSize, field.name));
         } else if (field.kind != FieldKind::DepthSize) {
-            const std::string spec =
-                Spec(Spell(field, Spelling::Wireshark), field.name, IntegerType(field));
-            scalars += "    {" + spec.substr(1, spec.size() - 2) + ", " +
+            const std::string line =
+                ProtoFieldLine(Spell(field, Spelling::Wireshark), field.name, IntegerType(field));
+            scalars += "    {" + line.substr(1, line.size() - 2) + ", " +
                        std::to_string(field.offset) + ", " + std::to_string(field.size) + "},\n";
         }
     }
     return scalars + "}\nlocal LAST_PRICE_TEXT = " +
-           Spec(Spell("LastPriceText", Spelling::Wireshark), "LastPriceText", "string") + "\n" +
-           sides + "}\n";
+           ProtoFieldLine(Spell("LastPriceText", Spelling::Wireshark), "LastPriceText", "string") +
+           "\n" + sides + "}\n";
 }
 
 // The template's display writer hands the row's format to string.format with a "%c" as "%s" of

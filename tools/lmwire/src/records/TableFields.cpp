@@ -36,8 +36,9 @@ Field Level(const WireField& row) {
     const std::string spelled = Lumera::Spell(row, Lumera::Spelling::Json, 0);
     Field field = Scalar(spelled.substr(spelled.rfind('.') + 1), FieldType::Integer, &row);
     if (row.kind == FieldKind::DepthSize) {
-        field.min = Lumera::RangeOf(row).min;
-        field.max = Lumera::RangeOf(row).max;
+        const Lumera::IntegerRange range = Lumera::RangeOf(row);
+        field.min = range.min;
+        field.max = range.max;
     }
     return field;
 }
@@ -46,8 +47,9 @@ void AddFields(const Lumera::FieldTable& table, std::vector<Field>& fields) {
     for (const WireField& row : table) {
         if (IsInteger(row.kind)) {
             Field field = Scalar(row.name, FieldType::Integer, &row);
-            field.min = Lumera::RangeOf(row).min;
-            field.max = Lumera::RangeOf(row).max;
+            const Lumera::IntegerRange range = Lumera::RangeOf(row);
+            field.min = range.min;
+            field.max = range.max;
             fields.push_back(std::move(field));
         } else if (IsDouble(row.kind)) {
             fields.push_back(Scalar(row.name, FieldType::Number, &row));
