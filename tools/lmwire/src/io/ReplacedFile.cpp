@@ -1,6 +1,7 @@
 #include "io/ReplacedFile.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@ namespace {
 // Temporary files in the making, removed by a signal that ends the program. Written only by the
 // thread that runs the command; a path is complete before its slot is marked in use.
 constexpr int kSlots = 4;
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 constexpr std::size_t kMaxPath = 4096;
 char gTemporaries[kSlots][kMaxPath];
 volatile std::sig_atomic_t gInUse[kSlots];
@@ -30,8 +32,12 @@ extern "C" void RemoveTemporaries(int signal) {
             unlink(gTemporaries[i]);
         }
     }
-    // The handler was reset on entry (SA_RESETHAND): the signal now ends the program as it
-    // would have.
+    // The signal now ends the program as it would have. It is held until the handler returns,
+    // as are the others (a shell's timeout sends its signal twice).
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
     raise(signal);
 }
 
@@ -41,7 +47,7 @@ void InstallHandlers() {
         return;
     }
     installed = true;
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int signal : kEndingSignals) {
         struct sigaction old {};
         // A signal the parent told us to ignore (nohup) stays ignored.
         if (sigaction(signal, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) {
@@ -49,11 +55,33 @@ void InstallHandlers() {
         }
         struct sigaction action {};
         action.sa_handler = RemoveTemporaries;
-        action.sa_flags = SA_RESETHAND;
         sigemptyset(&action.sa_mask);
+        for (const int held : kEndingSignals) {
+            sigaddset(&action.sa_mask, held);
+        }
         sigaction(signal, &action, nullptr);
     }
 }
+
+// Holds back the signals that end the program while a temporary file exists but is not yet
+// registered: delivered when the hold ends, they find the file registered and remove it.
+class SignalsHeld {
+  public:
+    SignalsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (const int signal : kEndingSignals) {
+            sigaddset(&held, signal);
+        }
+        pthread_sigmask(SIG_BLOCK, &held, &previous_);
+    }
+    ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+  private:
+    sigset_t previous_{};
+};
 
 int Register(const std::string& path) {
     if (path.size() >= kMaxPath) {
@@ -133,13 +161,17 @@ ReplacedFile::ReplacedFile(const std::string& path)
     // Hidden, and short enough for the longest name a folder takes.
     const std::string base = target_.substr(slash == std::string::npos ? 0 : slash + 1, 200);
     std::string temporary = Cat({folder, ".", base, ".XXXXXX"});
-    const int descriptor = mkstemp(temporary.data());
-    if (descriptor < 0) {
-        throw BadInput(Cat(
-            {"cannot create ", exists ? "a file beside " : "", name_, ": ", std::strerror(errno)}));
+    int descriptor = -1;
+    {
+        const SignalsHeld held;
+        descriptor = mkstemp(temporary.data());
+        if (descriptor < 0) {
+            throw BadInput(Cat({"cannot create ", exists ? "a file beside " : "", name_, ": ",
+                                std::strerror(errno)}));
+        }
+        temporary_ = std::move(temporary);
+        slot_ = Register(temporary_);
     }
-    temporary_ = std::move(temporary);
-    slot_ = Register(temporary_);
     // The replacement takes the old file's mode, and owner where we may give it; a new file
     // gets what creating it directly would have given.
     if (exists && (status.st_uid != geteuid() || status.st_gid != getegid())) {
