@@ -11,18 +11,12 @@ FIELDS = dict(max_lot_size=10, position_limit=50, position=-3, pnl=1837.5, pnl_i
               symbol="ESZ6", name="E-mini S&P 500 € Dec")
 
 
-def flat_form(f, reserved=b"r" * 8):
-    """The flat form as toPacket writes it: the 48-byte block, the 60-byte contract block, then
-    the symbol and the name as Windows-1252 text, each ended by a zero byte."""
-    block = struct.pack("<iii4xdiiiii4x", f["max_lot_size"], f["position_limit"], f["position"],
-                        f["pnl"], f["pnl_in_ticks"], f["overnight_position"],
-                        f["previous_close"], f["previous_settle"], f["open_price"])
-    contract = struct.pack("<hh8sh2xii8s8si4xdi", f["month"], f["year"], reserved,
-                           f["exchange_id"], f["contract_type"], f["price_format_code"],
-                           reserved, reserved, f["contract_id"], f["tick_value"], f["currency"])
-    assert len(block) == 48 and len(contract) == 60
-    return block + contract + f["symbol"].encode("cp1252") + b"\0" + f["name"].encode(
-        "cp1252") + b"\0"
+def flat_form(f):
+    """The flat form as toPacket writes it: the 48-byte block and the 60-byte contract block
+    (reserved bytes as r), then the symbol and the name as Windows-1252 text ended by a zero."""
+    v, r = list(f.values()), b"r" * 8
+    return struct.pack("<iii4xdiiiii4x" "hh8sh2xii8s8si4xdi", *v[:11], r, *v[11:14], r, r,
+                       *v[14:17]) + b"".join(text.encode("cp1252") + b"\0" for text in v[17:])
 
 
 def test_reads_consecutive_flat_forms_and_returns_the_next_offset():

@@ -8,17 +8,17 @@ pd = pytest.importorskip("pandas")
 
 def test_a_frame_of_a_capture(random_capture, tmp_path):
     rows = lmwire.read_prices(random_capture[:500 * 86])
-    rows["price_format_code"][:4] = [9, 0, 63, 14]  # codes without a row show as ""
+    rows["price_format_code"][:4] = [9, 0, 63, 14]
     rows["last_price"][3] = rows["bid_price"][3] = rows["ask_price"][3] = -1234
-    path = tmp_path / "capture.bin"
-    lmwire.write_prices(rows, path)
-    frame = lmwire.prices_frame(path)
-    assert len(frame) == 500 and "time" not in frame
-    np.testing.assert_array_equal(frame["time_stamp"], rows["time_stamp"])
-    np.testing.assert_array_equal(frame["best_ask"], rows["ask_price"][:, 0])
-    np.testing.assert_array_equal(frame["best_bid_size"], rows["bid_size"][:, 0])
-    assert frame["last_price_text"][0] == lmwire.display(9, int(rows["last_price"][0]))
-    assert frame["best_bid_text"][1] == "" and frame["best_ask_text"][2] == ""
+    lmwire.write_prices(rows, tmp_path / "capture.bin")
+    frame = lmwire.prices_frame(tmp_path / "capture.bin")
+    best = {"best_bid": "bid_price", "best_bid_size": "bid_size", "best_ask": "ask_price",
+            "best_ask_size": "ask_size"}
+    assert list(frame) == [*lmwire.PRICE_DTYPE.names[:9], *best, "last_price_text",
+                           "best_bid_text", "best_ask_text"]
+    for column in list(frame)[:13]:
+        given = rows[best[column]][:, 0] if column in best else rows[column]
+        np.testing.assert_array_equal(frame[column], given, column)
     assert frame["last_price_text"][3] == "-12.34"  # one sign, as display writes it
     known = (rows["price_format_code"] >= 1) & (rows["price_format_code"] <= 62)
     codes = rows["price_format_code"][known].astype(int)
@@ -27,7 +27,7 @@ def test_a_frame_of_a_capture(random_capture, tmp_path):
                           ("best_ask_text", rows["ask_price"][:, 0])):
         assert len(np.unique(codes[ticks[known] < 0])) > 20  # negative prices in many codes
         assert frame[column][known].tolist() == lmwire.display(codes, ticks[known]).tolist()
-
+        assert (frame[column][~known] == "").all()  # a code without a row
     # The text columns read back as they are, whichever dtype pandas gives them.
     plain = known & ~np.isin(rows["price_format_code"], [40, 41, 58])  # no shared texts
     for texts in (frame["last_price_text"], frame["last_price_text"].astype("string")):
@@ -39,14 +39,12 @@ def test_a_frame_of_a_capture(random_capture, tmp_path):
 def test_time_column_only_when_the_unit_is_named(tmp_path):
     rows = np.zeros(2, lmwire.PRICE_DTYPE)
     rows["time_stamp"] = [1_764_000_000, 1_764_000_001]
-    path = tmp_path / "two.bin"
-    lmwire.write_prices(rows, path)
-    frame = lmwire.prices_frame(path, time_unit="s")
-    assert frame["time"].tolist() == [pd.Timestamp("2025-11-24 16:00:00", tz="UTC"),
-                                      pd.Timestamp("2025-11-24 16:00:01", tz="UTC")]
+    lmwire.write_prices(rows, tmp_path / "two.bin")
+    frame = lmwire.prices_frame(tmp_path / "two.bin", time_unit="s")
+    assert frame["time"].tolist() == [pd.Timestamp(f"2025-11-24 16:00:0{s}Z") for s in (0, 1)]
     assert frame["time_stamp"].tolist() == [1_764_000_000, 1_764_000_001]
     with pytest.raises(ValueError, match="not 'D'"):
-        lmwire.prices_frame(path, time_unit="D")
+        lmwire.prices_frame(tmp_path / "two.bin", time_unit="D")
 
 
 @pytest.mark.parametrize("convert, given, dtype, expected", [
