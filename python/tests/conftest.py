@@ -12,19 +12,12 @@ def tool():
     path = os.environ.get("LMWIRE_TOOL") or shutil.which("lmwire")
     if not path:
         pytest.skip("the lmwire tool is not built (LMWIRE_TOOL)")
-
-    def run(*args, check=True):
-        done = subprocess.run([path, *map(str, args)], capture_output=True, text=True)
-        if check and done.returncode != 0:
-            raise AssertionError(f"lmwire {' '.join(map(str, args))}: {done.stderr}")
-        return done
-
-    return run
+    return lambda *args: subprocess.run([path, *map(str, args)], capture_output=True, text=True,
+                                        check=True).stdout
 
 
 @pytest.fixture(scope="session")
 def random_capture():
     """10,000 records of random bytes: every 86 bytes are a record, so every offset byte, code
     and wrap-around of the depth arithmetic occurs."""
-    rng = np.random.default_rng(18)
-    return rng.integers(0, 256, size=10_000 * 86, dtype=np.uint8).tobytes()
+    return np.random.default_rng(18).integers(0, 256, 10_000 * 86, np.uint8).tobytes()

@@ -23,8 +23,7 @@ def test_reads_consecutive_flat_forms_and_returns_the_next_offset():
     second = dict(FIELDS, symbol="", name="", position=0, pnl=-0.0)
     buffer = b"0123456789" + flat_form(FIELDS) + flat_form(second) + b"tail"
     fields, offset = lmwire.read_account_contract(buffer, 10)
-    assert fields == FIELDS
-    assert offset == 10 + 108 + len("ESZ6") + 1 + len(FIELDS["name"]) + 1
+    assert fields == FIELDS and offset == 10 + 108 + len("ESZ6") + 1 + len(FIELDS["name"]) + 1
     fields, end = lmwire.read_account_contract(memoryview(buffer), offset=offset)
     assert fields == second and end == offset + 110 and buffer[end:] == b"tail"
 
