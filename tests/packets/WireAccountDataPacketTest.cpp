@@ -62,47 +62,34 @@ TEST(WireAccountDataPacket, EncodesEntriesInAscendingSignedKindOrderBitForBit) {
     EXPECT_TRUE(std::signbit(received.GetEntries()[1].second));
 }
 
-TEST(WireAccountDataPacket, DuplicateAddKeepsFirstValueAndAbsentKindReadsZero) {
+// A kind is held once: the first value added or decoded stays, also over the entries a decode
+// finds already held. Absent and a stored 0.0 read alike through GetAccountInfo only.
+TEST(WireAccountDataPacket, EachKindKeepsItsFirstValue) {
     WireAccountDataPacket packet(1L);
     ASSERT_TRUE(packet.AddInfo(adtBuyingPower, 10.0));
     EXPECT_FALSE(packet.AddInfo(adtBuyingPower, 20.0));
     EXPECT_EQ(Encoded(packet), Wire(1, {{adtBuyingPower, 10.0}}));
     EXPECT_EQ(packet.GetAccountInfo(adtMargin), 0.0);
-    EXPECT_EQ(packet.FindAccountInfo(adtBuyingPower), 10.0);
-    // Absent and a stored 0.0 read alike through GetAccountInfo, not through FindAccountInfo.
     EXPECT_EQ(packet.FindAccountInfo(adtMargin), std::nullopt);
     packet.AddInfo(adtMargin, 0.0);
     EXPECT_EQ(packet.FindAccountInfo(adtMargin), 0.0);
-}
 
-TEST(WireAccountDataPacket, DecodeKeepsFirstOccurrenceAndEntriesAlreadyHeld) {
     Bytes bytes = Wire(9, {{7, 7.5}, {7, 8.5}, {1, 1.5}});
-    const WireAccountDataPacket received(bytes.data());
-    EXPECT_EQ(received.GetAccountInfo(Kind(7)), 7.5);
-    EXPECT_EQ(Encoded(received), Wire(9, {{1, 1.5}, {7, 7.5}}));
-
+    EXPECT_EQ(Encoded(WireAccountDataPacket(bytes.data())), Wire(9, {{1, 1.5}, {7, 7.5}}));
     WireAccountDataPacket held(1L);
     held.AddInfo(Kind(1), 1.5);
     bytes = Wire(2, {{1, 2.5}, {3, 3.5}});
     held.Decode(bytes.data());
     EXPECT_EQ(Encoded(held), Wire(2, {{1, 1.5}, {3, 3.5}}));
-}
-
-TEST(WireAccountDataPacket, EncodePropagatesAllocationFailure) {
-    const WireAccountDataPacket packet(1L);
-    packets_test::FailArrayNew failing;
-    EXPECT_THROW(packet.Encode(), std::bad_alloc);
-}
-
-TEST(WireAccountDataPacket, CountBelowOneReadsNoEntry) {
-    for (const int count : {0, -1, std::numeric_limits<int>::min()}) {
-        Bytes bytes = Wire(4, {{1, 1.0}});
+    for (const int count : {0, -1, std::numeric_limits<int>::min()}) {  // below one: no entry
+        bytes = Wire(4, {{1, 1.0}});
         PutLE32(bytes, 4, static_cast<std::uint32_t>(count));
         EXPECT_EQ(Encoded(WireAccountDataPacket(bytes.data())), Wire(4, {})) << count;
     }
 }
 
-TEST(WireAccountDataPacket, CopiesAreIndependent) {
+// Copies are independent; a failed allocation escapes Encode (the fixed packets give null).
+TEST(WireAccountDataPacket, CopiesAreIndependentAndEncodePropagatesAllocationFailure) {
     WireAccountDataPacket source(8L);
     source.AddInfo(adtBalance, 1.0);
     WireAccountDataPacket copy(source);
@@ -113,6 +100,8 @@ TEST(WireAccountDataPacket, CopiesAreIndependent) {
     copy.AddInfo(adtMargin, 2.0);
     EXPECT_EQ(Encoded(copy), Wire(8, {{adtBalance, 1.0}, {adtMargin, 2.0}}));
     EXPECT_EQ(Encoded(assigned), Wire(8, {{adtBalance, 1.0}}));
+    packets_test::FailArrayNew failing;
+    EXPECT_THROW(source.Encode(), std::bad_alloc);
 }
 
 }  // namespace

@@ -2,11 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <gmock/gmock.h>
+
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "wire_types/support/VeyException.h"
 
@@ -49,8 +55,7 @@ TEST(CWirePriceTest, DefaultRecordIsZeroAndConvertsNeutrally) {
     EXPECT_TRUE(EncodesAs(price, Record{}));
     EXPECT_EQ(price.PriceFromTicks(5), "");
     EXPECT_EQ(price.TicksToDecimal(5), 5.0);
-    EXPECT_EQ(price.DecimalToTicks(1.5), 0);
-    EXPECT_EQ(price.DisplayToTicks("1.5"), 0);
+    EXPECT_EQ(price.DecimalToTicks(1.5) + price.DisplayToTicks("1.5"), 0);
 }
 
 TEST(CWirePriceTest, DecodesEveryFieldAtItsOffsetAndEncodesByteForByte) {
@@ -131,6 +136,29 @@ TEST(CWirePriceTest, DecodeOfNullZeroesTheRecordAndThrows) {
     expectThrow([&] { price.Decode(nullptr); });
     expectThrow([] { CWirePrice fromNull(nullptr); });
     EXPECT_TRUE(EncodesAs(price, Record{}));
+}
+
+// The checked decoder refuses a short buffer before the record or its converter change; 86 bytes
+// or more decode as the trusting decoder does.
+TEST(CWirePriceTest, CheckedDecodeRefusesEveryTruncationOrNullAndChangesNothing) {
+    Record code14 = Make(14, 77);
+    CWirePrice price(code14.data());
+    std::vector<unsigned char> other(CWirePrice::kRecordSize + 4, 0x5A);
+    other[1] = 6;
+    for (std::size_t given = 0; given < CWirePrice::kRecordSize; ++given) {
+        EXPECT_THAT([&] { price.Decode(other.data(), given); },
+                    ::testing::ThrowsMessage<std::length_error>(::testing::AllOf(
+                        ::testing::HasSubstr("CWirePrice"), ::testing::HasSubstr("needs 86 bytes"),
+                        ::testing::HasSubstr("given " + std::to_string(given)))));
+    }
+    EXPECT_THROW(price.Decode(nullptr, CWirePrice::kRecordSize), std::invalid_argument);
+    EXPECT_THROW(price.Decode(nullptr, 0), std::length_error);
+    EXPECT_TRUE(EncodesAs(price, code14));
+    EXPECT_EQ(price.DisplayToTicks("12.34"), 1234);  // the converter kept code 14's hundredths
+    price.Decode(other.data(), other.size());
+    Record expected;
+    std::copy_n(other.begin(), expected.size(), expected.begin());
+    EXPECT_TRUE(EncodesAs(price, expected));
 }
 
 // DecimalToTicks and DisplayToTicks follow the converter's code, which catches up with a newly

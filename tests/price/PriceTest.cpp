@@ -12,6 +12,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "SampleCount.h"
@@ -145,36 +146,37 @@ TEST(PriceParse, InvertsDisplayForEveryCode) {
     EXPECT_EQ(shared, (std::set<std::int32_t>{40, 41, 58}));
 }
 
-// Beyond the round trip: a padded row takes its text without the padding, and of the prices that
-// share a text the one nearest zero comes back.
-TEST(PriceParse, TakesAnUnpaddedTextAndGivesTheSharedTextsPriceNearestZero) {
-    EXPECT_EQ(Parse(18, "30.85"), 1234);
-    EXPECT_EQ(Parse(18, "-30.85"), -1234);
-    EXPECT_EQ(Parse(41, "9.20"), 1235);
-    EXPECT_EQ(Parse(40, "-0.00"), -1);
-}
-
-TEST(PriceParse, RefusesEveryOtherText) {
-    // A last digit or fraction digits the row does not print; "-0" and "0" in one-to-one rows;
-    // 32/32 is not a part.
-    const std::vector<std::pair<long, std::vector<const char*>>> refused = {
-        {9, {"9.209"}},
-        {14, {"-0.00",  "-0",      "0",       "",       " ",           "-",           "--1.00",
-              "+1.00",  "12.3",    "12.345",  "012.34", "12,34",       "1a.00",       "1 2.34",
-              "12. 34", "12.34\t", "\t12.34", "12.34x", "21474836.48", "-21474836.49"}},
+// Beyond the round trip: a padded row takes its text unpadded, of the prices that share a text
+// the one nearest zero comes back, and every other text is refused: a last digit or fraction
+// digits the row does not print, a character past the last one, "-0" and "0" in one-to-one rows,
+// 32/32 as a part, and a NUL (code 41 prints nothing for one remainder; a NUL is not nothing).
+TEST(PriceParse, TakesWhatDisplayCouldHaveWrittenAndRefusesEveryOtherText) {
+    const std::pair<long, std::vector<std::pair<std::string_view, std::int32_t>>> taken[] = {
+        {18, {{"30.85", 1234}, {"-30.85", -1234}}}, {41, {{"9.20", 1235}}}, {40, {{"-0.00", -1}}}};
+    for (const auto& [code, texts] : taken) {
+        for (const auto& [text, ticks] : texts) {
+            EXPECT_EQ(Parse(code, text), ticks) << code << " '" << text << "'";
+        }
+    }
+    using namespace std::string_view_literals;
+    const std::pair<long, std::vector<std::string_view>> refused[] = {
+        {9, {"9.209", "9.2055"}},
+        {14, {"-0.00",       "-0",           "0",        "",        " ",       "-",
+              "--1.00",      "+1.00",        "12.3",     "12.345",  "012.34",  "12,34",
+              "1a.00",       "1 2.34",       "12. 34",   "12.34\t", "\t12.34", "12.34x",
+              "21474836.48", "-21474836.49", "12.34\0"sv}},
         {17, {"2147483648", "99999999999", "1e3", "0x10"}},
         {6, {"38.32", "38.5"}},
         {5, {"308.6"}},
         {21, {"1234.1"}},
-        {41, {"9.207"}}};
+        {30, {"123.55"}},
+        {41, {"9.207", "9.2055", "9.20\0"sv}},
+        {58, {"1.2300"}}};
     for (const auto& [code, texts] : refused) {
-        for (const char* text : texts) {
+        for (const std::string_view text : texts) {
             EXPECT_EQ(Parse(code, text), std::nullopt) << code << " '" << text << "'";
         }
     }
-    // Code 41 prints nothing for one remainder; a NUL is not nothing.
-    EXPECT_EQ(Parse(41, std::string_view("9.20\0", 5)), std::nullopt);
-    EXPECT_EQ(Parse(14, std::string_view("12.34\0", 6)), std::nullopt);
 }
 
 TEST(PriceDecimal, RoundsToTheNearestTick) {

@@ -76,8 +76,11 @@ TEST(CodePage, RefusalsSayWhereAndWhy) {
         EXPECT_FALSE(cp1252::FromUtf8(c.utf8));
         EXPECT_FALSE(cp1252::FromUtf16(c.utf16));
     }
-    EXPECT_FALSE(cp1252::Encode(0xD800));
-    EXPECT_FALSE(cp1252::Encode(0x110000));
+    // Never a look-alike, as Windows' best-fit tables would give (A, O, -, A, the micro sign, i).
+    for (char32_t refused :
+         {0xD800, 0xDE00, 0x110000, 0x100, 0x3A9, 0x2212, 0xFF21, 0x3BC, 0x131}) {
+        EXPECT_FALSE(cp1252::Encode(refused)) << static_cast<long>(refused);
+    }
 }
 
 }  // namespace

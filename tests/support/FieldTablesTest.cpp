@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -71,8 +72,8 @@ void Spellings(const FieldTable& table, Spelling spelling, int level, std::strin
     }
 }
 
-// The names today's front ends use: the tool's JSON keys, the Python attributes and dtype, the
-// CSV columns, and the dissector's filter names.
+// The names today's front ends use (the tool's JSON keys, the Python attributes and dtype, the
+// CSV columns, the dissector's filter names), on the tables whose names need the spelling rules.
 TEST(FieldTables, SpellingsAreThoseOfEveryFrontEnd) {
     struct Case {
         const FieldTable& table;
@@ -94,30 +95,11 @@ TEST(FieldTables, SpellingsAreThoseOfEveryFrontEnd) {
          "lmwire.price_type lmwire.price_format_code lmwire.last_size lmwire.lumera_id "
          "lmwire.last_price lmwire.total_volume lmwire.time_stamp lmwire.high lmwire.low "
          "lmwire.bid.price lmwire.bid.size lmwire.ask.price lmwire.ask.size"},
-        {LogonResponsePacketLayout::kFields, Spelling::Snake, kAllLevels, "error_code port"},
-        {UDPLogOnPacketLayout::kFields, Spelling::Snake, kAllLevels,
-         "packet_type gate_keeper_session_id"},
-        {TCPLogonReconnectPacketLayout::kFields, Spelling::Json, kAllLevels,
-         "ApiName ApiVersion UserID GateKeeperSessionID PriceProtocol PriceLevel SessionType "
-         "AccountNumber"},
         {TCPLogonReconnectPacketLayout::kFields, Spelling::Snake, kAllLevels,
          "api_name api_version user_id gate_keeper_session_id price_protocol price_level "
          "session_type account_number"},
-        {WirePriceProtocolPacketLayout::kFields, Spelling::Snake, kAllLevels, "price_protocol"},
-        {WireHolePunchDelayPacketLayout::kFields, Spelling::Snake, kAllLevels, "delay"},
-        {StartLogFileSendLayout::kFields, Spelling::Snake, kAllLevels,
-         "account_number file_size user_id log_file"},
-        {CLMWirePriceSubscriptionPacketLayout::kFields, Spelling::Json, kAllLevels,
-         "First Second Text"},
-        {WireAccountDataPacketLayout::kHeaderFields, Spelling::Json, kAllLevels,
-         "Account NumEntries"},
         {WireAccountDataPacketLayout::kHeaderFields, Spelling::Snake, kAllLevels,
          "account num_entries"},
-        {WireAccountDataPacketLayout::kEntryFields, Spelling::Snake, kAllLevels, "kind value"},
-        {WireAccountContractLayout::kFields, Spelling::Json, kAllLevels,
-         "MaxLotSize PositionLimit Position Pnl PnlInTicks OvernightPosition PreviousClose "
-         "PreviousSettle OpenPrice Month Year ExchangeID contractType priceFormatCode ContractID "
-         "TickValue Currency Symbol Name"},
         {WireAccountContractLayout::kFields, Spelling::Snake, kAllLevels,
          "max_lot_size position_limit position pnl pnl_in_ticks overnight_position "
          "previous_close previous_settle open_price month year exchange_id contract_type "
@@ -129,26 +111,6 @@ TEST(FieldTables, SpellingsAreThoseOfEveryFrontEnd) {
         EXPECT_EQ(names, c.names) << c.table.name << " spelling " << static_cast<int>(c.spelling)
                                   << " level " << c.level;
     }
-
-    // The tool's CSV header of a record: the scalars, then each side level by level.
-    std::string csv;
-    for (const WireField& field : PriceRecordLayout::kFields) {
-        if (field.kind != FieldKind::DepthPrice && field.kind != FieldKind::DepthSize) {
-            csv += Spell(field, Spelling::Snake) + ",";
-        } else if (field.kind == FieldKind::DepthPrice) {
-            for (int level = 0; level < field.count; ++level) {
-                csv += Spell(field, Spelling::Snake, level) + "," +
-                       Spell((&field)[1], Spelling::Snake, level) + ",";
-            }
-        }
-    }
-    const std::string head =
-        "price_type,price_format_code,last_size,lumera_id,last_price,total_volume,time_stamp,"
-        "high,low,bid_price_0,bid_size_0,bid_price_1,bid_size_1,bid_price_2,";
-    const std::string tail = "bid_size_9,ask_price_0,ask_size_0,ask_price_1,";
-    EXPECT_EQ(csv.substr(0, head.size()), head);
-    EXPECT_NE(csv.find(tail), std::string::npos);
-    EXPECT_EQ(csv.substr(csv.size() - 23), "ask_price_9,ask_size_9,");
 
     // Names of values the front ends derive, and acronyms.
     const std::pair<const char*, const char*> derived[] = {
@@ -318,6 +280,19 @@ template <class T>
 std::string Str(T value) {
     return std::to_string(static_cast<long long>(value));
 }
+std::string Str(double value) {
+    return Number(value);
+}
+std::string Str(const std::string& text) {
+    return text;
+}
+
+// A value under its field's name: ASKED(packet, Get, Port) asks packet.GetPort(), HELD(order,
+// Qty) reads order.Qty.
+#define ASKED(object, get, name) \
+    { #name, Str(object.get##name()) }
+#define HELD(record, name) \
+    { #name, Str(record.name) }
 
 Values Prefixed(const Values& values, const std::string& prefix) {
     Values out;
@@ -325,6 +300,15 @@ Values Prefixed(const Values& values, const std::string& prefix) {
         out[prefix + name] = value;
     }
     return out;
+}
+
+// Distinct bytes over a record's fixed block, as a peer might send them; by default none above
+// 0x7E, so no double among them is a NaN (whose bits a 32-bit build may not keep).
+void Fill(void* block, std::size_t size, unsigned seed, unsigned top = 0x7E) {
+    auto* bytes = static_cast<unsigned char*>(block);
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<unsigned char>(1 + (seed + 37 * i) % top);
+    }
 }
 
 struct ValuesCase {
@@ -341,13 +325,12 @@ std::vector<ValuesCase> ValuesCases() {
     response.SetPort(-70000);
     cases.push_back({LogonResponsePacketLayout::kFields,
                      Encoded(response),
-                     {{"ErrorCode", Str(response.GetErrorCode())}, {"Port", "-70000"}}});
+                     {ASKED(response, Get, ErrorCode), {"Port", "-70000"}}});
 
     const UDPLogOnPacket udp("session-\xe9", static_cast<UDPPacketTypes>(2));
     cases.push_back({UDPLogOnPacketLayout::kFields,
                      Encoded(udp),
-                     {{"PacketType", Str(udp.GetPacketType())},
-                      {"GateKeeperSessionID", udp.GetGateKeeperSessionID()}}});
+                     {ASKED(udp, Get, PacketType), ASKED(udp, Get, GateKeeperSessionID)}});
 
     TCPLogonReconnectPacket tcp;
     tcp.SetAPIName("api");
@@ -360,76 +343,57 @@ std::vector<ValuesCase> ValuesCases() {
     tcp.SetAccountNumber(-5);
     cases.push_back({TCPLogonReconnectPacketLayout::kFields,
                      Encoded(tcp),
-                     {{"ApiName", tcp.GetApiName()},
-                      {"ApiVersion", tcp.GetApiVersion()},
-                      {"UserID", tcp.GetUserID()},
-                      {"GateKeeperSessionID", tcp.GetGateKeeperSessionID()},
-                      {"PriceProtocol", Str(tcp.GetPriceProtocol())},
-                      {"PriceLevel", Str(tcp.GetPriceLevel())},
-                      {"SessionType", Str(tcp.GetSessionType())},
-                      {"AccountNumber", Str(tcp.GetAccountNumber())}}});
+                     {ASKED(tcp, Get, ApiName), ASKED(tcp, Get, ApiVersion),
+                      ASKED(tcp, Get, UserID), ASKED(tcp, Get, GateKeeperSessionID),
+                      ASKED(tcp, Get, PriceProtocol), ASKED(tcp, Get, PriceLevel),
+                      ASKED(tcp, Get, SessionType), ASKED(tcp, Get, AccountNumber)}});
 
     const WirePriceProtocolPacket protocol(static_cast<enumPricingProtocol>(7));
     cases.push_back({WirePriceProtocolPacketLayout::kFields,
                      Encoded(protocol),
-                     {{"PriceProtocol", Str(protocol.GetPriceProtocol())}}});
+                     {ASKED(protocol, Get, PriceProtocol)}});
 
     const WireHolePunchDelayPacket delay(-250);
-    cases.push_back({WireHolePunchDelayPacketLayout::kFields,
-                     Encoded(delay),
-                     {{"Delay", Str(delay.GetDelay())}}});
+    cases.push_back(
+        {WireHolePunchDelayPacketLayout::kFields, Encoded(delay), {ASKED(delay, Get, Delay)}});
 
     const StartLogFileSend log("user", 12, 345678, "logs/today.txt");
     cases.push_back({StartLogFileSendLayout::kFields,
                      Encoded(log),
-                     {{"AccountNumber", Str(log.GetAccountNumber())},
-                      {"FileSize", Str(log.GetFileSize())},
-                      {"UserID", log.GetUserID()},
-                      {"LogFile", log.GetLogFile()}}});
+                     {ASKED(log, Get, AccountNumber), ASKED(log, Get, FileSize),
+                      ASKED(log, Get, UserID), ASKED(log, Get, LogFile)}});
 
     const CLMWirePriceSubscriptionPacket subscription(1, -2, "ESZ6");
     cases.push_back({CLMWirePriceSubscriptionPacketLayout::kFields,
                      Encoded(subscription),
-                     {{"First", Str(subscription.GetFirst())},
-                      {"Second", Str(subscription.GetSecond())},
-                      {"Text", subscription.GetText()}}});
+                     {ASKED(subscription, Get, First), ASKED(subscription, Get, Second),
+                      ASKED(subscription, Get, Text)}});
 
-    PriceRecordBuilder builder;
-    builder.PriceType(200).PriceFormatCode(14).LastSize(65535).LumeraID(40000);
-    builder.LastPrice(-100).TotalVolume(123456).TimeStamp(1764000000).High(7).Low(-2000000000);
-    for (int level = 0; level < PriceRecordLayout::kLevels; ++level) {
-        builder.Bid(level, -100 - 12 * level, static_cast<std::uint16_t>(100 + level));
-        builder.Ask(level, -100 + 11 * level, static_cast<std::uint16_t>(60000 + level));
-    }
-    const auto record = builder.Bytes();
+    std::array<unsigned char, PriceRecordLayout::kSize> record;
+    Fill(record.data(), record.size(), 4, 0xFF);
     const PriceRecordView view(record.data());
-    std::string bids, bidSizes, asks, askSizes;
-    for (int level = 0; level < PriceRecordLayout::kLevels; ++level) {
-        const char* space = level == 0 ? "" : " ";
-        bids += space + Str(view.Bid(level).price - view.LastPrice());
-        bidSizes += space + Str(view.Bid(level).size);
-        asks += space + Str(view.Ask(level).price - view.LastPrice());
-        askSizes += space + Str(view.Ask(level).size);
+    Values recordValues{ASKED(view, , PriceType), ASKED(view, , PriceFormatCode),
+                        ASKED(view, , LastSize),  ASKED(view, , LumeraID),
+                        ASKED(view, , LastPrice), ASKED(view, , TotalVolume),
+                        ASKED(view, , TimeStamp), ASKED(view, , High),
+                        ASKED(view, , Low)};
+    for (const char* side : {"Bid", "Ask"}) {
+        std::string prices, sizes;
+        for (int level = 0; level < PriceRecordLayout::kLevels; ++level) {
+            const PriceLevel at = side[0] == 'B' ? view.Bid(level) : view.Ask(level);
+            prices += (level == 0 ? "" : " ") + Str(at.price - view.LastPrice());
+            sizes += " " + Str(at.size);
+        }
+        recordValues[side] = prices + sizes;
     }
-    cases.push_back({PriceRecordLayout::kFields,
-                     Bytes(record.begin(), record.end()),
-                     {{"PriceType", Str(view.PriceType())},
-                      {"PriceFormatCode", Str(view.PriceFormatCode())},
-                      {"LastSize", Str(view.LastSize())},
-                      {"LumeraID", Str(view.LumeraID())},
-                      {"LastPrice", Str(view.LastPrice())},
-                      {"TotalVolume", Str(view.TotalVolume())},
-                      {"TimeStamp", Str(view.TimeStamp())},
-                      {"High", Str(view.High())},
-                      {"Low", Str(view.Low())},
-                      {"Bid", bids + " " + bidSizes},
-                      {"Ask", asks + " " + askSizes}}});
+    cases.push_back(
+        {PriceRecordLayout::kFields, Bytes(record.begin(), record.end()), recordValues});
 
     WireAccountDataPacket data(42);
     data.AddInfo(static_cast<enumAccountDataTypes>(5), -812.25);
     data.AddInfo(static_cast<enumAccountDataTypes>(-1), 0.1);
     const std::unique_ptr<unsigned char[]> dataWire(data.Encode());
-    Values dataValues{{"Account", Str(data.GetAccount())}, {"NumEntries", Str(data.NumEntries())}};
+    Values dataValues{ASKED(data, Get, Account), {"NumEntries", Str(data.NumEntries())}};
     int entry = 0;
     for (const auto& [kind, value] : data.GetEntries()) {
         const std::string at = "AccountInfo[" + Str(entry++) + "].";
@@ -442,48 +406,25 @@ std::vector<ValuesCase> ValuesCases() {
 
     // The raw records' flat forms, as the flat-form visitor writes them.
     WireAccountContract raw;
-    raw.maxLotSize = 50;
-    raw.positionLimit = 200;
-    raw.position = -3;
-    raw.pnl = -1234.5;
-    raw.pnlInTicks = -99;
-    raw.overnightPosition = 2;
-    raw.previousClose = 7251;
-    raw.previousSettle = 7250;
-    raw.openPrice = 7249;
-    raw.contract.month = 12;
-    raw.contract.year = 2026;
-    raw.contract.exchangeID = 4;
-    raw.contract.contractType = static_cast<enumContractTypes>(2);
-    raw.contract.priceFormatCode = static_cast<enumPriceFormatCode>(14);
-    raw.contract.contractID = 77;
-    raw.contract.tickValue = 12.5;
-    raw.contract.currency = static_cast<enumCurrencies>(3);
+    Fill(&raw, WireAccountContract::kFixedSize, 1);
+    Fill(&raw.contract, WireContract::kFixedSize, 2);
     detail::SetWireText(raw.contract.symbol, "ESZ6");
     detail::SetWireText(raw.contract.name, "E-mini S&P \xe9");
     CLMWireAccountContract accountContract(&raw);
     CLMWireContract& contract = *accountContract.getWireContract();
-    const Values contractValues{{"Month", Str(contract.getMonth())},
-                                {"Year", Str(contract.getYear())},
-                                {"ExchangeID", Str(contract.getExchangeID())},
-                                {"contractType", Str(contract.getcontractType())},
-                                {"priceFormatCode", Str(contract.getpriceFormatCode())},
-                                {"ContractID", Str(contract.getContractID())},
-                                {"TickValue", Number(contract.getTickValue())},
-                                {"Currency", Str(contract.getCurrency())},
-                                {"Symbol", contract.getSymbol()},
-                                {"Name", contract.getName()}};
+    const Values contractValues{
+        ASKED(contract, get, Month),           ASKED(contract, get, Year),
+        ASKED(contract, get, ExchangeID),      ASKED(contract, get, contractType),
+        ASKED(contract, get, priceFormatCode), ASKED(contract, get, ContractID),
+        ASKED(contract, get, TickValue),       ASKED(contract, get, Currency),
+        ASKED(contract, get, Symbol),          ASKED(contract, get, Name)};
     Values accountContractValues = Prefixed(contractValues, "WireContract.");
     accountContractValues.insert(
-        {{"MaxLotSize", Str(accountContract.getMaxLotSize())},
-         {"PositionLimit", Str(accountContract.getPositionLimit())},
-         {"Position", Str(accountContract.getPosition())},
-         {"Pnl", Number(accountContract.getPnl())},
-         {"PnlInTicks", Str(accountContract.getPnlInTicks())},
-         {"OvernightPosition", Str(accountContract.getOvernightPosition())},
-         {"PreviousClose", Str(accountContract.getPreviousClose())},
-         {"PreviousSettle", Str(accountContract.getPreviousSettle())},
-         {"OpenPrice", Str(accountContract.getOpenPrice())}});
+        {ASKED(accountContract, get, MaxLotSize), ASKED(accountContract, get, PositionLimit),
+         ASKED(accountContract, get, Position), ASKED(accountContract, get, Pnl),
+         ASKED(accountContract, get, PnlInTicks), ASKED(accountContract, get, OvernightPosition),
+         ASKED(accountContract, get, PreviousClose), ASKED(accountContract, get, PreviousSettle),
+         ASKED(accountContract, get, OpenPrice)});
     cases.push_back({WireAccountContractLayout::kFields, Flat(raw), accountContractValues});
 
     WireAccount account;
@@ -497,50 +438,19 @@ std::vector<ValuesCase> ValuesCases() {
     cases.push_back({WireAccountLayout::kFields, Flat(account), accountValues});
 
     WireOrder order;
-    order.OrderStatus = static_cast<enumOrderStatus>(3);
-    order.TimeCreated = 46000.25;
-    order.OrderType = static_cast<enumOrderTypes>(2);
-    order.Restrictions = static_cast<enumOrderRestrictions>(4);
-    order.FilledQty = 5;
-    order.FillPrice = 7251;
-    order.FillTime = 46000.5;
-    order.Price = 7250;
-    order.IsBuy = 1;
-    order.TimeSent = -1.75;
-    order.Qty = 10;
-    order.OriginalQuantity = 11;
-    order.OrderID = 1001;
-    order.OriginalOrderID = 1000;
-    order.RemainingQuantity = 6;
-    order.StopPrice = -7;
-    order.FillID = 99;
-    order.AccountID = 12;
+    Fill(&order, WireOrder::kFixedSize, 3);
     detail::SetWireText(order.VeyID, "V-1");
     detail::SetWireText(order.ExchangeOrderNumber, "X42");
-    detail::SetWireText(order.reservedText, "");
     order.Contract = raw.contract;
     Values orderValues = Prefixed(contractValues, "Contract.");
-    orderValues.insert({{"OrderStatus", Str(order.OrderStatus)},
-                        {"TimeCreated", Number(order.TimeCreated)},
-                        {"OrderType", Str(order.OrderType)},
-                        {"Restrictions", Str(order.Restrictions)},
-                        {"FilledQty", Str(order.FilledQty)},
-                        {"FillPrice", Str(order.FillPrice)},
-                        {"FillTime", Number(order.FillTime)},
-                        {"Price", Str(order.Price)},
-                        {"IsBuy", Str(order.IsBuy)},
-                        {"TimeSent", Number(order.TimeSent)},
-                        {"Qty", Str(order.Qty)},
-                        {"OriginalQuantity", Str(order.OriginalQuantity)},
-                        {"OrderID", Str(order.OrderID)},
-                        {"OriginalOrderID", Str(order.OriginalOrderID)},
-                        {"RemainingQuantity", Str(order.RemainingQuantity)},
-                        {"StopPrice", Str(order.StopPrice)},
-                        {"FillID", Str(order.FillID)},
-                        {"AccountID", Str(order.AccountID)},
-                        {"VeyID", "V-1"},
-                        {"ExchangeOrderNumber", "X42"},
-                        {"reservedText", ""}});
+    orderValues.insert({HELD(order, OrderStatus), HELD(order, TimeCreated), HELD(order, OrderType),
+                        HELD(order, Restrictions), HELD(order, FilledQty), HELD(order, FillPrice),
+                        HELD(order, FillTime), HELD(order, Price), HELD(order, IsBuy),
+                        HELD(order, TimeSent), HELD(order, Qty), HELD(order, OriginalQuantity),
+                        HELD(order, OrderID), HELD(order, OriginalOrderID),
+                        HELD(order, RemainingQuantity), HELD(order, StopPrice), HELD(order, FillID),
+                        HELD(order, AccountID)});
+    orderValues.insert({{"VeyID", "V-1"}, {"ExchangeOrderNumber", "X42"}, {"reservedText", ""}});
     cases.push_back({WireOrderLayout::kFields, Flat(order), orderValues});
     return cases;
 }

@@ -7,15 +7,12 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <vector>
 
 #include "OleText.h"
-#include "wire_types/support/detail/AnsiCodePage.h"
 #include "wire_types/support/detail/OleDates.h"
 
 namespace {
-
-using Lumera::detail::AnsiCharToWide;
-using Lumera::detail::WideCharToAnsi;
 
 TEST(SysStrings, NullIsDistinctFromEmptyAndOverLongLengthsGiveNull) {
     EXPECT_EQ(SysAllocString(nullptr), nullptr);
@@ -58,7 +55,11 @@ TEST(SysStrings, CopiesUpToFirstZeroAndKeepsLengthPrefix) {
     SysFreeString(bytes);
 }
 
-TEST(ComError, CarriesHresult) {
+TEST(ComError, CarriesHresultAndTheSystemTimeIsNow) {
+    SYSTEMTIME now{};
+    GetSystemTime(&now);
+    EXPECT_GE(now.wYear, 2024);
+    EXPECT_LE(now.wMonth, 12);
     const _com_error error(E_OUTOFMEMORY);
     EXPECT_EQ(error.Error(), static_cast<HRESULT>(0x8007000E));
 #if !defined(_WIN32)
@@ -66,28 +67,6 @@ TEST(ComError, CarriesHresult) {
     const std::exception& base = error;
     EXPECT_STREQ(base.what(), "HRESULT 0x8007000E");
 #endif
-}
-
-TEST(AnsiCodePage, EveryByteMapsToOneUnitAndBack) {
-    for (int byte = 0; byte < 256; ++byte) {
-        const OLECHAR unit = AnsiCharToWide(static_cast<unsigned char>(byte));
-        EXPECT_EQ(static_cast<unsigned char>(WideCharToAnsi(unit)), byte) << byte;
-    }
-    EXPECT_EQ(AnsiCharToWide(0x80), OLESTR('\u20AC'));
-    EXPECT_EQ(AnsiCharToWide(0x9F), OLESTR('\u0178'));
-    EXPECT_EQ(AnsiCharToWide(0xE9), OLESTR('\u00E9'));
-    for (unsigned char undefined : {0x81, 0x8D, 0x8F, 0x90, 0x9D}) {
-        EXPECT_EQ(AnsiCharToWide(undefined), undefined);
-    }
-}
-
-// Never a look-alike: Windows' best-fit tables would give A, O, -, A, the micro sign, i.
-TEST(AnsiCodePage, UnitsOutsideTheCodePageBecomeQuestionMarks) {
-    for (OLECHAR unit : {OLESTR('\u0080'), OLESTR('\u0100'), OLESTR('\u03A9'), OLESTR('\u2212'),
-                         OLESTR('\uFF21'), OLESTR('\u03BC'), OLESTR('\u0131'), OLESTR('\u4E2D'),
-                         OLESTR('\xD83D'), OLESTR('\xDE00'), OLESTR('\uFFFF')}) {
-        EXPECT_EQ(WideCharToAnsi(unit), '?') << static_cast<int>(unit);
-    }
 }
 
 // The date conversions the library makes, and elsewhere than Windows the stand-ins behind them,
@@ -127,24 +106,51 @@ class OleDates : public ::testing::TestWithParam<DateCalls> {
     }
 };
 
-TEST_P(OleDates, CalendarRoundTrip) {
-    SYSTEMTIME t{2009, 2, 0, 13, 23, 31, 30, 400};
-    double date = 0;
-    ASSERT_TRUE(ToDate(t, date));
-    EXPECT_DOUBLE_EQ(date, 39857.0 + (23 * 3600 + 31 * 60 + 30) / 86400.0);
-
-    SYSTEMTIME back{};
-    ASSERT_TRUE(ToCalendar(date, back));
-    EXPECT_EQ(back.wYear, 2009);
-    EXPECT_EQ(back.wMonth, 2);
-    EXPECT_EQ(back.wDay, 13);
-    EXPECT_EQ(back.wDayOfWeek, 5);  // a Friday
-    EXPECT_EQ(back.wSecond, 30);
-    EXPECT_EQ(back.wMilliseconds, 0);
+// Known moments, and their way back; before day 0 the time of day still runs forward and rounds
+// forward through the day; dates round to the nearest second, halves up (the system's call
+// rounds to the millisecond first, and so takes a microsecond short of the half up).
+TEST_P(OleDates, KnownDatesAndTheirRounding) {
+    struct Case {
+        double date;
+        SYSTEMTIME calendar;  // without milliseconds; day of the week where not 0
+        bool back;            // the calendar gives the date again
+    };
+    const Case cases[] = {
+        {39857.0 + (23 * 3600 + 31 * 60 + 30) / 86400.0, {2009, 2, 5, 13, 23, 31, 30, 0}, true},
+        {-1.25, {1899, 12, 0, 29, 6, 0, 0, 0}, true},
+        {-0.25, {1899, 12, 0, 30, 6, 0, 0, 0}, false},  // the moment of 0.25
+        {-1.0 - 0.6 / 86400, {1899, 12, 0, 29, 0, 0, 1, 0}, false},
+        {-1.0 - 86399.6 / 86400, {1899, 12, 0, 30, 0, 0, 0, 0}, false},
+        {-657434.5, {100, 1, 0, 1, 12, 0, 0, 0}, true},            // the first day
+        {2958465.99999, {9999, 12, 0, 31, 23, 59, 59, 0}, false},  // the last second
+        {25569.0 + 86399.6 / 86400, {1970, 1, 0, 2, 0, 0, 0, 0}, false},
+        {25569.0 + 59.9995 / 86400, {1970, 1, 0, 1, 0, 1, 0, 0}, false},
+        {25569.0 + 0.5 / 86400, {1970, 1, 0, 1, 0, 0, 1, 0}, false},
+        {25569.0 + 0.4 / 86400, {1970, 1, 0, 1, 0, 0, 0, 0}, false},
+        {45000.0 + 0.499999 / 86400, {2023, 3, 0, 15, 0, 0, 0, 0}, false},
+        {45000.0 + 0.500001 / 86400, {2023, 3, 0, 15, 0, 0, 1, 0}, false},
+    };
+    for (const Case& c : cases) {
+        SYSTEMTIME t{};
+        ASSERT_TRUE(ToCalendar(c.date, t)) << c.date;
+        const SYSTEMTIME& e = c.calendar;
+        EXPECT_EQ((std::vector<int>{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond,
+                                    t.wMilliseconds, e.wDayOfWeek == 0 ? 0 : t.wDayOfWeek}),
+                  (std::vector<int>{e.wYear, e.wMonth, e.wDay, e.wHour, e.wMinute, e.wSecond, 0,
+                                    e.wDayOfWeek}))
+            << c.date;
+        double date = 0;
+        if (c.back) {
+            ASSERT_TRUE(ToDate(t, date));
+            EXPECT_DOUBLE_EQ(date, c.date);
+        }
+    }
+    EXPECT_EQ(ThroughCalendar(25569.0 + 0.5 / 86400), 1);  // and so through the file time
 }
 
 // The system's calls roll these over or read two-digit years; here none names a real second.
-TEST_P(OleDates, InvalidCalendarTimesAreRefused) {
+// Intervals since 1601 start in 1601 and keep the milliseconds, which must be real ones.
+TEST_P(OleDates, InvalidCalendarTimesAndDatesAreRefused) {
     const SYSTEMTIME invalid[] = {
         {2013, 2, 0, 29, 0, 0, 0, 0}, {2012, 4, 0, 31, 0, 0, 0, 0}, {2013, 1, 0, 0, 0, 0, 0, 0},
         {2013, 0, 0, 1, 0, 0, 0, 0},  {2013, 13, 0, 1, 0, 0, 0, 0}, {2013, 1, 0, 1, 24, 0, 0, 0},
@@ -165,75 +171,22 @@ TEST_P(OleDates, InvalidCalendarTimesAreRefused) {
     EXPECT_TRUE(ToDate(SYSTEMTIME{2012, 2, 0, 29, 23, 59, 59, 0}, date));
     EXPECT_TRUE(ToDate(SYSTEMTIME{100, 1, 0, 1, 0, 0, 0, 0}, date));
     EXPECT_EQ(date, -657434.0);
-
-    // Intervals since 1601 start in 1601 and keep the milliseconds, which must be real ones.
     FILETIME intervals{};
     EXPECT_FALSE(GetParam().toFileTime(SYSTEMTIME{1600, 12, 0, 31, 0, 0, 0, 0}, intervals));
     EXPECT_FALSE(GetParam().toFileTime(SYSTEMTIME{1970, 1, 0, 1, 0, 0, 0, 1000}, intervals));
     ASSERT_TRUE(GetParam().toFileTime(SYSTEMTIME{1970, 1, 0, 1, 0, 0, 1, 999}, intervals));
     EXPECT_EQ(intervals.dwHighDateTime, 27111902U);
     EXPECT_EQ(intervals.dwLowDateTime, 3577643008U + 19990000U);
-}
 
-TEST_P(OleDates, NegativeDatesKeepAPositiveTimeOfDay) {
-    SYSTEMTIME t{};
-    ASSERT_TRUE(ToCalendar(-1.25, t));
-    EXPECT_EQ(t.wYear, 1899);
-    EXPECT_EQ(t.wMonth, 12);
-    EXPECT_EQ(t.wDay, 29);
-    EXPECT_EQ(t.wHour, 6);
-    double date = 0;
-    ASSERT_TRUE(ToDate(t, date));
-    EXPECT_DOUBLE_EQ(date, -1.25);
-    // Just after midnight on either side of day 0 is the same moment.
-    ASSERT_TRUE(ToCalendar(-0.25, t));
-    EXPECT_EQ(t.wDay, 30);
-    EXPECT_EQ(t.wHour, 6);
-}
-
-TEST_P(OleDates, RoundsToTheNearestSecondHalvesUp) {
-    const double base = 25569.0;  // 1970-01-01
-    EXPECT_EQ(ThroughCalendar(base + 0.4 / 86400), 0);
-    EXPECT_EQ(ThroughCalendar(base + 0.5 / 86400), 1);
-    EXPECT_EQ(ThroughCalendar(base + 86399.6 / 86400), 86400);  // rolls into the next day
-    EXPECT_EQ(ThroughCalendar(base + 59.9995 / 86400), 60);
-    // A microsecond short of the half is nearer the second below; the system's call, rounding
-    // to the millisecond first, would take it up.
-    const double later = 45000.0;  // 2023-03-15
-    EXPECT_EQ(ThroughCalendar(later + 0.499999 / 86400), ThroughCalendar(later));
-    EXPECT_EQ(ThroughCalendar(later + 0.500001 / 86400), ThroughCalendar(later) + 1);
-    // Before day 0 the time of day rounds forward through the day as well.
-    SYSTEMTIME t{};
-    ASSERT_TRUE(ToCalendar(-1.0 - 0.6 / 86400, t));
-    EXPECT_EQ(t.wDay, 29);
-    EXPECT_EQ(t.wSecond, 1);
-    ASSERT_TRUE(ToCalendar(-1.0 - 86399.6 / 86400, t));
-    EXPECT_EQ(t.wDay, 30);
-    EXPECT_EQ(t.wSecond, 0);
-}
-
-TEST_P(OleDates, OnlyTheYears100To9999) {
-    const double refused[] = {std::numeric_limits<double>::quiet_NaN(),
-                              std::numeric_limits<double>::infinity(),
-                              -std::numeric_limits<double>::infinity(),
-                              -657435.0,
-                              2958466.0,
-                              2958465.9999999,  // rounds into the year 10000
-                              1e300};
-    for (double date : refused) {
+    // Only the years 100 to 9999; a refusal leaves a zeroed calendar.
+    for (double refused :
+         {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+          -std::numeric_limits<double>::infinity(), -657435.0, 2958466.0,
+          2958465.9999999 /* rounds into the year 10000 */, 1e300}) {
         SYSTEMTIME t{1, 1, 1, 1, 1, 1, 1, 1};
-        EXPECT_FALSE(ToCalendar(date, t)) << date;
-        EXPECT_EQ(t.wYear, 0) << date;
-        EXPECT_EQ(t.wDay, 0) << date;
+        EXPECT_FALSE(ToCalendar(refused, t)) << refused;
+        EXPECT_EQ(t.wYear + t.wDay, 0) << refused;
     }
-    SYSTEMTIME t{};
-    ASSERT_TRUE(ToCalendar(-657434.5, t));  // 100-01-01 12:00, the first day
-    EXPECT_EQ(t.wYear, 100);
-    EXPECT_EQ(t.wDay, 1);
-    EXPECT_EQ(t.wHour, 12);
-    ASSERT_TRUE(ToCalendar(2958465.99999, t));  // 9999-12-31 23:59:59, the last second
-    EXPECT_EQ(t.wYear, 9999);
-    EXPECT_EQ(t.wSecond, 59);
 }
 
 // Every day of the range, against the standard library's calendar.
@@ -295,13 +248,5 @@ INSTANTIATE_TEST_SUITE_P(StandIns, OleDates,
                                  return SystemTimeToFileTime(&time, &fileTime) != 0;
                              }}));
 #endif
-
-TEST(SystemTime, IsNow) {
-    SYSTEMTIME now{};
-    GetSystemTime(&now);
-    EXPECT_GE(now.wYear, 2024);
-    EXPECT_LE(now.wMonth, 12);
-    EXPECT_LE(now.wMilliseconds, 999);
-}
 
 }  // namespace

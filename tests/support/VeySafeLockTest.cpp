@@ -7,8 +7,6 @@
 #include <stdexcept>
 #include <thread>
 
-#include "wire_types/support/VeyException.h"
-
 namespace {
 
 TEST(VeySafeLock, RecursiveHoldExcludesAnotherThreadUntilBothGuardsAreGone) {
@@ -62,17 +60,6 @@ TEST(VeySafeLock, ReleasesDuringUnwindingAndOnlyWhatItHolds) {
         section.unlock();
     });
     again.join();
-}
-
-TEST(VeyException, ThrownByPointerWithItsMessage) {
-    try {
-        throw new VeyException("CWirePrice::Decode - error memcopy");
-    } catch (VeyException* caught) {
-        EXPECT_EQ(caught->message.size(), 34U);
-        EXPECT_EQ(caught->message, "CWirePrice::Decode - error memcopy");
-        EXPECT_EQ(caught->code, 0);
-        delete caught;
-    }
 }
 
 }  // namespace
