@@ -249,9 +249,13 @@ TEST(CLMWireOrderCollection, ConcurrentEventsEndInTheSequentialState) {
         SCOPED_TRACE(viaApply ? "via Apply" : "via AddOrder");
         CLMWireOrderCollection shared;
         CLMWireOrderCompletedCollection done;
-        std::vector<std::vector<std::unique_ptr<CLMWireOrder>>> events;
+        std::vector<std::vector<std::unique_ptr<CLMWireOrder>>> events, records;
         for (int t = 0; t < kThreads; ++t) {
             events.push_back(EventsOfThread(t));
+            records.push_back(EventsOfThread(t));
+            for (auto& record : records.back()) {
+                record->setFillID(-1);  // no order has this id, so no fill is refused
+            }
         }
         std::vector<int> failures(kThreads, 0);
         std::atomic<int> started{0};
@@ -262,16 +266,13 @@ TEST(CLMWireOrderCollection, ConcurrentEventsEndInTheSequentialState) {
                     std::this_thread::yield();
                 }
                 for (std::size_t i = 0; i < events[t].size(); ++i) {
-                    auto& event = events[t][i];
-                    auto record = std::make_unique<CLMWireOrder>(*event);
-                    record->setFillID(-1);  // no order has this id, so no fill is refused
-                    const long id = record->getOrderID();
-                    failures[t] += File(done, record, Filed::Stored, viaApply) ? 0 : 1;
+                    const long id = records[t][i]->getOrderID();
+                    failures[t] += FileAndCheck(shared, std::move(events[t][i]), viaApply) ? 0 : 1;
+                    failures[t] += File(done, records[t][i], Filed::Stored, viaApply) ? 0 : 1;
                     failures[t] += done.Find(id).empty() ? 1 : 0;
-                    done.GetAtIndex(done.Count() - 1);
-                    failures[t] += FileAndCheck(shared, std::move(event), viaApply) ? 0 : 1;
-                    shared.GetWorkingOrders();  // other threads' orders may go at any moment
-                    if (i % 64 == 0) {
+                    if (i % 32 == 0) {  // other threads' orders may go at any moment
+                        shared.GetWorkingOrders();
+                        done.GetAtIndex(done.Count() - 1);
                         CLMWireOrderCollection copy(shared);
                     }
                 }
