@@ -60,17 +60,4 @@ inline bool SameRecordOwnStrings(const WireAccountContract& a, const WireAccount
            a.contract.symbol != b.contract.symbol && a.contract.name != b.contract.name;
 }
 
-// Copies `source`, assigns it over `assigned` (and that onto itself), destroys the source, then
-// checks both results; under ASan a shared or twice-released member shows.
-template <class T, class Check>
-void CheckCopiesOutliveSource(std::unique_ptr<T> source, T assigned, Check check) {
-    T copy(*source);
-    assigned = *source;
-    T& self = assigned;
-    assigned = self;
-    source.reset();
-    check(copy);
-    check(assigned);
-}
-
 }  // namespace Lumera::testing

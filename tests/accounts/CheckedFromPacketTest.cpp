@@ -65,38 +65,34 @@ void ExpectRefused(const Bytes& bytes, std::size_t given, long start, const std:
     EXPECT_EQ(contract.getPosition(), -4);
 }
 
-TEST(CheckedFromPacket, EveryTruncationOfTheFormIsRefused) {
-    const Bytes bytes = Buffer(3);
-    ASSERT_EQ(bytes.size(), 3 + kForm);
+TEST(CheckedFromPacket, TruncationsUnendedTextsAndOutsideOffsetsAreRefused) {
+    const Bytes truncated = Buffer(3);
+    ASSERT_EQ(truncated.size(), 3 + kForm);
     // Short of the two fixed blocks: they and at least the first text's zero byte are needed.
     for (std::size_t given = 3; given < 3 + 108; ++given) {
         SCOPED_TRACE(given);
-        ExpectRefused(bytes, given, 3, "needs at least " + std::to_string(3 + 108 + 1) + " bytes");
+        ExpectRefused(truncated, given, 3,
+                      "needs at least " + std::to_string(3 + 108 + 1) + " bytes");
     }
     // Inside the texts the end is not in sight: at least one more byte is needed.
-    for (std::size_t given = 3 + 108; given < bytes.size(); ++given) {
+    for (std::size_t given = 3 + 108; given < truncated.size(); ++given) {
         SCOPED_TRACE(given);
-        ExpectRefused(bytes, given, 3, "needs at least " + std::to_string(given + 1) + " bytes");
+        ExpectRefused(truncated, given, 3,
+                      "needs at least " + std::to_string(given + 1) + " bytes");
     }
-}
-
-TEST(CheckedFromPacket, TextsWithoutTheirZeroByteAreRefused) {
-    Bytes bytes = Buffer(0);
-    bytes.back() = 'x';  // the name runs to the end
-    ExpectRefused(bytes, bytes.size(), 0, "at least " + std::to_string(bytes.size() + 1));
-    std::fill(bytes.begin() + 108, bytes.end(), 'y');  // no zero byte after the blocks at all
-    ExpectRefused(bytes, bytes.size(), 0, "at least");
-}
-
-TEST(CheckedFromPacket, OffsetsOutsideTheBufferAreRefused) {
-    const Bytes bytes = Buffer(0, 4);
-    for (long start : {-1L, -1000L, static_cast<long>(bytes.size()) + 1}) {
-        SCOPED_TRACE(start);
-        ExpectRefused(bytes, bytes.size(), start, "offset " + std::to_string(start));
+    // Texts without their zero byte.
+    Bytes unended = Buffer(0);
+    unended.back() = 'x';  // the name runs to the end
+    ExpectRefused(unended, unended.size(), 0, "at least " + std::to_string(unended.size() + 1));
+    std::fill(unended.begin() + 108, unended.end(), 'y');  // no zero byte after the blocks
+    ExpectRefused(unended, unended.size(), 0, "at least");
+    // Offsets outside the buffer; at the very end the offset is inside but no byte of the form is.
+    const Bytes padded = Buffer(0, 4);
+    for (long start : {-1L, -1000L, static_cast<long>(padded.size()) + 1}) {
+        ExpectRefused(padded, padded.size(), start, "offset " + std::to_string(start));
     }
-    // At the very end the offset is inside but no byte of the form is.
-    ExpectRefused(bytes, bytes.size(), static_cast<long>(bytes.size()),
-                  "needs at least " + std::to_string(bytes.size() + 109));
+    ExpectRefused(padded, padded.size(), static_cast<long>(padded.size()),
+                  "needs at least " + std::to_string(padded.size() + 109));
 }
 
 TEST(CheckedFromPacket, NullBufferIsAnInvalidArgument) {

@@ -28,19 +28,14 @@ void* Allocate(std::size_t size, std::size_t alignment) {
     if (FailsNow()) {
         throw std::bad_alloc();
     }
-    if (size == 0) {
-        size = 1;
-    }
-    void* block = nullptr;
-    if (alignment == 0) {
-        block = std::malloc(size);
-    } else {
+    size = size == 0 ? 1 : size;
 #if defined(_WIN32)
-        block = _aligned_malloc(size, alignment);
+    void* block = alignment == 0 ? std::malloc(size) : _aligned_malloc(size, alignment);
 #else
-        block = std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
+    void* block = alignment == 0 ? std::malloc(size)
+                                 : std::aligned_alloc(
+                                       alignment, (size + alignment - 1) / alignment * alignment);
 #endif
-    }
     if (block == nullptr) {
         throw std::bad_alloc();
     }
@@ -56,25 +51,23 @@ void* AllocateNoThrow(std::size_t size, std::size_t alignment) noexcept {
     }
 }
 
-void Free(void* block) noexcept {
-    if (block != nullptr) {
-        live.fetch_sub(1, std::memory_order_relaxed);
-        std::free(block);
+void Free(void* block, [[maybe_unused]] bool aligned) noexcept {
+    if (block == nullptr) {
+        return;
     }
-}
-
-void FreeAligned(void* block) noexcept {
-    if (block != nullptr) {
-        live.fetch_sub(1, std::memory_order_relaxed);
+    live.fetch_sub(1, std::memory_order_relaxed);
 #if defined(_WIN32)
+    if (aligned) {
         _aligned_free(block);
-#else
-        std::free(block);
-#endif
+        return;
     }
+#endif
+    std::free(block);
 }
 
-constexpr std::size_t kPlain = 0;
+std::size_t Bytes(std::align_val_t alignment) {
+    return static_cast<std::size_t>(alignment);
+}
 
 }  // namespace
 
@@ -100,64 +93,22 @@ long FailingAllocation::LiveBlocks() noexcept {
 
 }  // namespace orders_test
 
-void* operator new(std::size_t size) {
-    return Allocate(size, kPlain);
-}
-void* operator new[](std::size_t size) {
-    return Allocate(size, kPlain);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    return AllocateNoThrow(size, kPlain);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    return AllocateNoThrow(size, kPlain);
-}
-void* operator new(std::size_t size, std::align_val_t alignment) {
-    return Allocate(size, static_cast<std::size_t>(alignment));
-}
-void* operator new[](std::size_t size, std::align_val_t alignment) {
-    return Allocate(size, static_cast<std::size_t>(alignment));
-}
-void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
-    return AllocateNoThrow(size, static_cast<std::size_t>(alignment));
-}
-void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
-    return AllocateNoThrow(size, static_cast<std::size_t>(alignment));
-}
+// Every replaceable form, once for single objects and once for arrays.
+// clang-format off
+#define REPLACE_FORMS(NEW, DELETE)                                                              \
+    void* NEW(std::size_t n) { return Allocate(n, 0); }                                         \
+    void* NEW(std::size_t n, const std::nothrow_t&) noexcept { return AllocateNoThrow(n, 0); }  \
+    void* NEW(std::size_t n, std::align_val_t a) { return Allocate(n, Bytes(a)); }              \
+    void* NEW(std::size_t n, std::align_val_t a, const std::nothrow_t&) noexcept {              \
+        return AllocateNoThrow(n, Bytes(a));                                                    \
+    }                                                                                           \
+    void DELETE(void* p) noexcept { Free(p, false); }                                           \
+    void DELETE(void* p, std::size_t) noexcept { Free(p, false); }                              \
+    void DELETE(void* p, const std::nothrow_t&) noexcept { Free(p, false); }                    \
+    void DELETE(void* p, std::align_val_t) noexcept { Free(p, true); }                          \
+    void DELETE(void* p, std::size_t, std::align_val_t) noexcept { Free(p, true); }             \
+    void DELETE(void* p, std::align_val_t, const std::nothrow_t&) noexcept { Free(p, true); }
 
-void operator delete(void* block) noexcept {
-    Free(block);
-}
-void operator delete[](void* block) noexcept {
-    Free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-    Free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
-    Free(block);
-}
-void operator delete(void* block, const std::nothrow_t&) noexcept {
-    Free(block);
-}
-void operator delete[](void* block, const std::nothrow_t&) noexcept {
-    Free(block);
-}
-void operator delete(void* block, std::align_val_t) noexcept {
-    FreeAligned(block);
-}
-void operator delete[](void* block, std::align_val_t) noexcept {
-    FreeAligned(block);
-}
-void operator delete(void* block, std::size_t, std::align_val_t) noexcept {
-    FreeAligned(block);
-}
-void operator delete[](void* block, std::size_t, std::align_val_t) noexcept {
-    FreeAligned(block);
-}
-void operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexcept {
-    FreeAligned(block);
-}
-void operator delete[](void* block, std::align_val_t, const std::nothrow_t&) noexcept {
-    FreeAligned(block);
-}
+REPLACE_FORMS(operator new, operator delete)
+REPLACE_FORMS(operator new[], operator delete[])
+// clang-format on

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "wire_types/orders/CLMWireOrder.h"
+#include "wire_types/orders/Filed.h"
 
 namespace Lumera::testing {
 
@@ -26,6 +27,12 @@ inline std::vector<long> Qtys(const std::vector<CLMWireOrder*>& orders,
         values.push_back((order->*field)());
     }
     return values;
+}
+
+// Whether the collection owns the event after filing it.
+inline bool Owns(Filed filed) {
+    return filed == Filed::Working || filed == Filed::FillOrCancel || filed == Filed::Stored ||
+           filed == Filed::AlreadyHeld;
 }
 
 }  // namespace Lumera::testing
