@@ -5,6 +5,8 @@
 #include <cstring>
 #include <thread>
 
+#include <fmt/format.h>
+
 #include "capture/ParallelDecode.h"
 #include "commands/Commands.h"
 #include "common/Errors.h"
@@ -19,8 +21,9 @@ namespace lmwire {
 namespace {
 
 std::string NotWholeRecords(std::uint64_t size) {
-    return Cat({"price-record: ", std::to_string(size), " bytes is not a whole number of 86-byte ",
-                "records (", std::to_string(size % kPriceRecordSize), " bytes over)"});
+    return fmt::format(
+        "price-record: {} bytes is not a whole number of 86-byte records ({} bytes over)", size,
+        size % kPriceRecordSize);
 }
 
 // A network capture given as records would be refused for a reason that hides the real one (not

@@ -4,6 +4,8 @@
 #include <iterator>
 #include <limits>
 
+#include <fmt/format.h>
+
 #include "commands/Commands.h"
 #include "common/Errors.h"
 #include "common/Table.h"
@@ -20,7 +22,7 @@ constexpr std::int64_t kMinTicks = std::numeric_limits<std::int32_t>::min();
 constexpr std::int64_t kMaxTicks = std::numeric_limits<std::int32_t>::max();
 
 std::string Quote(std::string_view display) {
-    return Cat({"\"", display, "\""});
+    return fmt::format("\"{}\"", display);
 }
 
 std::string CodeNumber(const price::FormatInfo& format) {

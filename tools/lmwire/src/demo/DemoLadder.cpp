@@ -1,6 +1,8 @@
 // One market-data record, decoded from its 86 bytes and shown as a ten-level ladder with every
 // price in the record's own format.
 
+#include <fmt/format.h>
+
 #include "common/Table.h"
 #include "common/Text.h"
 #include "demo/Demo.h"
@@ -38,7 +40,7 @@ std::string DemoLadder() {
     header.Add({"high / low", text(price.High()) + " / " + text(price.Low())});
     header.Add({"volume", std::to_string(price.TotalVolume())});
     header.Add({"timestamp", std::to_string(price.TimeStamp())});
-    out += Cat({"\n", header.Render("  "), "\n"});
+    out += fmt::format("\n{}\n", header.Render("  "));
 
     Table ladder({"level", "bid size", "bid", "ask", "ask size"}, 0);
     for (int level = 0; level < Lumera::PriceRecordLayout::kLevels; ++level) {

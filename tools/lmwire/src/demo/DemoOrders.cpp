@@ -3,6 +3,8 @@
 #include <memory>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "common/Text.h"
 #include "demo/Demo.h"
 #include "wire_types/orders/CLMWireOrderCollection.h"
@@ -50,19 +52,18 @@ std::string Display(const Lumera::CLMWireOrder& order, long ticks) {
 }
 
 std::string Working(Lumera::CLMWireOrder& order) {
-    return Cat({"#", std::to_string(order.getOrderID()), order.getIsBuy() ? " buy " : " sell ",
-                std::to_string(order.getQty()), " @ ", Display(order, order.getPrice())});
+    return fmt::format("#{}{}{} @ {}", order.getOrderID(), order.getIsBuy() ? " buy " : " sell ",
+                       order.getQty(), Display(order, order.getPrice()));
 }
 
 std::string Filled(Lumera::CLMWireOrder& order) {
-    return Cat({"#", std::to_string(order.getOrderID()), " ", std::to_string(order.getFilledQty()),
-                " @ ", Display(order, order.getFillPrice()), " (",
-                std::to_string(order.getRemainingQuantity()), " left)"});
+    return fmt::format("#{} {} @ {} ({} left)", order.getOrderID(), order.getFilledQty(),
+                       Display(order, order.getFillPrice()), order.getRemainingQuantity());
 }
 
 std::string Cancelled(Lumera::CLMWireOrder& order) {
-    return Cat({"#", std::to_string(order.getOrderID()), " ", std::to_string(order.getQty()), " @ ",
-                Display(order, order.getPrice())});
+    return fmt::format("#{} {} @ {}", order.getOrderID(), order.getQty(),
+                       Display(order, order.getPrice()));
 }
 
 std::string List(const std::vector<Lumera::CLMWireOrder*>& orders,

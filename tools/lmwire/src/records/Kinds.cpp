@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <set>
 
+#include <fmt/format.h>
+
 #include "common/Errors.h"
 #include "common/Table.h"
 #include "common/Text.h"
@@ -76,8 +78,7 @@ Json DefaultValue(const Field& field) {
 
 [[noreturn]] void ThrowOutOfRange(const Field& field, std::string_view text,
                                   const std::string& what) {
-    throw BadInput(Cat({what, ": ", text, " is out of range ", std::to_string(field.min), "..",
-                        std::to_string(field.max)}));
+    throw BadInput(fmt::format("{}: {} is out of range {}..{}", what, text, field.min, field.max));
 }
 
 // A number written with a fraction or an exponent is no integer; but one beyond the field's

@@ -8,6 +8,8 @@
 #include <tuple>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "common/Errors.h"
 #include "common/Text.h"
 #include "records/TableFields.h"
@@ -54,10 +56,10 @@ const Lumera::WireField& DepthRow(bool bid) {
 
 std::string OutOfReachText(const Lumera::PriceOutOfReach& refused) {
     const bool bid = refused.Side() == Lumera::PriceOutOfReach::BookSide::Bid;
-    return Cat({Lumera::Spell(DepthRow(bid), Lumera::Spelling::Json, refused.Level()), " ",
-                std::to_string(refused.Price()), " is out of reach of ", kLastPrice, " ",
-                std::to_string(refused.LastPrice()), ": ", bid ? "bids" : "asks", " lie within ",
-                bid ? "-127..+128" : "-128..+127", " ticks of it"});
+    return fmt::format("{} {} is out of reach of {} {}: {} lie within {} ticks of it",
+                       Lumera::Spell(DepthRow(bid), Lumera::Spelling::Json, refused.Level()),
+                       refused.Price(), kLastPrice, refused.LastPrice(), bid ? "bids" : "asks",
+                       bid ? "-127..+128" : "-128..+127");
 }
 
 // The builder refuses the first level out of its reach with all bids before the asks; encode
