@@ -178,8 +178,8 @@ void RunDecode(const DecodeOptions& options) {
     }
     // A raw file of the wrong size is refused without reading it into memory first.
     if (options.binary && kind.fixedSize && input.Size() && *input.Size() != *kind.fixedSize) {
-        throw BadInput(kind.name + " takes " + std::to_string(*kind.fixedSize) + " bytes, got " +
-                       std::to_string(*input.Size()));
+        throw BadInput(
+            fmt::format("{} takes {} bytes, got {}", kind.name, *kind.fixedSize, *input.Size()));
     }
     const std::size_t limit = MaxSize(kind);
     const Bytes bytes = ReadAtMost(input, options.binary, limit);

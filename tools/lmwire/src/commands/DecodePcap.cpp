@@ -48,7 +48,7 @@ void RunDecodePcap(const DecodeOptions& options) {
     std::vector<std::uint16_t> ports;
     for (const int port : options.ports) {
         if (port < 0 || port > 65535) {
-            throw BadInput("--port " + std::to_string(port) + ": expected 0 to 65535");
+            throw BadInput(fmt::format("--port {}: expected 0 to 65535", port));
         }
         ports.push_back(static_cast<std::uint16_t>(port));
     }

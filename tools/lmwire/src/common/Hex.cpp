@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include <fmt/format.h>
+
 #include "common/Errors.h"
 
 namespace lmwire {
@@ -39,8 +41,7 @@ void HexDecoder::Feed(std::string_view text, Bytes& out) {
         }
         const int value = DigitValue(c);
         if (value < 0) {
-            throw BadInput("not hex: " + Describe(c) + " at offset " + std::to_string(at) +
-                           " of the input");
+            throw BadInput(fmt::format("not hex: {} at offset {} of the input", Describe(c), at));
         }
         ++digits_;
         if (high_ < 0) {
@@ -54,8 +55,7 @@ void HexDecoder::Feed(std::string_view text, Bytes& out) {
 
 void HexDecoder::Finish() const {
     if (high_ >= 0) {
-        throw BadInput("odd number of hex digits (" + std::to_string(digits_) +
-                       "): every byte takes two");
+        throw BadInput(fmt::format("odd number of hex digits ({}): every byte takes two", digits_));
     }
 }
 

@@ -28,6 +28,5 @@ double ParseDouble(std::string_view text, const std::string& what);
 
 // Shortest text that reads back as the same double.
 std::string FormatDouble(double value);
-void AppendInteger(std::string& out, std::int64_t value);
 
 }  // namespace lmwire

@@ -31,12 +31,12 @@ std::string DemoLadder() {
     Table header({}, 2);
     header.Add({"Lumera id", std::to_string(price.LumeraID())});
     header.Add({"price type", std::to_string(price.PriceType())});
-    header.Add({"format code", std::to_string(code) + " (" +
-                                   std::to_string(Lumera::price::Find(code)->ticksPerUnit) +
-                                   " ticks to the point)"});
-    header.Add({"last", text(price.LastPrice()) + " x " + std::to_string(price.LastSize()) + "  (" +
-                            std::to_string(price.LastPrice()) + " ticks = " +
-                            FormatDouble(Lumera::price::ToDecimal(code, price.LastPrice())) + ")"});
+    header.Add({"format code", fmt::format("{} ({} ticks to the point)", code,
+                                           Lumera::price::Find(code)->ticksPerUnit)});
+    header.Add(
+        {"last", fmt::format("{} x {}  ({} ticks = {})", text(price.LastPrice()), price.LastSize(),
+                             price.LastPrice(),
+                             FormatDouble(Lumera::price::ToDecimal(code, price.LastPrice())))});
     header.Add({"high / low", text(price.High()) + " / " + text(price.Low())});
     header.Add({"volume", std::to_string(price.TotalVolume())});
     header.Add({"timestamp", std::to_string(price.TimeStamp())});

@@ -123,11 +123,11 @@ std::string DemoOrders() {
         // `order` and is freed with it.
         std::unique_ptr<CLMWireOrder> order = MakeOrder(event);
         const Filed filed = book.Apply(order);
-        out += std::to_string(++number) + ". " + event.what + ": status " +
-               std::to_string(event.status) + ", order " + std::to_string(event.orderID) +
-               (event.originalOrderID != 0 ? ", original " + std::to_string(event.originalOrderID)
-                                           : std::string()) +
-               " -> " + Outcome(filed) + "\n";
+        out += fmt::format(
+            "{}. {}: status {}, order {}{} -> {}\n", ++number, event.what, event.status,
+            event.orderID,
+            event.originalOrderID != 0 ? fmt::format(", original {}", event.originalOrderID) : "",
+            Outcome(filed));
         out += "     working  " + List(book.GetWorkingOrders(), Working) + "\n";
         out += "     fills    " + List(book.GetFills(), Filled) + "\n";
         out += "     cancels  " + List(book.GetCancels(), Cancelled) + "\n";

@@ -33,8 +33,8 @@ using Levels = std::vector<Level>;
 Levels LevelsFrom(const Field& list, const Json& values) {
     const Json& given = values.at(list.name);
     if (given.size() > static_cast<std::size_t>(list.wire->count)) {
-        throw BadInput(list.name + ": at most " + std::to_string(list.wire->count) +
-                       " levels, got " + std::to_string(given.size()));
+        throw BadInput(fmt::format("{}: at most {} levels, got {}", list.name, list.wire->count,
+                                   given.size()));
     }
     Levels levels;
     for (const Json& level : given) {
