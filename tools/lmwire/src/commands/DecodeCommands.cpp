@@ -145,11 +145,9 @@ void DecodePriceRecords(Input& input, const DecodeOptions& options) {
     if (!options.partial) {
         throw BadInput(NotWholeRecords(done + held));
     }
-    std::fprintf(stderr,
-                 "lmwire: %s: %zu bytes after the last whole record (%llu records) left "
-                 "undecoded\n",
-                 input.Name().c_str(), held,
-                 static_cast<unsigned long long>(done / kPriceRecordSize));
+    fmt::print(stderr,
+               "lmwire: {}: {} bytes after the last whole record ({} records) left undecoded\n",
+               input.Name(), held, done / kPriceRecordSize);
 }
 
 }  // namespace

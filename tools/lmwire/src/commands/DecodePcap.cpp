@@ -98,7 +98,7 @@ void RunDecodePcap(const DecodeOptions& options) {
         if (cutTotal != 0) {
             summary += fmt::format("; {} decoded in part: {}", cutTotal, cutText);
         }
-        std::fprintf(stderr, "%s\n", summary.c_str());
+        fmt::print(stderr, "{}\n", summary);
     }
     if (reader.Cut().empty()) {
         return;
@@ -109,7 +109,7 @@ void RunDecodePcap(const DecodeOptions& options) {
     if (!options.partial) {
         throw BadInput(end);
     }
-    std::fprintf(stderr, "lmwire: %s; left undecoded\n", end.c_str());
+    fmt::print(stderr, "lmwire: {}; left undecoded\n", end);
 }
 
 #else

@@ -24,11 +24,7 @@ int DigitValue(char c) {
 
 std::string Describe(char c) {
     const auto byte = static_cast<unsigned char>(c);
-    if (std::isprint(byte)) {
-        return std::string("'") + c + "'";
-    }
-    static const char* const kDigits = "0123456789abcdef";
-    return std::string("byte 0x") + kDigits[byte >> 4] + kDigits[byte & 15];
+    return std::isprint(byte) ? fmt::format("'{}'", c) : fmt::format("byte 0x{:02x}", byte);
 }
 
 }  // namespace
@@ -69,13 +65,11 @@ Bytes ParseHex(std::string_view text) {
 }
 
 std::string FormatHex(const unsigned char* bytes, std::size_t size) {
-    static const char* const kDigits = "0123456789abcdef";
     std::string out;
     out.reserve(size * 3 + 1);
     for (std::size_t i = 0; i < size; ++i) {
-        out += kDigits[bytes[i] >> 4];
-        out += kDigits[bytes[i] & 15];
-        out += (i % 16 == 15 || i + 1 == size) ? '\n' : ' ';
+        fmt::format_to(std::back_inserter(out), "{:02x}{}", bytes[i],
+                       i % 16 == 15 || i + 1 == size ? '\n' : ' ');
     }
     return out;
 }

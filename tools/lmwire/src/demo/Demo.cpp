@@ -18,12 +18,6 @@ constexpr const char* kMonthNames[] = {"January",   "February", "March",    "Apr
                                        "May",       "June",     "July",     "August",
                                        "September", "October",  "November", "December"};
 
-int DaysIn(int year, int month) {
-    constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : kDays[month - 1];
-}
-
 bool Digits(const std::string& text, std::size_t from, std::size_t count, int& value) {
     value = 0;
     for (std::size_t i = from; i < from + count; ++i) {
@@ -52,8 +46,10 @@ DemoDate ParseDemoDate(const std::string& text) {
     if (date.month < 1 || date.month > 12) {
         throw BadInput(fmt::format("{}no month {}", what, date.month));
     }
-    const int days = DaysIn(date.year, date.month);
-    if (date.day < 1 || date.day > days) {
+    using namespace std::chrono;
+    const auto days = static_cast<unsigned>(
+        (year_month{year{date.year}, month{static_cast<unsigned>(date.month)}} / last).day());
+    if (date.day < 1 || static_cast<unsigned>(date.day) > days) {
         throw BadInput(fmt::format("{}{} {} has no day {} (it has {})", what,
                                    kMonthNames[date.month - 1], date.year, date.day, days));
     }
