@@ -1,64 +1,19 @@
 // lmwire: decode and encode wire records, convert prices, and run a demo of the object model.
 
-#include <cerrno>
-#include <cstdio>
-#include <exception>
-#include <new>
-
+#include <fmt/format.h>
 #include <CLI/CLI.hpp>
 
+#include "cli/Exit.h"
 #include "commands/Commands.h"
 #include "common/Errors.h"
-#include "common/Text.h"
 #include "demo/Demo.h"
-#include "io/Output.h"
 #include "records/Kinds.h"
-#include "wire_types/support/VeyException.h"
-
-namespace {
 
 using namespace lmwire;
 
-std::string KindsHelp(bool withFields) {
-    std::string text = "\nKinds:\n";
-    for (const Kind& kind : AllKinds()) {
-        text += "  " + kind.name +
-                std::string(kind.name.size() < 21 ? 21 - kind.name.size() : 1, ' ') + kind.summary +
-                "\n";
-        if (withFields) {
-            std::string names;
-            for (const Field& field : kind.fields) {
-                if (!field.derived) {
-                    names += (names.empty() ? "" : " ") + field.name;
-                }
-            }
-            text += std::string(23, ' ') + "fields: " + names + "\n";
-        }
-    }
-    return text;
-}
-
-int Fail(int code, const std::string& message) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "lmwire: %s\n", message.c_str());
-    return code;
-}
-
-// The last check on standard output, for whatever reached it outside a command's own Output.
-int Finish(int earlierError = 0) {
-    try {
-        FinishStandardOutput(earlierError);
-    } catch (const WriteError& error) {
-        return error.ReaderGone() ? kExitInternal : Fail(kExitInternal, error.what());
-    }
-    return kExitOk;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     CLI::App app{"lmwire: decode and encode LMWireTypes wire records, convert prices, run a demo"};
-    app.set_version_flag("--version", std::string("lmwire ") + LMWIRE_VERSION);
+    app.set_version_flag("--version", fmt::format("lmwire {}", LMWIRE_VERSION));
     app.require_subcommand(1);
     app.footer(
         "Exit status: 0 success, 2 bad input or usage, 1 a failure that is not the "
@@ -135,15 +90,15 @@ int main(int argc, char** argv) {
     decodeCommand->add_flag("--partial", decode.partial,
                             "price-record: decode the whole records of a capture cut short and "
                             "report the bytes left over (exit 0)");
-    decodeCommand->footer(KindsHelp(false) +
-                          (PcapAvailable() ? ""
-                                           : "\nThis lmwire was built without libpcap: --pcap is "
-                                             "not available.\n") +
-                          "\nprice-record also takes a capture: many records back to back, one "
-                          "output line each,\ndecoded as they are read (any length, from a file "
-                          "or a pipe).\nA fixed-size kind reads at most one byte more than its "
-                          "size; account-data and\naccount-contract take at most " +
-                          std::to_string(kMaxVariableSize) + " bytes (1 MiB).");
+    decodeCommand->footer(fmt::format(
+        "{}{}\nprice-record also takes a capture: many records back to back, one output line "
+        "each,\ndecoded as they are read (any length, from a file or a pipe).\nA fixed-size kind "
+        "reads at most one byte more than its size; account-data and\naccount-contract take at "
+        "most {} bytes (1 MiB).",
+        KindsHelp(false),
+        PcapAvailable() ? ""
+                        : "\nThis lmwire was built without libpcap: --pcap is not available.\n",
+        kMaxVariableSize));
     decodeCommand->callback([&] { RunDecode(decode); });
 
     std::string kind;
@@ -213,43 +168,10 @@ int main(int argc, char** argv) {
     demo->callback([&] { todayOption->count() == 0 ? RunDemo() : RunDemo(ParseDemoDate(today)); });
 
     try {
-        // Without this, an unknown command would be reported as a missing one.
-        const CLI::App& commands = app;
-        const std::string first = argc > 1 ? argv[1] : "";
-        if (!first.empty() && first[0] != '-' &&
-            commands.get_subcommands([&](const CLI::App* c) { return c->get_name() == first; })
-                .empty()) {
-            std::string names;
-            for (const CLI::App* command :
-                 commands.get_subcommands([](const CLI::App*) { return true; })) {
-                names += (names.empty() ? "" : ", ") + command->get_name();
-            }
-            throw BadInput("unknown command " + Quoted(argv[1]) + " (commands: " + names + ")");
-        }
+        RefuseUnknownCommand(app, argc, argv);
         app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
-            // Help and version go to standard output too, and are checked like any result.
-            errno = 0;
-            app.exit(error);
-            return Finish(errno);
-        }
-        // CLI11 repeats the arguments it refuses as they were typed.
-        return Fail(kExitBadInput, Escaped(error.what()) + " (see lmwire --help)");
-    } catch (const BadInput& error) {
-        return Fail(kExitBadInput, error.what());
-    } catch (const WriteError& error) {
-        return error.ReaderGone() ? kExitInternal : Fail(kExitInternal, error.what());
-    } catch (const std::bad_alloc&) {
-        return Fail(kExitInternal, "out of memory");
-    } catch (const std::exception& error) {
-        return Fail(kExitInternal, "internal error: " + Escaped(error.what()));
-    } catch (VeyException* error) {
-        const std::string message = error->message;
-        delete error;
-        return Fail(kExitInternal, "internal error: " + Escaped(message));
     } catch (...) {
-        return Fail(kExitInternal, "internal error");
+        return FailureStatus(app);
     }
-    return Finish();
+    return FinishStatus();
 }

@@ -11,6 +11,8 @@
 #include <exception>
 #include <utility>
 
+#include <fmt/format.h>
+
 #include "capture/Datagram.h"
 #include "common/Errors.h"
 #include "common/Text.h"
@@ -69,14 +71,15 @@ PcapReader::PcapReader(const std::string& path, std::function<void()> beforeWait
         if (handle_->error) {
             std::rethrow_exception(handle_->error);
         }
-        throw BadInput(Cat({"cannot read ", name_, " as a pcap or pcapng capture: ", error}));
+        throw BadInput(fmt::format("cannot read {} as a pcap or pcapng capture: {}", name_, error));
     }
     linkType_ = pcap_datalink(handle_->pcap);
     if (!KnownLinkType(linkType_)) {
         const char* name = pcap_datalink_val_to_name(linkType_);
-        throw BadInput(Cat({name_, ": link-layer type ", std::to_string(linkType_), " (",
-                            name != nullptr ? name : "unknown",
-                            ") is not read; Ethernet, Linux cooked (SLL, SLL2) and raw IP are"}));
+        throw BadInput(
+            fmt::format("{}: link-layer type {} ({}) is not read; Ethernet, Linux cooked (SLL, "
+                        "SLL2) and raw IP are",
+                        name_, linkType_, name != nullptr ? name : "unknown"));
     }
 }
 
@@ -99,7 +102,7 @@ bool PcapReader::Next(CapturedFrame& frame) {
             cut_ = message;
             return false;
         }
-        throw BadInput(Cat({"cannot read ", name_, ": ", message}));
+        throw BadInput(fmt::format("cannot read {}: {}", name_, message));
     }
     ++packets_;
     frame.seconds = header->ts.tv_sec;
@@ -139,12 +142,13 @@ PcapWriter::PcapWriter(const std::string& path)
         handle_->named ? fileno(handle_->named->Stream()) : static_cast<int>(STDOUT_FILENO);
     std::FILE* file = fdopen(dup(descriptor), "wb");
     if (file == nullptr) {
-        throw BadInput(Cat({"cannot create ", name_, ": ", std::strerror(errno)}));
+        throw BadInput(fmt::format("cannot create {}: {}", name_, std::strerror(errno)));
     }
     handle_->dumper = pcap_dump_fopen(handle_->pcap, file);
     if (handle_->dumper == nullptr) {
         std::fclose(file);
-        throw WriteError(Cat({"cannot write ", name_, ": ", pcap_geterr(handle_->pcap)}), false);
+        throw WriteError(fmt::format("cannot write {}: {}", name_, pcap_geterr(handle_->pcap)),
+                         false);
     }
 }
 
@@ -166,7 +170,8 @@ void PcapWriter::Finish() {
     pcap_dump_close(handle_->dumper);
     handle_->dumper = nullptr;
     if (failed) {
-        throw WriteError(Cat({"cannot write ", name_, ": ", std::strerror(error)}), error == EPIPE);
+        throw WriteError(fmt::format("cannot write {}: {}", name_, std::strerror(error)),
+                         error == EPIPE);
     }
     if (handle_->named) {
         handle_->named->Commit();

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <thread>
 
+#include <fmt/format.h>
+
 #include "capture/ParallelDecode.h"
 #include "commands/Commands.h"
 #include "common/Errors.h"
@@ -19,8 +21,9 @@ namespace lmwire {
 namespace {
 
 std::string NotWholeRecords(std::uint64_t size) {
-    return Cat({"price-record: ", std::to_string(size), " bytes is not a whole number of 86-byte ",
-                "records (", std::to_string(size % kPriceRecordSize), " bytes over)"});
+    return fmt::format(
+        "price-record: {} bytes is not a whole number of 86-byte records ({} bytes over)", size,
+        size % kPriceRecordSize);
 }
 
 // A network capture given as records would be refused for a reason that hides the real one (not
@@ -142,11 +145,9 @@ void DecodePriceRecords(Input& input, const DecodeOptions& options) {
     if (!options.partial) {
         throw BadInput(NotWholeRecords(done + held));
     }
-    std::fprintf(stderr,
-                 "lmwire: %s: %zu bytes after the last whole record (%llu records) left "
-                 "undecoded\n",
-                 input.Name().c_str(), held,
-                 static_cast<unsigned long long>(done / kPriceRecordSize));
+    fmt::print(stderr,
+               "lmwire: {}: {} bytes after the last whole record ({} records) left undecoded\n",
+               input.Name(), held, done / kPriceRecordSize);
 }
 
 }  // namespace
@@ -175,8 +176,8 @@ void RunDecode(const DecodeOptions& options) {
     }
     // A raw file of the wrong size is refused without reading it into memory first.
     if (options.binary && kind.fixedSize && input.Size() && *input.Size() != *kind.fixedSize) {
-        throw BadInput(kind.name + " takes " + std::to_string(*kind.fixedSize) + " bytes, got " +
-                       std::to_string(*input.Size()));
+        throw BadInput(
+            fmt::format("{} takes {} bytes, got {}", kind.name, *kind.fixedSize, *input.Size()));
     }
     const std::size_t limit = MaxSize(kind);
     const Bytes bytes = ReadAtMost(input, options.binary, limit);

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdio>
 
+#include <fmt/format.h>
+
 #include "capture/Datagram.h"
 #include "capture/PcapFile.h"
 #include "commands/Commands.h"
@@ -29,8 +31,8 @@ std::string Counted(const SkipCounts& counts, std::uint64_t& total) {
     total = 0;
     for (std::size_t i = 0; i < counts.size(); ++i) {
         if (counts[i] != 0) {
-            text += Cat({text.empty() ? "" : ", ", std::to_string(counts[i]), " ",
-                         SkipReason(static_cast<Skip>(i))});
+            text += fmt::format("{}{} {}", text.empty() ? "" : ", ", counts[i],
+                                SkipReason(static_cast<Skip>(i)));
             total += counts[i];
         }
     }
@@ -46,7 +48,7 @@ void RunDecodePcap(const DecodeOptions& options) {
     std::vector<std::uint16_t> ports;
     for (const int port : options.ports) {
         if (port < 0 || port > 65535) {
-            throw BadInput("--port " + std::to_string(port) + ": expected 0 to 65535");
+            throw BadInput(fmt::format("--port {}: expected 0 to 65535", port));
         }
         ports.push_back(static_cast<std::uint16_t>(port));
     }
@@ -89,26 +91,25 @@ void RunDecodePcap(const DecodeOptions& options) {
     const std::string skippedText = Counted(skipped, skippedTotal);
     const std::string cutText = Counted(cut, cutTotal);
     if (skippedTotal != 0 || cutTotal != 0) {
-        std::string summary =
-            Cat({"lmwire: ", reader.Name(), ": ", std::to_string(taken), " datagrams decoded"});
+        std::string summary = fmt::format("lmwire: {}: {} datagrams decoded", reader.Name(), taken);
         if (skippedTotal != 0) {
-            summary += Cat({", ", std::to_string(skippedTotal), " packets skipped: ", skippedText});
+            summary += fmt::format(", {} packets skipped: {}", skippedTotal, skippedText);
         }
         if (cutTotal != 0) {
-            summary += Cat({"; ", std::to_string(cutTotal), " decoded in part: ", cutText});
+            summary += fmt::format("; {} decoded in part: {}", cutTotal, cutText);
         }
-        std::fprintf(stderr, "%s\n", summary.c_str());
+        fmt::print(stderr, "{}\n", summary);
     }
     if (reader.Cut().empty()) {
         return;
     }
     const std::string end =
-        Cat({reader.Name(), ": the capture ends inside the packet after ",
-             std::to_string(reader.Packets()), " whole packets (", reader.Cut(), ")"});
+        fmt::format("{}: the capture ends inside the packet after {} whole packets ({})",
+                    reader.Name(), reader.Packets(), reader.Cut());
     if (!options.partial) {
         throw BadInput(end);
     }
-    std::fprintf(stderr, "lmwire: %s; left undecoded\n", end.c_str());
+    fmt::print(stderr, "lmwire: {}; left undecoded\n", end);
 }
 
 #else

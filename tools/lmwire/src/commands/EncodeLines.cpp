@@ -5,6 +5,8 @@
 #include <limits>
 #include <optional>
 
+#include <fmt/format.h>
+
 #include "commands/Commands.h"
 #include "common/Errors.h"
 #include "common/Text.h"
@@ -47,8 +49,8 @@ class LineReader {
             start_ = 0;
             if (filled_ == buffer_.size()) {
                 if (buffer_.size() >= kMaxLine) {
-                    throw BadInput(Cat({input_.Name(), " line ", std::to_string(number_ + 1),
-                                        ": longer than ", std::to_string(kMaxLine), " bytes"}));
+                    throw BadInput(fmt::format("{} line {}: longer than {} bytes", input_.Name(),
+                                               number_ + 1, kMaxLine));
                 }
                 buffer_.resize(buffer_.size() * 2);
             }
@@ -180,17 +182,17 @@ class CsvColumns {
 
     Json Object(const std::vector<std::string>& cells, const std::string& where) const {
         if (cells.size() != width_) {
-            throw BadInput(Cat({where, ": ", std::to_string(cells.size()),
-                                " fields, the header has ", std::to_string(width_)}));
+            throw BadInput(
+                fmt::format("{}: {} fields, the header has {}", where, cells.size(), width_));
         }
         Json object = Json::object();
         for (const Column& column : columns_) {
             const std::string& cell = cells[column.at];
             const Json value = ParseFieldText(
                 *column.field, cell,
-                column.part.empty() ? Cat({where, ": ", column.key})
-                                    : Cat({where, ": ", column.key, "[",
-                                           std::to_string(column.level), "].", column.part}));
+                column.part.empty()
+                    ? fmt::format("{}: {}", where, column.key)
+                    : fmt::format("{}: {}[{}].{}", where, column.key, column.level, column.part));
             if (column.part.empty()) {
                 object[column.key] = value;
                 continue;
@@ -275,18 +277,17 @@ std::string NumberOutOfRange(const Kind& kind, std::string_view line, const std:
                          : path.Depth() == 3 ? FieldAt(kind, path.Key(0), path.Key(2))
                                              : nullptr;
     if (field == nullptr || field->type != FieldType::Integer) {
-        return Cat({where, ": ", path.Token(), " is out of range"});
+        return fmt::format("{}: {} is out of range", where, path.Token());
     }
-    const std::string what =
-        path.Depth() == 1
-            ? Cat({where, ": ", path.Key(0)})
-            : Cat({where, ": ", path.Key(0), "[", std::to_string(path.Index()), "].", path.Key(2)});
+    const std::string what = path.Depth() == 1 ? fmt::format("{}: {}", where, path.Key(0))
+                                               : fmt::format("{}: {}[{}].{}", where, path.Key(0),
+                                                             path.Index(), path.Key(2));
     try {
         ParseFieldText(*field, path.Token(), what);
     } catch (const BadInput& error) {
         return error.what();
     }
-    return Cat({what, ": ", path.Token(), " is out of range"});
+    return fmt::format("{}: {} is out of range", what, path.Token());
 }
 
 }  // namespace
@@ -295,7 +296,8 @@ void RunEncodeLines(const std::string& kindName, bool csv, const std::string& in
                     const std::string& outputPath) {
     const Kind& kind = FindKind(kindName);
     if (kind.name != "price-record") {
-        throw BadInput(Cat({"--from-jsonl and --from-csv encode price-record, not ", kind.name}));
+        throw BadInput(
+            fmt::format("--from-jsonl and --from-csv encode price-record, not {}", kind.name));
     }
     Input input(inputPath);
     LineReader lines(input);
@@ -304,7 +306,7 @@ void RunEncodeLines(const std::string& kindName, bool csv, const std::string& in
     const std::vector<std::string_view> shownKeys(shownNames.begin(), shownNames.end());
     std::optional<CsvColumns> columns;
     while (const std::optional<std::string_view> line = lines.Next()) {
-        const std::string where = Cat({input.Name(), " line ", std::to_string(lines.Number())});
+        const std::string where = fmt::format("{} line {}", input.Name(), lines.Number());
         if (line->empty()) {
             continue;
         }
@@ -329,7 +331,7 @@ void RunEncodeLines(const std::string& kindName, bool csv, const std::string& in
         try {
             record = kind.encode(values);
         } catch (const BadInput& error) {
-            throw BadInput(Cat({where, ": ", error.what()}));
+            throw BadInput(fmt::format("{}: {}", where, error.what()));
         }
         out << std::string_view(reinterpret_cast<const char*>(record.data()), record.size());
         out.MaybeFlush();

@@ -4,6 +4,8 @@
 #include <iterator>
 #include <limits>
 
+#include <fmt/format.h>
+
 #include "commands/Commands.h"
 #include "common/Errors.h"
 #include "common/Table.h"
@@ -20,7 +22,7 @@ constexpr std::int64_t kMinTicks = std::numeric_limits<std::int32_t>::min();
 constexpr std::int64_t kMaxTicks = std::numeric_limits<std::int32_t>::max();
 
 std::string Quote(std::string_view display) {
-    return Cat({"\"", display, "\""});
+    return fmt::format("\"{}\"", display);
 }
 
 std::string CodeNumber(const price::FormatInfo& format) {
@@ -32,9 +34,9 @@ std::int32_t RequireDecimalTicks(const price::FormatInfo& format, const std::str
     const std::optional<std::int32_t> ticks =
         TicksOfDecimalText(format, text, "price text " + Quoted(text));
     if (!ticks) {
-        throw BadInput("price text " + Quoted(text) + " has no tick price in code " +
-                       CodeNumber(format) + " (ticks run from " + std::to_string(kMinTicks) +
-                       " to " + std::to_string(kMaxTicks) + ")");
+        throw BadInput(
+            fmt::format("price text {} has no tick price in code {} (ticks run from {} to {})",
+                        Quoted(text), CodeNumber(format), kMinTicks, kMaxTicks));
     }
     return *ticks;
 }
@@ -54,9 +56,8 @@ const price::FormatInfo& RequireFormat(const std::string& code) {
     const auto number = ParseInteger(code, kMinTicks, kMaxTicks, "price format code");
     const price::FormatInfo* format = price::Find(static_cast<long>(number));
     if (format == nullptr) {
-        throw BadInput("unknown price format code " + std::to_string(number) + " (codes are " +
-                       std::to_string(price::begin()->code) + " to " +
-                       std::to_string(std::prev(price::end())->code) + ")");
+        throw BadInput(fmt::format("unknown price format code {} (codes are {} to {})", number,
+                                   price::begin()->code, std::prev(price::end())->code));
     }
     return *format;
 }

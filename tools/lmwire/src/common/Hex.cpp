@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include <fmt/format.h>
+
 #include "common/Errors.h"
 
 namespace lmwire {
@@ -22,11 +24,7 @@ int DigitValue(char c) {
 
 std::string Describe(char c) {
     const auto byte = static_cast<unsigned char>(c);
-    if (std::isprint(byte)) {
-        return std::string("'") + c + "'";
-    }
-    static const char* const kDigits = "0123456789abcdef";
-    return std::string("byte 0x") + kDigits[byte >> 4] + kDigits[byte & 15];
+    return std::isprint(byte) ? fmt::format("'{}'", c) : fmt::format("byte 0x{:02x}", byte);
 }
 
 }  // namespace
@@ -39,8 +37,7 @@ void HexDecoder::Feed(std::string_view text, Bytes& out) {
         }
         const int value = DigitValue(c);
         if (value < 0) {
-            throw BadInput("not hex: " + Describe(c) + " at offset " + std::to_string(at) +
-                           " of the input");
+            throw BadInput(fmt::format("not hex: {} at offset {} of the input", Describe(c), at));
         }
         ++digits_;
         if (high_ < 0) {
@@ -54,8 +51,7 @@ void HexDecoder::Feed(std::string_view text, Bytes& out) {
 
 void HexDecoder::Finish() const {
     if (high_ >= 0) {
-        throw BadInput("odd number of hex digits (" + std::to_string(digits_) +
-                       "): every byte takes two");
+        throw BadInput(fmt::format("odd number of hex digits ({}): every byte takes two", digits_));
     }
 }
 
@@ -69,13 +65,11 @@ Bytes ParseHex(std::string_view text) {
 }
 
 std::string FormatHex(const unsigned char* bytes, std::size_t size) {
-    static const char* const kDigits = "0123456789abcdef";
     std::string out;
     out.reserve(size * 3 + 1);
     for (std::size_t i = 0; i < size; ++i) {
-        out += kDigits[bytes[i] >> 4];
-        out += kDigits[bytes[i] & 15];
-        out += (i % 16 == 15 || i + 1 == size) ? '\n' : ' ';
+        fmt::format_to(std::back_inserter(out), "{:02x}{}", bytes[i],
+                       i % 16 == 15 || i + 1 == size ? '\n' : ' ');
     }
     return out;
 }

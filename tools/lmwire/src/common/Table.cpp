@@ -1,6 +1,9 @@
 #include "common/Table.h"
 
 #include <algorithm>
+#include <iterator>
+
+#include <fmt/format.h>
 
 namespace lmwire {
 namespace {
@@ -35,23 +38,19 @@ std::string Table::Render(const std::string& indent) const {
     }
     std::string out;
     for (const auto& row : rows_) {
-        std::string line = indent;
+        out += indent;
         for (std::size_t c = 0; c < row.size(); ++c) {
-            const std::string pad(widths[c] - Width(row[c]), ' ');
-            const bool last = c + 1 == row.size();
-            if (c > 0) {
-                line += "  ";
-            }
-            if (c < leftColumns_) {
-                line += row[c];
-                if (!last) {
-                    line += pad;
-                }
+            // {fmt} counts a UTF-8 character as one column, as Width does. The last column of
+            // names is not padded, so that no line ends in blanks.
+            const auto at = std::back_inserter(out);
+            out += c > 0 ? "  " : "";
+            if (c >= leftColumns_) {
+                fmt::format_to(at, "{:>{}}", row[c], widths[c]);
             } else {
-                line += pad + row[c];
+                fmt::format_to(at, "{:<{}}", row[c], c + 1 == row.size() ? 0 : widths[c]);
             }
         }
-        out += line + '\n';
+        out += '\n';
     }
     return out;
 }

@@ -6,6 +6,8 @@
 #include <optional>
 #include <system_error>
 
+#include <fmt/format.h>
+
 #include "wire_types/support/CodePage.h"
 
 #include "common/Errors.h"
@@ -14,12 +16,7 @@ namespace lmwire {
 namespace {
 
 void AppendEscape(std::string& out, char kind, unsigned value, int digits) {
-    static const char* const kDigits = "0123456789abcdef";
-    out += '\\';
-    out += kind;
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) {
-        out += kDigits[(value >> shift) & 15];
-    }
+    fmt::format_to(std::back_inserter(out), "\\{}{:0{}x}", kind, value, digits);
 }
 
 // Valid UTF-8 with its controls escaped. Every control is a byte of its own but the C1 controls,
@@ -128,8 +125,7 @@ std::int64_t ParseInteger(std::string_view text, std::int64_t min, std::int64_t 
         throw BadInput(what + ": " + Quoted(text) + " is not an integer");
     }
     if (ec == std::errc::result_out_of_range || value < min || value > max) {
-        throw BadInput(what + ": " + std::string(text) + " is out of range " + std::to_string(min) +
-                       ".." + std::to_string(max));
+        throw BadInput(fmt::format("{}: {} is out of range {}..{}", what, text, min, max));
     }
     return value;
 }
@@ -152,12 +148,6 @@ std::string FormatDouble(double value) {
     std::array<char, 64> buffer{};
     const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
     return ec == std::errc() ? std::string(buffer.data(), end) : std::string("?");
-}
-
-void AppendInteger(std::string& out, std::int64_t value) {
-    std::array<char, 24> buffer{};
-    const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-    out.append(buffer.data(), end);
 }
 
 }  // namespace lmwire

@@ -5,7 +5,6 @@
 // parsed strictly so that a typo is reported rather than read as 0.
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -29,16 +28,5 @@ double ParseDouble(std::string_view text, const std::string& what);
 
 // Shortest text that reads back as the same double.
 std::string FormatDouble(double value);
-void AppendInteger(std::string& out, std::int64_t value);
-
-// Concatenation by appending. GCC 12 warns falsely (-Wrestrict) on "literal" + std::string&&
-// in optimised builds, which the release preset treats as an error.
-inline std::string Cat(std::initializer_list<std::string_view> parts) {
-    std::string out;
-    for (const std::string_view part : parts) {
-        out += part;
-    }
-    return out;
-}
 
 }  // namespace lmwire

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <ctime>
 
+#include <fmt/format.h>
+
 #include "commands/Commands.h"
 #include "common/Errors.h"
 #include "common/Text.h"
@@ -15,12 +17,6 @@ namespace {
 constexpr const char* kMonthNames[] = {"January",   "February", "March",    "April",
                                        "May",       "June",     "July",     "August",
                                        "September", "October",  "November", "December"};
-
-int DaysIn(int year, int month) {
-    constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : kDays[month - 1];
-}
 
 bool Digits(const std::string& text, std::size_t from, std::size_t count, int& value) {
     value = 0;
@@ -36,25 +32,26 @@ bool Digits(const std::string& text, std::size_t from, std::size_t count, int& v
 }  // namespace
 
 DemoDate ParseDemoDate(const std::string& text) {
-    const std::string what = Cat({"--today ", Quoted(text), ": "});
+    const std::string what = fmt::format("--today {}: ", Quoted(text));
     DemoDate date{};
     if (text.size() != 10 || text[4] != '-' || text[7] != '-' || !Digits(text, 0, 4, date.year) ||
         !Digits(text, 5, 2, date.month) || !Digits(text, 8, 2, date.day)) {
-        throw BadInput(Cat({what, "not a date written YYYY-MM-DD"}));
+        throw BadInput(fmt::format("{}not a date written YYYY-MM-DD", what));
     }
     if (date.year < 2000) {
-        throw BadInput(Cat({what,
-                            "the year must be 2000 to 9999 (contract names carry the "
-                            "year's last digit from 2000 on)"}));
+        throw BadInput(what +
+                       "the year must be 2000 to 9999 (contract names carry the year's "
+                       "last digit from 2000 on)");
     }
     if (date.month < 1 || date.month > 12) {
-        throw BadInput(Cat({what, "no month ", std::to_string(date.month)}));
+        throw BadInput(fmt::format("{}no month {}", what, date.month));
     }
-    const int days = DaysIn(date.year, date.month);
-    if (date.day < 1 || date.day > days) {
-        throw BadInput(
-            Cat({what, kMonthNames[date.month - 1], " ", std::to_string(date.year), " has no day ",
-                 std::to_string(date.day), " (it has ", std::to_string(days), ")"}));
+    using namespace std::chrono;
+    const auto days = static_cast<unsigned>(
+        (year_month{year{date.year}, month{static_cast<unsigned>(date.month)}} / last).day());
+    if (date.day < 1 || static_cast<unsigned>(date.day) > days) {
+        throw BadInput(fmt::format("{}{} {} has no day {} (it has {})", what,
+                                   kMonthNames[date.month - 1], date.year, date.day, days));
     }
     return date;
 }

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "common/Table.h"
 #include "common/Text.h"
 #include "demo/Demo.h"
@@ -29,8 +31,7 @@ Expiry Plus(Expiry expiry, int months) {
 
 // Root, month code and the year's last digit, as the roll-over look-up builds its candidates.
 std::string ContractName(const std::string& root, Expiry expiry) {
-    return Cat(
-        {root, std::string(1, kMonthCodes[expiry.month - 1]), std::to_string(expiry.year % 10)});
+    return fmt::format("{}{}{}", root, kMonthCodes[expiry.month - 1], expiry.year % 10);
 }
 
 struct Sample {
@@ -60,8 +61,8 @@ std::string Describe(Lumera::CLMWireAccountContract* found) {
     if (found == nullptr) {
         return "none";
     }
-    return Cat({found->getWireContract()->getName(), " (contract ",
-                std::to_string(found->getWireContract()->getContractID()), ")"});
+    return fmt::format("{} (contract {})", found->getWireContract()->getName(),
+                       found->getWireContract()->getContractID());
 }
 
 // The server sends an entry's new standing as the flat form of an account contract, with the
@@ -85,11 +86,10 @@ std::string ApplyUpdate(Lumera::CLMWireAccountContract& entry) {
     entry.fromPacket(offset, wire.data(), wire.size());
     entry.RefreshWireContract();
     const Lumera::WireAccountContract& now = entry.GetRecord();
-    return Cat({"update of ", shown->getName(), " received (", std::to_string(wire.size()),
-                " bytes): position ", std::to_string(positionBefore), " -> ",
-                std::to_string(now.position), ", P&L ", FormatDouble(pnlBefore), " -> ",
-                FormatDouble(now.pnl), ", tick value ", FormatDouble(tickValueBefore), " -> ",
-                FormatDouble(shown->getTickValue()), "\n"});
+    return fmt::format(
+        "update of {} received ({} bytes): position {} -> {}, P&L {} -> {}, tick value {} -> {}\n",
+        shown->getName(), wire.size(), positionBefore, now.position, FormatDouble(pnlBefore),
+        FormatDouble(now.pnl), FormatDouble(tickValueBefore), FormatDouble(shown->getTickValue()));
 }
 
 }  // namespace
@@ -114,36 +114,36 @@ std::string DemoAccount(const DemoDate& today) {
     Lumera::CLMWireAccountContractCollection& contracts = *account.GetAccountContractCollection();
 
     std::string out =
-        Cat({"account ", std::to_string(account.getAccountID()), " \"", account.getName(), "\", ",
-             std::to_string(contracts.GetNumberOfContracts()), " account contracts:\n"});
+        fmt::format("account {} \"{}\", {} account contracts:\n", account.getAccountID(),
+                    account.getName(), contracts.GetNumberOfContracts());
     Table table({"id", "name", "expiry", "position", "limit", "P&L", "prev settle"}, 3);
     for (int i = 0; i < contracts.GetNumberOfContracts(); ++i) {
         Lumera::CLMWireAccountContract& entry = *contracts.GetAtIndex(i);
         Lumera::CLMWireContract& contract = *entry.getWireContract();
-        table.Add({std::to_string(contract.getContractID()), contract.getName(),
-                   Cat({MonthName(contract.getMonth()).substr(0, 3), " ",
-                        std::to_string(contract.getYear())}),
-                   std::to_string(entry.getPosition()), std::to_string(entry.getPositionLimit()),
-                   FormatDouble(entry.getPnl()),
-                   Lumera::price::Display(contract.getpriceFormatCode(),
-                                          static_cast<std::int32_t>(entry.getPreviousSettle()))});
+        table.Add(
+            {std::to_string(contract.getContractID()), contract.getName(),
+             fmt::format("{} {}", MonthName(contract.getMonth()).substr(0, 3), contract.getYear()),
+             std::to_string(entry.getPosition()), std::to_string(entry.getPositionLimit()),
+             FormatDouble(entry.getPnl()),
+             Lumera::price::Display(contract.getpriceFormatCode(),
+                                    static_cast<std::int32_t>(entry.getPreviousSettle()))});
     }
     out += table.Render("  ");
     out += "\n";
     out += ApplyUpdate(*contracts.GetWireAccountContract(1001L));
 
-    out +=
-        Cat({"\nlook-ups (today is ", std::to_string(today.day), " ", MonthName(today.month), " ",
-             std::to_string(today.year), "; a roll-over request tries ", ContractName("ES", month),
-             " up to ", ContractName("ES", {today.year, 12}), "):\n"});
+    out += fmt::format("\nlook-ups (today is {} {} {}; a roll-over request tries {} up to {}):\n",
+                       today.day, MonthName(today.month), today.year, ContractName("ES", month),
+                       ContractName("ES", {today.year, 12}));
     Table lookups({}, 2);
     const std::string requests[] = {"ES#", "ZN#", "NQ#", ContractName("ES", Plus(quarter, 3))};
     for (const std::string& request : requests) {
-        lookups.Add(
-            {Cat({"\"", request, "\""}), Cat({"-> ", Describe(contracts.GetWireAccountContract(
-                                                         request, today.year, today.month))})});
+        lookups.Add({fmt::format("\"{}\"", request),
+                     fmt::format("-> {}", Describe(contracts.GetWireAccountContract(
+                                              request, today.year, today.month)))});
     }
-    lookups.Add({"id 2001", Cat({"-> ", Describe(contracts.GetWireAccountContract(2001L))})});
+    lookups.Add(
+        {"id 2001", fmt::format("-> {}", Describe(contracts.GetWireAccountContract(2001L)))});
     return out + lookups.Render("  ");
 }
 

@@ -15,6 +15,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include <fmt/format.h>
+
 #include "demo/Demo.h"
 #include "demo/DemoExchange.h"
 #include "records/Kinds.h"
@@ -162,15 +164,14 @@ std::unique_ptr<Socket> AcceptOwnClient(const Socket& listener, const sockaddr_i
 std::string Serve(const Socket& listener, const sockaddr_in& client, const Deadline& deadline) {
     const std::unique_ptr<Socket> connection = AcceptOwnClient(listener, client, deadline);
     const Bytes request = connection->ReceiveExactly(424, deadline);
-    std::string log = "server  received " + std::to_string(request.size()) +
-                      " bytes and decoded a TCPLogonReconnectPacket:\n" +
-                      RenderFields(FindKind("tcp-logon-reconnect").decode(request), "          ");
+    std::string log = fmt::format(
+        "server  received {} bytes and decoded a TCPLogonReconnectPacket:\n{}", request.size(),
+        RenderFields(FindKind("tcp-logon-reconnect").decode(request), "          "));
     Lumera::LogonResponsePacket response(Lumera::errNone);
     response.SetPort(9101);
     const Bytes reply = Encode(response);
     connection->SendAll(reply, deadline);
-    log += "server  answered with a LogonResponsePacket of " + std::to_string(reply.size()) +
-           " bytes\n";
+    log += fmt::format("server  answered with a LogonResponsePacket of {} bytes\n", reply.size());
     return log;
 }
 
@@ -228,12 +229,13 @@ std::string DemoHandshake() {
         logon.SetAccountNumber(5001);
         const Bytes request = Encode(logon);
         client.SendAll(request, deadline);
-        clientLog = "client  connected to 127.0.0.1:" + std::to_string(port) + " and sent a " +
-                    "TCPLogonReconnectPacket of " + std::to_string(request.size()) + " bytes\n";
+        clientLog = fmt::format(
+            "client  connected to 127.0.0.1:{} and sent a TCPLogonReconnectPacket of {} bytes\n",
+            port, request.size());
         const Bytes reply = client.ReceiveExactly(8, deadline);
-        clientLog += "client  received " + std::to_string(reply.size()) +
-                     " bytes and decoded a LogonResponsePacket:\n" +
-                     RenderFields(FindKind("logon-response").decode(reply), "          ");
+        clientLog += fmt::format(
+            "client  received {} bytes and decoded a LogonResponsePacket:\n{}", reply.size(),
+            RenderFields(FindKind("logon-response").decode(reply), "          "));
     } catch (...) {
         clientError = std::current_exception();
         // The server stops reading at once rather than at the deadline.

@@ -1,6 +1,8 @@
 // One market-data record, decoded from its 86 bytes and shown as a ten-level ladder with every
 // price in the record's own format.
 
+#include <fmt/format.h>
+
 #include "common/Table.h"
 #include "common/Text.h"
 #include "demo/Demo.h"
@@ -29,16 +31,16 @@ std::string DemoLadder() {
     Table header({}, 2);
     header.Add({"Lumera id", std::to_string(price.LumeraID())});
     header.Add({"price type", std::to_string(price.PriceType())});
-    header.Add({"format code", std::to_string(code) + " (" +
-                                   std::to_string(Lumera::price::Find(code)->ticksPerUnit) +
-                                   " ticks to the point)"});
-    header.Add({"last", text(price.LastPrice()) + " x " + std::to_string(price.LastSize()) + "  (" +
-                            std::to_string(price.LastPrice()) + " ticks = " +
-                            FormatDouble(Lumera::price::ToDecimal(code, price.LastPrice())) + ")"});
+    header.Add({"format code", fmt::format("{} ({} ticks to the point)", code,
+                                           Lumera::price::Find(code)->ticksPerUnit)});
+    header.Add(
+        {"last", fmt::format("{} x {}  ({} ticks = {})", text(price.LastPrice()), price.LastSize(),
+                             price.LastPrice(),
+                             FormatDouble(Lumera::price::ToDecimal(code, price.LastPrice())))});
     header.Add({"high / low", text(price.High()) + " / " + text(price.Low())});
     header.Add({"volume", std::to_string(price.TotalVolume())});
     header.Add({"timestamp", std::to_string(price.TimeStamp())});
-    out += Cat({"\n", header.Render("  "), "\n"});
+    out += fmt::format("\n{}\n", header.Render("  "));
 
     Table ladder({"level", "bid size", "bid", "ask", "ask size"}, 0);
     for (int level = 0; level < Lumera::PriceRecordLayout::kLevels; ++level) {

@@ -3,6 +3,8 @@
 #include <memory>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "common/Text.h"
 #include "demo/Demo.h"
 #include "wire_types/orders/CLMWireOrderCollection.h"
@@ -50,19 +52,18 @@ std::string Display(const Lumera::CLMWireOrder& order, long ticks) {
 }
 
 std::string Working(Lumera::CLMWireOrder& order) {
-    return Cat({"#", std::to_string(order.getOrderID()), order.getIsBuy() ? " buy " : " sell ",
-                std::to_string(order.getQty()), " @ ", Display(order, order.getPrice())});
+    return fmt::format("#{}{}{} @ {}", order.getOrderID(), order.getIsBuy() ? " buy " : " sell ",
+                       order.getQty(), Display(order, order.getPrice()));
 }
 
 std::string Filled(Lumera::CLMWireOrder& order) {
-    return Cat({"#", std::to_string(order.getOrderID()), " ", std::to_string(order.getFilledQty()),
-                " @ ", Display(order, order.getFillPrice()), " (",
-                std::to_string(order.getRemainingQuantity()), " left)"});
+    return fmt::format("#{} {} @ {} ({} left)", order.getOrderID(), order.getFilledQty(),
+                       Display(order, order.getFillPrice()), order.getRemainingQuantity());
 }
 
 std::string Cancelled(Lumera::CLMWireOrder& order) {
-    return Cat({"#", std::to_string(order.getOrderID()), " ", std::to_string(order.getQty()), " @ ",
-                Display(order, order.getPrice())});
+    return fmt::format("#{} {} @ {}", order.getOrderID(), order.getQty(),
+                       Display(order, order.getPrice()));
 }
 
 std::string List(const std::vector<Lumera::CLMWireOrder*>& orders,
@@ -122,11 +123,11 @@ std::string DemoOrders() {
         // `order` and is freed with it.
         std::unique_ptr<CLMWireOrder> order = MakeOrder(event);
         const Filed filed = book.Apply(order);
-        out += std::to_string(++number) + ". " + event.what + ": status " +
-               std::to_string(event.status) + ", order " + std::to_string(event.orderID) +
-               (event.originalOrderID != 0 ? ", original " + std::to_string(event.originalOrderID)
-                                           : std::string()) +
-               " -> " + Outcome(filed) + "\n";
+        out += fmt::format(
+            "{}. {}: status {}, order {}{} -> {}\n", ++number, event.what, event.status,
+            event.orderID,
+            event.originalOrderID != 0 ? fmt::format(", original {}", event.originalOrderID) : "",
+            Outcome(filed));
         out += "     working  " + List(book.GetWorkingOrders(), Working) + "\n";
         out += "     fills    " + List(book.GetFills(), Filled) + "\n";
         out += "     cancels  " + List(book.GetCancels(), Cancelled) + "\n";

@@ -3,7 +3,8 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <string>
+
+#include <fmt/format.h>
 
 namespace lmwire {
 
@@ -28,8 +29,8 @@ void Progress::Update(std::uint64_t done) {
     percent_ = percent;
     constexpr int kWidth = 40;
     const int filled = percent * kWidth / 100;
-    const std::string bar = std::string(filled, '#') + std::string(kWidth - filled, '.');
-    std::fprintf(stderr, "\rdecoding [%s] %3d%%", bar.c_str(), percent);
+    fmt::print(stderr, "\rdecoding [{:#<{}}{:.<{}}] {:3}%", "", filled, "", kWidth - filled,
+               percent);
     std::fflush(stderr);
 }
 

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "common/Errors.h"
 #include "common/Text.h"
 
@@ -137,7 +139,7 @@ mode_t NewFileMode() {
 }
 
 [[noreturn]] void ThrowWriteError(const std::string& what, int error) {
-    throw WriteError(Cat({what, ": ", std::strerror(error)}), error == EPIPE);
+    throw WriteError(fmt::format("{}: {}", what, std::strerror(error)), error == EPIPE);
 }
 
 }  // namespace
@@ -152,7 +154,7 @@ ReplacedFile::ReplacedFile(const std::string& path)
         // links, no permission) is reported by opening it.
         stream_ = std::fopen(path.c_str(), "wb");
         if (stream_ == nullptr) {
-            throw BadInput(Cat({"cannot create ", name_, ": ", std::strerror(errno)}));
+            throw BadInput(fmt::format("cannot create {}: {}", name_, std::strerror(errno)));
         }
         return;
     }
@@ -160,14 +162,14 @@ ReplacedFile::ReplacedFile(const std::string& path)
     const std::string folder = slash == std::string::npos ? "" : target_.substr(0, slash + 1);
     // Hidden, and short enough for the longest name a folder takes.
     const std::string base = target_.substr(slash == std::string::npos ? 0 : slash + 1, 200);
-    std::string temporary = Cat({folder, ".", base, ".XXXXXX"});
+    std::string temporary = fmt::format("{}.{}.XXXXXX", folder, base);
     int descriptor = -1;
     {
         const SignalsHeld held;
         descriptor = mkstemp(temporary.data());
         if (descriptor < 0) {
-            throw BadInput(Cat({"cannot create ", exists ? "a file beside " : "", name_, ": ",
-                                std::strerror(errno)}));
+            throw BadInput(fmt::format("cannot create {}{}: {}", exists ? "a file beside " : "",
+                                       name_, std::strerror(errno)));
         }
         temporary_ = std::move(temporary);
         slot_ = Register(temporary_);
@@ -182,7 +184,7 @@ ReplacedFile::ReplacedFile(const std::string& path)
         const int error = errno;
         close(descriptor);
         Discard();
-        throw BadInput(Cat({"cannot create ", name_, ": ", std::strerror(error)}));
+        throw BadInput(fmt::format("cannot create {}: {}", name_, std::strerror(error)));
     }
 }
 

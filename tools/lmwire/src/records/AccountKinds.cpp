@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include <fmt/format.h>
+
 #include "common/Errors.h"
 #include "records/Kinds.h"
 #include "records/TableFields.h"
@@ -61,19 +63,20 @@ Kind AccountData() {
     kind.fields.push_back(ListOf(kEntry));
     kind.decode = [](const Bytes& bytes) {
         if (bytes.size() < kHeader.fixedSize) {
-            throw BadInput("account-data takes at least " + std::to_string(kHeader.fixedSize) +
-                           " bytes (account and count), got " + std::to_string(bytes.size()));
+            throw BadInput(
+                fmt::format("account-data takes at least {} bytes (account and count), got {}",
+                            kHeader.fixedSize, bytes.size()));
         }
         // The library accepts trailing bytes; a record given alone must end with its entries.
         const std::int64_t count = Lumera::ReadInteger(CountRow(), bytes.data());
         if (count < 0) {
-            throw BadInput("account-data: negative entry count " + std::to_string(count));
+            throw BadInput(fmt::format("account-data: negative entry count {}", count));
         }
         const std::uint64_t needed =
             kHeader.fixedSize + kEntry.fixedSize * static_cast<std::uint64_t>(count);
         if (bytes.size() != needed) {
-            throw BadInput("account-data: count " + std::to_string(count) + " needs " +
-                           std::to_string(needed) + " bytes, got " + std::to_string(bytes.size()));
+            throw BadInput(fmt::format("account-data: count {} needs {} bytes, got {}", count,
+                                       needed, bytes.size()));
         }
         const Bytes wire =
             EncodeData(Lumera::WireAccountDataPacket::FromBytes(bytes.data(), bytes.size()));
@@ -129,9 +132,10 @@ Kind AccountContract() {
     kind.decode = [](const Bytes& bytes) {
         const std::size_t minimum = FlatMinimum(kContract);
         if (bytes.size() < minimum) {
-            throw BadInput("account-contract takes at least " + std::to_string(minimum) +
-                           " bytes (two blocks and two terminated texts), got " +
-                           std::to_string(bytes.size()));
+            throw BadInput(
+                fmt::format("account-contract takes at least {} bytes (two blocks and two "
+                            "terminated texts), got {}",
+                            minimum, bytes.size()));
         }
         const char* unterminated = nullptr;
         const std::size_t end = FlatEnd(kContract, bytes, 0, unterminated);
@@ -141,8 +145,8 @@ Kind AccountContract() {
                            " has no terminating zero byte");
         }
         if (end != bytes.size()) {
-            throw BadInput("account-contract: " + std::to_string(bytes.size() - end) +
-                           " bytes follow the flat form (" + std::to_string(end) + " bytes)");
+            throw BadInput(fmt::format("account-contract: {} bytes follow the flat form ({} bytes)",
+                                       bytes.size() - end, end));
         }
         Json values = Json::object();
         ReadFlat(kContract, ThroughLibrary(bytes), 0, values);

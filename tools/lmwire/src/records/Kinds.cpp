@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <set>
 
+#include <fmt/format.h>
+
 #include "common/Errors.h"
 #include "common/Table.h"
 #include "common/Text.h"
@@ -76,8 +78,7 @@ Json DefaultValue(const Field& field) {
 
 [[noreturn]] void ThrowOutOfRange(const Field& field, std::string_view text,
                                   const std::string& what) {
-    throw BadInput(Cat({what, ": ", text, " is out of range ", std::to_string(field.min), "..",
-                        std::to_string(field.max)}));
+    throw BadInput(fmt::format("{}: {} is out of range {}..{}", what, text, field.min, field.max));
 }
 
 // A number written with a fraction or an exponent is no integer; but one beyond the field's
@@ -107,9 +108,8 @@ Json ParseScalar(const Field& field, std::string_view text, const std::string& w
         case FieldType::Text: {
             const std::string narrow = Utf8ToCp1252(text, what);
             if (field.capacity != 0 && narrow.size() >= field.capacity) {
-                throw BadInput(what + ": " + std::to_string(narrow.size()) +
-                               " characters, at most " + std::to_string(field.capacity - 1) +
-                               " fit");
+                throw BadInput(fmt::format("{}: {} characters, at most {} fit", what, narrow.size(),
+                                           field.capacity - 1));
             }
             return std::string(text);
         }
@@ -194,8 +194,8 @@ Json ParseList(const Field& field, std::string_view text) {
             const bool last = s + 1 == field.element.size();
             const std::size_t colon = last ? item.size() : item.find(':', from);
             if (colon == std::string_view::npos) {
-                throw BadInput(at + ": expected " + std::to_string(field.element.size()) +
-                               " values separated by ':', got " + Quoted(item));
+                throw BadInput(fmt::format("{}: expected {} values separated by ':', got {}", at,
+                                           field.element.size(), Quoted(item)));
             }
             const Field& sub = field.element[s];
             element[sub.name] =
@@ -310,8 +310,7 @@ std::string RenderFields(const Json& record, const std::string& indent) {
 
 void RequireSize(const Kind& kind, const Bytes& bytes, std::size_t size) {
     if (bytes.size() != size) {
-        throw BadInput(kind.name + " takes " + std::to_string(size) + " bytes, got " +
-                       std::to_string(bytes.size()));
+        throw BadInput(fmt::format("{} takes {} bytes, got {}", kind.name, size, bytes.size()));
     }
 }
 

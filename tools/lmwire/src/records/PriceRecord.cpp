@@ -8,6 +8,8 @@
 #include <tuple>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "common/Errors.h"
 #include "common/Text.h"
 #include "records/TableFields.h"
@@ -31,8 +33,8 @@ using Levels = std::vector<Level>;
 Levels LevelsFrom(const Field& list, const Json& values) {
     const Json& given = values.at(list.name);
     if (given.size() > static_cast<std::size_t>(list.wire->count)) {
-        throw BadInput(list.name + ": at most " + std::to_string(list.wire->count) +
-                       " levels, got " + std::to_string(given.size()));
+        throw BadInput(fmt::format("{}: at most {} levels, got {}", list.name, list.wire->count,
+                                   given.size()));
     }
     Levels levels;
     for (const Json& level : given) {
@@ -54,10 +56,10 @@ const Lumera::WireField& DepthRow(bool bid) {
 
 std::string OutOfReachText(const Lumera::PriceOutOfReach& refused) {
     const bool bid = refused.Side() == Lumera::PriceOutOfReach::BookSide::Bid;
-    return Cat({Lumera::Spell(DepthRow(bid), Lumera::Spelling::Json, refused.Level()), " ",
-                std::to_string(refused.Price()), " is out of reach of ", kLastPrice, " ",
-                std::to_string(refused.LastPrice()), ": ", bid ? "bids" : "asks", " lie within ",
-                bid ? "-127..+128" : "-128..+127", " ticks of it"});
+    return fmt::format("{} {} is out of reach of {} {}: {} lie within {} ticks of it",
+                       Lumera::Spell(DepthRow(bid), Lumera::Spelling::Json, refused.Level()),
+                       refused.Price(), kLastPrice, refused.LastPrice(), bid ? "bids" : "asks",
+                       bid ? "-127..+128" : "-128..+127");
 }
 
 // The builder refuses the first level out of its reach with all bids before the asks; encode

@@ -1,8 +1,10 @@
 #include "records/RecordLines.h"
 
-#include <charconv>
-#include <cstring>
+#include <chrono>
 #include <utility>
+
+#include <fmt/compile.h>
+#include <fmt/format.h>
 
 #include "common/Errors.h"
 #include "common/Text.h"
@@ -140,74 +142,37 @@ struct JsonLevel {
     static constexpr Composed kSize = Composed{} + ",\"" + LevelKey(kSizeRows[Side]).text + "\":";
 };
 
-// Writes into a buffer known to be large enough, without bounds bookkeeping.
-class LineWriter {
-  public:
-    explicit LineWriter(char* at) : at_(at) {}
-    char* End() const { return at_; }
+// Every piece of a line is written by {fmt}, its format compiled with the program, straight into
+// a buffer known to be large enough: no bounds bookkeeping, no allocation.
+char* Put(char* out, std::string_view text) {
+    return fmt::format_to(out, FMT_COMPILE("{}"), text);
+}
 
-    void Text(std::string_view text) {
-        if (text.empty()) {
-            return;  // its data may be null, which memcpy may not be given
-        }
-        std::memcpy(at_, text.data(), text.size());
-        at_ += text.size();
-    }
-    void Char(char c) { *at_++ = c; }
-    // Every number of a record fits 32 bits, whose conversion is the cheaper one.
-    void Int(std::int32_t value) { at_ = std::to_chars(at_, at_ + 12, value).ptr; }
-    // Zero-padded to `width` digits; value >= 0.
-    void Padded(std::int64_t value, int width) {
-        char digits[24];
-        const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-        for (auto length = end - digits; length < width; ++length) {
-            Char('0');
-        }
-        Text(std::string_view(digits, static_cast<std::size_t>(end - digits)));
-    }
-
-  private:
-    char* at_;
-};
-
-void WriteIsoTime(LineWriter& w, std::int64_t seconds, std::uint32_t fraction, int digits) {
-    // Days since 1970 to a civil date (proleptic Gregorian), floor division for earlier times.
-    std::int64_t days = seconds / 86400;
-    std::int64_t second = seconds % 86400;
-    if (second < 0) {
-        second += 86400;
-        days -= 1;
-    }
-    const std::int64_t z = days + 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const std::int64_t dayOfEra = z - era * 146097;
-    const std::int64_t yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const std::int64_t shiftedMonth = (5 * dayOfYear + 2) / 153;
-    const std::int64_t day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
-    const std::int64_t month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
-    const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-    w.Padded(year, 4);
-    w.Char('-');
-    w.Padded(month, 2);
-    w.Char('-');
-    w.Padded(day, 2);
-    w.Char('T');
-    w.Padded(second / 3600, 2);
-    w.Char(':');
-    w.Padded(second / 60 % 60, 2);
-    w.Char(':');
-    w.Padded(second % 60, 2);
+// The civil date of <chrono>, whose years end at 32767: whole 400-year cycles of the calendar
+// (146097 days each) are taken out first and added back, so that any capture time is written.
+char* WriteIsoTime(char* out, std::int64_t seconds, std::uint32_t fraction, int digits) {
+    using namespace std::chrono;
+    const sys_seconds time{std::chrono::seconds(seconds)};
+    const sys_days day = floor<days>(time);
+    const hh_mm_ss clock(time - day);
+    constexpr std::int64_t kCycle = 146097;
+    const std::int64_t count = day.time_since_epoch().count();
+    const std::int64_t cycles = (count >= 0 ? count : count - kCycle + 1) / kCycle;
+    const year_month_day date{sys_days{days{count - cycles * kCycle}}};
+    // The year filled, not sign-aware zero-padded: a year before 0 reads as it always has.
+    out = fmt::format_to(out, FMT_COMPILE("{:0>4}-{:02}-{:02}T{:02}:{:02}:{:02}"),
+                         static_cast<int>(date.year()) + cycles * 400,
+                         static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                         clock.hours().count(), clock.minutes().count(), clock.seconds().count());
     if (digits > 0) {
-        w.Char('.');
-        w.Padded(fraction, digits);
+        out = fmt::format_to(out, FMT_COMPILE(".{:0{}}"), fraction, digits);
     }
-    w.Char('Z');
+    *out++ = 'Z';
+    return out;
 }
 
 // The time stamp read in the chosen unit, split into whole seconds and a fraction.
-void WriteTimeStamp(LineWriter& w, std::int32_t stamp, TimeUnit unit) {
+char* WriteTimeStamp(char* out, std::int32_t stamp, TimeUnit unit) {
     const std::int64_t perSecond = unit == TimeUnit::Seconds        ? 1
                                    : unit == TimeUnit::Milliseconds ? 1000
                                                                     : 1000000;
@@ -217,24 +182,25 @@ void WriteTimeStamp(LineWriter& w, std::int32_t stamp, TimeUnit unit) {
         fraction += perSecond;
         seconds -= 1;
     }
-    WriteIsoTime(w, seconds, static_cast<std::uint32_t>(fraction),
-                 unit == TimeUnit::Seconds        ? 0
-                 : unit == TimeUnit::Milliseconds ? 3
-                                                  : 6);
+    return WriteIsoTime(out, seconds, static_cast<std::uint32_t>(fraction),
+                        unit == TimeUnit::Seconds        ? 0
+                        : unit == TimeUnit::Milliseconds ? 3
+                                                         : 6);
 }
 
 // Display texts are a sign, blanks and digits; anything outside printable ASCII (never seen
 // from the table) is escaped as JSON requires.
-void WriteJsonText(LineWriter& w, std::string_view text) {
+char* WriteJsonText(char* out, std::string_view text) {
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte >= 0x7F || c == '"' || c == '\\') {
             const std::string escaped = Json(Cp1252ToUtf8(std::string(1, c))).dump();
-            w.Text(std::string_view(escaped).substr(1, escaped.size() - 2));
+            out = Put(out, std::string_view(escaped).substr(1, escaped.size() - 2));
         } else {
-            w.Char(c);
+            *out++ = c;
         }
     }
+    return out;
 }
 
 // The one-sign display text of every front end; valid until the next call on `room`.
@@ -244,58 +210,53 @@ std::string_view DisplayText(std::array<char, Lumera::price::kMaxDisplayLength>&
     return {room.data(), end == nullptr ? 0 : static_cast<std::size_t>(end - room.data())};
 }
 
-void WriteCsvText(LineWriter& w, std::string_view text) {
+char* WriteCsvText(char* out, std::string_view text) {
     if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-        w.Text(text);
-        return;
+        return Put(out, text);
     }
-    w.Char('"');
+    *out++ = '"';
     for (const char c : text) {
-        w.Char(c);
+        *out++ = c;
         if (c == '"') {
-            w.Char('"');
+            *out++ = '"';
         }
     }
-    w.Char('"');
+    *out++ = '"';
+    return out;
 }
 
 // One side's levels; `before` is what comes before the side's list.
 template <std::size_t Side>
-void WriteSide(LineWriter& w, LineFormat format, const std::string& before,
-               const unsigned char* record, std::int32_t last) {
+char* WriteSide(char* out, LineFormat format, const std::string& before,
+                const unsigned char* record, std::int32_t last) {
     switch (format) {
         case LineFormat::Text:
-            w.Text(before);
+            out = Put(out, before);
             for (int i = 0; i < kLevels; ++i) {
                 const Lumera::PriceLevel at = LevelAt<Side>(record, last, i);
-                w.Int(at.price);
-                w.Char(':');
-                w.Int(at.size);
-                w.Char(i + 1 < kLevels ? ',' : ' ');
+                out = fmt::format_to(out, FMT_COMPILE("{}:{}{}"), at.price, at.size,
+                                     i + 1 < kLevels ? ',' : ' ');
             }
-            break;
+            return out;
         case LineFormat::Json:
-            w.Text(before);
+            out = Put(out, before);
             for (int i = 0; i < kLevels; ++i) {
                 const Lumera::PriceLevel at = LevelAt<Side>(record, last, i);
-                w.Text(i == 0 ? JsonLevel<Side>::kFirst.View() : JsonLevel<Side>::kNext.View());
-                w.Int(at.price);
-                w.Text(JsonLevel<Side>::kSize.View());
-                w.Int(at.size);
-                w.Char('}');
+                out = fmt::format_to(
+                    out, FMT_COMPILE("{}{}{}{}}}"),
+                    i == 0 ? JsonLevel<Side>::kFirst.View() : JsonLevel<Side>::kNext.View(),
+                    at.price, JsonLevel<Side>::kSize.View(), at.size);
             }
-            w.Char(']');
-            break;
+            *out++ = ']';
+            return out;
         case LineFormat::Csv:
             for (int i = 0; i < kLevels; ++i) {
                 const Lumera::PriceLevel at = LevelAt<Side>(record, last, i);
-                w.Char(',');
-                w.Int(at.price);
-                w.Char(',');
-                w.Int(at.size);
+                out = fmt::format_to(out, FMT_COMPILE(",{},{}"), at.price, at.size);
             }
-            break;
+            return out;
     }
+    return out;
 }
 
 }  // namespace
@@ -325,9 +286,7 @@ TimeUnit ParseTimeUnit(const std::string& unit) {
 
 void AppendIsoTime(std::string& out, std::int64_t seconds, std::uint32_t fraction, int digits) {
     char text[64];
-    LineWriter w(text);
-    WriteIsoTime(w, seconds, fraction, digits);
-    out.append(text, w.End());
+    out.append(text, WriteIsoTime(text, seconds, fraction, digits));
 }
 
 PriceRecordLines::PriceRecordLines(LineFormat format, TimeUnit timeUnit)
@@ -338,10 +297,10 @@ PriceRecordLines::PriceRecordLines(LineFormat format, TimeUnit timeUnit)
         const std::string key = Spelled(kScalarRows[i], Spelling::Json);
         switch (format_) {
             case LineFormat::Text:
-                before_.push_back(Cat({i == 0 ? "" : " ", key, "="}));
+                before_.push_back(fmt::format("{}{}=", i == 0 ? "" : " ", key));
                 break;
             case LineFormat::Json:
-                before_.push_back(Cat({i == 0 ? "\"" : ",\"", key, "\":"}));
+                before_.push_back(fmt::format("{}\"{}\":", i == 0 ? "" : ",", key));
                 break;
             case LineFormat::Csv:
                 before_.push_back(i == 0 ? "" : ",");
@@ -350,17 +309,17 @@ PriceRecordLines::PriceRecordLines(LineFormat format, TimeUnit timeUnit)
     }
     for (std::size_t side = 0; side < 2; ++side) {
         const std::string key = Spelled(kPriceRows[side], Spelling::Json);
-        sides_[side] = format_ == LineFormat::Text ? Cat({side == 0 ? " " : "", key, "="})
-                                                   : Cat({",\"", key, "\":"});
+        sides_[side] = format_ == LineFormat::Text ? fmt::format("{}{}=", side == 0 ? " " : "", key)
+                                                   : fmt::format(",\"{}\":", key);
     }
     switch (format_) {
         case LineFormat::Text:
-            time_ = Cat({" ", time, "="});
-            lastPriceText_ = Cat({lastPriceText, "=\""});
+            time_ = fmt::format(" {}=", time);
+            lastPriceText_ = fmt::format("{}=\"", lastPriceText);
             break;
         case LineFormat::Json:
-            time_ = Cat({",\"", time, "\":\""});
-            lastPriceText_ = Cat({",\"", lastPriceText, "\":\""});
+            time_ = fmt::format(",\"{}\":\"", time);
+            lastPriceText_ = fmt::format(",\"{}\":\"", lastPriceText);
             break;
         case LineFormat::Csv:
             time_ = ",";
@@ -406,75 +365,70 @@ std::string PriceRecordLines::Header(bool capture) const {
 std::string PriceRecordLines::CapturePrefix(const CaptureInfo& capture) const {
     std::string time;
     AppendIsoTime(time, capture.seconds, capture.microseconds, 6);
-    const std::string sourcePort = std::to_string(capture.sourcePort);
-    const std::string destinationPort = std::to_string(capture.destinationPort);
+    const CaptureInfo& c = capture;
     switch (format_) {
         case LineFormat::Text: {
             // An IPv6 address is bracketed so that its port stands apart.
-            const auto endpoint = [](const std::string& address, const std::string& port) {
-                return address.find(':') == std::string::npos ? Cat({address, ":", port})
-                                                              : Cat({"[", address, "]:", port});
+            const auto endpoint = [](const std::string& address, std::uint16_t port) {
+                return address.find(':') == std::string::npos
+                           ? fmt::format("{}:{}", address, port)
+                           : fmt::format("[{}]:{}", address, port);
             };
-            return Cat({"CaptureTime=", time, " Source=", endpoint(capture.source, sourcePort),
-                        " Destination=", endpoint(capture.destination, destinationPort), " "});
+            return fmt::format("CaptureTime={} Source={} Destination={} ", time,
+                               endpoint(c.source, c.sourcePort),
+                               endpoint(c.destination, c.destinationPort));
         }
         case LineFormat::Json:
-            return Cat({"\"CaptureTime\":\"", time, "\",\"Source\":\"", capture.source,
-                        "\",\"SourcePort\":", sourcePort, ",\"Destination\":\"",
-                        capture.destination, "\",\"DestinationPort\":", destinationPort, ","});
+            return fmt::format(
+                "\"CaptureTime\":\"{}\",\"Source\":\"{}\",\"SourcePort\":{},\"Destination\":\"{}\","
+                "\"DestinationPort\":{},",
+                time, c.source, c.sourcePort, c.destination, c.destinationPort);
         case LineFormat::Csv:
             break;
     }
-    return Cat({time, ",", capture.source, ",", sourcePort, ",", capture.destination, ",",
-                destinationPort, ","});
+    return fmt::format("{},{},{},{},{},", time, c.source, c.sourcePort, c.destination,
+                       c.destinationPort);
 }
 
 char* PriceRecordLines::Write(char* at, Lumera::PriceRecordView view,
                               std::string_view capturePrefix) {
     const unsigned char* record = view.data();
     const auto values = ScalarValues(record, std::make_index_sequence<kScalarCount>());
-    LineWriter w(at);
+    char* out = at;
     if (format_ == LineFormat::Json) {
-        w.Char('{');
+        *out++ = '{';
     }
-    w.Text(capturePrefix);
+    out = Put(out, capturePrefix);
     for (std::size_t i = 0; i < values.size(); ++i) {
-        w.Text(before_[i]);
-        w.Int(values[i]);
+        out = fmt::format_to(out, FMT_COMPILE("{}{}"), before_[i], values[i]);
         if (i == kTimeStampIndex && timeUnit_ != TimeUnit::None) {
-            w.Text(time_);
-            WriteTimeStamp(w, values[i], timeUnit_);
+            out = WriteTimeStamp(Put(out, time_), values[i], timeUnit_);
             if (format_ == LineFormat::Json) {
-                w.Char('"');
+                *out++ = '"';
             }
         }
     }
     const std::int32_t last = IntegerAt<kLastPriceRow>(record);
-    WriteSide<0>(w, format_, sides_[0], record, last);
-    WriteSide<1>(w, format_, sides_[1], record, last);
+    out = WriteSide<0>(out, format_, sides_[0], record, last);
+    out = WriteSide<1>(out, format_, sides_[1], record, last);
     const std::uint8_t code = view.PriceFormatCode();
     std::array<char, Lumera::price::kMaxDisplayLength> room;
     switch (format_) {
         case LineFormat::Text:
-            w.Text(lastPriceText_);
-            w.Text(DisplayText(room, code, last));
-            w.Text("\"\n");
-            break;
+            return Put(Put(Put(out, lastPriceText_), DisplayText(room, code, last)), "\"\n");
         case LineFormat::Json:
-            w.Text(lastPriceText_);
-            WriteJsonText(w, DisplayText(room, code, last));
-            w.Text("\"}\n");
-            break;
+            return Put(WriteJsonText(Put(out, lastPriceText_), DisplayText(room, code, last)),
+                       "\"}\n");
         case LineFormat::Csv:
             for (const std::int32_t price :
                  {last, LevelAt<0>(record, last, 0).price, LevelAt<1>(record, last, 0).price}) {
-                w.Char(',');
-                WriteCsvText(w, DisplayText(room, code, price));
+                *out++ = ',';
+                out = WriteCsvText(out, DisplayText(room, code, price));
             }
-            w.Char('\n');
+            *out++ = '\n';
             break;
     }
-    return w.End();
+    return out;
 }
 
 void PriceRecordLines::Append(Lumera::PriceRecordView record, std::string& out,
