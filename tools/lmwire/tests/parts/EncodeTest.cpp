@@ -6,8 +6,14 @@
 #include <algorithm>
 #include <cctype>
 
-#include "RunTool.h"
-#include "wire_types/LMWireTypes.h"
+#include "Parts.h"
+// Not LMWireTypes.h, whose version macro the tool defines for itself.
+#include "wire_types/accounts/CLMWireAccountContract.h"
+#include "wire_types/packets/ControlPackets.h"
+#include "wire_types/packets/LogonPackets.h"
+#include "wire_types/packets/WireAccountDataPacket.h"
+#include "wire_types/price/CWirePrice.h"
+#include "wire_types/price/PriceRecord.h"
 
 namespace lmwire_test {
 namespace {
@@ -56,12 +62,12 @@ TEST(Encode, BytesEqualTheLibraryEncoding) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args[1]);
-        const Result result = RunTool(c.args);
+        const Outcome result = Tool(c.args);
         ASSERT_EQ(result.status, 0) << result.err;
         EXPECT_EQ(Compact(result.out), ToHex(c.expected));
         std::vector<std::string> binary = c.args;
         binary.push_back("--binary");
-        EXPECT_EQ(RunTool(binary).out, std::string(c.expected.begin(), c.expected.end()));
+        EXPECT_EQ(Tool(binary).out, std::string(c.expected.begin(), c.expected.end()));
     }
 }
 
@@ -136,15 +142,15 @@ std::vector<std::string> AsAssignments(const Json& decoded) {
 TEST(Encode, RoundTripsThroughDecodeJson) {
     for (const RoundTrip& trip : RoundTrips()) {
         SCOPED_TRACE(trip.kind + " " + (trip.fields.empty() ? "" : trip.fields[0]));
-        const Result encoded = RunTool(Args(trip.kind, trip.fields));
+        const Outcome encoded = Tool(Args(trip.kind, trip.fields));
         ASSERT_EQ(encoded.status, 0) << encoded.err;
-        const Result decoded = RunTool({"decode", trip.kind, "--json"}, encoded.out);
+        const Outcome decoded = Tool({"decode", trip.kind, "--json"}, encoded.out);
         ASSERT_EQ(decoded.status, 0) << decoded.err;
         const Json fields = Json::parse(decoded.out);
         for (const auto& field : trip.expected.items()) {
             EXPECT_EQ(fields.at(field.key()), field.value()) << field.key();
         }
-        const Result again = RunTool(Args(trip.kind, AsAssignments(fields)));
+        const Outcome again = Tool(Args(trip.kind, AsAssignments(fields)));
         ASSERT_EQ(again.status, 0) << again.err;
         EXPECT_EQ(again.out, encoded.out);
     }
