@@ -175,6 +175,17 @@ std::vector<BadCase> MakeCases() {
         cases.push_back({{"encode", "price-subscription", "Text=a" + malformed},
                          "Text: text is not valid UTF-8"});
     }
+    // A network capture, pcap (micro- or nanoseconds) or pcapng, of either byte order.
+    for (std::string magic : {"\xA1\xB2\xC3\xD4", "\xA1\xB2\x3C\x4D", "\x1A\x2B\x3C\x4D"}) {
+        for (const bool little : {false, true}) {
+            std::string head = little ? std::string(magic.rbegin(), magic.rend()) : magic;
+            if (magic[0] == '\x1A') {
+                head = std::string("\x0A\x0D\x0D\x0A\0\0\0\x1C", 8) + head;
+            }
+            cases.push_back({{"decode", "price-record", "--binary"}, "add --pcap", head + Hex(86)});
+            cases.push_back({{"decode", "price-record"}, "add --pcap", head + Hex(86)});
+        }
+    }
     // The shortest forms at each length's lower edge are characters, refused only for
     // Windows-1252's sake.
     for (const std::string edge :
