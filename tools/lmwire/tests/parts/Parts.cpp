@@ -106,6 +106,23 @@ Outcome Tool(const std::vector<std::string>& args, const std::string& input) {
     });
 }
 
+std::string Encode(const std::string& kind, const Json& decoded, bool binary) {
+    std::vector<std::string> args = {"encode", kind};
+    for (const auto& item : decoded.items()) {
+        if (item.key() != "NumEntries" && item.key() != "LastPriceText") {
+            const Json& value = item.value();
+            args.push_back(item.key() + "=" +
+                           (value.is_string() ? value.get<std::string>() : value.dump()));
+        }
+    }
+    if (binary) {
+        args.push_back("--binary");
+    }
+    const Outcome encoded = Tool(args);
+    EXPECT_EQ(encoded.status, 0) << encoded.err;
+    return encoded.out;
+}
+
 std::string TempFile(const std::string& name, const std::string& content) {
     const std::string path = ::testing::TempDir() + "lmwire_" + name;
     std::ofstream(path, std::ios::binary) << content;

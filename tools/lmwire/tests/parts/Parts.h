@@ -27,6 +27,10 @@ Outcome Call(const std::function<void()>& command);
 // --from-* file when none is named.
 Outcome Tool(const std::vector<std::string>& args, const std::string& input = "");
 
+// The decoded JSON as NAME=VALUE arguments to encode again, leaving out what encode cannot set:
+// what encode writes.
+std::string Encode(const std::string& kind, const Json& decoded, bool binary);
+
 // A file of its own under the test's temporary directory, holding `content`: its path.
 std::string TempFile(const std::string& name, const std::string& content = "");
 std::string ReadText(const std::string& path);
