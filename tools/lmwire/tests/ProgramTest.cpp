@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -254,6 +255,19 @@ TEST(Pipes, ACaptureThroughAPipeIsDecodedInBoundedMemory) {
     const long smallHex = run(2 * 86 * 10, "00", false);
     const long largeHex = run(kLarge, "00", false);
     EXPECT_LT(largeHex - smallHex, 24 * 1024) << smallHex << " kB, then " << largeHex << " kB";
+}
+
+// More output than one written block, so that the lines cross the writer's blocks.
+TEST(Pipes, ACaptureThroughAPipeGivesEveryRecord) {
+    ToolRun run;
+    run.args = {"decode", "price-record", "--binary"};
+    run.feed = std::string(1, '\0');
+    run.feedBytes = 86 * 5000;
+    const Result whole = RunTool(run);
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    const std::vector<std::string> lines = Lines(whole.out);
+    ASSERT_EQ(lines.size(), 5000u);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), lines.front()), 5000);
 }
 
 std::string Slice(const Bytes& bytes, std::size_t first, std::size_t count) {
