@@ -1,6 +1,6 @@
 // The Wireshark dissector, run by tshark: the fields of the records in synth's pcap, under the
 // filter names the library spells, are those that lmwire decodes, and the display texts of every
-// price format are the library's.
+// price format, negative prices included, are the library's (which lmwire's are too).
 
 #include <gtest/gtest.h>
 
@@ -75,6 +75,16 @@ std::vector<std::string> PacketsThrough(const TempDir& dir, const std::string& p
         numbers.push_back(line.substr(first, line.find(' ', first) - first));
     }
     return numbers;
+}
+
+// A pcap of UDP datagrams from port 4000 to `port`, one per text2pcap packet of `dump`: its path.
+std::string Text2pcap(const TempDir& dir, const std::string& dump, int port) {
+    WriteText(dir.Path("dump.txt"), dump);
+    const std::string pcap = dir.Path(std::to_string(port) + ".pcap");
+    EXPECT_EQ(Shell("text2pcap -q -t '%Y-%m-%dT%H:%M:%S.%f' -4 10.0.0.1,10.0.0.2 -u 4000," +
+                    std::to_string(port) + " " + dir.Path("dump.txt") + " " + pcap),
+              0);
+    return pcap;
 }
 
 TEST(Dissector, FieldsOfSynthRecordsAreThoseLmwireDecodes) {
@@ -170,11 +180,7 @@ TEST(Dissector, DisplayTextsOfEveryFormatAreTheLibrarys) {
         }
     }
     dump += Text2pcapDump("2025-01-01T00:00:00.0", datagram);
-    WriteText(dir.Path("dump.txt"), dump);
-    const std::string pcap = dir.Path("formats.pcap");
-    ASSERT_EQ(Shell("text2pcap -q -t '%Y-%m-%dT%H:%M:%S.%f' -4 10.0.0.1,10.0.0.2 -u 4000,9100 " +
-                    dir.Path("dump.txt") + " " + pcap),
-              0);
+    const std::string pcap = Text2pcap(dir, dump, 9100);
     // Codes without a row too: the port takes them, the heuristic would not.
     auto shown = Dissected(
         dir, pcap,
@@ -195,68 +201,12 @@ TEST(Dissector, DisplayTextsOfEveryFormatAreTheLibrarys) {
     }
 }
 
-// The tool and the dissector agree on every field of records with negative prices in every
-// format, display texts included.
-TEST(Dissector, NegativePricesOfEveryFormatAreShownAsLmwireDecodesThem) {
-    LMWIRE_REQUIRE_PCAP_TOOLS("tshark", "text2pcap");
-    TempDir dir;
-    std::string dump;
-    Bytes datagram;
-    for (int code = 1; code <= 62; ++code) {
-        for (const std::int32_t price : {-1, -7, -1234, -99999, INT32_MIN}) {
-            const std::int32_t near = price == INT32_MIN ? price : price - 1;
-            const auto bytes = Lumera::PriceRecordBuilder()
-                                   .PriceFormatCode(static_cast<std::uint8_t>(code))
-                                   .LastPrice(price)
-                                   .High(price / 2)
-                                   .Low(near)
-                                   .Bid(0, near, 5)
-                                   .Ask(0, price, 6)
-                                   .Bytes();
-            datagram.insert(datagram.end(), bytes.begin(), bytes.end());
-        }
-        dump += Text2pcapDump("2025-01-01T00:00:00.0", datagram);
-        datagram.clear();
-    }
-    WriteText(dir.Path("dump.txt"), dump);
-    const std::string pcap = dir.Path("negative.pcap");
-    ASSERT_EQ(Shell("text2pcap -q -t '%Y-%m-%dT%H:%M:%S.%f' -4 10.0.0.1,10.0.0.2 -u 4000,9100 " +
-                    dir.Path("dump.txt") + " " + pcap),
-              0);
-    const Result decoded = RunTool({"decode", "price-record", "--pcap", pcap, "--json"});
-    ASSERT_EQ(decoded.status, 0) << decoded.err;
-    const std::vector<std::string> fields = {"PriceFormatCode", "LastPrice", "High", "Low",
-                                             "LastPriceText"};
-    std::vector<std::string> filters;
-    for (const std::string& field : fields) {
-        filters.push_back(Filter(field.c_str()));
-    }
-    auto shown = Dissected(dir, pcap, filters);
-    const std::vector<std::string> lines = Lines(decoded.out);
-    ASSERT_EQ(lines.size(), 62u * 5);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const Json record = Json::parse(lines[i]);
-        SCOPED_TRACE(lines[i].substr(0, 80));
-        for (const std::string& field : fields) {
-            const std::vector<std::string>& values = shown[Filter(field.c_str())];
-            ASSERT_GT(values.size(), i) << field;
-            const Json& value = record[field];
-            EXPECT_EQ(values[i], value.is_string() ? value.get<std::string>() : value.dump())
-                << field;
-        }
-    }
-}
-
 TEST(Dissector, ThePortPreferenceTakesDatagramsOfAnyLength) {
     LMWIRE_REQUIRE_PCAP_TOOLS("tshark", "text2pcap");
     TempDir dir;
     Bytes records(86 * 2 + 10, 0);
     records[1] = records[86 + 1] = 14;
-    WriteText(dir.Path("dump.txt"), Text2pcapDump("2025-01-01T00:00:00.0", records));
-    const std::string pcap = dir.Path("odd.pcap");
-    ASSERT_EQ(Shell("text2pcap -q -t '%Y-%m-%dT%H:%M:%S.%f' -4 10.0.0.1,10.0.0.2 -u 4000,9177 " +
-                    dir.Path("dump.txt") + " " + pcap),
-              0);
+    const std::string pcap = Text2pcap(dir, Text2pcapDump("2025-01-01T00:00:00.0", records), 9177);
     const std::string text = "lmwire.last_price_text";
     EXPECT_TRUE(Dissected(dir, pcap, {text})[text].empty());
     const auto byPort =
@@ -275,13 +225,11 @@ TEST(Dissector, TheHeuristicWantsFormatCodesAndShowsWhatTheSnapLengthCut) {
     Bytes dns(86, 0x41);
     dns[1] = 148;
     // Records, then a query of the records' length and zero padding, neither of them taken.
-    WriteText(dir.Path("dump.txt"), Text2pcapDump("2025-01-01T00:00:00.0", records) +
-                                        Text2pcapDump("2025-01-01T00:00:01.0", dns) +
-                                        Text2pcapDump("2025-01-01T00:00:02.0", Bytes(172, 0)));
-    const std::string pcap = dir.Path("mixed.pcap");
-    ASSERT_EQ(Shell("text2pcap -q -t '%Y-%m-%dT%H:%M:%S.%f' -4 10.0.0.1,10.0.0.2 -u 40000,9177 " +
-                    dir.Path("dump.txt") + " " + pcap),
-              0);
+    const std::string pcap = Text2pcap(dir,
+                                       Text2pcapDump("2025-01-01T00:00:00.0", records) +
+                                           Text2pcapDump("2025-01-01T00:00:01.0", dns) +
+                                           Text2pcapDump("2025-01-01T00:00:02.0", Bytes(172, 0)),
+                                       9177);
     const std::string code = "lmwire.price_format_code";
     EXPECT_EQ(Dissected(dir, pcap, {code})[code], (std::vector<std::string>{"14", "5", "20"}));
     // Cut inside the third record: the two whole ones are shown and the rest counted.

@@ -22,8 +22,6 @@ struct Result {
     long maxRssKb = 0;      // the program's peak resident memory
 };
 
-Result RunTool(const std::vector<std::string>& args, const std::string& input = "");
-
 // A run with its standard streams chosen by the test.
 struct ToolRun {
     std::vector<std::string> args;
@@ -37,9 +35,9 @@ struct ToolRun {
     int timeoutSeconds = 60;
 };
 Result RunTool(const ToolRun& run);
+Result RunTool(const std::vector<std::string>& args, const std::string& input = "");
 
-// The program running with a pipe at each end, for tests that watch its output while they are
-// still writing its input.
+// The program with a pipe at each end, for tests that watch its output while still writing.
 class LiveTool {
   public:
     explicit LiveTool(const std::vector<std::string>& args);
@@ -75,11 +73,13 @@ class TempDir {
 };
 
 // A capture of `count` synthetic price records, written by the program into `dir`: its path.
-// Throws, failing the test, when the program cannot make it.
 std::string SynthPrices(const TempDir& dir, int count, int seed = 1);
 
 std::string ToHex(const Bytes& bytes);
+Bytes ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const Bytes& bytes);
 void WriteText(const std::string& path, const std::string& text);
+std::vector<std::string> Lines(const std::string& text);
 
 // Other programs (Wireshark's text2pcap, editcap, mergecap, tshark) run through the shell with
 // TZ=UTC, their standard error dropped; the exit status.
@@ -100,17 +100,5 @@ std::string Text2pcapDump(const std::string& time, const Bytes& bytes);
             }                                                                                     \
         }                                                                                         \
     } while (false)
-Bytes ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const Bytes& bytes);
-std::vector<std::string> Lines(const std::string& text);
-
-template <class Packet>
-Bytes Encoded(const Packet& packet) {
-    long length = 0;
-    unsigned char* buffer = packet.Encode(&length);
-    Bytes bytes(buffer, buffer + length);
-    delete[] buffer;
-    return bytes;
-}
 
 }  // namespace lmwire_test

@@ -10,14 +10,18 @@
 #include <utility>
 #include <vector>
 
-#include "RunTool.h"
+#include "Parts.h"
+#include "demo/Demo.h"
 #include "demo/DemoExchange.h"
 
 namespace lmwire_test {
 namespace {
 
+using lmwire::DemoAccount;
+using lmwire::ParseDemoDate;
+
 TEST(Demo, PrintsItsFourSections) {
-    const Result result = RunTool({"demo"});
+    const Outcome result = Call([] { lmwire::RunDemo(ParseDemoDate("2026-03-15")); });
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err, "");
 
@@ -57,19 +61,6 @@ TEST(Demo, PrintsItsFourSections) {
               std::string::npos);
 }
 
-// The account section of a run of the demo: from its heading to the next one.
-std::string AccountSection(const std::vector<std::string>& args) {
-    const Result result = RunTool(args);
-    EXPECT_EQ(result.status, 0) << result.err;
-    const std::size_t from = result.out.find("== 3.");
-    const std::size_t to = result.out.find("== 4.");
-    if (from == std::string::npos || to == std::string::npos) {
-        ADD_FAILURE() << result.out;
-        return "";
-    }
-    return result.out.substr(from, to - from);
-}
-
 std::string LocalDate() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -82,8 +73,7 @@ std::string LocalDate() {
 // Two dates in different months, checked whole: at least one differs from the machine's date,
 // so a section that followed the clock instead of --today would show.
 TEST(Demo, TheAccountSectionFollowsTheGivenDateOnly) {
-    EXPECT_EQ(AccountSection({"demo", "--today", "2026-03-15"}),
-              "== 3. Account contracts and roll-over look-up ==\n"
+    EXPECT_EQ(DemoAccount(ParseDemoDate("2026-03-15")),
               "account 5001 \"Demo trading account\", 3 account contracts:\n"
               "  id    name  expiry    position  limit      P&L  prev settle\n"
               "  1001  ESH6  Mar 2026         3     50   1837.5      6011.50\n"
@@ -98,10 +88,9 @@ TEST(Demo, TheAccountSectionFollowsTheGivenDateOnly) {
               "  \"ZN#\"    -> ZNH6 (contract 2001)\n"
               "  \"NQ#\"    -> none\n"
               "  \"ESM6\"   -> ESM6 (contract 1002)\n"
-              "  id 2001  -> ZNH6 (contract 2001)\n"
-              "\n");
+              "  id 2001  -> ZNH6 (contract 2001)\n");
     // In December only Z is tried; the next contract lies in the next year.
-    const std::string december = AccountSection({"demo", "--today", "2026-12-31"});
+    const std::string december = DemoAccount(ParseDemoDate("2026-12-31"));
     EXPECT_NE(december.find("tries ESZ6 up to ESZ6"), std::string::npos) << december;
     EXPECT_NE(december.find("\"ES#\"    -> ESZ6 (contract 1001)"), std::string::npos) << december;
     EXPECT_NE(december.find("  1002  ESH7  Mar 2027 "), std::string::npos) << december;
@@ -109,10 +98,9 @@ TEST(Demo, TheAccountSectionFollowsTheGivenDateOnly) {
     // Without --today the demo runs on the local date (retried if a day turns meanwhile).
     for (int attempt = 0; attempt < 2; ++attempt) {
         const std::string today = LocalDate();
-        const std::string byDefault = AccountSection({"demo"});
-        const std::string given = AccountSection({"demo", "--today", today});
+        const lmwire::DemoDate local = lmwire::LocalDemoDate();
         if (LocalDate() == today) {
-            EXPECT_EQ(byDefault, given);
+            EXPECT_EQ(DemoAccount(local), DemoAccount(ParseDemoDate(today)));
             return;
         }
     }
@@ -134,13 +122,11 @@ TEST(Demo, ABadDateIsAUsageErrorOfOneLine) {
         {"+026-03-15", notADate},
     };
     for (const auto& [date, reason] : cases) {
-        const Result result = RunTool({"demo", "--today", date});
-        EXPECT_EQ(result.status, 2) << date;
-        EXPECT_EQ(result.out, "") << date;
-        EXPECT_EQ(result.err, "lmwire: --today '" + date + "': " + reason + "\n");
+        const Outcome result = Call([&] { ParseDemoDate(date); });
+        EXPECT_EQ(result.err, "--today '" + date + "': " + reason);
     }
     // A leap day in a leap year is a date.
-    EXPECT_EQ(RunTool({"demo", "--today", "2028-02-29"}).status, 0);
+    EXPECT_EQ(ParseDemoDate("2028-02-29").day, 29);
 }
 
 using lmwire::Deadline;

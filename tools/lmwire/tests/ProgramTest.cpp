@@ -1,0 +1,337 @@
+// What only the whole program shows: exit statuses, standard output and standard error kept
+// apart, help, results that cannot be written, a named file replaced only by a run that succeeds,
+// and inputs through pipes, endless ones included, read as they arrive in bounded memory.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+
+#include "RunTool.h"
+
+namespace lmwire_test {
+namespace {
+
+TEST(Program, BadInputAndUsageGiveStatusTwoAndOneLineOnStandardError) {
+    const struct {
+        std::vector<std::string> args;
+        std::string message, input = "";
+    } cases[] = {
+        {{}, "subcommand is required"},
+        {{"bogus"}, "unknown command 'bogus' (commands: price, ticks"},
+        {{"bo\ngus"}, "unknown command 'bo\\ngus'"},
+        {{"decode"}, "KIND is required"},
+        {{"decode", "logon-response", "--he\nx"}, "--he\\nx"},
+        {{"price", "9"}, "TICKS is required"},
+        {{"decode", "price-record", "--jobs", "0"}, "--jobs"},
+        {{"decode", "logon-response"}, "not hex: 'g' at offset 7", "0102030g"},
+        {{"encode", "logon-response", "Port=1\n2"}, "Port: '1\\n2' is not an integer"},
+        {{"demo", "--today", "2026-02-29"}, "--today '2026-02-29': February 2026 has no day 29"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        const Result result = RunTool(c.args, c.input);
+        EXPECT_EQ(result.status, 2) << result.out << result.err;
+        EXPECT_EQ(result.out, "");
+        const std::vector<std::string> lines = Lines(result.err);
+        ASSERT_EQ(lines.size(), 1u) << result.err;
+        EXPECT_EQ(lines[0].rfind("lmwire: ", 0), 0u) << lines[0];
+        EXPECT_NE(lines[0].find(c.message), std::string::npos) << lines[0];
+    }
+}
+
+TEST(Program, AResultGoesToStandardOutputWithStatusZero) {
+    const Result hex = RunTool({"decode", "logon-response"}, "03 00 00 00\n8C 23\t00 00\n");
+    EXPECT_EQ(hex.status, 0);
+    EXPECT_EQ(hex.out, "ErrorCode  3\nPort       9100\n");
+    EXPECT_EQ(hex.err, "");
+    const std::vector<std::vector<std::string>> commands = {
+        {},         {"price"}, {"ticks"},           {"formats"}, {"decode"},
+        {"encode"}, {"synth"}, {"synth", "prices"}, {"demo"}};
+    for (std::vector<std::string> args : commands) {
+        args.push_back("--help");
+        SCOPED_TRACE(args.size() > 1 ? args[args.size() - 2] : "lmwire");
+        const Result result = RunTool(args);
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_NE(result.out.find("Usage:"), std::string::npos);
+    }
+    for (const std::string command : {"decode", "encode"}) {
+        const Result result = RunTool({command, "--help"});
+        for (const std::string kind :
+             {"logon-response", "udp-logon", "tcp-logon-reconnect", "price-protocol",
+              "hole-punch-delay", "start-log-file-send", "price-subscription", "account-data",
+              "price-record", "account-contract"}) {
+            EXPECT_NE(result.out.find("  " + kind + " "), std::string::npos)
+                << command << " " << kind;
+        }
+    }
+}
+
+// A result that cannot be written is a failure of the run (status 1, one line naming the output
+// and the system's reason), except when the reader has gone: then the program stops quietly.
+void ExpectOneWriteErrorLine(const Result& result, const std::string& output) {
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.status, 1) << result.err;
+    const std::vector<std::string> lines = Lines(result.err);
+    ASSERT_EQ(lines.size(), 1u) << result.err;
+    EXPECT_EQ(lines[0], "lmwire: cannot write " + output + ": " + std::strerror(ENOSPC));
+}
+
+TEST(WriteError, EveryCommandReportsAFullStandardOutput) {
+    TempDir dir;
+    // Enough records that every decoding thread has work when the first write fails.
+    const std::string capture = SynthPrices(dir, 40000);
+    const std::vector<std::vector<std::string>> commands = {
+        {"formats"},
+        {"price", "9", "1234"},
+        {"ticks", "9", "9.205"},
+        {"ticks", "--as-decimal", "9", "9.5"},
+        {"decode", "logon-response"},
+        {"decode", "price-record", "--binary", capture},
+        {"decode", "price-record", "--binary", "--json", capture},
+        {"decode", "price-record", "--binary", "--jobs", "3", capture},
+        {"encode", "logon-response", "Port=9100"},
+        {"encode", "logon-response", "--binary", "Port=9100"},
+        {"synth", "prices", "10", "-"},
+        {"demo"},
+        {"--help"},
+        {"decode", "--help"},
+        {"--version"},
+    };
+    for (const std::vector<std::string>& args : commands) {
+        SCOPED_TRACE(args[0] + (args.size() > 1 ? " " + args[1] : ""));
+        ToolRun run;
+        run.args = args;
+        run.input = "00000000 8c230000";
+        run.outputPath = "/dev/full";
+        run.timeoutSeconds = 20;
+        ExpectOneWriteErrorLine(RunTool(run), "standard output");
+    }
+}
+
+TEST(WriteError, SynthNamesTheFileItCouldNotWrite) {
+    ExpectOneWriteErrorLine(RunTool({"synth", "prices", "10", "/dev/full"}), "/dev/full");
+    // More than one block, so that the failure comes while writing, not only at the close.
+    ExpectOneWriteErrorLine(RunTool({"synth", "prices", "100000", "/dev/full"}), "/dev/full");
+}
+
+TEST(WriteError, AReaderThatHasGoneStopsTheProgramWithoutAMessage) {
+    ToolRun run;
+    run.args = {"formats"};
+    run.outputToClosedPipe = true;
+    const Result killed = RunTool(run);
+    EXPECT_EQ(killed.status, 128 + SIGPIPE);
+    EXPECT_EQ(killed.err, "");
+
+    TempDir dir;
+    const std::string capture = SynthPrices(dir, 40000);
+    run.ignoreSigpipe = true;
+    run.timeoutSeconds = 20;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"synth", "prices", "100000", "-"},
+          std::vector<std::string>{"decode", "price-record", "--binary", "--jobs", "3", capture}}) {
+        SCOPED_TRACE(args[0]);
+        run.args = args;
+        const Result quiet = RunTool(run);
+        EXPECT_FALSE(quiet.timedOut);
+        EXPECT_EQ(quiet.status, 1);
+        EXPECT_EQ(quiet.err, "");
+    }
+}
+
+// A named output is replaced whole or not at all: a failed or interrupted run leaves the file as
+// it was (content and mode) and nothing beside it; a link keeps pointing at the new content.
+TEST(EncodeLines, AFileIsReplacedOnlyByARunThatSucceeds) {
+    TempDir dir;
+    const std::string json =
+        RunTool({"decode", "price-record", "--binary", "--json", SynthPrices(dir, 50)}).out;
+    const std::string old = dir.Path("old.bin");
+    const Bytes oldBytes(516000, 7);
+    WriteFile(old, oldBytes);
+    ASSERT_EQ(chmod(old.c_str(), 0640), 0);
+    const auto mode = [](const std::string& path) {
+        struct stat status {};
+        return stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0u;
+    };
+    const auto names = [&dir] {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.Path(""))) {
+            found.push_back(entry.path().filename().string());
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    const auto before = names();
+    // Bad at the end and at once; into an old file and a new one.
+    for (const std::string& input : {json + "bad\n", "bad\n" + json}) {
+        for (const std::string& out : {old, dir.Path("new.bin")}) {
+            const Result result =
+                RunTool({"encode", "price-record", "--from-jsonl", "-", out}, input);
+            EXPECT_EQ(result.status, 2) << result.err;
+        }
+        EXPECT_EQ(ReadFile(old), oldBytes);
+        EXPECT_EQ(mode(old), 0640u);
+        EXPECT_EQ(names(), before);
+    }
+    // Stopped by a signal while writing: the same.
+    ASSERT_EQ(
+        WEXITSTATUS(Shell("timeout -s INT 0.3 " LMWIRE_TOOL " synth prices 2000000000 " + old)),
+        124);
+    EXPECT_EQ(ReadFile(old), oldBytes);
+    EXPECT_EQ(names(), before);
+
+    // Success through a link replaces its target, keeping the target's mode; a new file gets
+    // the mode that the mask leaves.
+    std::filesystem::create_symlink("old.bin", dir.Path("link"));
+    ASSERT_EQ(
+        RunTool({"encode", "price-record", "--from-jsonl", "-", dir.Path("link")}, json).status, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("link")));
+    EXPECT_EQ(ReadFile(old).size(), 50u * 86);
+    EXPECT_EQ(mode(old), 0640u);
+    const mode_t mask = umask(027);
+    const Result fresh = RunTool({"synth", "prices", "1", dir.Path("new.bin")});
+    umask(mask);
+    ASSERT_EQ(fresh.status, 0) << fresh.err;
+    EXPECT_EQ(mode(dir.Path("new.bin")), 0640u);
+}
+
+// Endless devices, and a pipe of valid hex (or zero bytes) for ever that only the record's bound
+// can stop, for a kind of fixed size and one of variable size: refused promptly, in little memory.
+TEST(Pipes, EndlessInputsEndPromptly) {
+    for (const std::string kind : {"tcp-logon-reconnect", "account-contract"}) {
+        for (const std::string source : {"/dev/zero", "/dev/urandom", "pipe"}) {
+            for (const bool binary : {true, false}) {
+                SCOPED_TRACE(kind + " " + source + (binary ? " --binary" : " hex"));
+                ToolRun run;
+                run.args = {"decode", kind};
+                if (binary) {
+                    run.args.push_back("--binary");
+                }
+                if (source == "pipe") {
+                    run.feed = binary ? std::string(1, '\0') : "00 ";
+                    run.feedBytes = std::numeric_limits<std::uint64_t>::max();
+                } else {
+                    run.inputPath = source;
+                }
+                run.timeoutSeconds = 20;
+                const Result result = RunTool(run);
+                EXPECT_FALSE(result.timedOut);
+                EXPECT_EQ(result.status, 2) << result.err;
+                EXPECT_EQ(result.out, "");
+                EXPECT_EQ(Lines(result.err).size(), 1u) << result.err;
+                EXPECT_LT(result.maxRssKb, 256 * 1024);
+            }
+        }
+    }
+}
+
+TEST(Pipes, ACaptureThroughAPipeIsDecodedInBoundedMemory) {
+    const auto run = [](std::uint64_t bytes, const std::string& feed, bool binary) {
+        ToolRun request;
+        request.args = {"decode", "price-record"};
+        if (binary) {
+            request.args.push_back("--binary");
+        }
+        request.feed = feed;
+        request.feedBytes = bytes;
+        request.outputPath = "/dev/null";
+        request.timeoutSeconds = 120;
+        const Result result = RunTool(request);
+        EXPECT_FALSE(result.timedOut);
+        EXPECT_EQ(result.status, 0) << result.err;
+        return result.maxRssKb;
+    };
+    // Against a small capture, so that what the program and its runtime need anyway (more under
+    // the sanitizers) does not count. Reading the whole input first would cost at least its size.
+    constexpr std::uint64_t kLarge = 86ull * 800'000;  // 68.8 MB
+    const long smallRaw = run(86 * 10, std::string(1, '\0'), true);
+    const long largeRaw = run(kLarge, std::string(1, '\0'), true);
+    EXPECT_LT(largeRaw - smallRaw, 24 * 1024) << smallRaw << " kB, then " << largeRaw << " kB";
+    const long smallHex = run(2 * 86 * 10, "00", false);
+    const long largeHex = run(kLarge, "00", false);
+    EXPECT_LT(largeHex - smallHex, 24 * 1024) << smallHex << " kB, then " << largeHex << " kB";
+}
+
+// More output than one written block, so that the lines cross the writer's blocks.
+TEST(Pipes, ACaptureThroughAPipeGivesEveryRecord) {
+    ToolRun run;
+    run.args = {"decode", "price-record", "--binary"};
+    run.feed = std::string(1, '\0');
+    run.feedBytes = 86 * 5000;
+    const Result whole = RunTool(run);
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    const std::vector<std::string> lines = Lines(whole.out);
+    ASSERT_EQ(lines.size(), 5000u);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), lines.front()), 5000);
+}
+
+std::string Slice(const Bytes& bytes, std::size_t first, std::size_t count) {
+    return std::string(bytes.begin() + static_cast<long>(first),
+                       bytes.begin() + static_cast<long>(first + count));
+}
+
+// Lines appear as records arrive, raw or as hex; the writer stopping inside a record is reported
+// after every whole one.
+TEST(Pipes, LinesAppearAsRecordsArrive) {
+    TempDir dir;
+    const std::string capture = SynthPrices(dir, 6);
+    const Bytes records = ReadFile(capture);
+    const std::vector<std::string> expected =
+        Lines(RunTool({"decode", "price-record", "--binary", capture}).out);
+    ASSERT_EQ(expected.size(), 6u);
+    for (const bool binary : {true, false}) {
+        SCOPED_TRACE(binary ? "binary" : "hex");
+        const std::string input = binary ? Slice(records, 0, records.size()) : ToHex(records);
+        const std::size_t unit = binary ? 1 : 2;
+        LiveTool tool(binary ? std::vector<std::string>{"decode", "price-record", "--binary"}
+                             : std::vector<std::string>{"decode", "price-record"});
+        // Three records and half of the fourth: the three are shown while the writer waits.
+        tool.Write(input.substr(0, unit * (86 * 3 + 43)));
+        EXPECT_EQ(Lines(tool.WaitForLines(3, 20)),
+                  std::vector<std::string>(expected.begin(), expected.begin() + 3));
+        tool.Write(input.substr(unit * (86 * 3 + 43), unit * (86 * 2 - 43)));
+        EXPECT_EQ(Lines(tool.WaitForLines(5, 20)).size(), 5u);
+        tool.Write(input.substr(unit * 86 * 5, unit * 30));
+        const Result result = tool.Finish();
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(Lines(result.out),
+                  std::vector<std::string>(expected.begin(), expected.begin() + 5));
+        EXPECT_NE(result.err.find("460 bytes is not a whole number of 86-byte records (30 bytes "
+                                  "over)"),
+                  std::string::npos)
+            << result.err;
+    }
+}
+
+TEST(Pipes, APcapIsDecodedAsItsPacketsArrive) {
+    if (RunTool({"decode", "--help"}).out.find("--pcap TEXT") == std::string::npos) {
+        GTEST_SKIP() << "lmwire was built without libpcap";
+    }
+    TempDir dir;
+    const std::string pcap = dir.Path("live.pcap");
+    ASSERT_EQ(RunTool({"synth", "prices", "50", "--pcap", pcap}).status, 0);
+    const Bytes bytes = ReadFile(pcap);
+    const std::vector<std::string> expected =
+        Lines(RunTool({"decode", "price-record", "--pcap", pcap}).out);
+    // The file header, the first packet (its captured length at 32, little-endian) and a part of
+    // the second, and the writer waits: the first packet's lines are out before it goes on.
+    const std::size_t frame = bytes[32] | std::size_t{bytes[33]} << 8;
+    const std::size_t records = (frame - 42) / 86;
+    const std::size_t first = 24 + 16 + frame + 20;
+    LiveTool tool({"decode", "price-record", "--pcap", "-"});
+    tool.Write(Slice(bytes, 0, first));
+    EXPECT_EQ(Lines(tool.WaitForLines(records, 30)),
+              std::vector<std::string>(expected.begin(), expected.begin() + records));
+    tool.Write(Slice(bytes, first, bytes.size() - first));
+    const Result result = tool.Finish();
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(Lines(result.out), expected);
+}
+
+}  // namespace
+}  // namespace lmwire_test
