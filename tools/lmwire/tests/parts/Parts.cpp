@@ -124,7 +124,9 @@ std::string Encode(const std::string& kind, const Json& decoded, bool binary) {
 }
 
 std::string TempFile(const std::string& name, const std::string& content) {
-    const std::string path = ::testing::TempDir() + "lmwire_" + name;
+    // Test programs run side by side: each has files of its own.
+    const std::string path =
+        ::testing::TempDir() + "lmwire_" + std::to_string(getpid()) + "_" + name;
     std::ofstream(path, std::ios::binary) << content;
     return path;
 }
