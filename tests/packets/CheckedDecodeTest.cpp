@@ -8,10 +8,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "PacketTestSupport.h"
@@ -44,104 +42,63 @@ auto RefusedFor(const std::string& who, std::uint64_t needed, std::size_t given)
               HasSubstr("given " + std::to_string(given))));
 }
 
-struct FixedForm {
-    std::string name;
-    std::size_t size;
-    // Decodes with the checked decoder into a packet in a known state and returns its encoding
-    // afterwards (also when the decoder throws: the exception is passed on after the encoding).
-    std::function<Bytes(const unsigned char*, std::size_t, Bytes&)> decode;
-    std::function<Bytes(unsigned char*)> trusted;
-    std::function<Bytes()> initial;  // the encoding of the known state
-    // The encoding of the packet that FromBytes makes.
-    std::function<Bytes(const unsigned char*, std::size_t)> fromBytes;
-    // The same from the bytes held as char and as std::byte.
-    std::function<std::pair<Bytes, Bytes>(const unsigned char*, std::size_t)> fromOtherBuffers;
-};
-
-template <class Packet>
-FixedForm Form(const std::string& name, std::function<Packet()> known) {
-    return {name,
-            sizeof(Packet),
-            [known](const unsigned char* bytes, std::size_t size, Bytes& after) {
-                Packet packet = known();
-                try {
-                    packet.Decode(bytes, size);
-                } catch (...) {
-                    after = Encoded(packet);
-                    throw;
-                }
-                after = Encoded(packet);
-                return after;
-            },
-            [known](unsigned char* bytes) {
-                Packet packet = known();
-                packet.Decode(bytes);
-                return Encoded(packet);
-            },
-            [known] { return Encoded(known()); },
-            [](const unsigned char* bytes, std::size_t size) {
-                return Encoded(Packet::FromBytes(bytes, size));
-            },
-            [](const unsigned char* bytes, std::size_t size) {
-                return std::pair{
-                    Encoded(Packet::FromBytes(reinterpret_cast<const char*>(bytes), size)),
-                    Encoded(Packet::FromBytes(reinterpret_cast<const std::byte*>(bytes), size))};
-            }};
-}
-
-std::vector<FixedForm> FixedForms() {
-    return {
-        Form<LogonResponsePacket>("LogonResponsePacket",
-                                  [] { return LogonResponsePacket(errServerUnavailable); }),
-        Form<UDPLogOnPacket>("UDPLogOnPacket",
-                             [] { return UDPLogOnPacket("session", udpHolePunch); }),
-        Form<TCPLogonReconnectPacket>("TCPLogonReconnectPacket",
-                                      [] {
-                                          TCPLogonReconnectPacket packet;
-                                          packet.SetUserID("user");
-                                          packet.SetAccountNumber(77);
-                                          return packet;
-                                      }),
-        Form<WirePriceProtocolPacket>("WirePriceProtocolPacket",
-                                      [] { return WirePriceProtocolPacket(ppTcp); }),
-        Form<WireHolePunchDelayPacket>("WireHolePunchDelayPacket",
-                                       [] { return WireHolePunchDelayPacket(-5L); }),
-        Form<StartLogFileSend>("StartLogFileSend",
-                               [] { return StartLogFileSend("bob", 7, 1024, "a.log"); }),
-        Form<CLMWirePriceSubscriptionPacket>(
-            "CLMWirePriceSubscriptionPacket",
-            [] { return CLMWirePriceSubscriptionPacket(1, 2, "text"); }),
-    };
-}
-
-// Also: the full size or more decodes as the trusting decoder does, and a null buffer is an
-// invalid argument unless it claims no bytes.
-TEST(CheckedDecode, EveryTruncatedFixedPacketIsRefusedAndLeftUnchanged) {
-    for (const FixedForm& form : FixedForms()) {
-        SCOPED_TRACE(form.name);
-        const Bytes unchanged = form.initial();
-        const Bytes bytes = Pattern(form.size + 3);
-        Bytes after;
-        for (std::size_t given = 0; given < form.size; ++given) {
-            EXPECT_THAT([&] { form.decode(bytes.data(), given, after); },
-                        RefusedFor(form.name, form.size, given));
-            EXPECT_EQ(after, unchanged) << "given " << given;
-            EXPECT_THAT([&] { form.fromBytes(bytes.data(), given); },
-                        RefusedFor(form.name, form.size, given));
-            EXPECT_THAT([&] { form.fromOtherBuffers(bytes.data(), given); },
-                        RefusedFor(form.name, form.size, given));
-        }
-        const Bytes expected(bytes.begin(), bytes.begin() + static_cast<long>(form.size));
-        EXPECT_EQ(form.decode(bytes.data(), form.size, after), expected);
-        EXPECT_EQ(form.decode(bytes.data(), bytes.size(), after), expected);
-        EXPECT_EQ(form.trusted(Bytes(bytes).data()), expected);
-        EXPECT_EQ(form.fromBytes(bytes.data(), bytes.size()), expected);
-        EXPECT_EQ(form.fromOtherBuffers(bytes.data(), form.size), std::pair(expected, expected));
-        EXPECT_THROW(form.decode(nullptr, form.size, after), std::invalid_argument);
-        EXPECT_THROW(form.decode(nullptr, 1, after), std::invalid_argument);
-        EXPECT_THAT([&] { form.decode(nullptr, 0, after); }, RefusedFor(form.name, form.size, 0));
-        EXPECT_THROW(form.fromBytes(nullptr, form.size), std::invalid_argument);
+// Every length short of the packet is refused and leaves the packet as it was; the full size or
+// more decodes as the trusting decoder does; a null buffer is an invalid argument unless it
+// claims no bytes. `known` makes the packet in a known state.
+template <class Packet, class Make>
+void CheckFixedForm(const std::string& name, Make known) {
+    SCOPED_TRACE(name);
+    constexpr std::size_t size = sizeof(Packet);
+    const Bytes bytes = Pattern(size + 3);
+    const auto* chars = reinterpret_cast<const char*>(bytes.data());
+    for (std::size_t given = 0; given < size; ++given) {
+        Packet packet = known();
+        EXPECT_THAT([&] { packet.Decode(bytes.data(), given); }, RefusedFor(name, size, given));
+        EXPECT_EQ(Encoded(packet), Encoded(known())) << "given " << given;
+        EXPECT_THAT([&] { (void)Packet::FromBytes(bytes.data(), given); },
+                    RefusedFor(name, size, given));
+        EXPECT_THAT([&] { (void)Packet::FromBytes(chars, given); }, RefusedFor(name, size, given));
+        EXPECT_THAT(
+            [&] { (void)Packet::FromBytes(reinterpret_cast<const std::byte*>(chars), given); },
+            RefusedFor(name, size, given));
     }
+    const Bytes expected(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
+    Packet packet = known();
+    packet.Decode(bytes.data(), size);
+    EXPECT_EQ(Encoded(packet), expected);
+    Packet trusted = known();
+    trusted.Decode(Bytes(bytes).data());
+    EXPECT_EQ(Encoded(trusted), expected);
+    EXPECT_EQ(Encoded(Packet::FromBytes(bytes.data(), bytes.size())), expected);
+    EXPECT_EQ(Encoded(Packet::FromBytes(chars, size)), expected);
+    EXPECT_EQ(Encoded(Packet::FromBytes(reinterpret_cast<const std::byte*>(chars), size)),
+              expected);
+    EXPECT_THROW(packet.Decode(nullptr, size), std::invalid_argument);
+    EXPECT_THROW(packet.Decode(nullptr, 1), std::invalid_argument);
+    EXPECT_THAT([&] { packet.Decode(nullptr, 0); }, RefusedFor(name, size, 0));
+    EXPECT_THROW((void)Packet::FromBytes(nullptr, size), std::invalid_argument);
+}
+
+TEST(CheckedDecode, EveryTruncatedFixedPacketIsRefusedAndLeftUnchanged) {
+    CheckFixedForm<LogonResponsePacket>("LogonResponsePacket",
+                                        [] { return LogonResponsePacket(errServerUnavailable); });
+    CheckFixedForm<UDPLogOnPacket>("UDPLogOnPacket",
+                                   [] { return UDPLogOnPacket("session", udpHolePunch); });
+    CheckFixedForm<TCPLogonReconnectPacket>("TCPLogonReconnectPacket", [] {
+        TCPLogonReconnectPacket packet;
+        packet.SetUserID("user");
+        packet.SetAccountNumber(77);
+        return packet;
+    });
+    CheckFixedForm<WirePriceProtocolPacket>("WirePriceProtocolPacket",
+                                            [] { return WirePriceProtocolPacket(ppTcp); });
+    CheckFixedForm<WireHolePunchDelayPacket>("WireHolePunchDelayPacket",
+                                             [] { return WireHolePunchDelayPacket(-5L); });
+    CheckFixedForm<StartLogFileSend>("StartLogFileSend",
+                                     [] { return StartLogFileSend("bob", 7, 1024, "a.log"); });
+    CheckFixedForm<CLMWirePriceSubscriptionPacket>("CLMWirePriceSubscriptionPacket", [] {
+        return CLMWirePriceSubscriptionPacket(1, 2, "text");
+    });
 }
 
 // The account data packet: a header, then N entries of 12 bytes.

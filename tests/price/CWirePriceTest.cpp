@@ -105,19 +105,13 @@ TEST(CWirePriceTest, EachLevelReadsItsOwnBytes) {
         EXPECT_EQ(depth.ask, 1000 + offsets[9 - read]) << level;
         EXPECT_EQ(depth.askSize, 200 + read) << level;
     }
-}
-
-TEST(CWirePriceTest, DepthPricesWrapIn32Bits) {
-    Record record = Make(0, 0x7FFFFFFFu);
-    record[56] = 1;
+    // Prices wrap in 32 bits.
+    Put(record, 6, 0x7FFFFFFFu, 4);
     record[26] = 0x80;
-    CWirePrice high(record.data());
-    EXPECT_EQ(Depth(high, 0).ask, INT32_MIN);
-    EXPECT_EQ(Depth(high, 0).bid, INT32_MIN + 127);
-    Put(record, 6, 0x80000000u, 4);
-    record[26] = 1;
-    CWirePrice low(record.data());
-    EXPECT_EQ(Depth(low, 0).bid, INT32_MAX);
+    record[56] = 1;
+    price.Decode(record.data());
+    EXPECT_EQ(Depth(price, 0).ask, INT32_MIN);
+    EXPECT_EQ(Depth(price, 0).bid, INT32_MIN + 127);
 }
 
 TEST(CWirePriceTest, DecodeOfNullZeroesTheRecordAndThrows) {

@@ -7,7 +7,6 @@
 #include <ctime>
 #include <limits>
 #include <memory>
-#include <vector>
 
 #include "OleText.h"
 
@@ -18,74 +17,48 @@ using namespace Lumera::detail;
 
 struct Bstr {
     BSTR value;
-    explicit Bstr(const OLECHAR* text) : value(SysAllocString(text)) {}
-    Bstr(const OLECHAR* text, unsigned int units) : value(SysAllocStringLen(text, units)) {}
+    // A null text makes the null field.
+    Bstr(const OLECHAR* text, unsigned int units)
+        : value(text == nullptr ? nullptr : SysAllocStringLen(text, units)) {}
     ~Bstr() { SysFreeString(value); }
 };
 
-TEST(WireStrings, NullFieldIsTheEmptyText) {
-    BSTR null = nullptr;
-    EXPECT_EQ(WireStringSize(&null), 1);
-    EXPECT_EQ(GetWireText(null), "");
-
-    unsigned char buffer[4] = {0xAA, 0xAA, 0xAA, 0xAA};
-    long offset = 1;
-    WriteWireString(null, offset, buffer);
-    EXPECT_EQ(offset, 2);
-    EXPECT_EQ(buffer[1], 0);
-    EXPECT_EQ(buffer[2], 0xAA);
-
-    // Read back, the empty text becomes an empty string, never null.
-    BSTR field = nullptr;
-    offset = 1;
-    ReadWireString(offset, &field, buffer);
-    ASSERT_NE(field, nullptr);
-    EXPECT_EQ(SysStringLen(field), 0U);
-    EXPECT_EQ(offset, 2);
-    FreeWireText(field);
-    EXPECT_EQ(field, nullptr);
-}
-
-TEST(WireStrings, TwoFieldsRoundTripAndAdvanceBySize) {
-    Bstr first(OLESTR("ES\u00E9"));   // é is in the code page
-    Bstr second(OLESTR("ZN\u20AC"));  // so is the euro sign, as byte 0x80
-    std::vector<unsigned char> buffer(32, 0xEE);
-    long offset = 5;
-    WriteWireString(first.value, offset, buffer.data());
-    WriteWireString(second.value, offset, buffer.data());
-    EXPECT_EQ(offset, 5 + WireStringSize(&first.value) + WireStringSize(&second.value));
-    const unsigned char expected[] = {'E', 'S', 0xE9, 0, 'Z', 'N', 0x80, 0};
-    EXPECT_EQ(0, std::memcmp(buffer.data() + 5, expected, sizeof expected));
-
-    BSTR a = nullptr;
-    BSTR b = nullptr;
-    long read = 5;
-    ReadWireString(read, &a, buffer.data());
-    ReadWireString(read, &b, buffer.data());
-    EXPECT_EQ(read, offset);
-    EXPECT_EQ(OleString(a), OLESTR("ES\u00E9"));
-    EXPECT_EQ(OleString(b), OLESTR("ZN\u20AC"));
-    FreeWireText(a);
-    FreeWireText(b);
-}
-
-// The text ends at the first zero unit, and units outside the code page travel as question marks:
-// the size, the text and the bytes written agree.
+// A text travels up to its first zero unit, in the code page (units outside it as question
+// marks), and a null field as the empty text: the size, the bytes written, the offset and the text
+// read back (never null) agree.
 TEST(WireStrings, FieldsTravelUpToTheirFirstZeroUnitInTheCodePage) {
-    const std::pair<OleString, std::string> cases[] = {{OleString(OLESTR("AB\0C"), 4), "AB"},
-                                                       {OLESTR("a\u4E2Db\xD83D\xDE00"), "a?b??"}};
-    for (const auto& [units, text] : cases) {
-        SCOPED_TRACE(text);
-        Bstr field(units.data(), static_cast<unsigned int>(units.size()));
-        EXPECT_EQ(WireStringSize(&field.value), static_cast<long>(text.size() + 1));
-        EXPECT_EQ(GetWireText(field.value), text);
+    struct Case {
+        OleString units;
+        std::string bytes;
+        OleString back;
+    };
+    const Case cases[] = {{OLESTR(""), "", OLESTR("")},  // the null field
+                          {OLESTR("ES\u00E9"), "ES\xE9", OLESTR("ES\u00E9")},
+                          {OLESTR("ZN\u20AC"), "ZN\x80", OLESTR("ZN\u20AC")},
+                          {OleString(OLESTR("AB\0C"), 4), "AB", OLESTR("AB")},
+                          {OLESTR("a\u4E2Db\xD83D\xDE00"), "a?b??", OLESTR("a?b??")}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        Bstr field(c.units.empty() ? nullptr : c.units.data(),
+                   static_cast<unsigned int>(c.units.size()));
+        const auto size = static_cast<long>(c.bytes.size() + 1);
+        EXPECT_EQ(WireStringSize(&field.value), size);
+        EXPECT_EQ(GetWireText(field.value), c.bytes);
         unsigned char buffer[8];
         std::memset(buffer, 0xAA, sizeof buffer);
-        long offset = 0;
+        long offset = 1;
         WriteWireString(field.value, offset, buffer);
-        EXPECT_EQ(offset, static_cast<long>(text.size() + 1));
-        EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), text.size() + 2),
-                  text + '\0' + '\xAA');
+        EXPECT_EQ(offset, 1 + size);
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer) + 1, c.bytes.size() + 2),
+                  c.bytes + '\0' + '\xAA');
+        BSTR back = nullptr;
+        long read = 1;
+        ReadWireString(read, &back, buffer);
+        EXPECT_EQ(read, offset);
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(OleString(back), c.back);
+        FreeWireText(back);
+        EXPECT_EQ(back, nullptr);
     }
 }
 
