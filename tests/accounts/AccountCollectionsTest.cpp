@@ -208,36 +208,30 @@ TEST(CLMWireAccount, HoldsItsContractsTwiceWithStringsOfItsOwn) {
     }
 }
 
-TEST(CLMWireAccounts, OrdersByIdAndKeepsTheFirstDuplicate) {
+// As the contract collection does: by id, the first of a duplicate id, each object once, ids by
+// their low 32 bits; RemoveAll empties.
+TEST(CLMWireAccounts, OrdersByIdAddsEachIdAndEachObjectOnceAndRemoveAllEmpties) {
     auto records =
         RawAccounts({{30, OLESTR("C")}, {10, OLESTR("A")}, {20, OLESTR("B")}, {20, OLESTR("B2")}});
     CLMWireAccounts accounts(&records);
-    EXPECT_EQ(accounts.GetNumberOfAccounts(), 3);
     const std::vector<std::pair<int, std::string>> positions = {
         {-1, "A"}, {0, "A"}, {1, "B"}, {2, "C"}, {3, "<none>"}};
     for (const auto& [index, name] : positions) {
         EXPECT_EQ(NameOf(accounts.GetAtIndex(index)), name) << index;
     }
-    EXPECT_EQ(accounts.getAccount(99), nullptr);
-    EXPECT_EQ(NameOf(accounts.getAccount(30)), "C");
-}
-
-// As the contract collection does, and RemoveAll empties.
-TEST(CLMWireAccounts, AddsEachIdAndEachObjectOnceAndRemoveAllEmpties) {
-    CLMWireAccounts accounts;
     auto* held = new CLMWireAccount(WithBit32(4));
     accounts.AddAccount(held);
     accounts.AddAccount(new CLMWireAccount(WithBit32(-3)));
     EXPECT_EQ(held->getAccountID(), 4);
     EXPECT_EQ(accounts.getAccount(WithBit32(4)), held);
-    EXPECT_EQ(accounts.GetAtIndex(0), accounts.getAccount(-3));
     auto duplicate = std::make_unique<CLMWireAccount>(WithBit32(WithBit32(4)));
     accounts.AddAccount(duplicate.get());
     held->setAccountID(7);
     accounts.AddAccount(held);
-    EXPECT_EQ(accounts.GetNumberOfAccounts(), 2);
-    EXPECT_EQ(accounts.getAccount(4), held);
+    EXPECT_EQ(accounts.GetNumberOfAccounts(), 5);
+    EXPECT_EQ(accounts.GetAtIndex(0), accounts.getAccount(-3));
     EXPECT_EQ(accounts.getAccount(7), nullptr);
+    EXPECT_EQ(NameOf(accounts.getAccount(30)), "C");
 
     accounts.RemoveAll();
     EXPECT_EQ(accounts.getAccount(4), nullptr);
