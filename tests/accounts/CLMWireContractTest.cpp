@@ -75,39 +75,34 @@ TEST(CLMWireContract, PriceMembersAndTheLagOfParsing) {
         [](CLMWireContract& c) { EXPECT_EQ(c.TicksToDecimal(1234), 12.34); },
         [](CLMWireContract& c) { EXPECT_EQ(c.GetNumberOfDecimalPlaces(), 2); },
     };
+    // Parsing lags a change of code until a member that formats or asks the divisor refreshes
+    // the converter; copies keep the lag.
     for (auto refresh : refreshes) {
         CLMWireContract lagging(&raw);
         lagging.setpriceFormatCode(kCode14);
-        EXPECT_EQ(lagging.DecimalToTicks(12.34), 394);
-        EXPECT_EQ(lagging.DisplayToTicks("12.34"), 394);
-        refresh(lagging);
-        EXPECT_EQ(lagging.DecimalToTicks(12.34), 1234);
-        EXPECT_EQ(lagging.DisplayToTicks("12.34"), 1234);
+        CLMWireContract copy(lagging);
+        CLMWireContract assigned;
+        assigned = lagging;
+        for (CLMWireContract* c : {&lagging, &copy, &assigned}) {
+            EXPECT_EQ(c->DecimalToTicks(12.34), 394);
+            EXPECT_EQ(c->DisplayToTicks("12.34"), 394);
+            refresh(*c);
+            EXPECT_EQ(c->DecimalToTicks(12.34), 1234);
+            EXPECT_EQ(c->DisplayToTicks("12.34"), 1234);
+        }
     }
 }
 
-// A copy keeps the record (text and fixed bytes come with the copies' sweep) and the converter's
-// lag too.
-TEST(CLMWireContract, CopiesKeepTheConverterState) {
-    WireContract raw;
-    raw.priceFormatCode = kCode6;
-    CLMWireContract source(&raw);
-    source.setpriceFormatCode(kCode14);
-    CLMWireContract copy(source);
-    CLMWireContract assigned;
-    assigned = source;
-    for (CLMWireContract* other : {&copy, &assigned}) {
-        EXPECT_EQ(other->DecimalToTicks(12.34), 394);
-        EXPECT_EQ(other->GetPriceFormatCodeDivisor(), 100);
-    }
-}
-
-TEST(CLMWireAccountContract, FlatFormAtAnOffsetReadsBackIntoTheRecordOnly) {
+// The flat form at an offset, read back by the trusting and by the checked reader (given exactly
+// the bytes up to its end): into the record only. What was received reaches the contract object
+// through RefreshWireContract, in the object callers already hold, its converter starting over at
+// the received code; the collection keeps the entry where it was filed.
+TEST(CLMWireAccountContract, FlatFormReadsBackIntoTheRecordAndRefreshRebuildsTheContract) {
     WireAccountContract raw;
     FillRaw(raw, 42, OLESTR("S&P\u03A9"));
+    raw.contract.priceFormatCode = kCode14;
     CLMWireAccountContract writer(&raw);
     ASSERT_EQ(writer.GetSize(), 108 + 6 + 5);
-
     std::vector<unsigned char> buffer(10 + 119 + 4, 0xCC);
     long offset = 10;
     writer.toPacket(offset, buffer.data());
@@ -119,54 +114,37 @@ TEST(CLMWireAccountContract, FlatFormAtAnOffsetReadsBackIntoTheRecordOnly) {
     EXPECT_EQ(buffer[9], 0xCC);
     EXPECT_EQ(buffer[129], 0xCC);
 
-    CLMWireAccountContract reader(7, 1, 6, 2013, kCode6, "OLD", "");
-    long readOffset = 10;
-    reader.fromPacket(readOffset, buffer.data());
-    EXPECT_EQ(readOffset, 129);
-    EXPECT_TRUE(SameRecordOwnStrings(*reader.getRawWireContract(), *writer.getRawWireContract()));
-    EXPECT_EQ(reader.getWireContract()->getContractID(), 7);
-    EXPECT_EQ(reader.getWireContract()->getSymbol(), "OLD");
-}
+    for (const bool checked : {false, true}) {
+        CLMWireAccountContractCollection collection;
+        auto* reader = new CLMWireAccountContract(7, 1, 6, 2013, kCode6, "OLD", "OLD");
+        collection.AddAccountContract(reader);
+        CLMWireContract* held = reader->getWireContract();
+        ASSERT_EQ(held->DecimalToTicks(12.34), 394);
+        offset = 10;
+        if (checked) {
+            reader->fromPacket(offset, buffer.data(), 129);
+        } else {
+            reader->fromPacket(offset, buffer.data());
+        }
+        EXPECT_EQ(offset, 129);
+        EXPECT_TRUE(SameRecordOwnStrings(reader->GetRecord(), writer.GetRecord()));
+        EXPECT_EQ(&reader->GetRecord(), reader->getRawWireContract());
+        EXPECT_EQ(held->getName(), "OLD");
 
-// What fromPacket received reaches the contract object only through RefreshWireContract, in the
-// object callers already hold; the collection keeps the entry where it was filed.
-TEST(CLMWireAccountContract, RefreshRebuildsTheContractInPlaceAndLeavesTheKey) {
-    WireAccountContract raw;
-    FillRaw(raw, 42, OLESTR("S&P\u03A9"));
-    raw.contract.priceFormatCode = kCode14;
-    CLMWireAccountContract writer(&raw);
-    std::vector<unsigned char> flat(static_cast<std::size_t>(writer.GetSize()));
-    long offset = 0;
-    writer.toPacket(offset, flat.data());
-
-    CLMWireAccountContractCollection collection;
-    auto* reader = new CLMWireAccountContract(7, 1, 6, 2013, kCode6, "OLD", "OLD");
-    collection.AddAccountContract(reader);
-    CLMWireContract* held = reader->getWireContract();
-    ASSERT_EQ(held->DecimalToTicks(12.34), 394);
-    offset = 0;
-    reader->fromPacket(offset, flat.data());
-    EXPECT_EQ(held->getName(), "OLD");
-
-    reader->RefreshWireContract();
-    const CLMWireAccountContract& constReader = *reader;
-    EXPECT_EQ(&constReader.GetRecord(), reader->getRawWireContract());
-    EXPECT_TRUE(SameRecordOwnStrings(constReader.GetRecord(), *writer.getRawWireContract()));
-    EXPECT_EQ(reader->getWireContract(), held);
-    CLMWireContract fresh(&raw.contract);
-    EXPECT_EQ(
-        std::memcmp(held->getWireContract(), fresh.getWireContract(), WireContract::kFixedSize), 0);
-    EXPECT_EQ(held->getName(), "S&P?");
-    EXPECT_EQ(held->getSymbol(), "SS&P?");
-    // The converter starts over at the received code, as a newly built contract's does.
-    EXPECT_EQ(held->DecimalToTicks(12.34), 1234);
-    // The contract object is a copy of its own, not the record's embedded contract.
-    EXPECT_NE(held->getWireContract()->name, reader->getRawWireContract()->contract.name);
-
-    EXPECT_EQ(collection.GetWireAccountContract(7L), reader);
-    EXPECT_EQ(collection.GetWireAccountContract(42L), nullptr);
-    EXPECT_EQ(collection.GetWireAccountContract(std::string("S&P?")), reader);
-    EXPECT_EQ(collection.GetWireAccountContract(std::string("OLD")), nullptr);
+        reader->RefreshWireContract();
+        EXPECT_EQ(reader->getWireContract(), held);
+        CLMWireContract fresh(&raw.contract);
+        EXPECT_EQ(
+            std::memcmp(held->getWireContract(), fresh.getWireContract(), WireContract::kFixedSize),
+            0);
+        EXPECT_EQ(held->getName(), "S&P?");
+        EXPECT_EQ(held->DecimalToTicks(12.34), 1234);
+        // The contract object is a copy of its own, not the record's embedded contract.
+        EXPECT_NE(held->getWireContract()->name, reader->getRawWireContract()->contract.name);
+        EXPECT_EQ(collection.GetWireAccountContract(7L), reader);
+        EXPECT_EQ(collection.GetWireAccountContract(42L), nullptr);
+        EXPECT_EQ(collection.GetWireAccountContract(std::string("S&P?")), reader);
+    }
 }
 
 TEST(WireArray, GrowingAndCopyingKeepRecordsWithTheirPaddingAndFreshTexts) {

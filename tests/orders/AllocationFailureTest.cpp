@@ -6,13 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <functional>
-#include <future>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "FailingAllocation.h"
@@ -32,144 +31,109 @@ using orders_test::FailingAllocation;
 using testing::MakeOrder;
 using testing::Owns;
 
-// Everything a copy must keep, as text: the texts of records and objects (raw and wrapped) and a
-// field of each fixed block, which must not change alone either.
-std::string Texts(const WireContract& contract) {
-    return std::to_string(contract.contractID) + ":" + GetWireText(contract.symbol) + "/" +
-           GetWireText(contract.name);
-}
-std::string Texts(const WireOrder& order) {
-    return std::to_string(order.Qty) + ":" + GetWireText(order.VeyID) + "/" +
-           GetWireText(order.ExchangeOrderNumber) + "/" + GetWireText(order.reservedText) + "/" +
-           Texts(order.Contract);
-}
-std::string Texts(const WireAccountContract& held) {
-    return std::to_string(held.maxLotSize) + "/" + Texts(held.contract);
-}
-std::string Texts(const WireAccount& account) {
-    std::string texts = GetWireText(account.name);
-    for (const WireAccountContract& held : account.contracts) {
-        texts += "/" + Texts(held);
-    }
-    return texts;
-}
-std::string Texts(CLMWireContract& contract) {
-    return Texts(*contract.getWireContract());
-}
-std::string Texts(CLMWireOrder& order) {
-    return Texts(*order.getWireOrder());
-}
-std::string Texts(CLMWireAccountContract& held) {
-    return Texts(held.GetRecord()) + "=" + Texts(*held.getWireContract());
-}
-std::string Texts(CLMWireAccountContractCollection& held) {
-    std::string texts;
-    for (int i = 0; i < held.GetNumberOfContracts(); ++i) {
-        texts += Texts(*held.GetAtIndex(i)) + ";";
-    }
-    return texts;
-}
-std::string Texts(CLMWireAccount& account) {
-    return Texts(*account.getWireAccount()) + "[" + Texts(*account.GetAccountContractCollection()) +
-           "]";
-}
-std::string Texts(CLMWireAccounts& accounts) {
-    std::string texts;
-    for (int i = 0; i < accounts.GetNumberOfAccounts(); ++i) {
-        texts += Texts(*accounts.GetAtIndex(i));
-    }
-    return texts;
-}
-std::string Texts(const std::vector<CLMWireOrder*>& orders) {
-    std::string texts;
-    for (CLMWireOrder* order : orders) {
-        texts += Texts(*order) + ";";
-    }
-    return texts;
-}
-// A book by what it files, a completed collection by position.
-std::string Texts(CLMWireOrderCollection& book) {
-    return Texts(book.GetWorkingOrders()) + "|" + Texts(book.GetFills()) + "|" +
-           Texts(book.GetCancels());
-}
-std::string Texts(CLMWireOrderCompletedCollection& done) {
-    std::vector<CLMWireOrder*> orders;
-    for (unsigned int i = 0; i < done.Count(); ++i) {
-        orders.push_back(done.GetAtIndex(i));
-    }
-    return Texts(orders);
-}
-
-// Whether another thread can take the collection's lock (through a query) within a few seconds.
-// Records have no lock.
+// What a copy holds, held apart so that a failed copy shows as "none".
 template <class T>
-bool Unlocked(T&) {
-    return true;
-}
-template <class Collection>
-bool LockIsFree(Collection& collection) {
-    auto done = std::make_shared<std::promise<void>>();
-    std::future<void> ready = done->get_future();
-    std::thread reader([&collection, done] {
-        Texts(collection);
-        done->set_value();
-    });
-    if (ready.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
-        reader.detach();  // stuck on the lock: the test has failed, the process ends anyway
-        return false;
-    }
-    reader.join();  // its memory is returned before the caller counts live blocks again
-    return true;
-}
-bool Unlocked(CLMWireOrderCollection& book) {
-    return LockIsFree(book);
-}
-bool Unlocked(CLMWireOrderCompletedCollection& done) {
-    return LockIsFree(done);
-}
-
-struct Attempt {
-    bool threw = false;    // std::bad_alloc, or _com_error(E_OUTOFMEMORY) for a text, came out
-    bool reached = false;  // the allocation chosen to fail was made
+struct Slot {
+    std::unique_ptr<T> copy;
 };
 
-// Runs operation with the allocation numbered failAt failing.
-template <class Operation>
-Attempt WithFailureAt(long failAt, Operation&& operation,
-                      FailingAllocation::Texts texts = FailingAllocation::Texts::Count) {
-    Attempt attempt;
-    FailingAllocation failing(failAt, texts);
-    try {
-        operation();
-    } catch (const std::bad_alloc&) {
-        attempt.threw = true;
-    } catch (const _com_error& error) {
-        EXPECT_EQ(error.Error(), E_OUTOFMEMORY);
-        attempt.threw = true;
+// Everything a copy must keep, as text: the texts of records and objects (raw and wrapped) and a
+// field of each fixed block, which must not change alone either. A book by what it files, the
+// other collections by position.
+struct Texts {
+    static std::string Of(const WireContract& c) {
+        return std::to_string(c.contractID) + ":" + GetWireText(c.symbol) + "/" +
+               GetWireText(c.name);
     }
-    attempt.reached = failing.Failed();
-    return attempt;
+    static std::string Of(const WireOrder& o) {
+        return std::to_string(o.Qty) + ":" + GetWireText(o.VeyID) + "/" +
+               GetWireText(o.ExchangeOrderNumber) + "/" + GetWireText(o.reservedText) + "/" +
+               Of(o.Contract);
+    }
+    static std::string Of(const WireAccountContract& h) {
+        return std::to_string(h.maxLotSize) + "/" + Of(h.contract);
+    }
+    static std::string Of(const WireAccount& a) {
+        std::string texts = GetWireText(a.name);
+        for (const WireAccountContract& held : a.contracts) {
+            texts += "/" + Of(held);
+        }
+        return texts;
+    }
+    static std::string Of(CLMWireContract& c) { return Of(*c.getWireContract()); }
+    static std::string Of(CLMWireOrder& o) { return Of(*o.getWireOrder()); }
+    static std::string Of(CLMWireAccountContract& h) {
+        return Of(*h.getRawWireContract()) + "=" + Of(*h.getWireContract());
+    }
+    static std::string Of(CLMWireAccount& a) {
+        return Of(*a.getWireAccount()) + "[" + Of(*a.GetAccountContractCollection()) + "]";
+    }
+    static std::string Of(CLMWireAccountContractCollection& c) {
+        return At(c, c.GetNumberOfContracts());
+    }
+    static std::string Of(CLMWireAccounts& a) { return At(a, a.GetNumberOfAccounts()); }
+    static std::string Of(CLMWireOrderCompletedCollection& d) { return At(d, d.Count()); }
+    static std::string Of(CLMWireOrderCollection& b) {
+        return Of(b.GetWorkingOrders()) + "|" + Of(b.GetFills()) + "|" + Of(b.GetCancels());
+    }
+    static std::string Of(const std::vector<CLMWireOrder*>& orders) {
+        std::string texts;
+        for (CLMWireOrder* order : orders) {
+            texts += Of(*order) + ";";
+        }
+        return texts;
+    }
+    template <class T>
+    static std::string Of(Slot<T>& slot) {
+        return slot.copy ? Of(*slot.copy) : "none";
+    }
+    template <class Collection>
+    static std::string At(Collection& collection, int count) {
+        std::string texts;
+        for (int i = 0; i < count; ++i) {
+            texts += Of(*collection.GetAtIndex(i)) + ";";
+        }
+        return texts;
+    }
+};
+
+// Another thread can take the collection's lock (through a query): one left held hangs the test
+// here. Records have no lock.
+template <class T>
+void QueryFromAnotherThread(T& state) {
+    if constexpr (std::is_same_v<T, CLMWireOrderCollection> ||
+                  std::is_same_v<T, CLMWireOrderCompletedCollection>) {
+        std::thread([&state] { Texts::Of(state); }).join();
+    }
 }
 
 // Runs operation on a fresh make() with allocation 0, 1, ... failing until a run reaches no
-// failure. A failed run must leave the state's texts, the live blocks and the lock as they were;
-// a completed one must give `after`. Returns how many runs failed.
+// failure. A failed run (std::bad_alloc, or _com_error(E_OUTOFMEMORY) for a text) must leave the
+// state's texts, the live blocks and the lock as they were; a completed one must give `after`.
+// Returns how many runs failed.
 template <class Make, class Operation>
 long SweepWhole(const std::string& what, Make make, Operation operation, const std::string& after,
                 FailingAllocation::Texts texts = FailingAllocation::Texts::Count) {
     SCOPED_TRACE(what);
     for (long failAt = 0; failAt < 100000; ++failAt) {
         auto state = make();
-        const std::string before = Texts(*state);
+        const std::string before = Texts::Of(*state);
         const long live = FailingAllocation::LiveBlocks();
-        const Attempt run = WithFailureAt(
-            failAt, [&] { operation(*state); }, texts);
-        EXPECT_EQ(Texts(*state), run.threw ? before : after) << "failure at allocation " << failAt;
-        if (run.threw) {
-            EXPECT_EQ(FailingAllocation::LiveBlocks(), live) << "failure at allocation " << failAt;
+        std::optional<FailingAllocation> failing(std::in_place, failAt, texts);
+        bool threw = true;
+        try {
+            operation(*state);
+            threw = false;
+        } catch (const std::bad_alloc&) {
+        } catch (const _com_error& error) {
+            EXPECT_EQ(error.Error(), E_OUTOFMEMORY);
         }
-        EXPECT_TRUE(Unlocked(*state));
-        if (!run.reached) {
+        const bool reached = failing->Failed();
+        failing.reset();
+        EXPECT_EQ(Texts::Of(*state), threw ? before : after) << "failure at allocation " << failAt;
+        EXPECT_TRUE(!threw || FailingAllocation::LiveBlocks() == live) << "leak at " << failAt;
+        QueryFromAnotherThread(*state);
+        if (!reached) {
             return failAt;
         }
     }
@@ -177,32 +141,22 @@ long SweepWhole(const std::string& what, Make make, Operation operation, const s
     return 0;
 }
 
-// What a copy holds, held apart so that a failed copy shows as "none".
-template <class T>
-struct Slot {
-    std::unique_ptr<T> copy;
-};
-template <class T>
-std::string Texts(Slot<T>& slot) {
-    return slot.copy ? Texts(*slot.copy) : "none";
-}
-
 // Copy construction of T from `source`, and its assignment over a copy of `target`; the source
 // stays as it was and free.
 template <class T>
-void SweepCopies(const char* what, T& source, T& target,
+void SweepCopies(const std::string& what, T& source, T& target,
                  FailingAllocation::Texts texts = FailingAllocation::Texts::Count) {
-    const std::string expected = Texts(source);
+    const std::string expected = Texts::Of(source);
     EXPECT_GT(
         SweepWhole(
-            std::string(what) + " copied", [] { return std::make_unique<Slot<T>>(); },
+            what + " copied", [] { return std::make_unique<Slot<T>>(); },
             [&source](Slot<T>& slot) { slot.copy = std::make_unique<T>(source); }, expected, texts),
         0);
     SweepWhole(
-        std::string(what) + " assigned", [&target] { return std::make_unique<T>(target); },
+        what + " assigned", [&target] { return std::make_unique<T>(target); },
         [&source](T& assigned) { assigned = source; }, expected, texts);
-    EXPECT_EQ(Texts(source), expected);
-    EXPECT_TRUE(Unlocked(source));
+    EXPECT_EQ(Texts::Of(source), expected);
+    QueryFromAnotherThread(source);
 }
 
 std::unique_ptr<CLMWireOrder> Tagged(int status, long orderID, long originalID, long qty) {
@@ -227,10 +181,8 @@ std::unique_ptr<Collection> Make(int size) {
 // Sizes around the book's pool chunk boundaries, where an entry needs fresh memory; slow runs
 // (memcheck) keep the first boundary only.
 std::vector<int> Sizes() {
-    if (lmwire_test::SampleCount(100) < 100) {
-        return {0, 1, 32};
-    }
-    return {0, 1, 32, 96, 224};
+    return lmwire_test::SampleCount(100) < 100 ? std::vector<int>{0, 1, 32}
+                                               : std::vector<int>{0, 1, 32, 96, 224};
 }
 
 struct Event {
@@ -241,22 +193,10 @@ struct Event {
     Filed filed;  // by the book; the completed collection stores every one of them
 };
 
-// Hands the event over as a caller of Apply (told in the result and the pointer) or of AddOrder
-// (who must know whether the collection kept it) would. The test deletes what the pointer still
-// holds: one released wrongly leaks (the count of live blocks), one kept wrongly is freed twice.
-template <class Collection>
-void Hand(Collection& collection, std::unique_ptr<CLMWireOrder>& event, Filed filed,
-          bool viaApply) {
-    if (viaApply) {
-        EXPECT_EQ(collection.Apply(event), filed);
-    } else {
-        EXPECT_TRUE(collection.AddOrder(event.get()));
-        if (Owns(filed)) {
-            event.release();
-        }
-    }
-}
-
+// The event is handed over as a caller of Apply (told in the result and the pointer) or of
+// AddOrder (who must know whether the collection kept it) would. The test deletes what the
+// pointer still holds: one released wrongly leaks (the count of live blocks), one kept wrongly is
+// freed twice. After the last run, which failed nothing, the event is filed as the first time.
 template <class Collection>
 void SweepFiling(int size, const Event& e, Filed filed) {
     auto reference = Make<Collection>(size);
@@ -272,11 +212,14 @@ void SweepFiling(int size, const Event& e, Filed filed) {
                 return Make<Collection>(size);
             },
             [&](Collection& collection) {
-                Hand(collection, event, filed, viaApply);
+                if (viaApply) {
+                    EXPECT_EQ(collection.Apply(event), filed);
+                } else if (collection.AddOrder(raw) && Owns(filed)) {
+                    event.release();
+                }
                 EXPECT_EQ(event.get(), Owns(filed) ? nullptr : raw);
             },
-            Texts(*reference));
-        // After the last run, which failed nothing: the event was filed as the first time would.
+            Texts::Of(*reference));
     }
 }
 
@@ -310,28 +253,23 @@ TEST(OrderCollectionAllocationFailure, CopiesAndAssignmentsFailWhole) {
         const auto texts =
             size <= 32 ? FailingAllocation::Texts::Count : FailingAllocation::Texts::Skip;
         const std::string of = " of " + std::to_string(size);
-        SweepCopies(("book" + of).c_str(), *Make<CLMWireOrderCollection>(size),
+        SweepCopies("book" + of, *Make<CLMWireOrderCollection>(size),
                     *Make<CLMWireOrderCollection>(3), texts);
-        SweepCopies(("completed" + of).c_str(), *Make<CLMWireOrderCompletedCollection>(size),
+        SweepCopies("completed" + of, *Make<CLMWireOrderCompletedCollection>(size),
                     *Make<CLMWireOrderCompletedCollection>(3), texts);
     }
 }
 
-WireContract RawContract(const std::string& symbol, const std::string& name, int id) {
-    WireContract contract;
-    SetWireText(contract.symbol, symbol);
-    SetWireText(contract.name, name);
-    contract.contractID = id;
-    return contract;
-}
-
+// Every text and the tagged fields tell `tag` apart.
 WireOrder RawOrder(const std::string& tag) {
     WireOrder order;
-    SetWireText(order.VeyID, tag + "-vey");
-    SetWireText(order.ExchangeOrderNumber, tag + "-exchange");
-    SetWireText(order.reservedText, tag + "-reserved");
+    int n = 0;
+    for (BSTR* text : {&order.VeyID, &order.ExchangeOrderNumber, &order.reservedText,
+                       &order.Contract.symbol, &order.Contract.name}) {
+        SetWireText(*text, tag + std::to_string(++n));
+    }
     order.Qty = tag[0];
-    order.Contract = RawContract(tag + "Z5", tag + " future", tag[1]);
+    order.Contract.contractID = tag[1];
     return order;
 }
 
@@ -340,11 +278,23 @@ WireAccount RawAccount(const std::string& tag) {
     SetWireText(account.name, tag + " account");
     account.contracts.resize(2);
     for (int i = 0; i < 2; ++i) {
-        account.contracts[i].contract =
-            RawContract(tag + std::to_string(i), tag + " contract", tag[0] + i);
+        account.contracts[i].contract = RawOrder(tag + std::to_string(i)).Contract;
+        account.contracts[i].contract.contractID = tag[0] + i;
         account.contracts[i].maxLotSize = tag[1] + i;
     }
     return account;
+}
+
+// Built from the first of two records (the one that wraps the record makes its copies), then
+// copied over one built from the second.
+template <class T, class Raw>
+void SweepWrapped(const std::string& what, Raw& record, Raw& other) {
+    T wrapped(&record);
+    T otherWrapped(&other);
+    SweepWhole(
+        what + " from its record", [] { return std::make_unique<Slot<T>>(); },
+        [&record](Slot<T>& slot) { slot.copy = std::make_unique<T>(&record); }, Texts::Of(wrapped));
+    SweepCopies(what, wrapped, otherWrapped);
 }
 
 TEST(RecordCopyAllocationFailure, CopiesKeepEveryTextOrFailWhole) {
@@ -352,48 +302,33 @@ TEST(RecordCopyAllocationFailure, CopiesKeepEveryTextOrFailWhole) {
     WireOrder otherOrder = RawOrder("NQ");
     SweepCopies("WireContract", order.Contract, otherOrder.Contract);
     SweepCopies("WireOrder", order, otherOrder);
-    SweepWhole(
-        "CLMWireOrder from a WireOrder", [] { return std::make_unique<Slot<CLMWireOrder>>(); },
-        [&order](Slot<CLMWireOrder>& slot) { slot.copy = std::make_unique<CLMWireOrder>(&order); },
-        Texts(order));
-    CLMWireOrder wrapped(&order);
-    CLMWireOrder otherWrapped(&otherOrder);
-    SweepCopies("CLMWireOrder", wrapped, otherWrapped);
-    CLMWireContract wrappedContract(&order.Contract);
-    CLMWireContract otherWrappedContract(&otherOrder.Contract);
-    SweepCopies("CLMWireContract", wrappedContract, otherWrappedContract);
+    SweepWrapped<CLMWireOrder>("CLMWireOrder", order, otherOrder);
+    SweepWrapped<CLMWireContract>("CLMWireContract", order.Contract, otherOrder.Contract);
 
     WireAccount account = RawAccount("ES");
     WireAccount otherAccount = RawAccount("NQ");
     SweepCopies("WireAccountContract", account.contracts[0], otherAccount.contracts[0]);
     SweepCopies("WireAccount", account, otherAccount);
-    CLMWireAccountContract held(&account.contracts[0]);
-    CLMWireAccountContract otherHeld(&otherAccount.contracts[1]);
-    SweepCopies("CLMWireAccountContract", held, otherHeld);
-    CLMWireAccountContractCollection contracts(&account.contracts);
-    CLMWireAccountContractCollection otherContracts(&otherAccount.contracts);
-    SweepCopies("CLMWireAccountContractCollection", contracts, otherContracts);
-    CLMWireAccount wrappedAccount(&account);
-    CLMWireAccount otherWrappedAccount(&otherAccount);
-    SweepCopies("CLMWireAccount", wrappedAccount, otherWrappedAccount);
+    SweepWrapped<CLMWireAccountContract>("CLMWireAccountContract", account.contracts[0],
+                                         otherAccount.contracts[1]);
+    SweepWrapped<CLMWireAccountContractCollection>("CLMWireAccountContractCollection",
+                                                   account.contracts, otherAccount.contracts);
+    SweepWrapped<CLMWireAccount>("CLMWireAccount", account, otherAccount);
     WireArray<WireAccount> raw{account, otherAccount};
     WireArray<WireAccount> otherRaw{otherAccount};
-    CLMWireAccounts accounts(&raw);
-    CLMWireAccounts otherAccounts(&otherRaw);
-    SweepCopies("CLMWireAccounts", accounts, otherAccounts);
+    SweepWrapped<CLMWireAccounts>("CLMWireAccounts", raw, otherRaw);
 
     // The contract object is rebuilt from the record, which fromPacket (here: the test) changed.
+    const auto make = [&] {
+        auto fresh = std::make_unique<CLMWireAccountContract>(&account.contracts[0]);
+        fresh->getRawWireContract()->contract = order.Contract;
+        return fresh;
+    };
+    auto refreshed = make();
+    refreshed->RefreshWireContract();
     SweepWhole(
-        "RefreshWireContract",
-        [] {
-            auto fresh = std::make_unique<CLMWireAccountContract>(3, 0, 0, 0, pfcNone, "O", "Old");
-            WireContract& record = fresh->getRawWireContract()->contract;
-            SetWireText(record.symbol, "ESZ5");
-            SetWireText(record.name, "E-mini");
-            return fresh;
-        },
-        [](CLMWireAccountContract& fresh) { fresh.RefreshWireContract(); },
-        "0/3:ESZ5/E-mini=3:ESZ5/E-mini");
+        "RefreshWireContract", make,
+        [](CLMWireAccountContract& fresh) { fresh.RefreshWireContract(); }, Texts::Of(*refreshed));
 }
 
 // The working orders' entries go back to the heap once the last working order is retired; fills
@@ -408,8 +343,7 @@ TEST(OrderCollectionMemory, RetiringEveryWorkingOrderReturnsItsEntries) {
             book.AddOrder(MakeOrder(round == 1 ? 4 : 2, id + 5000, id).release());
         }
         for (long id = 5010; id < 7010; ++id) {
-            auto removal = MakeOrder(1, id, id);
-            book.AddOrder(removal.get());
+            book.AddOrder(MakeOrder(1, id, id).get());
         }
         EXPECT_TRUE(book.GetWorkingOrders().empty());
         EXPECT_EQ(FailingAllocation::LiveBlocks(), live) << "round " << round;
