@@ -224,7 +224,7 @@ TEST(Dissector, TheHeuristicAndThePortPreferenceAndWhatTheSnapLengthCut) {
     const auto byPort =
         Dissected(dir, pcap, {code, "lmwire.trailing"}, "-o lmwire.ports:9100,9177");
     EXPECT_EQ(byPort.at(code), (std::vector<std::string>{"14", "5", "20", "148", "0", "0", "0"}));
-    EXPECT_EQ(byPort.at("lmwire.trailing"), (std::vector<std::string>{"10"}));
+    EXPECT_EQ(byPort.at("lmwire.trailing"), (std::vector<std::string>{"", "", "", "10"}));
     // Cut inside the third record: the two whole ones are shown and the rest counted.
     const std::string cut = dir.Path("cut.pcap");
     ASSERT_EQ(Shell("editcap -s 250 " + pcap + " " + cut), 0);
