@@ -20,20 +20,27 @@ namespace {
 std::vector<std::string> LinesBeforeTheRest(const std::vector<std::string>& args,
                                             const std::string& input, std::size_t cut,
                                             std::size_t wanted, Outcome& outcome) {
-    const std::string fifo = ::testing::TempDir() + "lmwire_live";
+    const std::string out = TempFile("stdout"), fifo = out + ".fifo";
     std::remove(fifo.c_str());
     EXPECT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     std::vector<std::string> all = args;
     all.push_back(fifo);
     std::thread decode([&] { outcome = Tool(all); });
-    // Open only once decode reads: its standard output is then the fresh file polled below.
-    const int fd = open(fifo.c_str(), O_WRONLY);
+    // Open only once decode reads: its standard output is then the fresh file polled below. A
+    // decode that never reads fails the test rather than hanging it.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    int fd = -1;
+    while (fd < 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    }
+    EXPECT_GE(fd, 0) << "decode did not read";
+    fcntl(fd, F_SETFL, 0);
     EXPECT_EQ(write(fd, input.data(), cut), static_cast<ssize_t>(cut));
     std::vector<std::string> seen;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (seen.size() < wanted && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        seen = Lines(ReadText(::testing::TempDir() + "lmwire_stdout"));
+        seen = Lines(ReadText(out));
     }
     EXPECT_EQ(write(fd, input.data() + cut, input.size() - cut),
               static_cast<ssize_t>(input.size() - cut));

@@ -124,7 +124,9 @@ std::string Encode(const std::string& kind, const Json& decoded, bool binary) {
 }
 
 std::string TempFile(const std::string& name, const std::string& content) {
-    const std::string path = ::testing::TempDir() + "lmwire_" + name;
+    // The process id keeps test programs of other builds running at once apart.
+    const std::string path =
+        ::testing::TempDir() + "lmwire" + std::to_string(getpid()) + "_" + name;
     std::ofstream(path, std::ios::binary) << content;
     return path;
 }
