@@ -201,21 +201,8 @@ TEST(Dissector, DisplayTextsOfEveryFormatAreTheLibrarys) {
     }
 }
 
-TEST(Dissector, ThePortPreferenceTakesDatagramsOfAnyLength) {
-    LMWIRE_REQUIRE_PCAP_TOOLS("tshark", "text2pcap");
-    TempDir dir;
-    Bytes records(86 * 2 + 10, 0);
-    records[1] = records[86 + 1] = 14;
-    const std::string pcap = Text2pcap(dir, Text2pcapDump("2025-01-01T00:00:00.0", records), 9177);
-    const std::string text = "lmwire.last_price_text";
-    EXPECT_TRUE(Dissected(dir, pcap, {text})[text].empty());
-    const auto byPort =
-        Dissected(dir, pcap, {text, "lmwire.trailing"}, "-o lmwire.ports:9100,9177");
-    EXPECT_EQ(byPort.at(text), (std::vector<std::string>{"0.00", "0.00"}));
-    EXPECT_EQ(byPort.at("lmwire.trailing"), (std::vector<std::string>{"10"}));
-}
-
-TEST(Dissector, TheHeuristicWantsFormatCodesAndShowsWhatTheSnapLengthCut) {
+// The heuristic wants format codes and whole records; the port preference takes any datagram.
+TEST(Dissector, TheHeuristicAndThePortPreferenceAndWhatTheSnapLengthCut) {
     LMWIRE_REQUIRE_PCAP_TOOLS("tshark", "text2pcap", "editcap");
     TempDir dir;
     Bytes records(86 * 3, 0);
@@ -224,14 +211,20 @@ TEST(Dissector, TheHeuristicWantsFormatCodesAndShowsWhatTheSnapLengthCut) {
     records[2 * 86 + 1] = 20;
     Bytes dns(86, 0x41);
     dns[1] = 148;
-    // Records, then a query of the records' length and zero padding, neither of them taken.
+    // Records, then a query of the records' length, zero padding and a datagram of no whole number
+    // of records, none of them taken but by the port.
     const std::string pcap = Text2pcap(dir,
                                        Text2pcapDump("2025-01-01T00:00:00.0", records) +
                                            Text2pcapDump("2025-01-01T00:00:01.0", dns) +
-                                           Text2pcapDump("2025-01-01T00:00:02.0", Bytes(172, 0)),
+                                           Text2pcapDump("2025-01-01T00:00:02.0", Bytes(172, 0)) +
+                                           Text2pcapDump("2025-01-01T00:00:03.0", Bytes(96, 0)),
                                        9177);
     const std::string code = "lmwire.price_format_code";
     EXPECT_EQ(Dissected(dir, pcap, {code})[code], (std::vector<std::string>{"14", "5", "20"}));
+    const auto byPort =
+        Dissected(dir, pcap, {code, "lmwire.trailing"}, "-o lmwire.ports:9100,9177");
+    EXPECT_EQ(byPort.at(code), (std::vector<std::string>{"14", "5", "20", "148", "0", "0", "0"}));
+    EXPECT_EQ(byPort.at("lmwire.trailing"), (std::vector<std::string>{"", "", "", "10"}));
     // Cut inside the third record: the two whole ones are shown and the rest counted.
     const std::string cut = dir.Path("cut.pcap");
     ASSERT_EQ(Shell("editcap -s 250 " + pcap + " " + cut), 0);

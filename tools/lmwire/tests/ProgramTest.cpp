@@ -29,8 +29,6 @@ TEST(Program, BadInputAndUsageGiveStatusTwoAndOneLineOnStandardError) {
         {{"decode", "logon-response", "--he\nx"}, "--he\\nx"},
         {{"price", "9"}, "TICKS is required"},
         {{"decode", "price-record", "--jobs", "0"}, "--jobs"},
-        {{"decode", "logon-response"}, "not hex: 'g' at offset 7", "0102030g"},
-        {{"encode", "logon-response", "Port=1\n2"}, "Port: '1\\n2' is not an integer"},
         {{"demo", "--today", "2026-02-29"}, "--today '2026-02-29': February 2026 has no day 29"},
     };
     for (const auto& c : cases) {
@@ -59,16 +57,6 @@ TEST(Program, AResultGoesToStandardOutputWithStatusZero) {
         const Result result = RunTool(args);
         EXPECT_EQ(result.status, 0) << result.err;
         EXPECT_NE(result.out.find("Usage:"), std::string::npos);
-    }
-    for (const std::string command : {"decode", "encode"}) {
-        const Result result = RunTool({command, "--help"});
-        for (const std::string kind :
-             {"logon-response", "udp-logon", "tcp-logon-reconnect", "price-protocol",
-              "hole-punch-delay", "start-log-file-send", "price-subscription", "account-data",
-              "price-record", "account-contract"}) {
-            EXPECT_NE(result.out.find("  " + kind + " "), std::string::npos)
-                << command << " " << kind;
-        }
     }
 }
 
@@ -268,69 +256,6 @@ TEST(Pipes, ACaptureThroughAPipeGivesEveryRecord) {
     const std::vector<std::string> lines = Lines(whole.out);
     ASSERT_EQ(lines.size(), 5000u);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), lines.front()), 5000);
-}
-
-std::string Slice(const Bytes& bytes, std::size_t first, std::size_t count) {
-    return std::string(bytes.begin() + static_cast<long>(first),
-                       bytes.begin() + static_cast<long>(first + count));
-}
-
-// Lines appear as records arrive, raw or as hex; the writer stopping inside a record is reported
-// after every whole one.
-TEST(Pipes, LinesAppearAsRecordsArrive) {
-    TempDir dir;
-    const std::string capture = SynthPrices(dir, 6);
-    const Bytes records = ReadFile(capture);
-    const std::vector<std::string> expected =
-        Lines(RunTool({"decode", "price-record", "--binary", capture}).out);
-    ASSERT_EQ(expected.size(), 6u);
-    for (const bool binary : {true, false}) {
-        SCOPED_TRACE(binary ? "binary" : "hex");
-        const std::string input = binary ? Slice(records, 0, records.size()) : ToHex(records);
-        const std::size_t unit = binary ? 1 : 2;
-        LiveTool tool(binary ? std::vector<std::string>{"decode", "price-record", "--binary"}
-                             : std::vector<std::string>{"decode", "price-record"});
-        // Three records and half of the fourth: the three are shown while the writer waits.
-        tool.Write(input.substr(0, unit * (86 * 3 + 43)));
-        EXPECT_EQ(Lines(tool.WaitForLines(3, 20)),
-                  std::vector<std::string>(expected.begin(), expected.begin() + 3));
-        tool.Write(input.substr(unit * (86 * 3 + 43), unit * (86 * 2 - 43)));
-        EXPECT_EQ(Lines(tool.WaitForLines(5, 20)).size(), 5u);
-        tool.Write(input.substr(unit * 86 * 5, unit * 30));
-        const Result result = tool.Finish();
-        EXPECT_EQ(result.status, 2);
-        EXPECT_EQ(Lines(result.out),
-                  std::vector<std::string>(expected.begin(), expected.begin() + 5));
-        EXPECT_NE(result.err.find("460 bytes is not a whole number of 86-byte records (30 bytes "
-                                  "over)"),
-                  std::string::npos)
-            << result.err;
-    }
-}
-
-TEST(Pipes, APcapIsDecodedAsItsPacketsArrive) {
-    if (RunTool({"decode", "--help"}).out.find("--pcap TEXT") == std::string::npos) {
-        GTEST_SKIP() << "lmwire was built without libpcap";
-    }
-    TempDir dir;
-    const std::string pcap = dir.Path("live.pcap");
-    ASSERT_EQ(RunTool({"synth", "prices", "50", "--pcap", pcap}).status, 0);
-    const Bytes bytes = ReadFile(pcap);
-    const std::vector<std::string> expected =
-        Lines(RunTool({"decode", "price-record", "--pcap", pcap}).out);
-    // The file header, the first packet (its captured length at 32, little-endian) and a part of
-    // the second, and the writer waits: the first packet's lines are out before it goes on.
-    const std::size_t frame = bytes[32] | std::size_t{bytes[33]} << 8;
-    const std::size_t records = (frame - 42) / 86;
-    const std::size_t first = 24 + 16 + frame + 20;
-    LiveTool tool({"decode", "price-record", "--pcap", "-"});
-    tool.Write(Slice(bytes, 0, first));
-    EXPECT_EQ(Lines(tool.WaitForLines(records, 30)),
-              std::vector<std::string>(expected.begin(), expected.begin() + records));
-    tool.Write(Slice(bytes, first, bytes.size() - first));
-    const Result result = tool.Finish();
-    EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(Lines(result.out), expected);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "RunTool.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -137,78 +136,6 @@ Result RunTool(const ToolRun& run) {
         result.out = ReadText(dir.Path("out"));
     }
     result.err = ReadText(dir.Path("err"));
-    return result;
-}
-
-LiveTool::LiveTool(const std::vector<std::string>& args) {
-    int in[2];
-    int out[2];
-    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) {
-        throw std::runtime_error("pipe failed");
-    }
-    char pattern[] = "/tmp/lmwire-live-XXXXXX";
-    const int err = mkostemp(pattern, O_CLOEXEC);
-    errPath_ = pattern;
-    pid_ = Spawn(args, in[0], out[1], err, false);
-    for (const int fd : {in[0], out[1], err}) {
-        close(fd);
-    }
-    in_ = in[1];
-    out_ = out[0];
-}
-
-LiveTool::~LiveTool() {
-    for (const int fd : {in_, out_}) {
-        if (fd >= 0) {
-            close(fd);
-        }
-    }
-    if (pid_ > 0) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-    }
-    std::filesystem::remove(errPath_);
-}
-
-void LiveTool::Write(const std::string& bytes) {
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t n = write(in_, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) {
-            throw std::runtime_error("cannot write to the program");
-        }
-        done += static_cast<std::size_t>(n);
-    }
-}
-
-std::string LiveTool::WaitForLines(std::size_t count, int seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (static_cast<std::size_t>(std::count(collected_.begin(), collected_.end(), '\n')) <
-           count) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        pollfd request{out_, POLLIN, 0};
-        char buffer[65536];
-        ssize_t n = 0;
-        if (left.count() <= 0 || poll(&request, 1, static_cast<int>(left.count())) <= 0 ||
-            (n = read(out_, buffer, sizeof buffer)) <= 0) {
-            break;
-        }
-        collected_.append(buffer, static_cast<std::size_t>(n));
-    }
-    return collected_;
-}
-
-Result LiveTool::Finish() {
-    close(in_);
-    in_ = -1;
-    char buffer[65536];
-    for (ssize_t n; (n = read(out_, buffer, sizeof buffer)) > 0;) {
-        collected_.append(buffer, static_cast<std::size_t>(n));
-    }
-    Result result = Wait(pid_, 60);
-    pid_ = -1;
-    result.out = collected_;
-    result.err = ReadText(errPath_);
     return result;
 }
 

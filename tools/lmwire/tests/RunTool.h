@@ -37,28 +37,6 @@ struct ToolRun {
 Result RunTool(const ToolRun& run);
 Result RunTool(const std::vector<std::string>& args, const std::string& input = "");
 
-// The program with a pipe at each end, for tests that watch its output while still writing.
-class LiveTool {
-  public:
-    explicit LiveTool(const std::vector<std::string>& args);
-    ~LiveTool();  // kills the program if it still runs
-    LiveTool(const LiveTool&) = delete;
-    LiveTool& operator=(const LiveTool&) = delete;
-
-    void Write(const std::string& bytes);
-    // Output until it holds `count` complete lines or `seconds` pass; all of it so far.
-    std::string WaitForLines(std::size_t count, int seconds);
-    // Closes standard input and waits for the end: the exit status and the rest of the output.
-    Result Finish();
-
-  private:
-    int pid_ = -1;
-    int in_ = -1;
-    int out_ = -1;
-    std::string errPath_;
-    std::string collected_;
-};
-
 // A directory of its own for each test, removed with everything in it.
 class TempDir {
   public:

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "Parts.h"
+#include "wire_types/price/Price.h"
 
 namespace lmwire_test {
 namespace {
@@ -185,6 +188,25 @@ std::vector<BadCase> MakeCases() {
             cases.push_back({{"decode", "price-record", "--binary"}, "add --pcap", head + Hex(86)});
             cases.push_back({{"decode", "price-record"}, "add --pcap", head + Hex(86)});
         }
+    }
+    // A text that is no display of the code, or with --as-decimal no number within the tick range,
+    // after a good one (after "--", so that "-inf" is not taken for an option). Code 17 counts
+    // whole units, so the tick range shows directly in the texts.
+    const std::tuple<bool, int, std::string> texts[] = {
+        {false, 9, "9.209"},      {false, 14, "-0"},         {false, 14, ""},
+        {false, 14, "-12.-34"},   {false, 6, "38.5625"},     {false, 14, "21474836.48"},
+        {true, 14, "3000000000"}, {true, 14, "inf"},         {true, 14, "-inf"},
+        {true, 14, "nan"},        {true, 14, "-1e300"},      {true, 14, "1e309"},
+        {true, 17, "2147483648"}, {true, 17, "-2147483649"}, {true, 17, " 2147483648"},
+        {true, 6, "-67108864.5"}};
+    for (const auto& [asDecimal, code, text] : texts) {
+        const std::string c = std::to_string(code);
+        cases.push_back(
+            {asDecimal ? std::vector<std::string>{"ticks", "--as-decimal", c, "--",
+                                                  Lumera::price::Display(code, 0), text}
+                       : std::vector<std::string>{"ticks", c, "--", Lumera::price::Display(code, 0),
+                                                  text},
+             "price text '" + text + (asDecimal ? "'" : "' is not a display text of code " + c)});
     }
     // The shortest forms at each length's lower edge are characters, refused only for
     // Windows-1252's sake.

@@ -151,44 +151,6 @@ TEST(TicksCommand, EveryOneSignDisplayReadsBackToItsPrice) {
     }
 }
 
-// A text that is no display of the code, or with --as-decimal no number within the tick range,
-// is refused on one line that names it, after the good text before it.
-TEST(TicksCommand, ATextWithNoTickPriceIsRefusedOnOneLine) {
-    struct Case {
-        bool asDecimal;
-        int code;
-        std::string text;
-    };
-    // Code 17 counts whole units (divisor 1), so the tick range shows directly in the texts.
-    const std::vector<Case> refused = {
-        {false, 9, "9.209"},        {false, 14, "-0"},        {false, 14, ""},
-        {false, 14, "-12.-34"},     {false, 9, "9.2x"},       {false, 6, "38.5625"},
-        {false, 14, "21474836.48"}, {true, 14, "3000000000"}, {true, 14, "inf"},
-        {true, 14, "-inf"},         {true, 14, "nan"},        {true, 14, "-1e300"},
-        {true, 14, "1e309"},        {true, 17, "2147483648"}, {true, 17, "-2147483649"},
-        {true, 17, " 2147483648"},  {true, 6, "-67108864.5"}};
-    for (const Case& c : refused) {
-        SCOPED_TRACE(std::to_string(c.code) + " " + c.text + (c.asDecimal ? " as decimal" : ""));
-        std::vector<std::string> args = {"ticks"};
-        if (c.asDecimal) {
-            args.push_back("--as-decimal");
-        }
-        // After "--", so that "-inf" is not taken for an option.
-        args.insert(args.end(),
-                    {std::to_string(c.code), "--", Lumera::price::Display(c.code, 0), c.text});
-        const Outcome result = Tool(args);
-        EXPECT_EQ(result.status, 2);
-        EXPECT_EQ(result.out, "");
-        const std::vector<std::string> lines = Lines(result.err);
-        ASSERT_EQ(lines.size(), 1u) << result.err;
-        EXPECT_NE(lines[0].find("price text '" + c.text + "'"), std::string::npos) << lines[0];
-        if (!c.asDecimal) {
-            EXPECT_NE(lines[0].find("code " + std::to_string(c.code)), std::string::npos)
-                << lines[0];
-        }
-    }
-}
-
 TEST(TicksCommand, AsDecimalTruncatesAsTheOriginalReadingDoes) {
     const std::vector<std::string> texts = {"38.5625", "-38.5625", "  30.85",
                                             "12.34",   "0.29",     "1e3"};
