@@ -31,6 +31,7 @@ TEST(Pcap, DatagramsOfText2pcapAreDecodedWithTheirCaptureColumns) {
     const Bytes records = ReadFile(SynthPrices(dir, 4));
     const std::vector<std::string> raw =
         Lines(RunTool({"decode", "price-record", "--json"}, ToHex(records)).out);
+    ASSERT_EQ(raw.size(), 4u);
     const Bytes one(records.begin(), records.begin() + 86);
     const Bytes three(records.begin() + 86, records.end());
     // Then datagrams of 100 and 85 bytes, and other traffic of the records' length: a DNS query

@@ -162,16 +162,6 @@ std::string SynthPrices(const TempDir& dir, int count, int seed) {
     return path;
 }
 
-std::string ToHex(const Bytes& bytes) {
-    static const char* const kDigits = "0123456789abcdef";
-    std::string text;
-    for (const unsigned char byte : bytes) {
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 15];
-    }
-    return text;
-}
-
 Bytes ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -183,15 +173,6 @@ void WriteFile(const std::string& path, const Bytes& bytes) {
 
 void WriteText(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
 }
 
 int Shell(const std::string& command) {

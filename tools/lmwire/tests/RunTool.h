@@ -9,10 +9,9 @@
 
 #include <nlohmann/json.hpp>
 
-namespace lmwire_test {
+#include "TestText.h"
 
-using Json = nlohmann::ordered_json;
-using Bytes = std::vector<unsigned char>;
+namespace lmwire_test {
 
 struct Result {
     int status = -1;  // the exit status, or 128 + signal when the program was killed
@@ -53,11 +52,9 @@ class TempDir {
 // A capture of `count` synthetic price records, written by the program into `dir`: its path.
 std::string SynthPrices(const TempDir& dir, int count, int seed = 1);
 
-std::string ToHex(const Bytes& bytes);
 Bytes ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const Bytes& bytes);
 void WriteText(const std::string& path, const std::string& text);
-std::vector<std::string> Lines(const std::string& text);
 
 // Other programs (Wireshark's text2pcap, editcap, mergecap, tshark) run through the shell with
 // TZ=UTC, their standard error dropped; the exit status.

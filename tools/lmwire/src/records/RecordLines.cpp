@@ -145,7 +145,8 @@ struct JsonLevel {
 // Every piece of a line is written by {fmt}, its format compiled with the program, straight into
 // a buffer known to be large enough: no bounds bookkeeping, no allocation.
 char* Put(char* out, std::string_view text) {
-    return fmt::format_to(out, FMT_COMPILE("{}"), text);
+    // An empty view may have no data at all, which the copy underneath must not be given.
+    return text.empty() ? out : fmt::format_to(out, FMT_COMPILE("{}"), text);
 }
 
 // The civil date of <chrono>, whose years end at 32767: whole 400-year cycles of the calendar

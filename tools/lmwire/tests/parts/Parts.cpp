@@ -136,23 +136,4 @@ std::string ReadText(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::string ToHex(const Bytes& bytes) {
-    static const char* const kDigits = "0123456789abcdef";
-    std::string text;
-    for (const unsigned char byte : bytes) {
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 15];
-    }
-    return text;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 }  // namespace lmwire_test

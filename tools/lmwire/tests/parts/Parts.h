@@ -11,10 +11,9 @@
 
 #include <nlohmann/json.hpp>
 
-namespace lmwire_test {
+#include "../TestText.h"
 
-using Json = nlohmann::ordered_json;
-using Bytes = std::vector<unsigned char>;
+namespace lmwire_test {
 
 struct Outcome {
     int status = 0;  // 0, or 2 for bad input
@@ -34,8 +33,6 @@ std::string Encode(const std::string& kind, const Json& decoded, bool binary);
 // A file of its own under the test's temporary directory, holding `content`: its path.
 std::string TempFile(const std::string& name, const std::string& content = "");
 std::string ReadText(const std::string& path);
-std::string ToHex(const Bytes& bytes);
-std::vector<std::string> Lines(const std::string& text);
 
 template <class Packet>
 Bytes Encoded(const Packet& packet) {
