@@ -136,7 +136,7 @@ TEST(EncodeLines, EveryReaderTakesInputUpToItsLimitExactly) {
          "logon-response takes 8 bytes, got 9"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.args[1] + " " + c.args[2]);
+        SCOPED_TRACE(::testing::PrintToString(c.args));
         const Outcome taken = Tool(c.args, c.taken);
         EXPECT_EQ(taken.status, 0) << taken.err;
         EXPECT_NE(taken.out, "");
