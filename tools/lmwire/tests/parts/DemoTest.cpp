@@ -99,7 +99,7 @@ TEST(Demo, ABadDateIsAUsageErrorOfOneLine) {
         {"+026-03-15", notADate},
     };
     for (const auto& [date, reason] : cases) {
-        const Outcome result = Call([&] { ParseDemoDate(date); });
+        const Outcome result = Call([&text = date] { ParseDemoDate(text); });
         EXPECT_EQ(result.err, "--today '" + date + "': " + reason);
     }
     // A leap day in a leap year is a date.
