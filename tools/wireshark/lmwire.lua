@@ -169,8 +169,8 @@ local FORMATS = {
     [62] = {100000, 1, false, "%d.%06d", 1},
 }
 local fields = {}
-local function new_field(spec)
-    local field = ProtoField[spec[3]](spec[1], spec[2], spec[3] ~= "string" and base.DEC or nil)
+local function new_field(row)
+    local field = ProtoField[row[3]](row[1], row[2], row[3] ~= "string" and base.DEC or nil)
     fields[#fields + 1] = field
     return field
 end
