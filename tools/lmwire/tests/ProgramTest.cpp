@@ -48,10 +48,8 @@ TEST(Program, AResultGoesToStandardOutputWithStatusZero) {
     EXPECT_EQ(hex.status, 0);
     EXPECT_EQ(hex.out, "ErrorCode  3\nPort       9100\n");
     EXPECT_EQ(hex.err, "");
-    const std::vector<std::vector<std::string>> commands = {
-        {},         {"price"}, {"ticks"},           {"formats"}, {"decode"},
-        {"encode"}, {"synth"}, {"synth", "prices"}, {"demo"}};
-    for (std::vector<std::string> args : commands) {
+    for (std::vector<std::string> args :
+         {std::vector<std::string>{}, {"decode"}, {"synth", "prices"}}) {
         args.push_back("--help");
         SCOPED_TRACE(args.size() > 1 ? args[args.size() - 2] : "lmwire");
         const Result result = RunTool(args);
@@ -74,20 +72,15 @@ TEST(WriteError, EveryCommandReportsAFullStandardOutput) {
     TempDir dir;
     // Enough records that every decoding thread has work when the first write fails.
     const std::string capture = SynthPrices(dir, 40000);
+    // Every writer: the tables', a decoded line's, the parallel decoder's, the raw bytes', the
+    // demo's and the command line's own.
     const std::vector<std::vector<std::string>> commands = {
         {"formats"},
-        {"price", "9", "1234"},
-        {"ticks", "9", "9.205"},
-        {"ticks", "--as-decimal", "9", "9.5"},
         {"decode", "logon-response"},
-        {"decode", "price-record", "--binary", capture},
-        {"decode", "price-record", "--binary", "--json", capture},
-        {"decode", "price-record", "--binary", "--jobs", "3", capture},
-        {"encode", "logon-response", "Port=9100"},
+        {"decode", "price-record", "--binary", "--json", "--jobs", "3", capture},
         {"encode", "logon-response", "--binary", "Port=9100"},
         {"synth", "prices", "10", "-"},
         {"demo"},
-        {"--help"},
         {"decode", "--help"},
         {"--version"},
     };
@@ -218,44 +211,34 @@ TEST(Pipes, EndlessInputsEndPromptly) {
     }
 }
 
+// Against a small capture, so that what the program and its runtime need anyway (more under the
+// sanitizers) does not count; reading the whole input first would cost at least its size. The
+// small one gives more output than one written block, so that the lines cross the blocks.
 TEST(Pipes, ACaptureThroughAPipeIsDecodedInBoundedMemory) {
-    const auto run = [](std::uint64_t bytes, const std::string& feed, bool binary) {
-        ToolRun request;
-        request.args = {"decode", "price-record"};
-        if (binary) {
-            request.args.push_back("--binary");
-        }
-        request.feed = feed;
-        request.feedBytes = bytes;
-        request.outputPath = "/dev/null";
-        request.timeoutSeconds = 120;
-        const Result result = RunTool(request);
-        EXPECT_FALSE(result.timedOut);
-        EXPECT_EQ(result.status, 0) << result.err;
-        return result.maxRssKb;
-    };
-    // Against a small capture, so that what the program and its runtime need anyway (more under
-    // the sanitizers) does not count. Reading the whole input first would cost at least its size.
-    constexpr std::uint64_t kLarge = 86ull * 800'000;  // 68.8 MB
-    const long smallRaw = run(86 * 10, std::string(1, '\0'), true);
-    const long largeRaw = run(kLarge, std::string(1, '\0'), true);
-    EXPECT_LT(largeRaw - smallRaw, 24 * 1024) << smallRaw << " kB, then " << largeRaw << " kB";
-    const long smallHex = run(2 * 86 * 10, "00", false);
-    const long largeHex = run(kLarge, "00", false);
-    EXPECT_LT(largeHex - smallHex, 24 * 1024) << smallHex << " kB, then " << largeHex << " kB";
-}
-
-// More output than one written block, so that the lines cross the writer's blocks.
-TEST(Pipes, ACaptureThroughAPipeGivesEveryRecord) {
-    ToolRun run;
-    run.args = {"decode", "price-record", "--binary"};
-    run.feed = std::string(1, '\0');
-    run.feedBytes = 86 * 5000;
-    const Result whole = RunTool(run);
-    ASSERT_EQ(whole.status, 0) << whole.err;
-    const std::vector<std::string> lines = Lines(whole.out);
-    ASSERT_EQ(lines.size(), 5000u);
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), lines.front()), 5000);
+    for (const bool binary : {true, false}) {
+        SCOPED_TRACE(binary ? "binary" : "hex");
+        const auto run = [binary](std::uint64_t records, bool keep) {
+            ToolRun request;
+            request.args = {"decode", "price-record"};
+            if (binary) {
+                request.args.push_back("--binary");
+            }
+            request.feed = binary ? std::string(1, '\0') : "00";
+            request.feedBytes = 86 * records * (binary ? 1 : 2);
+            request.outputPath = keep ? "" : "/dev/null";
+            request.timeoutSeconds = 120;
+            const Result result = RunTool(request);
+            EXPECT_FALSE(result.timedOut);
+            EXPECT_EQ(result.status, 0) << result.err;
+            return result;
+        };
+        const Result small = run(5000, true);
+        const std::vector<std::string> lines = Lines(small.out);
+        ASSERT_EQ(lines.size(), 5000u);
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), lines.front()), 5000);
+        const long large = run(binary ? 800'000 : 400'000, false).maxRssKb;  // 68.8 MB
+        EXPECT_LT(large - small.maxRssKb, 24 * 1024) << small.maxRssKb << " kB, then " << large;
+    }
 }
 
 }  // namespace

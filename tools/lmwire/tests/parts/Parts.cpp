@@ -106,6 +106,15 @@ Outcome Tool(const std::vector<std::string>& args, const std::string& input) {
     });
 }
 
+std::vector<std::string> Words(const std::string& line) {
+    std::vector<std::string> words;
+    std::istringstream in(line);
+    for (std::string word; std::getline(in, word, ' ');) {
+        words.push_back(word);
+    }
+    return words;
+}
+
 std::string Encode(const std::string& kind, const Json& decoded, bool binary) {
     std::vector<std::string> args = {"encode", kind};
     for (const auto& item : decoded.items()) {

@@ -25,6 +25,8 @@ Outcome Call(const std::function<void()>& command);
 // decode, encode, price, ticks, formats, synth prices; `input` is decode's and encode's
 // --from-* file when none is named.
 Outcome Tool(const std::vector<std::string>& args, const std::string& input = "");
+// The words of a command line split at its blanks.
+std::vector<std::string> Words(const std::string& line);
 
 // The decoded JSON as NAME=VALUE arguments to encode again, leaving out what encode cannot set:
 // what encode writes.
