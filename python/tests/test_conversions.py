@@ -1,13 +1,9 @@
-import re
-
 import numpy as np
 import pytest
 
 import lmwire
 
 CODES = [row.code for row in lmwire.formats()]
-SAMPLE_TICKS = [0, 1, 2, 3, 7, 127, 1234, 12345, 99999, 2**31 - 1, -1, -3, -1234, -99999,
-                -2**31]
 
 
 def test_the_table():
@@ -17,19 +13,9 @@ def test_the_table():
         assert places == len(lmwire.display(code, 1).partition(".")[2]), code
 
 
-# Parse is checked by reading these displays back (below).
-def test_display_agrees_with_the_tool_over_every_code(tool):
-    for code in CODES:
-        lines = tool("price", code, *SAMPLE_TICKS).splitlines()[1:]
-        # The last quoted text of a line is the one-sign display where the original differs.
-        expected = [re.findall(r'"([^"]*)"', line)[-1] for line in lines]
-        assert lmwire.display(code, SAMPLE_TICKS).tolist() == expected, code
-        assert [lmwire.display(code, t) for t in SAMPLE_TICKS] == expected, code
-
-
 def test_every_code_reads_back_its_own_displays():
     ticks = np.concatenate([np.random.default_rng(14).integers(-2**31, 2**31, 5_000),
-                            np.arange(-300, 300)]).astype(np.int32)
+                            np.arange(-300, 300), [-2**31, 2**31 - 1]]).astype(np.int32)
     for code in CODES:
         texts = lmwire.display(code, ticks)
         back = lmwire.parse(code, texts)
