@@ -37,28 +37,29 @@ struct Slot {
     std::unique_ptr<T> copy;
 };
 
-// Everything a copy must keep, as text: the texts of records and objects (raw and wrapped) and a
-// field of each fixed block, which must not change alone either. A book by what it files, the
-// other collections by position.
-struct Texts {
-    static std::string Of(const WireContract& c) {
-        return std::to_string(c.contractID) + ":" + GetWireText(c.symbol) + "/" +
-               GetWireText(c.name);
-    }
-    static std::string Of(const WireOrder& o) {
-        return std::to_string(o.Qty) + ":" + GetWireText(o.VeyID) + "/" +
-               GetWireText(o.ExchangeOrderNumber) + "/" + GetWireText(o.reservedText) + "/" +
-               Of(o.Contract);
-    }
-    static std::string Of(const WireAccountContract& h) {
-        return std::to_string(h.maxLotSize) + "/" + Of(h.contract);
-    }
-    static std::string Of(const WireAccount& a) {
-        std::string texts = GetWireText(a.name);
-        for (const WireAccountContract& held : a.contracts) {
-            texts += "/" + Of(held);
+// A record's flat form: every fixed byte and every text.
+struct Render {
+    std::string out;
+    void Block(const void* at, std::size_t size) { out.append(static_cast<const char*>(at), size); }
+    void Text(BSTR& text) { out += GetWireText(text) + "|"; }
+    template <class Items>
+    void Array(Items& items) {
+        for (auto& item : items) {
+            item.VisitFlatForm(*this);
         }
-        return texts;
+        out += ";";
+    }
+};
+
+// Everything a state must keep, as text: its records' flat forms, those of the records and
+// objects an object holds, a collection's by position and a book's by what it files.
+struct Texts {
+    template <class Record>
+    static auto Of(Record& record)
+        -> decltype(record.VisitFlatForm(std::declval<Render&>()), std::string()) {
+        Render render;
+        record.VisitFlatForm(render);
+        return render.out;
     }
     static std::string Of(CLMWireContract& c) { return Of(*c.getWireContract()); }
     static std::string Of(CLMWireOrder& o) { return Of(*o.getWireOrder()); }
@@ -74,12 +75,12 @@ struct Texts {
     static std::string Of(CLMWireAccounts& a) { return At(a, a.GetNumberOfAccounts()); }
     static std::string Of(CLMWireOrderCompletedCollection& d) { return At(d, d.Count()); }
     static std::string Of(CLMWireOrderCollection& b) {
-        return Of(b.GetWorkingOrders()) + "|" + Of(b.GetFills()) + "|" + Of(b.GetCancels());
-    }
-    static std::string Of(const std::vector<CLMWireOrder*>& orders) {
         std::string texts;
-        for (CLMWireOrder* order : orders) {
-            texts += Of(*order) + ";";
+        for (const auto& orders : {b.GetWorkingOrders(), b.GetFills(), b.GetCancels()}) {
+            for (CLMWireOrder* order : orders) {
+                texts += Of(*order) + ";";
+            }
+            texts += "|";
         }
         return texts;
     }
@@ -163,6 +164,7 @@ std::unique_ptr<CLMWireOrder> Tagged(int status, long orderID, long originalID, 
     auto order = MakeOrder(status, orderID, originalID, qty);
     order->setSymbol("ESZ5");
     order->setFillID(-1);  // no order has this id: the completed collection refuses no fill
+    order->getWireOrder()->TimeCreated = 0;  // the reference book's orders are made apart
     return order;
 }
 
