@@ -16,6 +16,7 @@
 
 #include "FailingAllocation.h"
 #include "SampleCount.h"
+#include "accounts/AccountsTestSupport.h"
 #include "orders/OrderEvents.h"
 #include "wire_types/accounts/CLMWireAccounts.h"
 #include "wire_types/orders/CLMWireOrderCollection.h"
@@ -25,7 +26,6 @@
 namespace Lumera {
 namespace {
 
-using detail::GetWireText;
 using detail::SetWireText;
 using orders_test::FailingAllocation;
 using testing::MakeOrder;
@@ -37,11 +37,14 @@ struct Slot {
     std::unique_ptr<T> copy;
 };
 
-// A record's flat form: every fixed byte and every text.
+// A record's flat form, but exact: every fixed byte and every unit of every text.
 struct Render {
     std::string out;
     void Block(const void* at, std::size_t size) { out.append(static_cast<const char*>(at), size); }
-    void Text(BSTR& text) { out += GetWireText(text) + "|"; }
+    void Text(BSTR& text) {
+        const OleString units = testing::Units(text) + OLESTR("|");
+        out.append(reinterpret_cast<const char*>(units.data()), units.size() * sizeof(OLECHAR));
+    }
     template <class Items>
     void Array(Items& items) {
         for (auto& item : items) {
@@ -262,27 +265,30 @@ TEST(OrderCollectionAllocationFailure, CopiesAndAssignmentsFailWhole) {
     }
 }
 
-// Every text and the tagged fields tell `tag` apart.
+// Fixed bytes and texts that tell `tag` apart; every text holds units outside Windows-1252 and a
+// lone surrogate, which copies keep exactly.
 WireOrder RawOrder(const std::string& tag) {
     WireOrder order;
-    int n = 0;
+    testing::FillPattern(&order, WireOrder::kFixedSize, tag[0]);
+    testing::FillPattern(&order.Contract, WireContract::kFixedSize, tag[1]);
+    OLECHAR units[] = {0x03A9, 0xD800, 0x0080, OLECHAR(tag[0]), OLECHAR(tag[1]), 0};
     for (BSTR* text : {&order.VeyID, &order.ExchangeOrderNumber, &order.reservedText,
                        &order.Contract.symbol, &order.Contract.name}) {
-        SetWireText(*text, tag + std::to_string(++n));
+        ++units[5];
+        testing::StoreText(*text, OleString(units, 6));
     }
-    order.Qty = tag[0];
-    order.Contract.contractID = tag[1];
     return order;
 }
 
 WireAccount RawAccount(const std::string& tag) {
     WireAccount account;
+    account.accountID = tag[0];
     SetWireText(account.name, tag + " account");
     account.contracts.resize(2);
     for (int i = 0; i < 2; ++i) {
+        testing::FillPattern(&account.contracts[i], WireAccountContract::kFixedSize, tag[1] + i);
         account.contracts[i].contract = RawOrder(tag + std::to_string(i)).Contract;
         account.contracts[i].contract.contractID = tag[0] + i;
-        account.contracts[i].maxLotSize = tag[1] + i;
     }
     return account;
 }
