@@ -208,7 +208,7 @@ TEST(CLMWireAccounts, OrdersByIdAddsEachObjectOnceAndRemoveAllEmpties) {
     auto records =
         RawAccounts({{30, OLESTR("C")}, {10, OLESTR("A")}, {20, OLESTR("B")}, {20, OLESTR("B2")}});
     CLMWireAccounts accounts(&records);
-    EXPECT_EQ(NameOf(accounts.GetAtIndex(1)) + NameOf(accounts.GetAtIndex(2)), "BC");
+    EXPECT_EQ(accounts.GetAtIndex(1)->getName() + accounts.GetAtIndex(2)->getName(), "BC");
     auto* held = new CLMWireAccount(WithBit32(4));
     accounts.AddAccount(held);
     auto duplicate = std::make_unique<CLMWireAccount>(4);

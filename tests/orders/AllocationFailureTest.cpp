@@ -229,16 +229,13 @@ void SweepFiling(int size, const Event& e, Filed filed) {
 }
 
 TEST(OrderCollectionAllocationFailure, FilingLeavesCollectionAndEventAsTheyWere) {
+    // One event of each way through the filing rules.
     const Event events[] = {
         {"Working", 2, 7, 0, Filed::Working},
         {"Fill", 3, 1000, 0, Filed::FillOrCancel},
-        {"Cancel", 5, 1000, 0, Filed::FillOrCancel},
-        {"FillUnknown", 3, 7, 0, Filed::FillOrCancel},
         {"Removed", 1, 7, 1000, Filed::RetiredOnly},
         {"Replacement", 2, 7, 1000, Filed::Working},
         {"ReplacementOwnId", 2, 1000, 1000, Filed::Working},
-        {"Modified", 4, 8, 1000, Filed::Working},
-        {"Unlisted", 6, 9, 0, Filed::Working},
         {"Duplicate", 2, 1000, 0, Filed::DuplicateId},
     };
     for (const int size : Sizes()) {
