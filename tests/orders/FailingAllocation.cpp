@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <new>
 
-#include "wire_types/support/detail/WireStrings.h"
-
 namespace {
 
 // Per thread: the collections' stress tests run other threads that must not be made to fail.
@@ -46,13 +44,6 @@ void Free(void* block) noexcept {
     }
 }
 
-// The library's texts come from the system's string allocator (malloc here), which the sanitizers
-// and valgrind must keep: the library asks this gate instead, on every platform.
-bool TextAllowed() noexcept {
-    return !(textsCount && FailsNow());
-}
-[[maybe_unused]] const bool gateSet = (Lumera::detail::SetTextAllocationGate(&TextAllowed), true);
-
 }  // namespace
 
 namespace orders_test {
@@ -64,6 +55,9 @@ FailingAllocation::FailingAllocation(long failAt, Texts texts) noexcept {
 }
 FailingAllocation::~FailingAllocation() {
     countdown = -1;
+}
+bool FailingAllocation::TextFailsNow() noexcept {
+    return textsCount && FailsNow();
 }
 bool FailingAllocation::Failed() const noexcept {
     return failed;

@@ -3,7 +3,8 @@
 // Every unaligned form of operator new in the test program (single and array, throwing and
 // nothrow) goes through one counter, so that a test can make the n-th allocation of an operation
 // fail, whichever form the library or the standard library happens to use, and can count the
-// blocks still live. The library's text strings count too.
+// blocks still live. In the orders test program, which links the library's objects, the library's
+// text strings count too (FailingTexts.cpp).
 
 #include <atomic>
 #include <cstddef>
@@ -21,6 +22,9 @@ class FailingAllocation {
     ~FailingAllocation();
     FailingAllocation(const FailingAllocation&) = delete;
     FailingAllocation& operator=(const FailingAllocation&) = delete;
+
+    // Counts one of the library's texts: whether it is the allocation chosen to fail.
+    static bool TextFailsNow() noexcept;
 
     // Whether the allocation chosen to fail was reached.
     bool Failed() const noexcept;
