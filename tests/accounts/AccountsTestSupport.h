@@ -47,9 +47,6 @@ inline WireArray<WireAccountContract> RawContracts(
 inline std::string NameOf(CLMWireAccountContract* held) {
     return held == nullptr ? "<none>" : held->getWireContract()->getName();
 }
-inline std::string NameOf(CLMWireAccount* held) {
-    return held == nullptr ? "<none>" : held->getName();
-}
 
 // Both fixed blocks and both texts equal, the texts in strings of their own.
 inline bool SameRecordOwnStrings(const WireAccountContract& a, const WireAccountContract& b) {

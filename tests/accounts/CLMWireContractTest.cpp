@@ -23,15 +23,6 @@ using testing::Units;
 const auto kCode6 = static_cast<enumPriceFormatCode>(6);
 const auto kCode14 = static_cast<enumPriceFormatCode>(14);
 
-TEST(CLMWireContract, DefaultHoldsZerosAndNullTextsAndItsCopyToo) {
-    CLMWireContract contract;
-    const std::vector<unsigned char> zeros(WireContract::kFixedSize, 0);
-    EXPECT_EQ(std::memcmp(contract.getWireContract(), zeros.data(), zeros.size()), 0);
-    CLMWireContract copy(contract);
-    EXPECT_EQ(copy.getWireContract()->symbol, nullptr);
-    EXPECT_EQ(copy.getWireContract()->name, nullptr);
-}
-
 // The whole fixed block travels, padding included; the text becomes a string of its own.
 TEST(CLMWireContract, CopiesTheRecordAndItsTextsThroughTheCodePage) {
     struct Case {

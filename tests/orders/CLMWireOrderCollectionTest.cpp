@@ -108,15 +108,11 @@ TEST(CLMWireOrderCollection, StatusTableFilesEachEventAndRetiresWhatItEnds) {
 // and an order stays filed under the id it was added with (by its low 32 bits).
 TEST(CLMWireOrderCollection, FiltersReadTheCurrentStatusAndKeepFillsAndCancels) {
     CLMWireOrderCollection book;
-    for (auto [status, id, qty] : {std::tuple{2, 8, 1},
-                                   {3, 8, 2},
-                                   {3, 8, 3},
-                                   {3, 4, 4},
-                                   {2, 9, 5},
-                                   {5, 9, 6},
-                                   {2, 1, 7},
-                                   {6, 2, 8},
-                                   {3, 3, 9}}) {
+    const std::tuple<int, long, long> events[] = {
+        {2, 8, 1}, {3, 8, 2}, {3, 8, 3}, {3, 4, 4}, {2, 9, 5},
+        {5, 9, 6}, {2, 1, 7}, {6, 2, 8}, {3, 3, 9},
+    };
+    for (auto [status, id, qty] : events) {
         book.AddOrder(MakeOrder(status, id, 0, qty).release());
     }
     EXPECT_EQ(Qtys(book.GetWorkingOrders()), (std::vector<long>{7}));
@@ -135,32 +131,43 @@ TEST(CLMWireOrderCollection, FiltersReadTheCurrentStatusAndKeepFillsAndCancels) 
     EXPECT_EQ(Qtys(book.GetCancels()), (std::vector<long>{9, 6}));
 }
 
-// The mark of the collection that holds an order belongs to the object, not to its value: a held
-// order filed twice would later be freed twice.
+// The mark of the collection that holds an order belongs to the object, not to its value: each
+// copy of a collection is deep and holds its own orders and only those, an order assigned to keeps
+// its mark, and a copy of a held order is nobody's. A held order filed twice is freed twice.
 TEST(CLMWireOrderCollection, CopiesAssignmentsAndSwapsKeepEachObjectsMark) {
-    CLMWireOrderCollection source;
+    CLMWireOrderCollection source, assigned;
+    CLMWireOrderCompletedCollection done, doneAssigned;
     for (auto [status, id, qty] : {std::tuple{2, 1, 10}, {6, 2, 20}, {3, 3, 30}, {5, 4, 40}}) {
         source.AddOrder(MakeOrder(status, id, 0, qty).release());
+        done.AddOrder(MakeOrder(status, 9 - id, 0, qty).release());
     }
-    CLMWireOrderCollection copy(source);
-    CLMWireOrderCollection assigned;
     assigned.AddOrder(MakeOrder(2, 99).release());
+    doneAssigned.AddOrder(MakeOrder(2, 99).release());
+    CLMWireOrderCollection copy(source);
+    CLMWireOrderCompletedCollection doneCopy(done);
     assigned = source;
+    doneAssigned = done;
     source.AddOrder(MakeOrder(5, 1, 0, 11).release());
     source.GetFills(3).front()->setQty(0);
+    done.GetAtIndex(0)->setQty(0);
+    done.removeAll();
+    EXPECT_TRUE(done.AddOrder(MakeOrder(2, 5, 0, 7).release()));
+    EXPECT_EQ(Qtys(done.Find(5)), std::vector<long>{7});
     for (CLMWireOrderCollection* other : {&copy, &assigned}) {
         EXPECT_EQ(Qtys(other->GetWorkingOrders()), std::vector<long>{10});
         EXPECT_EQ(other->GetWorkingOrder(99), nullptr);
         EXPECT_EQ(Qtys(other->GetFills(3)), std::vector<long>{30});
-        // Each copy knows the orders it holds, and only those.
         EXPECT_FALSE(other->AddOrder(other->GetWorkingOrder(2)));
         EXPECT_FALSE(other->AddOrder(other->GetFills(3).back()));
     }
+    for (CLMWireOrderCompletedCollection* other : {&doneCopy, &doneAssigned}) {
+        EXPECT_EQ(Qtys(other->Find(5)), std::vector<long>{40});
+        EXPECT_EQ(other->Count(), 4u);
+        EXPECT_FALSE(other->AddOrder(other->GetAtIndex(1)));
+    }
 
-    CLMWireOrderCompletedCollection done;
     CLMWireOrder* inBook = copy.GetWorkingOrder(1);
-    CLMWireOrder* inDone = MakeOrder(2, 8, 0, 80).release();
-    ASSERT_TRUE(done.AddOrder(inDone));
+    CLMWireOrder* inDone = doneCopy.GetAtIndex(0);
     auto free = MakeOrder(2, 9, 0, 90);
     *inBook = *free;
     EXPECT_EQ(inBook->getQty(), 90);
@@ -168,11 +175,11 @@ TEST(CLMWireOrderCollection, CopiesAssignmentsAndSwapsKeepEachObjectsMark) {
     *free = *inBook;  // a value from a held order does not make the object held
     ASSERT_TRUE(copy.AddOrder(free.release()));
     std::swap(*inBook, *inDone);
-    EXPECT_EQ(inBook->getQty(), 80);
+    EXPECT_EQ(inBook->getQty(), 40);
     EXPECT_FALSE(copy.AddOrder(inBook));
-    EXPECT_FALSE(done.AddOrder(inDone));
-    ASSERT_TRUE(done.AddOrder(new CLMWireOrder(*inBook)));  // a copy is nobody's
-    EXPECT_EQ(done.Count(), 2u);
+    EXPECT_FALSE(doneCopy.AddOrder(inDone));
+    ASSERT_TRUE(doneCopy.AddOrder(new CLMWireOrder(*inBook)));  // a copy is nobody's
+    EXPECT_EQ(doneCopy.Count(), 5u);
 }
 
 // Threads file the events of their own ids into the shared book, and a copy of each into a

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -70,27 +69,6 @@ TEST(CLMWireOrderCompletedCollection, FilesByIdThenOrderOfAddingAndRefusesKnownF
     // Entries with a lower id shift every entry above them.
     EXPECT_EQ(done.GetAtIndex(7), second);
     EXPECT_EQ(QtysByPosition(done), (std::vector<long>{2, 10, 11, 12, 14, 15, 16, 1, 3, 4}));
-}
-
-TEST(CLMWireOrderCompletedCollection, CopiesAreDeepAndRemoveAllEmptiesTheSource) {
-    CLMWireOrderCompletedCollection source;
-    for (auto [status, id, qty] : {std::tuple{2, 5, 1}, {3, 5, 2}, {5, 2, 3}}) {
-        source.AddOrder(MakeOrder(status, id, 0, qty).release());
-    }
-    CLMWireOrderCompletedCollection copy(source);
-    CLMWireOrderCompletedCollection assigned;
-    assigned.AddOrder(MakeOrder(2, 9).release());
-    assigned = source;
-
-    source.GetAtIndex(0)->setQty(0);
-    source.removeAll();
-    // A deleted order's address may come back from the allocator; it is no longer held.
-    EXPECT_TRUE(source.AddOrder(MakeOrder(2, 5, 0, 7).release()));
-    EXPECT_EQ(Qtys(source.Find(5)), std::vector<long>{7});
-    for (CLMWireOrderCompletedCollection* other : {&copy, &assigned}) {
-        EXPECT_EQ(QtysByPosition(*other), (std::vector<long>{3, 1, 2}));
-        EXPECT_FALSE(other->AddOrder(other->GetAtIndex(1)));  // held by the copy itself
-    }
 }
 
 }  // namespace

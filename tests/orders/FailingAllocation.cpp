@@ -2,9 +2,6 @@
 
 #include <cstdlib>
 #include <new>
-#if defined(_WIN32)
-#include <malloc.h>
-#endif
 
 namespace {
 
@@ -23,19 +20,8 @@ bool FailsNow() noexcept {
     return false;
 }
 
-// Aligned forms (alignment above zero) take and return their blocks apart, as Windows needs.
-void* Allocate(std::size_t size, std::size_t alignment) {
-    if (FailsNow()) {
-        throw std::bad_alloc();
-    }
-    size = size == 0 ? 1 : size;
-#if defined(_WIN32)
-    void* block = alignment == 0 ? std::malloc(size) : _aligned_malloc(size, alignment);
-#else
-    void* block = alignment == 0 ? std::malloc(size)
-                                 : std::aligned_alloc(
-                                       alignment, (size + alignment - 1) / alignment * alignment);
-#endif
+void* Allocate(std::size_t size) {
+    void* block = FailsNow() ? nullptr : std::malloc(size == 0 ? 1 : size);
     if (block == nullptr) {
         throw std::bad_alloc();
     }
@@ -43,30 +29,19 @@ void* Allocate(std::size_t size, std::size_t alignment) {
     return block;
 }
 
-void* AllocateNoThrow(std::size_t size, std::size_t alignment) noexcept {
+void* AllocateNoThrow(std::size_t size) noexcept {
     try {
-        return Allocate(size, alignment);
+        return Allocate(size);
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
 }
 
-void Free(void* block, [[maybe_unused]] bool aligned) noexcept {
-    if (block == nullptr) {
-        return;
+void Free(void* block) noexcept {
+    if (block != nullptr) {
+        live.fetch_sub(1, std::memory_order_relaxed);
+        std::free(block);
     }
-    live.fetch_sub(1, std::memory_order_relaxed);
-#if defined(_WIN32)
-    if (aligned) {
-        _aligned_free(block);
-        return;
-    }
-#endif
-    std::free(block);
-}
-
-std::size_t Bytes(std::align_val_t alignment) {
-    return static_cast<std::size_t>(alignment);
 }
 
 }  // namespace
@@ -93,21 +68,15 @@ long FailingAllocation::LiveBlocks() noexcept {
 
 }  // namespace orders_test
 
-// Every replaceable form, once for single objects and once for arrays.
+// Every unaligned form, once for single objects and once for arrays (no type of the library or
+// of the tests asks for more than the default alignment).
 // clang-format off
 #define REPLACE_FORMS(NEW, DELETE)                                                              \
-    void* NEW(std::size_t n) { return Allocate(n, 0); }                                         \
-    void* NEW(std::size_t n, const std::nothrow_t&) noexcept { return AllocateNoThrow(n, 0); }  \
-    void* NEW(std::size_t n, std::align_val_t a) { return Allocate(n, Bytes(a)); }              \
-    void* NEW(std::size_t n, std::align_val_t a, const std::nothrow_t&) noexcept {              \
-        return AllocateNoThrow(n, Bytes(a));                                                    \
-    }                                                                                           \
-    void DELETE(void* p) noexcept { Free(p, false); }                                           \
-    void DELETE(void* p, std::size_t) noexcept { Free(p, false); }                              \
-    void DELETE(void* p, const std::nothrow_t&) noexcept { Free(p, false); }                    \
-    void DELETE(void* p, std::align_val_t) noexcept { Free(p, true); }                          \
-    void DELETE(void* p, std::size_t, std::align_val_t) noexcept { Free(p, true); }             \
-    void DELETE(void* p, std::align_val_t, const std::nothrow_t&) noexcept { Free(p, true); }
+    void* NEW(std::size_t n) { return Allocate(n); }                                            \
+    void* NEW(std::size_t n, const std::nothrow_t&) noexcept { return AllocateNoThrow(n); }     \
+    void DELETE(void* p) noexcept { Free(p); }                                                  \
+    void DELETE(void* p, std::size_t) noexcept { Free(p); }                                     \
+    void DELETE(void* p, const std::nothrow_t&) noexcept { Free(p); }
 
 REPLACE_FORMS(operator new, operator delete)
 REPLACE_FORMS(operator new[], operator delete[])

@@ -1,10 +1,10 @@
 #pragma once
 
-// Every form of operator new in the test program (plain and aligned, single and array, throwing
-// and nothrow) goes through one counter, so that a test can make the n-th allocation of an
-// operation fail, whichever form the library or the standard library happens to use, and can
-// count the blocks still live. In the orders test program, which links the library's objects,
-// the library's text strings count too (FailingTexts.cpp).
+// Every unaligned form of operator new in the test program (single and array, throwing and
+// nothrow) goes through one counter, so that a test can make the n-th allocation of an operation
+// fail, whichever form the library or the standard library happens to use, and can count the
+// blocks still live. In the orders test program, which links the library's objects, the library's
+// text strings count too (FailingTexts.cpp).
 
 #include <atomic>
 #include <cstddef>

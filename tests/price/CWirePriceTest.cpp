@@ -39,25 +39,6 @@ bool EncodesAs(CWirePrice& price, const Record& expected) {
     return std::memcmp(bytes.get(), expected.data(), expected.size()) == 0;
 }
 
-struct Level {
-    long bid, bidSize, ask, askSize;
-};
-
-Level Depth(CWirePrice& price, short level) {
-    Level out{-1, -1, -1, -1};
-    price.GetBid(level, &out.bid, &out.bidSize);
-    price.GetAsk(level, &out.ask, &out.askSize);
-    return out;
-}
-
-TEST(CWirePriceTest, DefaultRecordIsZeroAndConvertsNeutrally) {
-    CWirePrice price;
-    EXPECT_TRUE(EncodesAs(price, Record{}));
-    EXPECT_EQ(price.PriceFromTicks(5), "");
-    EXPECT_EQ(price.TicksToDecimal(5), 5.0);
-    EXPECT_EQ(price.DecimalToTicks(1.5) + price.DisplayToTicks("1.5"), 0);
-}
-
 TEST(CWirePriceTest, DecodesEveryFieldAtItsOffsetAndEncodesByteForByte) {
     Record record = Make(200, 0x80000001u);
     record[0] = 0xFE;
@@ -67,16 +48,12 @@ TEST(CWirePriceTest, DecodesEveryFieldAtItsOffsetAndEncodesByteForByte) {
     Put(record, 18, 0xFFFFFFFFu, 4);
     Put(record, 22, 0xA1B2C3D4u, 4);
     CWirePrice price(record.data());
-    EXPECT_EQ(price.GetPriceType(), 0xFE);
-    EXPECT_EQ(price.GetPriceFormatCode(), 200);
-    EXPECT_EQ(price.GetLastSize(), 65535);
-    EXPECT_EQ(price.GetLumeraID(), 65534);
-    EXPECT_EQ(price.GetLastPrice(), -2147483647);
-    EXPECT_EQ(price.GetTotalVolume(), 2147483647);
-    EXPECT_EQ(price.GetTimeStamp(), 0x12345678);
-    EXPECT_EQ(price.GetHigh(), -1);
-    EXPECT_EQ(price.GetLow(), static_cast<std::int32_t>(0xA1B2C3D4u));
-
+    EXPECT_EQ(
+        (std::vector<long>{price.GetPriceType(), price.GetPriceFormatCode(), price.GetLastSize(),
+                           price.GetLumeraID(), price.GetLastPrice(), price.GetTotalVolume(),
+                           price.GetTimeStamp(), price.GetHigh(), price.GetLow()}),
+        (std::vector<long>{0xFE, 200, 65535, 65534, -2147483647, 2147483647, 0x12345678, -1,
+                           static_cast<std::int32_t>(0xA1B2C3D4u)}));
     std::mt19937 random(3);
     for (unsigned char& byte : record) {
         byte = static_cast<unsigned char>(random());
@@ -97,24 +74,31 @@ TEST(CWirePriceTest, EachLevelReadsItsOwnBytes) {
         Put(record, 66 + 2 * level, 200 + level, 2);
     }
     CWirePrice price(record.data());
+    long bid = 0, bidSize = 0, ask = 0, askSize = 0;
     for (short level : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, -1, 32767, -32768}) {
         const int read = level >= 0 && level <= 9 ? level : 0;
-        const Level depth = Depth(price, level);
-        EXPECT_EQ(depth.bid, 1000 - offsets[read]) << level;
-        EXPECT_EQ(depth.bidSize, 0xFF00 + read) << level;
-        EXPECT_EQ(depth.ask, 1000 + offsets[9 - read]) << level;
-        EXPECT_EQ(depth.askSize, 200 + read) << level;
+        price.GetBid(level, &bid, &bidSize);
+        price.GetAsk(level, &ask, &askSize);
+        EXPECT_EQ((std::vector<long>{bid, bidSize, ask, askSize}),
+                  (std::vector<long>{1000 - offsets[read], 0xFF00 + read, 1000 + offsets[9 - read],
+                                     200 + read}))
+            << level;
     }
     // Prices wrap in 32 bits.
     Put(record, 6, 0x7FFFFFFFu, 4);
     record[26] = 0x80;
     record[56] = 1;
     price.Decode(record.data());
-    EXPECT_EQ(Depth(price, 0).ask, INT32_MIN);
-    EXPECT_EQ(Depth(price, 0).bid, INT32_MIN + 127);
+    price.GetBid(0, &bid, &bidSize);
+    price.GetAsk(0, &ask, &askSize);
+    EXPECT_EQ(ask, INT32_MIN);
+    EXPECT_EQ(bid, INT32_MIN + 127);
 }
 
+// A default record is zeros, as is one decoded from null (which throws).
 TEST(CWirePriceTest, DecodeOfNullZeroesTheRecordAndThrows) {
+    CWirePrice fresh;
+    EXPECT_TRUE(EncodesAs(fresh, Record{}));
     Record record;
     record.fill(0xAB);
     CWirePrice price(record.data());
@@ -156,14 +140,14 @@ TEST(CWirePriceTest, CheckedDecodeRefusesEveryTruncationOrNullAndChangesNothing)
 }
 
 // DecimalToTicks and DisplayToTicks follow the converter's code, which catches up with a newly
-// decoded code only when one of the other members runs.
-TEST(CWirePriceTest, ReverseConversionsLagBehindADecodedCode) {
-    Record code6 = Make(6), code9 = Make(9), code14 = Make(14);
+// decoded code only when one of the other members runs; copies keep the converter's code, each
+// its own.
+TEST(CWirePriceTest, ReverseConversionsLagBehindADecodedCodeAndCopiesKeepTheLag) {
+    Record code6 = Make(6), code9 = Make(9), code14 = Make(14, 777);
     CWirePrice price(code9.data());
     EXPECT_EQ(price.PriceFromTicks(1235), "9.207");
     EXPECT_EQ(price.TicksToDecimal(1235), 9.6484375);
     EXPECT_EQ(price.DisplayToTicks("9.5"), 1216);
-
     price.Decode(code6.data());
     EXPECT_EQ(price.DecimalToTicks(38.5625), 4936);
     price.Decode(code14.data());
@@ -173,26 +157,18 @@ TEST(CWirePriceTest, ReverseConversionsLagBehindADecodedCode) {
     EXPECT_EQ(price.DisplayToTicks("12.34"), 1234);
     EXPECT_EQ(price.PriceFromTicks(1234), "38.18");
     EXPECT_EQ(price.DisplayToTicks("38.18"), 1221);
-}
 
-TEST(CWirePriceTest, CopiesAreDeepAndKeepTheConverterCode) {
-    Record code6 = Make(6), code14 = Make(14, 777);
-    CWirePrice source(code6.data());
-    source.Decode(code14.data());  // converter still on code 6
-
-    CWirePrice copy(source);
-    EXPECT_EQ(copy.DecimalToTicks(12.34), 394);
-    copy.Decode(code6.data());
-    EXPECT_EQ(source.GetLastPrice(), 777);
-    EXPECT_EQ(source.GetPriceFormatCode(), 14);
-
+    price.Decode(code14.data());  // converter on code 6
+    CWirePrice copy(price);
     CWirePrice assigned;
-    assigned = source;
-    EXPECT_EQ(assigned.GetLastPrice(), 777);
+    assigned = price;
+    EXPECT_EQ(copy.DecimalToTicks(12.34), 394);
     EXPECT_EQ(assigned.DecimalToTicks(12.34), 394);
     EXPECT_EQ(assigned.GetPriceFormatCodeDivisor(), 100);
-    EXPECT_EQ(source.DecimalToTicks(12.34), 394);  // the source's converter is its own
-
+    EXPECT_EQ(price.DecimalToTicks(12.34), 394);  // the source's converter is its own
+    copy.Decode(code6.data());
+    EXPECT_EQ(price.GetLastPrice(), 777);
+    EXPECT_EQ(assigned.GetLastPrice(), 777);
     CWirePrice& self = assigned;
     assigned = self;
     EXPECT_EQ(assigned.GetLastPrice(), 777);
