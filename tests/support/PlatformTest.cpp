@@ -71,18 +71,11 @@ void PrintTo(const DateCalls& calls, std::ostream* out) {
 
 class OleDates : public ::testing::TestWithParam<DateCalls> {
   protected:
-    bool ToDate(const SYSTEMTIME& time, double& date) const {
-        return GetParam().toDate(time, date);
-    }
-    bool ToCalendar(double date, SYSTEMTIME& time) const {
-        return GetParam().toCalendar(date, time);
-    }
-
     // Seconds since 1970 through the calendar, the way the library reads a date; -1 on failure.
     long long ThroughCalendar(double date) const {
         SYSTEMTIME calendar{};
         FILETIME intervals{};
-        if (!ToCalendar(date, calendar) || !GetParam().toFileTime(calendar, intervals)) {
+        if (!GetParam().toCalendar(date, calendar) || !GetParam().toFileTime(calendar, intervals)) {
             return -1;
         }
         const unsigned long long since1601 =
@@ -104,14 +97,14 @@ TEST_P(OleDates, InvalidCalendarTimesAndDatesAreRefused) {
     for (const SYSTEMTIME& t : invalid) {
         double date = -7.0;
         FILETIME intervals{1, 2};
-        EXPECT_FALSE(ToDate(t, date) || GetParam().toFileTime(t, intervals))
+        EXPECT_FALSE(GetParam().toDate(t, date) || GetParam().toFileTime(t, intervals))
             << t.wYear << '-' << t.wMonth << '-' << t.wDay << ' ' << t.wHour << ':' << t.wMinute
             << ':' << t.wSecond;
         EXPECT_TRUE(date == -7.0 && intervals.dwLowDateTime == 1U) << t.wYear;
     }
     double date = 0;
-    EXPECT_TRUE(ToDate(SYSTEMTIME{2012, 2, 0, 29, 23, 59, 59, 0}, date));
-    EXPECT_TRUE(ToDate(SYSTEMTIME{100, 1, 0, 1, 0, 0, 0, 0}, date));
+    EXPECT_TRUE(GetParam().toDate(SYSTEMTIME{2012, 2, 0, 29, 23, 59, 59, 0}, date));
+    EXPECT_TRUE(GetParam().toDate(SYSTEMTIME{100, 1, 0, 1, 0, 0, 0, 0}, date));
     EXPECT_EQ(date, -657434.0);
     FILETIME intervals{};
     EXPECT_FALSE(GetParam().toFileTime(SYSTEMTIME{1600, 12, 0, 31, 0, 0, 0, 0}, intervals));
@@ -126,7 +119,7 @@ TEST_P(OleDates, InvalidCalendarTimesAndDatesAreRefused) {
           -std::numeric_limits<double>::infinity(), -657435.0, 2958466.0,
           2958465.9999999 /* rounds into the year 10000 */, 1e300}) {
         SYSTEMTIME t{1, 1, 1, 1, 1, 1, 1, 1};
-        EXPECT_FALSE(ToCalendar(refused, t)) << refused;
+        EXPECT_FALSE(GetParam().toCalendar(refused, t)) << refused;
         EXPECT_EQ(t.wYear + t.wDay, 0) << refused;
     }
 }
@@ -172,7 +165,7 @@ TEST_P(OleDates, DatesMatchTheStandardCalendarToTheNearestSecond) {
     }
     for (const auto& [date, day, second] : moments) {
         SYSTEMTIME t{};
-        ASSERT_TRUE(ToCalendar(date, t)) << date;
+        ASSERT_TRUE(GetParam().toCalendar(date, t)) << date;
         const sys_days civil{std::chrono::days{day + kDayZero}};
         const year_month_day expected{civil};
         EXPECT_EQ(
@@ -183,7 +176,7 @@ TEST_P(OleDates, DatesMatchTheStandardCalendarToTheNearestSecond) {
                 static_cast<unsigned>(expected.day()), weekday{civil}.c_encoding(), second, 0}))
             << date;
         double back = 0;
-        ASSERT_TRUE(ToDate(t, back));
+        ASSERT_TRUE(GetParam().toDate(t, back));
         const double exact = day < 0 ? day - second / 86400.0 : day + second / 86400.0;
         EXPECT_NEAR(back, exact, 1e-9 * std::fabs(exact) + 1e-12) << date;
         const long long unix = (day + kDayZero) * 86400 + second;
