@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <gmock/gmock.h>
+
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -17,6 +19,7 @@ namespace {
 using namespace Lumera;
 using packets_test::Bytes;
 using packets_test::PutLE32;
+using packets_test::RefusedFor;
 
 enumAccountDataTypes Kind(int value) {
     return static_cast<enumAccountDataTypes>(value);
@@ -60,6 +63,8 @@ TEST(WireAccountDataPacket, EncodesEntriesInAscendingSignedKindOrderBitForBit) {
     EXPECT_EQ(received.GetEntries(),
               (Entries{{Kind(-1), -infinity}, {Kind(2), -0.0}, {Kind(3), tiny}, {Kind(5), 5.5}}));
     EXPECT_TRUE(std::signbit(received.GetEntries()[1].second));
+    packets_test::FailArrayNew failing;  // unlike the fixed packets, which give null
+    EXPECT_THROW((void)packet.Encode(), std::bad_alloc);
 }
 
 // A kind is held once: the first value added or decoded stays, also over the entries a decode
@@ -88,20 +93,57 @@ TEST(WireAccountDataPacket, EachKindKeepsItsFirstValue) {
     }
 }
 
-// Copies are independent; a failed allocation escapes Encode (the fixed packets give null).
-TEST(WireAccountDataPacket, CopiesAreIndependentAndEncodePropagatesAllocationFailure) {
-    WireAccountDataPacket source(8L);
-    source.AddInfo(adtBalance, 1.0);
-    WireAccountDataPacket copy(source);
-    WireAccountDataPacket assigned(99L);
-    assigned.AddInfo(adtOpenPnl, 3.0);
-    assigned = source;
-    source.AddInfo(adtClosedPnl, 4.0);
-    copy.AddInfo(adtMargin, 2.0);
-    EXPECT_EQ(Encoded(copy), Wire(8, {{adtBalance, 1.0}, {adtMargin, 2.0}}));
-    EXPECT_EQ(Encoded(assigned), Wire(8, {{adtBalance, 1.0}}));
-    packets_test::FailArrayNew failing;
-    EXPECT_THROW(source.Encode(), std::bad_alloc);
+WireAccountDataPacket Held() {
+    WireAccountDataPacket packet(99);
+    packet.AddInfo(Kind(-7), 1.5);
+    return packet;
+}
+
+// Refused, with the packet left as it was: a short header, every length short of the entries
+// the count announces (also counts whose size overflows 32 bits, or whose 12-fold wraps to 8 in
+// 32 bits), and a negative count. Counts up to what the size holds are taken, trailing bytes
+// ignored; the factory starts from nothing, the decoder adds to what the packet holds.
+TEST(WireAccountDataPacket, CheckedDecodeTakesCountsUpToWhatTheSizeHoldsAndRefusesTheRest) {
+    using namespace ::testing;
+    const Bytes three = Wire(5, {{0, 0.5}, {1, 1.5}, {2, 2.5}});
+    const auto counted = [&](std::int32_t count) {
+        Bytes bytes = three;
+        PutLE32(bytes, 4, static_cast<std::uint32_t>(count));
+        return bytes;
+    };
+    const auto refuses = [&](const Bytes& bytes, std::size_t given, auto refusal) {
+        SCOPED_TRACE(Message() << "given " << given);
+        WireAccountDataPacket packet = Held();
+        EXPECT_THAT([&] { packet.Decode(bytes.data(), given); }, refusal);
+        EXPECT_EQ(Encoded(packet), Encoded(Held()));
+        EXPECT_THAT([&] { (void)WireAccountDataPacket::FromBytes(bytes.data(), given); }, refusal);
+    };
+    for (std::size_t given = 0; given < three.size(); ++given) {
+        refuses(three, given, RefusedFor("WireAccountDataPacket", given < 8 ? 8 : 44, given));
+    }
+    for (const std::int32_t count : {0x7FFFFFFF, 0x15555556}) {
+        refuses(counted(count), 44,
+                RefusedFor("WireAccountDataPacket", 8 + 12 * std::uint64_t(count), 44));
+    }
+    refuses(counted(-1), 44,
+            ThrowsMessage<std::length_error>(
+                AllOf(HasSubstr("WireAccountDataPacket"), HasSubstr("-1"), HasSubstr("given 44"))));
+    EXPECT_THROW(Held().Decode(nullptr, 8), std::invalid_argument);
+
+    for (std::int32_t count = 0; count <= 3; ++count) {
+        Bytes bytes = counted(count);
+        const std::size_t size = 8 + 12 * static_cast<std::size_t>(count);
+        WireAccountDataPacket checked = Held();
+        checked.Decode(bytes.data(), size);
+        WireAccountDataPacket trusted = Held();
+        trusted.Decode(bytes.data());
+        EXPECT_EQ(checked.NumEntries(), count + 1);
+        EXPECT_EQ(Encoded(checked), Encoded(trusted)) << count;
+        EXPECT_EQ(Encoded(WireAccountDataPacket::FromBytes(
+                      reinterpret_cast<const char*>(bytes.data()), size)),
+                  Encoded(WireAccountDataPacket(bytes.data())))
+            << count;
+    }
 }
 
 }  // namespace

@@ -2,64 +2,50 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <stdexcept>
 #include <thread>
 
 namespace {
 
-TEST(VeySafeLock, RecursiveHoldExcludesAnotherThreadUntilBothGuardsAreGone) {
+// Whether another thread could enter the section now.
+bool FreeForOthers(std::recursive_mutex& section) {
+    bool free = false;
+    std::thread([&] {
+        free = section.try_lock();
+        if (free) {
+            section.unlock();
+        }
+    }).join();
+    return free;
+}
+
+// A guard leaves the section once, when destroyed (also while unwinding) or unlocked, and only
+// when it entered it: a second Lock does not enter again, an idle or unlocked guard releases
+// nothing, so the outer guard's hold survives them all.
+TEST(VeySafeLock, EachGuardReleasesOnceWhatItHolds) {
     std::recursive_mutex section;
-    std::atomic<bool> entered{false};
-    std::thread other;
     {
         VeySafeLock outer(section);
+        outer.Lock();
         outer.Lock();
         {
             VeySafeLock inner(section);
             inner.Lock();  // the same thread enters again without blocking
-            other = std::thread([&] {
-                VeySafeLock guard(section);
-                guard.Lock();
-                entered = true;
-            });
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            EXPECT_FALSE(entered);
+            VeySafeLock idle(section);
+            VeySafeLock early(section);
+            early.Lock();
+            early.Unlock();
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        EXPECT_FALSE(entered) << "released after only one of two entries";
+        EXPECT_FALSE(FreeForOthers(section));
+        try {
+            VeySafeLock guard(section);
+            guard.Lock();
+            throw std::runtime_error("work failed");
+        } catch (const std::runtime_error&) {
+        }
+        EXPECT_FALSE(FreeForOthers(section));
     }
-    other.join();
-    EXPECT_TRUE(entered);
-}
-
-TEST(VeySafeLock, ReleasesDuringUnwindingAndOnlyWhatItHolds) {
-    std::recursive_mutex section;
-    try {
-        VeySafeLock guard(section);
-        guard.Lock();
-        throw std::runtime_error("work failed");
-    } catch (const std::runtime_error&) {
-    }
-    std::thread probe([&] {
-        EXPECT_TRUE(section.try_lock());
-        section.unlock();
-    });
-    probe.join();
-
-    // A guard that never locked, or was unlocked early, releases nothing more.
-    { VeySafeLock idle(section); }
-    {
-        VeySafeLock early(section);
-        early.Lock();
-        early.Unlock();
-    }
-    std::thread again([&] {
-        EXPECT_TRUE(section.try_lock());
-        section.unlock();
-    });
-    again.join();
+    EXPECT_TRUE(FreeForOthers(section));
 }
 
 }  // namespace
