@@ -73,17 +73,15 @@ TEST(FixedPackets, EncodeEachFieldAtItsOffsetLittleEndian) {
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         EXPECT_EQ(cases[i].first, cases[i].second) << "case " << i;
     }
-    // A failed allocation gives null, the length still set; the account data packet throws.
-    long length = 0;
+    long length = 0;  // a failed allocation gives null, the length still set
     packets_test::FailArrayNew failing;
     EXPECT_EQ(response.Encode(&length), nullptr);
     EXPECT_EQ(length, 8);
 }
 
-// One text field of a packet whose other fields are set: the longest text fits with zeros after
-// it, a NUL cuts a text, one character more is refused naming the field and its capacity and
-// leaves the field empty, and received bytes without a terminator read to the field's end. Every
-// encoding is compared whole, so nothing outside the field may change.
+// One text of a packet whose other fields are set: the longest fits, zero-filled; a NUL cuts it;
+// one more character is refused, naming field and capacity, and empties the field; received bytes
+// without a terminator read to the field's end. Encodings compare whole: nothing else changes.
 template <class Packet, class Set, class Get>
 void CheckText(Packet packet, Set set, Get get, const std::string& name, std::size_t offset,
                std::size_t capacity) {
@@ -129,14 +127,12 @@ TEST(FixedPackets, TextFieldsAtCapacityEdge) {
               "GateKeeperSessionID", 150, 255);
     CheckText(U("id", udpPrice), &U::SetGateKeeperSessionID, &U::GetGateKeeperSessionID,
               "GateKeeperSessionID", 4, 255);
-    // The subscription's text has no setter: its constructor refuses.
     EXPECT_THROW(CLMWirePriceSubscriptionPacket(1, 2, std::string(100, 't')),
                  std::invalid_argument);
 }
 
-// The checked decoders and factories: every length short of a packet's size is refused and
-// leaves the packet as it was; the full size (or more) decodes exactly as the trusting decoder
-// does. `known` makes the packet in a known state, far from the pattern decoded.
+// Every length short of the size is refused, leaving the packet as `known` made it; the full size
+// or more decodes as the trusting decoder does.
 template <class Packet, class Make>
 void CheckFixedForm(const std::string& name, Make known) {
     SCOPED_TRACE(name);
@@ -156,8 +152,6 @@ void CheckFixedForm(const std::string& name, Make known) {
     }
     EXPECT_THAT([&] { (void)Packet::FromBytes(chars, size - 1); },
                 RefusedFor(name, size, size - 1));
-    EXPECT_THAT([&] { (void)Packet::FromBytes(stdBytes, size - 1); },
-                RefusedFor(name, size, size - 1));
 
     const Bytes expected(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
     Packet packet = known();
@@ -167,10 +161,8 @@ void CheckFixedForm(const std::string& name, Make known) {
     trusted.Decode(Bytes(bytes).data());
     EXPECT_EQ(Encoded(trusted), expected);
     EXPECT_EQ(Encoded(Packet::FromBytes(bytes.data(), bytes.size())), expected);
-    EXPECT_EQ(Encoded(Packet::FromBytes(chars, size)), expected);
     EXPECT_EQ(Encoded(Packet::FromBytes(stdBytes, size)), expected);
     EXPECT_THROW(packet.Decode(nullptr, 1), std::invalid_argument);
-    EXPECT_THAT([&] { packet.Decode(nullptr, 0); }, RefusedFor(name, size, 0));
     EXPECT_THROW((void)Packet::FromBytes(nullptr, size), std::invalid_argument);
 }
 

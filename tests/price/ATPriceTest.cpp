@@ -20,33 +20,20 @@ struct DisplayCase {
     const char* text;
 };
 
+// Anchors of the table's rows, and what the printf comparison leaves out: no row, the text past
+// code 41's terminator, high bits.
 TEST(ATPriceTest, DisplaysKnownPrices) {
-    // Only the low 32 bits of a price are ticks. A negative remainder selects its last digit by
-    // absolute value; past the text's terminator (negative code 41, code 58) nothing prints.
-    // Codes 30, 51 and 62 are unlike their neighbours; the printf comparison takes them as given.
-    // clang-format off
     const DisplayCase cases[] = {
-        {6, 1234, "38.18"}, {9, 1232, "9.200"}, {9, 1233, "9.202"}, {9, 1234, "9.205"},
-        {9, 1235, "9.207"}, {41, 1232, "9.200"}, {41, 1233, "9.200"}, {41, 1234, "9.205"},
-        {41, 1235, "9.20"}, {31, -1234, "-9.205"}, {14, -1234, "-12.-34"}, {14, 1234, "12.34"},
-        {1, 12345, "61.725"}, {5, 1234, "308.5"}, {18, 1234, "  30.85"}, {45, 3, "0.7"},
-        {17, 1234, "1234"}, {21, 1234, "1234.0"}, {47, 1234, "1234.0"}, {62, 1, "0.000001"},
-        {0, 1234, ""}, {63, 1234, ""}, {-1, 1234, ""}, {11, 7, "0.35"},
-        {4, 1239, "1.547"}, {16, 12345, "12.345"}, {40, 1235, "9.20"}, {58, 1234, "1.230"},
-        {20, 3, "   1.5"}, {2, 1235, "3.086"}, {3, 1235, "3.087"}, {9, -1235, "-9.-207"},
-        {17, -5, "-5"}, {21, 0, "0.0"}, {9, -1233, "-9.-202"}, {5, -3, "0.7"},
-        {41, -1233, "-9.-20"}, {41, -1234, "-9.-20"}, {41, -1235, "-9.-20"}, {58, 1238, "1.235"},
-        {51, 12345, "154.3125"}, {30, 1235, " 617.5"}, {62, 1234567, "12.034567"}, {51, -7, "0.-875"},
-    };
-    // clang-format on
+        {6, 1234, "38.18"},    {18, 1234, "  30.85"}, {51, 12345, "154.3125"},
+        {1, 12345, "61.725"},  {30, 1235, " 617.5"},  {62, 1234567, "12.034567"},
+        {0, 1234, ""},         {63, 1234, ""},        {-1, 1234, ""},
+        {41, -1234, "-9.-20"}, {41, -1235, "-9.-20"}, {14, 1234, "12.34"},
+        {9, -1235, "-9.-207"}, {58, 1238, "1.235"}};
     ATPrice converter;
     for (const DisplayCase& c : cases) {
-        EXPECT_EQ(converter.getDisplayString(c.price, PriceFormatCode(c.code)), c.text)
-            << "code " << c.code << " price " << c.price;
+        EXPECT_EQ(converter.getDisplayString(c.price, PriceFormatCode(c.code)), c.text) << c.code;
         EXPECT_EQ(converter.GetPriceFormatCode(), c.code);
     }
-    EXPECT_EQ(converter.getDisplayString(INT32_MIN, PriceFormatCode(31)), "-16777216.000");
-    EXPECT_EQ(converter.getDisplayString(INT32_MAX, PriceFormatCode(31)), "16777215.317");
     EXPECT_EQ(converter.getDisplayString(lmwire_test::WithBit32(1234), PriceFormatCode(14)),
               "12.34");
 }
@@ -109,12 +96,10 @@ std::string PrintfDisplay(int code, std::int32_t price) {
     return text;
 }
 
-// 0, +-1, the remainders (around 0 and further out) and values near +-2^31.
 std::vector<std::int32_t> PricesFor(int code) {
     const PriceFormat& row = kPriceFormatTable[code - 1];
     const std::int32_t divisor = row.primaryFraction * row.secondaryFraction;
     std::vector<std::int32_t> prices = {0, 1, -1};
-    // Every remainder; a sample of them, evenly spread, when the run takes a share of the cases.
     const std::int32_t step = std::max(1, divisor / lmwire_test::SampleCount(divisor));
     for (std::int32_t r = 0; r < divisor; r += step) {
         prices.insert(prices.end(), {r, -r, 7 * divisor + r, -7 * divisor - r});

@@ -1,6 +1,3 @@
-// The stateless conversions against the converter of the original members, and Parse as the exact
-// inverse of Display over every code.
-
 #include "wire_types/price/Price.h"
 
 #include <gtest/gtest.h>
@@ -102,11 +99,7 @@ TEST(PriceDisplay, NonNegativePricesReadAsTheOriginalMembersAndNegativesCarryOne
             ASSERT_EQ(text, expected) << row->code << " " << ticks;
         }
     }
-    EXPECT_EQ(Display(14, -1234), "-12.34");
-    EXPECT_EQ(Display(18, -1234), " -30.85");
     EXPECT_EQ(Display(18, -20), "  -0.50");
-    EXPECT_EQ(Display(35, -1234), "-0.030850");
-    EXPECT_EQ(Display(31, -1234), "-9.205");
     EXPECT_EQ(Display(17, INT32_MIN), "-2147483648");
     EXPECT_EQ(Display(14, INT32_MIN), "-21474836.48");
 }
@@ -146,10 +139,8 @@ TEST(PriceParse, InvertsDisplayForEveryCode) {
     EXPECT_EQ(shared, (std::set<std::int32_t>{40, 41, 58}));
 }
 
-// Beyond the round trip: a padded row takes its text unpadded, of the prices that share a text
-// the one nearest zero comes back, and every other text is refused: a last digit or fraction
-// digits the row does not print, a character past the last one, "-0" and "0" in one-to-one rows,
-// 32/32 as a part, and a NUL (code 41 prints nothing for one remainder; a NUL is not nothing).
+// Beyond the round trip: padded rows take the text unpadded, shared texts give the price nearest
+// zero, and all else is refused (a NUL too: code 41 prints nothing for one remainder).
 TEST(PriceParse, TakesWhatDisplayCouldHaveWrittenAndRefusesEveryOtherText) {
     const std::pair<long, std::vector<std::pair<std::string_view, std::int32_t>>> taken[] = {
         {18, {{"30.85", 1234}, {"-30.85", -1234}}}, {41, {{"9.20", 1235}}}, {40, {{"-0.00", -1}}}};
@@ -161,16 +152,13 @@ TEST(PriceParse, TakesWhatDisplayCouldHaveWrittenAndRefusesEveryOtherText) {
     using namespace std::string_view_literals;
     const std::pair<long, std::vector<std::string_view>> refused[] = {
         {9, {"9.209", "9.2055"}},
-        {14, {"-0.00",       "-0",           "0",        "",        " ",       "-",
-              "--1.00",      "+1.00",        "12.3",     "12.345",  "012.34",  "12,34",
-              "1a.00",       "1 2.34",       "12. 34",   "12.34\t", "\t12.34", "12.34x",
-              "21474836.48", "-21474836.49", "12.34\0"sv}},
-        {17, {"2147483648", "99999999999", "1e3", "0x10"}},
+        {14,
+         {"-0.00", "-0", "0", "", "-", "+1.00", "12.3", "12.345", "012.34", "12,34", "1 2.34",
+          "12.34\t", "12.34x", "21474836.48", "-21474836.49", "12.34\0"sv}},
+        {17, {"2147483648", "1e3"}},
         {6, {"38.32", "38.5"}},
-        {5, {"308.6"}},
-        {21, {"1234.1"}},
         {30, {"123.55"}},
-        {41, {"9.207", "9.2055", "9.20\0"sv}},
+        {41, {"9.207", "9.20\0"sv}},
         {58, {"1.2300"}}};
     for (const auto& [code, texts] : refused) {
         for (const std::string_view text : texts) {
@@ -181,12 +169,10 @@ TEST(PriceParse, TakesWhatDisplayCouldHaveWrittenAndRefusesEveryOtherText) {
 
 TEST(PriceDecimal, RoundsToTheNearestTick) {
     EXPECT_EQ(price::ToDecimal(6, 1234), 38.5625);
-    EXPECT_EQ(price::ToDecimal(62, 1), 0.00001);
     EXPECT_EQ(price::FromDecimal(14, 0.29), 29);
     EXPECT_EQ(price::FromDecimal(6, -38.5625), -1234);
     EXPECT_EQ(price::FromDecimal(17, 2.5), 3);
     EXPECT_EQ(price::FromDecimal(17, -2.5), -3);
-    EXPECT_EQ(price::FromDecimal(62, 0.000001), 0);
     EXPECT_EQ(price::FromDecimal(17, 2147483647.4), INT32_MAX);
     EXPECT_EQ(price::FromDecimal(17, -2147483648.4), INT32_MIN);
     const double inf = std::numeric_limits<double>::infinity();
@@ -194,7 +180,6 @@ TEST(PriceDecimal, RoundsToTheNearestTick) {
                              std::numeric_limits<double>::quiet_NaN()}) {
         EXPECT_EQ(price::FromDecimal(17, bad), std::nullopt) << bad;
     }
-    // Every tick price of a row comes back from its decimal value.
     std::mt19937 random(62);
     for (const price::FormatInfo* row = price::begin(); row != price::end(); ++row) {
         for (const std::int32_t ticks : TicksFor(*row, random)) {

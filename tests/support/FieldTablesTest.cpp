@@ -41,17 +41,7 @@ static_assert(!detail::Tiles(detail::Table("gap", 9, kGap)) &&
               detail::Tiles(detail::Table("one", 4, kOne)) &&
               !detail::Tiles(detail::Table("left over", 8, kOne)));
 
-// Spelled at compile time, as a generator may.
-static_assert([] {
-    char out[32] = {};
-    const char* end =
-        SpellTo(out, out + sizeof out, PriceRecordLayout::kFieldList[10], Spelling::Wireshark, 9);
-    return end != nullptr &&
-           std::string_view(out, static_cast<std::size_t>(end - out)) == "lmwire.bid_size_9";
-}());
-
-// The spellings of each kind of name the front ends use: the tool's JSON keys and CSV columns,
-// the Python attributes, the dissector's filter names.
+// JSON keys, CSV columns and Python names, the dissector's filter names.
 TEST(FieldTables, SpellingsAreThoseOfEveryFrontEnd) {
     const WireField* price = PriceRecordLayout::kFieldList;
     constexpr Spelling J = Spelling::Json, S = Spelling::Snake, W = Spelling::Wireshark;
@@ -61,17 +51,14 @@ TEST(FieldTables, SpellingsAreThoseOfEveryFrontEnd) {
         int level;
         const char* name;
     } cases[] = {
-        {price[1], J, 0, "PriceFormatCode"},    {price[1], S, 0, "price_format_code"},
         {price[3], W, 0, "lmwire.lumera_id"},   {price[9], J, 3, "Bids[3].Price"},
         {price[12], J, 9, "Asks[9].Size"},      {price[9], J, kAllLevels, "Bids"},
         {price[10], S, kAllLevels, "bid_size"}, {price[11], S, 3, "ask_price_3"},
         {price[9], W, 10, "lmwire.bid.price"},  // no such level: all of them
-        {price[12], W, 9, "lmwire.ask_size_9"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Spell(c.field, c.spelling, c.level), c.name);
     }
-    // Names of values the front ends derive: acronyms first and last.
     EXPECT_EQ(Spell("TimeStampUTC", W), "lmwire.time_stamp_utc");
     EXPECT_EQ(Spell("APIOrderID", S), "api_order_id");
     EXPECT_EQ(Spell("APIOrderID", J), "APIOrderID");
@@ -86,8 +73,7 @@ std::string Number(double value) {
     return text;
 }
 
-// Integers are read and written through every layout below; here the text rules: zeros after a
-// text, no text a reader would cut short, and a text without a zero byte runs to the field's end.
+// Zeros after a text, none a reader would cut short, and one without a zero runs to the end.
 TEST(FieldTables, ValuesAreLittleEndianAndTextsZeroFilled) {
     const WireField text = detail::TextField("T", 1, 4);
     unsigned char out[6] = {0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA};
@@ -99,9 +85,8 @@ TEST(FieldTables, ValuesAreLittleEndianAndTextsZeroFilled) {
     EXPECT_EQ(ReadText(text, out), "abcd");
 }
 
-// Reads a layout at bytes[start] as a front end does, by its table alone: the fixed part by the
-// offsets, then each part that follows it; writing each value read over other bytes must give
-// back the field's bytes. Returns the offset just past the layout.
+// Reads a layout at bytes[start] by its table alone, as a front end does, and writes each value
+// back over other bytes, which must give the field's bytes. Returns the offset past the layout.
 std::size_t Walk(const FieldTable& table, const Bytes& bytes, std::size_t start,
                  const std::string& prefix, Values& values) {
     if (start + table.fixedSize > bytes.size()) {
@@ -153,7 +138,6 @@ std::size_t Walk(const FieldTable& table, const Bytes& bytes, std::size_t start,
                     WriteInteger(field, again.data(), value, level);
                 }
         }
-        // A depth side's two rows share its name: its prices, then its sizes.
         std::string& value = values[name];
         value += (value.empty() ? "" : " ") + read;
         EXPECT_EQ(Bytes(again.data() + field.offset, again.data() + field.offset + field.size),
@@ -182,8 +166,7 @@ std::string Str(const T& value) {
     }
 }
 
-// A value under its field's name: ASKED(packet, Get, Port) asks packet.GetPort(), HELD(order,
-// Qty) reads order.Qty.
+// A value under its field's name: ASKED(packet, Get, Port) is packet.GetPort(), HELD(o, Qty) o.Qty.
 #define ASKED(object, get, name) \
     { #name, Str(object.get##name()) }
 #define HELD(record, name) \
@@ -197,8 +180,8 @@ Values Prefixed(const Values& values, const std::string& prefix) {
     return out;
 }
 
-// Distinct bytes over a record's fixed block, as a peer might send them; by default none above
-// 0x7E, so no double among them is a NaN (whose bits a 32-bit build may not keep).
+// Distinct bytes over a fixed block; by default none above 0x7E, so no double is a NaN (whose
+// bits a 32-bit build may not keep).
 void Fill(void* block, std::size_t size, unsigned seed, unsigned top = 0x7E) {
     auto* bytes = static_cast<unsigned char*>(block);
     for (std::size_t i = 0; i < size; ++i) {
@@ -209,12 +192,11 @@ void Fill(void* block, std::size_t size, unsigned seed, unsigned top = 0x7E) {
 struct ValuesCase {
     const FieldTable& table;
     Bytes bytes;
-    Values expected;  // from the class's getters (or the raw record's members)
+    Values expected;  // from the getters (or the raw record's members)
     const FieldTable* entries = nullptr;
 };
 
-// The layouts of nested parts: depth levels, entries, flat forms. The fixed packets' tables are
-// walked by the tool's decoder and the Python classes, whose tests compare them with the getters.
+// Depth levels, entries and flat forms; the tool's and Python's tests walk the fixed packets.
 std::vector<ValuesCase> ValuesCases() {
     std::vector<ValuesCase> cases;
     std::array<unsigned char, PriceRecordLayout::kSize> record;
@@ -252,7 +234,6 @@ std::vector<ValuesCase> ValuesCases() {
                      Bytes(dataWire.get(), dataWire.get() + 8 + 12 * data.NumEntries()), dataValues,
                      &WireAccountDataPacketLayout::kEntryFields});
 
-    // The raw records' flat forms, as the flat-form visitor writes them.
     WireAccountContract raw;
     Fill(&raw, WireAccountContract::kFixedSize, 1);
     Fill(&raw.contract, WireContract::kFixedSize, 2);
@@ -302,12 +283,11 @@ std::vector<ValuesCase> ValuesCases() {
     return cases;
 }
 
-// Each layout's bytes, as its class writes them, read back by the table alone.
 TEST(FieldTables, ReadingByTheTableGivesWhatTheClassHolds) {
     for (const ValuesCase& c : ValuesCases()) {
         Values got;
         std::size_t end = Walk(c.table, c.bytes, 0, "", got);
-        if (c.entries != nullptr) {  // the account data packet's entries follow its header
+        if (c.entries != nullptr) {  // entries follow the account data packet's header
             const int count = std::stoi(got.at("NumEntries"));
             for (int i = 0; i < count && end <= c.bytes.size(); ++i) {
                 end = Walk(*c.entries, c.bytes, end, "AccountInfo[" + Str(i) + "].", got);

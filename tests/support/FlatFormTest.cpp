@@ -53,12 +53,9 @@ std::vector<unsigned char> Flat(Record& record, long at = 0) {
     return buffer;
 }
 
-// The bytes in order; a copy has them too, with strings of its own.
 TEST(FlatForm, WritesBlocksTextsAndCountedArraysInOrderAndCopiesThroughThem) {
     Record source;
-    for (int i = 0; i < 6; ++i) {
-        source.fixed[i] = static_cast<unsigned char>(0xF0 + i);
-    }
+    std::memcpy(source.fixed, "\xF0\xF1\xF2\xF3\xF4\xF5", 6);
     SetWireText(source.first, "AB");
     FreeWireText(source.second);  // a null text travels as the empty one
     source.items.resize(2);
@@ -77,8 +74,7 @@ TEST(FlatForm, WritesBlocksTextsAndCountedArraysInOrderAndCopiesThroughThem) {
     EXPECT_NE(copy.items[1].label, source.items[1].label);
 }
 
-// The checked reader over a record with an array: counts beyond the buffer (up to the largest)
-// are refused before anything is read, and a refusal leaves record and offset alone.
+// Counts beyond the buffer are refused before anything is read, leaving record and offset alone.
 TEST(FlatForm, CheckedReadRefusesCountsTheBufferCannotHold) {
     Record source;
     SetWireText(source.first, "AB");
@@ -105,8 +101,7 @@ TEST(FlatForm, CheckedReadRefusesCountsTheBufferCannotHold) {
     }
 }
 
-// Elements of fixed blocks only: a hostile count stops at the first element past the end
-// instead of being counted to the last.
+// A hostile count of fixed blocks stops at the first element past the end, not counted to the last.
 struct Plain {
     std::int32_t value = 0;
     template <class V>

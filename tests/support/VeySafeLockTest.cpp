@@ -19,9 +19,8 @@ bool FreeForOthers(std::recursive_mutex& section) {
     return free;
 }
 
-// A guard leaves the section once, when destroyed (also while unwinding) or unlocked, and only
-// when it entered it: a second Lock does not enter again, an idle or unlocked guard releases
-// nothing, so the outer guard's hold survives them all.
+// A guard leaves once (destroyed, unwinding or unlocked) and only what it entered, so the outer
+// guard's hold survives a second Lock, an idle guard and an unlocked one.
 TEST(VeySafeLock, EachGuardReleasesOnceWhatItHolds) {
     std::recursive_mutex section;
     {
