@@ -18,9 +18,7 @@
 namespace {
 
 using namespace Lumera;
-using packets_test::Bytes;
-using packets_test::Encoded;
-using packets_test::RefusedFor;
+using namespace packets_test;
 
 void PutText(Bytes& bytes, std::size_t offset, const std::string& text) {
     std::copy(text.begin(), text.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset));

@@ -99,27 +99,24 @@ TEST(PriceRecordBuilder, DepthPricesMustBeInReachOfTheLastPrice) {
 
 // Depth given before the last price follows it; Bytes() names the first level out of reach.
 TEST(PriceRecordBuilder, LevelsSetBeforeTheLastPriceFollowIt) {
-    const auto refusal = [](const PriceRecordBuilder& builder) {
-        try {
-            builder.Bytes();
-        } catch (const std::out_of_range& e) {
-            return std::string(e.what());
-        }
-        return std::string("none");
-    };
+    using ::testing::HasSubstr;
+    using ::testing::ThrowsMessage;
     PriceRecordBuilder builder;
     builder.Ask(3, 1127, 2).Ask(5, 5, 1).Bid(2, 1000, 1);
-    EXPECT_THAT(refusal(builder), ::testing::HasSubstr("bid level 2 price 1000"));
+    EXPECT_THAT([&] { builder.Bytes(); },
+                ThrowsMessage<std::out_of_range>(HasSubstr("bid level 2 price 1000")));
     builder.LastPrice(1000);
-    EXPECT_THAT(refusal(builder),
-                ::testing::HasSubstr("ask level 5 price 5 is out of reach of the last price 1000"));
+    EXPECT_THAT([&] { builder.Bytes(); },
+                ThrowsMessage<std::out_of_range>(
+                    HasSubstr("ask level 5 price 5 is out of reach of the last price 1000")));
     builder.Ask(5, 872, 1);
     const Record bytes = builder.Bytes();
     const PriceRecordView view(bytes.data());
     EXPECT_EQ((std::vector<std::int32_t>{view.Bid(2).price, view.Ask(3).price, view.Ask(5).price}),
               (std::vector<std::int32_t>{1000, 1127, 872}));
     builder.LastPrice(-1000);
-    EXPECT_THAT(refusal(builder), ::testing::HasSubstr("bid level 2"));
+    EXPECT_THAT([&] { builder.Bytes(); },
+                ThrowsMessage<std::out_of_range>(HasSubstr("bid level 2")));
 }
 
 }  // namespace

@@ -107,13 +107,10 @@ TEST(PriceDisplay, NonNegativePricesReadAsTheOriginalMembersAndNegativesCarryOne
 TEST(PriceDisplay, DisplayToWritesOnlyWhereItFits) {
     char buffer[price::kMaxDisplayLength + 4];
     std::fill(std::begin(buffer), std::end(buffer), '#');
-    char* end = price::DisplayTo(buffer, buffer + 6, 18, -1234);
-    EXPECT_EQ(end, nullptr);
+    EXPECT_EQ(price::DisplayTo(buffer, buffer + 6, 18, -1234), nullptr);
     EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, '#'));
-    end = price::DisplayTo(buffer, buffer + 7, 18, -1234);
-    ASSERT_NE(end, nullptr);
-    EXPECT_EQ(std::string(buffer, end), " -30.85");
-    EXPECT_EQ(buffer[7], '#');
+    EXPECT_EQ(price::DisplayTo(buffer, buffer + 7, 18, -1234), buffer + 7);
+    EXPECT_EQ(std::string(buffer, buffer + 8), " -30.85#");
     EXPECT_EQ(price::DisplayTo(buffer, buffer, 0, 5), buffer);
     EXPECT_EQ(price::DisplayTo(buffer, buffer + price::kMaxDisplayLength, 21, INT32_MIN) - buffer,
               13);

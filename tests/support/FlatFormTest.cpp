@@ -102,15 +102,14 @@ TEST(FlatForm, CheckedReadRefusesCountsTheBufferCannotHold) {
 }
 
 // A hostile count of fixed blocks stops at the first element past the end, not counted to the last.
-struct Plain {
-    std::int32_t value = 0;
-    template <class V>
-    void VisitFlatForm(V& v) {
-        v.Block(&value, 4);
-    }
-};
-
 struct Plains {
+    struct Plain {
+        std::int32_t value = 0;
+        template <class V>
+        void VisitFlatForm(V& v) {
+            v.Block(&value, 4);
+        }
+    };
     std::vector<Plain> items;
     template <class V>
     void VisitFlatForm(V& v) {
