@@ -161,6 +161,7 @@ void CheckFixedForm(const std::string& name, Make known) {
     EXPECT_EQ(Encoded(Packet::FromBytes(bytes.data(), bytes.size())), expected);
     EXPECT_EQ(Encoded(Packet::FromBytes(stdBytes, size)), expected);
     EXPECT_THROW(packet.Decode(nullptr, 1), std::invalid_argument);
+    EXPECT_THAT([&] { packet.Decode(nullptr, 0); }, RefusedFor(name, size, 0));
     EXPECT_THROW((void)Packet::FromBytes(nullptr, size), std::invalid_argument);
 }
 
