@@ -46,9 +46,8 @@ std::map<std::string, std::vector<std::string>> Dissected(const TempDir& dir,
     }
     const std::string out = dir.Path("fields.txt");
     EXPECT_EQ(Shell(command + " > " + out), 0) << command;
-    const Bytes text = ReadFile(out);
     std::map<std::string, std::vector<std::string>> values;
-    for (const std::string& line : Lines(std::string(text.begin(), text.end()))) {
+    for (const std::string& line : Lines(ReadText(out))) {
         const std::vector<std::string> columns = Split(line, '\t');
         EXPECT_EQ(columns.size(), fields.size()) << line;
         for (std::size_t i = 0; i < fields.size() && i < columns.size(); ++i) {
@@ -68,9 +67,8 @@ std::vector<std::string> PacketsThrough(const TempDir& dir, const std::string& p
     EXPECT_EQ(Shell("tshark -X lua_script:" + kDissector + " -r " + pcap + " -Y '" + filter + "'" +
                     (shown ? " -T fields -e frame.number" : "") + " > " + out),
               0);
-    const Bytes text = ReadFile(out);
     std::vector<std::string> numbers;
-    for (const std::string& line : Lines(std::string(text.begin(), text.end()))) {
+    for (const std::string& line : Lines(ReadText(out))) {
         const std::size_t first = line.find_first_not_of(' ');
         numbers.push_back(line.substr(first, line.find(' ', first) - first));
     }
@@ -79,12 +77,7 @@ std::vector<std::string> PacketsThrough(const TempDir& dir, const std::string& p
 
 // A pcap of UDP datagrams from port 4000 to `port`, one per text2pcap packet of `dump`: its path.
 std::string Text2pcap(const TempDir& dir, const std::string& dump, int port) {
-    WriteText(dir.Path("dump.txt"), dump);
-    const std::string pcap = dir.Path(std::to_string(port) + ".pcap");
-    EXPECT_EQ(Shell("text2pcap -q -t '%Y-%m-%dT%H:%M:%S.%f' -4 10.0.0.1,10.0.0.2 -u 4000," +
-                    std::to_string(port) + " " + dir.Path("dump.txt") + " " + pcap),
-              0);
-    return pcap;
+    return Text2pcap(dir, dump, "-4 10.0.0.1,10.0.0.2 -u 4000," + std::to_string(port));
 }
 
 TEST(Dissector, FieldsOfSynthRecordsAreThoseLmwireDecodes) {

@@ -15,14 +15,6 @@ void ShellOk(const std::string& command) {
     ASSERT_EQ(Shell(command), 0) << command;
 }
 
-Bytes Concat(const std::vector<Bytes>& parts) {
-    Bytes all;
-    for (const Bytes& part : parts) {
-        all.insert(all.end(), part.begin(), part.end());
-    }
-    return all;
-}
-
 // Datagrams that text2pcap wrote, in pcap and pcapng, IPv4 and IPv6: the records of those taken,
 // each line with when, whence and whither they came, and the others counted.
 TEST(Pcap, DatagramsOfText2pcapAreDecodedWithTheirCaptureColumns) {
@@ -36,18 +28,19 @@ TEST(Pcap, DatagramsOfText2pcapAreDecodedWithTheirCaptureColumns) {
     const Bytes three(records.begin() + 86, records.end());
     // Then datagrams of 100 and 85 bytes, and other traffic of the records' length: a DNS query
     // (code 148) and zero padding.
-    WriteText(dir.Path("dump.txt"),
-              Text2pcapDump("2025-01-02T03:04:05.123456", one) +
-                  Text2pcapDump("2025-01-02T03:04:05.5", three) +
-                  Text2pcapDump("2025-01-02T03:04:06.000001", Bytes(100, 7)) +
-                  Text2pcapDump("2025-01-02T03:04:07.0", Bytes(85, 1)) +
-                  Text2pcapDump("2025-01-02T03:04:08.0", Concat({{0x12, 0x94}, Bytes(84, 0x41)})) +
-                  Text2pcapDump("2025-01-02T03:04:09.0", Bytes(172, 0)));
+    Bytes dns(86, 0x41);
+    dns[0] = 0x12;
+    dns[1] = 0x94;
+    const std::string dump = Text2pcapDump("2025-01-02T03:04:05.123456", one) +
+                             Text2pcapDump("2025-01-02T03:04:05.5", three) +
+                             Text2pcapDump("2025-01-02T03:04:06.000001", Bytes(100, 7)) +
+                             Text2pcapDump("2025-01-02T03:04:07.0", Bytes(85, 1)) +
+                             Text2pcapDump("2025-01-02T03:04:08.0", dns) +
+                             Text2pcapDump("2025-01-02T03:04:09.0", Bytes(172, 0));
     for (const std::string format : {"pcap", "pcapng"}) {
         SCOPED_TRACE(format);
-        const std::string pcap = dir.Path("capture." + format);
-        ShellOk("text2pcap -q -F " + format + " -t '%Y-%m-%dT%H:%M:%S.%f' -4 10.1.2.3,239.1.1.7 " +
-                "-u 40001,9100 " + dir.Path("dump.txt") + " " + pcap);
+        const std::string pcap =
+            Text2pcap(dir, dump, "-F " + format + " -4 10.1.2.3,239.1.1.7 -u 40001,9100");
         const Result result = RunTool({"decode", "price-record", "--pcap", pcap, "--json"});
         ASSERT_EQ(result.status, 0) << result.err;
         const std::vector<std::string> lines = Lines(result.out);
@@ -66,10 +59,8 @@ TEST(Pcap, DatagramsOfText2pcapAreDecodedWithTheirCaptureColumns) {
     }
 
     // IPv6 addresses in their columns, bracketed in the text line; named ports choose.
-    WriteText(dir.Path("dump.txt"), Text2pcapDump("2025-01-02T00:00:00.0", one));
-    const std::string v6 = dir.Path("v6.pcapng");
-    ShellOk("text2pcap -q -t '%Y-%m-%dT%H:%M:%S.%f' -6 2001:db8::5,ff15::1 -u 5000,9300 " +
-            dir.Path("dump.txt") + " " + v6);
+    const std::string v6 = Text2pcap(dir, Text2pcapDump("2025-01-02T00:00:00.0", one),
+                                     "-6 2001:db8::5,ff15::1 -u 5000,9300");
     const Result csv =
         RunTool({"decode", "price-record", "--pcap", v6, "--port", "9300", "--port", "1", "--csv"});
     ASSERT_EQ(Lines(csv.out).size(), 2u) << csv.err;
@@ -100,10 +91,9 @@ TEST(Pcap, TsharkReadsTheRecordsOfSynthAsUdpPayloads) {
     ShellOk("tshark -r " + dir.Path("synth.pcap") +
             " -o udp.check_checksum:TRUE -T fields -e ipv6.src -e ipv6.dst -e udp.srcport " +
             "-e udp.dstport -e udp.checksum.status -e udp.payload > " + dir.Path("fields.txt"));
-    const Bytes fields = ReadFile(dir.Path("fields.txt"));
     std::string payloads;
     std::size_t datagrams = 0;
-    for (const std::string& line : Lines(std::string(fields.begin(), fields.end()))) {
+    for (const std::string& line : Lines(ReadText(dir.Path("fields.txt")))) {
         const std::string prefix = "2001:db8::7\tff15::77\t41000\t9555\t1\t";
         ASSERT_EQ(line.rfind(prefix, 0), 0u) << line;
         const std::string payload = line.substr(prefix.size());
