@@ -25,10 +25,11 @@ inline std::string ToHex(const Bytes& bytes) {
     return text;
 }
 
-inline std::vector<std::string> Lines(const std::string& text) {
+// The lines of a text, or its parts between separators when each part ends with one.
+inline std::vector<std::string> Lines(const std::string& text, char separator = '\n') {
     std::vector<std::string> lines;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
+    for (std::string line; std::getline(in, line, separator);) {
         lines.push_back(line);
     }
     return lines;
