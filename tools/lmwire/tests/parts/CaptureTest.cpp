@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include "Parts.h"
-#include "records/Kinds.h"
 
 namespace lmwire_test {
 namespace {
@@ -58,18 +57,6 @@ TEST(Capture, EveryJobCountGivesTheLinesOfOneInFileOrderAndRefusesACutOneBeforeA
             EXPECT_NE(refused.err.find("440436 bytes is not a whole number of 86-byte records"),
                       std::string::npos)
                 << refused.err;
-        }
-    }
-}
-
-// An endless input is refused one byte past the most a record of its kind takes.
-TEST(Capture, EveryKindStopsReadingAnEndlessInput) {
-    for (const lmwire::Kind& kind : lmwire::AllKinds()) {
-        if (kind.name != "price-record") {
-            const Outcome result = Tool({"decode", kind.name, "--binary", "/dev/zero"});
-            EXPECT_NE(result.err.find(kind.fixedSize ? " or more" : "more than 1048576 bytes"),
-                      std::string::npos)
-                << kind.name << ": " << result.err;
         }
     }
 }

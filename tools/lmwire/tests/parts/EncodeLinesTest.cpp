@@ -102,39 +102,31 @@ TEST(EncodeLines, EveryReaderTakesInputUpToItsLimitExactly) {
                line.back() + "\n";
     };
     // An account contract whose name fills the variable kinds' cap: two blocks, "ES", the name.
-    Bytes contract(kLine, 0);
-    contract[108] = 'E';
-    contract[109] = 'S';
+    std::string contract(kLine, '\0');
+    contract.replace(108, 2, "ES");
     std::fill(contract.begin() + 111, contract.end() - 1, 'n');
-    Bytes longer = contract;
-    longer.push_back(0);
+    const std::string hex = ToHex(Bytes(contract.begin(), contract.end()));
+    // What is taken, and the byte (or hex digits) that one more adds `back` bytes before its end.
     const struct {
-        std::vector<std::string> args;
-        std::string taken, refused, message;
+        std::string args, taken, more;
+        std::size_t back;
+        std::string message;
     } cases[] = {
-        {{"encode", "price-record", "--from-jsonl", "-", "-"},
-         padded(json.substr(0, json.size() - 1), kLine),
-         padded(json.substr(0, json.size() - 1), kLine + 1),
-         "line 1: longer than 1048576 bytes"},
-        {{"encode", "price-record", "--from-csv", "-", "-"},
-         csv[0] + "\n" + padded(csv[1], kLine),
-         csv[0] + "\n" + padded(csv[1], kLine + 1),
+        {"encode price-record --from-jsonl - -", padded(json.substr(0, json.size() - 1), kLine),
+         " ", 2, "line 1: longer than 1048576 bytes"},
+        {"encode price-record --from-csv - -", csv[0] + "\n" + padded(csv[1], kLine), " ", 2,
          "line 2: longer than 1048576 bytes"},
-        {{"decode", "account-contract", "--binary"},
-         std::string(contract.begin(), contract.end()),
-         std::string(longer.begin(), longer.end()),
+        {"decode account-contract --binary", contract, std::string(1, '\0'), 0,
          "account-contract: more than 1048576 bytes"},
-        {{"decode", "account-contract"},
-         ToHex(contract),
-         ToHex(longer),
-         "account-contract: more than 1048576 bytes"},
+        {"decode account-contract", hex, "00", 0, "account-contract: more than 1048576 bytes"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(c.args));
-        const Outcome taken = Tool(c.args, c.taken);
+        SCOPED_TRACE(c.args);
+        const Outcome taken = Tool(Words(c.args), c.taken);
         EXPECT_EQ(taken.status, 0) << taken.err;
         EXPECT_NE(taken.out, "");
-        const Outcome refused = Tool(c.args, c.refused);
+        const Outcome refused =
+            Tool(Words(c.args), std::string(c.taken).insert(c.taken.size() - c.back, c.more));
         EXPECT_EQ(refused.status, 2);
         EXPECT_NE(refused.err.find(c.message), std::string::npos) << refused.err;
     }
