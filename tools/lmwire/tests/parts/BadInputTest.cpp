@@ -17,12 +17,9 @@ struct BadCase {
     std::vector<std::string> args = {};  // instead of the command, for words holding blanks
 };
 
-std::string Hex(std::size_t bytes, const std::string& fill = "00") {
-    std::string hex;
-    for (std::size_t i = 0; i < bytes; ++i) {
-        hex += fill;
-    }
-    return hex;
+// `bytes` zero bytes as hex.
+std::string Hex(std::size_t bytes) {
+    return std::string(2 * bytes, '0');
 }
 
 std::string TextHex(const std::string& text) {
