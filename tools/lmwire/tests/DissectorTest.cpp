@@ -16,18 +16,6 @@ namespace {
 
 const std::string kDissector = LMWIRE_DISSECTOR;
 
-std::vector<std::string> Split(const std::string& text, char separator) {
-    std::vector<std::string> parts(1);
-    for (const char c : text) {
-        if (c == separator) {
-            parts.emplace_back();
-        } else {
-            parts.back() += c;
-        }
-    }
-    return parts;
-}
-
 // The display filter name of a canonical name, as the dissector registers it.
 std::string Filter(const char* name) {
     return Lumera::Spell(name, Lumera::Spelling::Wireshark);
@@ -46,13 +34,12 @@ std::map<std::string, std::vector<std::string>> Dissected(const TempDir& dir,
     }
     const std::string out = dir.Path("fields.txt");
     EXPECT_EQ(Shell(command + " > " + out), 0) << command;
-    const Bytes text = ReadFile(out);
     std::map<std::string, std::vector<std::string>> values;
-    for (const std::string& line : Lines(std::string(text.begin(), text.end()))) {
-        const std::vector<std::string> columns = Split(line, '\t');
+    for (const std::string& line : Lines(ReadText(out))) {
+        const std::vector<std::string> columns = Lines(line + '\t', '\t');
         EXPECT_EQ(columns.size(), fields.size()) << line;
         for (std::size_t i = 0; i < fields.size() && i < columns.size(); ++i) {
-            for (const std::string& value : Split(columns[i], '|')) {
+            for (const std::string& value : Lines(columns[i] + '|', '|')) {
                 values[fields[i]].push_back(value);
             }
         }
@@ -68,9 +55,8 @@ std::vector<std::string> PacketsThrough(const TempDir& dir, const std::string& p
     EXPECT_EQ(Shell("tshark -X lua_script:" + kDissector + " -r " + pcap + " -Y '" + filter + "'" +
                     (shown ? " -T fields -e frame.number" : "") + " > " + out),
               0);
-    const Bytes text = ReadFile(out);
     std::vector<std::string> numbers;
-    for (const std::string& line : Lines(std::string(text.begin(), text.end()))) {
+    for (const std::string& line : Lines(ReadText(out))) {
         const std::size_t first = line.find_first_not_of(' ');
         numbers.push_back(line.substr(first, line.find(' ', first) - first));
     }
@@ -79,19 +65,21 @@ std::vector<std::string> PacketsThrough(const TempDir& dir, const std::string& p
 
 // A pcap of UDP datagrams from port 4000 to `port`, one per text2pcap packet of `dump`: its path.
 std::string Text2pcap(const TempDir& dir, const std::string& dump, int port) {
-    WriteText(dir.Path("dump.txt"), dump);
-    const std::string pcap = dir.Path(std::to_string(port) + ".pcap");
-    EXPECT_EQ(Shell("text2pcap -q -t '%Y-%m-%dT%H:%M:%S.%f' -4 10.0.0.1,10.0.0.2 -u 4000," +
-                    std::to_string(port) + " " + dir.Path("dump.txt") + " " + pcap),
-              0);
-    return pcap;
+    return Text2pcap(dir, dump, "-4 10.0.0.1,10.0.0.2 -u 4000," + std::to_string(port));
 }
 
+// synth's pcap of IPv6 datagrams of whole records, from and to the ports asked for, checksums
+// that tshark finds good: their payloads are the raw records of the seed, the dissector's fields
+// are those that lmwire decodes, and the decoded lines encode back to the raw records.
 TEST(Dissector, FieldsOfSynthRecordsAreThoseLmwireDecodes) {
     LMWIRE_REQUIRE_PCAP_TOOLS("tshark");
     TempDir dir;
-    const std::string pcap = dir.Path("synth.pcap");
-    ASSERT_EQ(RunTool({"synth", "prices", "300", "--pcap", pcap, "--seed", "9"}).status, 0);
+    const std::string pcap = dir.Path("synth.pcap"), raw = dir.Path("raw.bin");
+    ASSERT_EQ(RunTool({"synth", "prices", "300", raw, "--seed", "9"}).status, 0);
+    ASSERT_EQ(RunTool({"synth", "prices", "300", "--pcap", pcap, "--seed", "9", "--source",
+                       "[2001:db8::7]:41000", "--destination", "[ff15::77]:9555"})
+                  .status,
+              0);
     const Result decoded = RunTool({"decode", "price-record", "--pcap", pcap, "--json"});
     ASSERT_EQ(decoded.status, 0) << decoded.err;
     // Scalars by their JSON key; depth fields by side and level, all levels in one field too.
@@ -110,7 +98,41 @@ TEST(Dissector, FieldsOfSynthRecordsAreThoseLmwireDecodes) {
             fields.push_back(Spell(field, Lumera::Spelling::Wireshark, level));
         }
     }
-    auto shown = Dissected(dir, pcap, fields);
+    std::vector<std::string> all = {
+        "ipv6.src", "ipv6.dst", "udp.srcport", "udp.dstport", "udp.checksum.status", "udp.payload"};
+    all.insert(all.end(), fields.begin(), fields.end());
+    auto shown = Dissected(dir, pcap, all, "-o udp.check_checksum:TRUE");
+    std::string payloads;
+    for (const std::string& payload : shown["udp.payload"]) {
+        EXPECT_EQ(payload.size() % 172, 0u);
+        EXPECT_LE(payload.size(), 172u * 5);
+        payloads += payload;
+    }
+    EXPECT_EQ(payloads, ToHex(ReadFile(raw)));
+    const std::size_t datagrams = shown["udp.payload"].size();
+    EXPECT_GT(datagrams, 300u / 5);
+    EXPECT_LT(datagrams, 300u / 2);
+    const std::pair<const char*, const char*> columns[] = {{"ipv6.src", "2001:db8::7"},
+                                                           {"ipv6.dst", "ff15::77"},
+                                                           {"udp.srcport", "41000"},
+                                                           {"udp.dstport", "9555"},
+                                                           {"udp.checksum.status", "1"}};
+    for (const auto& [column, value] : columns) {
+        EXPECT_EQ(shown[column], std::vector<std::string>(datagrams, value)) << column;
+    }
+    // The capture's columns in each form, IPv6 addresses bracketed in the text line.
+    const std::string text = RunTool({"decode", "price-record", "--pcap", pcap}).out;
+    EXPECT_NE(text.find("Z Source=[2001:db8::7]:41000 Destination=[ff15::77]:9555 PriceType="),
+              std::string::npos);
+    const std::string csv = RunTool({"decode", "price-record", "--pcap", pcap, "--csv"}).out;
+    EXPECT_EQ(csv.rfind("capture_time,source,source_port,destination,destination_port,price_", 0),
+              0u);
+    EXPECT_NE(csv.find("Z,2001:db8::7,41000,ff15::77,9555,"), std::string::npos);
+    EXPECT_NE(decoded.out.find("Z\",\"Source\":\"2001:db8::7\",\"SourcePort\":41000,"
+                               "\"Destination\":\"ff15::77\",\"DestinationPort\":9555,"),
+              std::string::npos);
+    const Result back = RunTool({"encode", "price-record", "--from-jsonl", "-", "-"}, decoded.out);
+    EXPECT_EQ(Bytes(back.out.begin(), back.out.end()), ReadFile(raw)) << back.err;
     const std::vector<std::string> lines = Lines(decoded.out);
     ASSERT_EQ(lines.size(), 300u);
     for (const std::string& field : fields) {

@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -70,11 +69,6 @@ Result Wait(pid_t pid, int timeoutSeconds) {
     return result;
 }
 
-std::string ReadText(const std::string& path) {
-    const Bytes bytes = ReadFile(path);
-    return {bytes.begin(), bytes.end()};
-}
-
 // Writes `pattern` over and over into `fd` until `bytes` have gone or the reader stops.
 void Feed(int fd, const std::string& pattern, std::uint64_t bytes) {
     std::string block;
@@ -94,13 +88,6 @@ void Feed(int fd, const std::string& pattern, std::uint64_t bytes) {
 
 }  // namespace
 
-Result RunTool(const std::vector<std::string>& args, const std::string& input) {
-    ToolRun run;
-    run.args = args;
-    run.input = input;
-    return RunTool(run);
-}
-
 Result RunTool(const ToolRun& run) {
     TempDir dir;
     WriteText(dir.Path("in"), run.input);
@@ -112,9 +99,7 @@ Result RunTool(const ToolRun& run) {
     }
     // The reader goes before the program starts, so that even a short output meets no reader.
     close(out[0]);
-    const int in = feed[0] >= 0
-                       ? feed[0]
-                       : Open(run.inputPath.empty() ? dir.Path("in") : run.inputPath, O_RDONLY);
+    const int in = feed[0] >= 0 ? feed[0] : Open(dir.Path("in"), O_RDONLY);
     if (out[1] < 0) {
         out[1] = Open(run.outputPath.empty() ? dir.Path("out") : run.outputPath,
                       O_WRONLY | O_CREAT | O_TRUNC);
@@ -163,8 +148,8 @@ std::string SynthPrices(const TempDir& dir, int count, int seed) {
 }
 
 Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const std::string text = ReadText(path);
+    return Bytes(text.begin(), text.end());
 }
 
 void WriteFile(const std::string& path, const Bytes& bytes) {
@@ -191,6 +176,17 @@ std::string Text2pcapDump(const std::string& time, const Bytes& bytes) {
         text += " " + hex.substr(i, 2);
     }
     return text + "\n";
+}
+
+std::string Text2pcap(const TempDir& dir, const std::string& dump, const std::string& options) {
+    static int made = 0;
+    WriteText(dir.Path("dump.txt"), dump);
+    const std::string pcap = dir.Path("text2pcap" + std::to_string(++made));
+    if (Shell("text2pcap -q -t '%Y-%m-%dT%H:%M:%S.%f' " + options + " " + dir.Path("dump.txt") +
+              " " + pcap) != 0) {
+        throw std::runtime_error("text2pcap " + options + " failed");
+    }
+    return pcap;
 }
 
 }  // namespace lmwire_test

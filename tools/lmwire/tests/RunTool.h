@@ -21,20 +21,22 @@ struct Result {
     long maxRssKb = 0;      // the program's peak resident memory
 };
 
-// A run with its standard streams chosen by the test.
+// A run with its standard streams chosen by the test. Every member has an initializer, so that
+// a run names only what it sets (GCC 12 warns of any other that a designated list leaves out).
 struct ToolRun {
-    std::vector<std::string> args;
-    std::string input;            // standard input, unless one of the two below is set
-    std::string inputPath;        // a file or device as standard input (/dev/zero)
-    std::string feed;             // repeated through a pipe as standard input...
+    std::vector<std::string> args = {};
+    std::string input = "";       // standard input, unless the feed below is set
+    std::string feed = "";        // repeated through a pipe as standard input...
     std::uint64_t feedBytes = 0;  // ...up to this many bytes, or until the program stops reading
-    std::string outputPath;       // standard output goes here instead of being collected
+    std::string outputPath = "";  // standard output goes here instead of being collected
     bool outputToClosedPipe = false;  // a pipe whose reader has already gone
     bool ignoreSigpipe = false;       // SIGPIPE ignored in the program, as some parents leave it
     int timeoutSeconds = 60;
 };
 Result RunTool(const ToolRun& run);
-Result RunTool(const std::vector<std::string>& args, const std::string& input = "");
+inline Result RunTool(const std::vector<std::string>& args, const std::string& input = "") {
+    return RunTool({.args = args, .input = input});
+}
 
 // A directory of its own for each test, removed with everything in it.
 class TempDir {
@@ -62,6 +64,10 @@ int Shell(const std::string& command);
 bool Installed(const std::string& program);
 // A packet as text2pcap reads it: a time, then its bytes from offset 0.
 std::string Text2pcapDump(const std::string& time, const Bytes& bytes);
+
+// A capture that text2pcap makes of such packets, `options` choosing its format, addresses and
+// ports: its path in `dir`.
+std::string Text2pcap(const TempDir& dir, const std::string& dump, const std::string& options);
 
 // Skips the test, saying why, unless the tool reads pcaps and the named programs are there.
 #define LMWIRE_REQUIRE_PCAP_TOOLS(...)                                                            \

@@ -2,6 +2,8 @@
 
 // What both test programs of the tool need to look at bytes and text, written once.
 
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,13 +25,19 @@ inline std::string ToHex(const Bytes& bytes) {
     return text;
 }
 
-inline std::vector<std::string> Lines(const std::string& text) {
+// The lines of a text, or its parts between separators when each part ends with one.
+inline std::vector<std::string> Lines(const std::string& text, char separator = '\n') {
     std::vector<std::string> lines;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
+    for (std::string line; std::getline(in, line, separator);) {
         lines.push_back(line);
     }
     return lines;
+}
+
+inline std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace lmwire_test

@@ -17,12 +17,9 @@ struct BadCase {
     std::vector<std::string> args = {};  // instead of the command, for words holding blanks
 };
 
-std::string Hex(std::size_t bytes, const std::string& fill = "00") {
-    std::string hex;
-    for (std::size_t i = 0; i < bytes; ++i) {
-        hex += fill;
-    }
-    return hex;
+// `bytes` zero bytes as hex.
+std::string Hex(std::size_t bytes) {
+    return std::string(2 * bytes, '0');
 }
 
 std::string TextHex(const std::string& text) {
@@ -49,7 +46,6 @@ std::vector<BadCase> MakeCases() {
         {"decode account-contract", "at least 110 bytes", Hex(100)},
         {"decode price-record", "85 bytes is not a whole number of 86-byte records", Hex(85)},
         {"decode logon-response", "not hex: 'g' at offset 7", "0102030g"},
-        {"decode logon-response", "not hex: 'x' at offset 7", "01 02 0x03"},
         {"decode logon-response", "odd number of hex digits (17)", "0102030405060708 9"},
         // Unknown kinds, fields and codes.
         {"decode logon", "unknown kind 'logon' (kinds: logon-response, udp-logon"},
@@ -59,7 +55,6 @@ std::vector<BadCase> MakeCases() {
         {json + "rice\":1,\"Qty\":2}]", "Bids[0]: unknown field 'Qty'"},
         {"price 63 1", "unknown price format code 63 (codes are 1 to 62)"},
         {"price 0 1", "unknown price format code 0"},
-        {"ticks -9 1.5", "unknown price format code -9"},
         // Values out of their field's range or reach; too many levels.
         {"encode logon-response Port=2147483648",
          "Port: 2147483648 is out of range -2147483648..2147483647"},
@@ -83,8 +78,6 @@ std::vector<BadCase> MakeCases() {
         // Texts over their field's capacity, or not expressible on the wire.
         {"encode tcp-logon-reconnect UserID=" + std::string(50, 'u'),
          "UserID: 50 characters, at most 49 fit"},
-        {"encode start-log-file-send UserID=" + std::string(25, 'u'),
-         "UserID: 25 characters, at most 24 fit"},
         {"encode udp-logon GateKeeperSessionID=" + std::string(255, 'g'), "at most 254 fit"},
         {"encode price-subscription Text=\u65E5\u672C",
          "Text: text holds a character that Windows-1252 cannot express"},
@@ -92,7 +85,6 @@ std::vector<BadCase> MakeCases() {
         {"encode logon-response Port", "expected NAME=VALUE, got 'Port'"},
         {"encode logon-response Port=12a", "Port: '12a' is not an integer"},
         {"encode logon-response Port=", "Port: '' is not an integer"},
-        {"encode account-contract Pnl=x", "Pnl: 'x' is not a number"},
         {"encode account-contract Pnl=+-1.5", "Pnl: '+-1.5' is not a number"},
         {"encode logon-response Port=1 Port=2", "Port is given twice"},
         {"encode account-data NumEntries=1", "NumEntries of account-data follows from the other"},
@@ -104,12 +96,9 @@ std::vector<BadCase> MakeCases() {
         {"price 9 abc", "ticks: 'abc' is not an integer"},
         {"ticks 9 9.2x", "price text '9.2x' is not a display text of code 9"},
         {"ticks --as-decimal 9 9.2x", "price text '9.2x': '9.2x' is not a number"},
-        {"decode logon-response /nonexistent/capture.hex", "cannot open /nonexistent/capture.hex"},
         {"decode logon-response /", "/ is a directory"},
-        // Numbers lie within their type, in JSON (either sign) too.
+        // Numbers lie within their type, in JSON too.
         {"encode account-data AccountInfo=[{\"Kind\":1,\"Value\":1e999}]",
-         "AccountInfo: a number in the JSON array is out of range"},
-        {"encode account-data AccountInfo=[{\"Kind\":1,\"Value\":-1e999}]",
          "AccountInfo: a number in the JSON array is out of range"},
         {"encode account-data AccountInfo=1:1e999",
          "AccountInfo[0].Value: '1e999' is out of the range of a double"},

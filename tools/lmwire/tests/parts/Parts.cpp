@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <sstream>
 
@@ -138,11 +137,6 @@ std::string TempFile(const std::string& name, const std::string& content) {
         ::testing::TempDir() + "lmwire_" + std::to_string(getpid()) + "_" + name;
     std::ofstream(path, std::ios::binary) << content;
     return path;
-}
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace lmwire_test

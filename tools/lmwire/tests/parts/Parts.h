@@ -34,7 +34,6 @@ std::string Encode(const std::string& kind, const Json& decoded, bool binary);
 
 // A file of its own under the test's temporary directory, holding `content`: its path.
 std::string TempFile(const std::string& name, const std::string& content = "");
-std::string ReadText(const std::string& path);
 
 template <class Packet>
 Bytes Encoded(const Packet& packet) {

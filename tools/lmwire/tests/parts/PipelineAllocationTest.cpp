@@ -6,15 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <new>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "FailingAllocation.h"
+#include "Parts.h"
 #include "capture/ParallelDecode.h"
 #include "io/Input.h"
 #include "io/Output.h"
@@ -28,21 +26,12 @@ using orders_test::FailingAllocation;
 
 // Random bytes make every field, code and depth offset occur; three pieces of work and a short one.
 std::string WriteCapture(std::size_t records) {
-    const std::string path = ::testing::TempDir() + "pipeline_capture.bin";
-    std::vector<unsigned char> bytes(records * kPriceRecordSize);
+    std::string bytes(records * kPriceRecordSize, '\0');
     std::mt19937 random(19);
-    for (unsigned char& byte : bytes) {
-        byte = static_cast<unsigned char>(random());
+    for (char& byte : bytes) {
+        byte = static_cast<char>(random());
     }
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    return path;
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    return lmwire_test::TempFile("pipeline_capture.bin", bytes);
 }
 
 void Decode(const std::string& capture, const std::string& lines, unsigned jobs) {
@@ -56,9 +45,9 @@ void Decode(const std::string& capture, const std::string& lines, unsigned jobs)
 
 TEST(PipelineAllocation, EveryFailureOfTheCallingThreadLeavesNothingBehind) {
     const std::string capture = WriteCapture(3 * 1024 + 17);
-    const std::string lines = ::testing::TempDir() + "pipeline_lines.txt";
+    const std::string lines = lmwire_test::TempFile("pipeline_lines.txt");
     Decode(capture, lines, 3);
-    const std::string expected = ReadAll(lines);
+    const std::string expected = lmwire_test::ReadText(lines);
     ASSERT_FALSE(expected.empty());
 
     long failAt = 0;
@@ -78,7 +67,7 @@ TEST(PipelineAllocation, EveryFailureOfTheCallingThreadLeavesNothingBehind) {
         }
         EXPECT_EQ(FailingAllocation::LiveBlocks(), live);
         if (!threw) {
-            EXPECT_EQ(ReadAll(lines), expected);
+            EXPECT_EQ(lmwire_test::ReadText(lines), expected);
         }
         if (!reached) {
             break;
@@ -87,8 +76,6 @@ TEST(PipelineAllocation, EveryFailureOfTheCallingThreadLeavesNothingBehind) {
     }
     // The sweep reached past the start of every thread.
     EXPECT_GT(failAt, 3);
-    std::remove(capture.c_str());
-    std::remove(lines.c_str());
 }
 
 }  // namespace

@@ -90,9 +90,6 @@ TEST(FormatsCommand, EveryCodeHasARowAndTheOriginalDisplayOnRequest) {
     EXPECT_EQ(lines[41],
               "  41      128       3     \"0.000\"     \"9.205\"     \"-9.205\"          "
               "\"-9.-20\"");
-    EXPECT_EQ(lines[62],
-              "  62   100000       6  \"0.000001\"  \"0.001234\"  \"-0.001234\"        "
-              "\"0.-01234\"");
     EXPECT_EQ(Lines(Tool({"formats"}).out)[14],
               "  14      100       2      \"0.01\"     \"12.34\"     \"-12.34\"");
 }
