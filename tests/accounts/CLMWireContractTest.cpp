@@ -26,7 +26,7 @@ const auto kCode14 = static_cast<enumPriceFormatCode>(14);
 // The whole fixed block travels, padding included; the text becomes a string of its own.
 TEST(CLMWireContract, CopiesTheRecordAndItsTextsThroughTheCodePage) {
     struct Case {
-        OleString source;  // "<null>" for a null field
+        OleString source;  // "<null>": a null field
         std::string text;
         OleString stored;
     };
@@ -60,34 +60,22 @@ TEST(CLMWireContract, PriceMembersAndTheLagOfParsing) {
     EXPECT_EQ(contract.DecimalToTicks(38.5625), 1234);
     EXPECT_EQ(contract.DisplayToTicks("38.18"), 1221);
 
-    void (*refreshes[])(CLMWireContract&) = {
-        [](CLMWireContract& c) { EXPECT_EQ(c.GetPriceFormatCodeDivisor(), 100); },
-        [](CLMWireContract& c) { EXPECT_EQ(c.PriceFromTicks(1234), "12.34"); },
-        [](CLMWireContract& c) { EXPECT_EQ(c.TicksToDecimal(1234), 12.34); },
-        [](CLMWireContract& c) { EXPECT_EQ(c.GetNumberOfDecimalPlaces(), 2); },
-    };
-    // Parsing lags a change of code until a member that formats or asks the divisor refreshes
-    // the converter; copies keep the lag.
-    for (auto refresh : refreshes) {
-        CLMWireContract lagging(&raw);
-        lagging.setpriceFormatCode(kCode14);
-        CLMWireContract copy(lagging);
-        CLMWireContract assigned;
-        assigned = lagging;
-        for (CLMWireContract* c : {&lagging, &copy, &assigned}) {
-            EXPECT_EQ(c->DecimalToTicks(12.34), 394);
-            EXPECT_EQ(c->DisplayToTicks("12.34"), 394);
-            refresh(*c);
-            EXPECT_EQ(c->DecimalToTicks(12.34), 1234);
-            EXPECT_EQ(c->DisplayToTicks("12.34"), 1234);
-        }
+    // Parsing lags a change of code until a member that formats refreshes the converter; copies
+    // keep the lag.
+    CLMWireContract lagging(&raw);
+    lagging.setpriceFormatCode(kCode14);
+    CLMWireContract copy(lagging);
+    CLMWireContract assigned;
+    assigned = lagging;
+    for (CLMWireContract* c : {&lagging, &copy, &assigned}) {
+        EXPECT_EQ(c->DisplayToTicks("12.34"), 394);
+        EXPECT_EQ(c->PriceFromTicks(1234), "12.34");
+        EXPECT_EQ(c->DecimalToTicks(12.34), 1234);
     }
 }
 
-// The flat form at an offset, read back by the trusting and by the checked reader (given exactly
-// the bytes up to its end): into the record only. What was received reaches the contract object
-// through RefreshWireContract, in the object callers already hold, its converter starting over at
-// the received code; the collection keeps the entry where it was filed.
+// The flat form read back (the checked reader given exactly its bytes) goes into the record only;
+// RefreshWireContract rebuilds the contract object callers hold; the collection's entry stays.
 TEST(CLMWireAccountContract, FlatFormReadsBackIntoTheRecordAndRefreshRebuildsTheContract) {
     WireAccountContract raw;
     FillRaw(raw, 42, OLESTR("S&P\u03A9"));
@@ -130,7 +118,6 @@ TEST(CLMWireAccountContract, FlatFormReadsBackIntoTheRecordAndRefreshRebuildsThe
             0);
         EXPECT_EQ(held->getName(), "S&P?");
         EXPECT_EQ(held->DecimalToTicks(12.34), 1234);
-        // The contract object is a copy of its own, not the record's embedded contract.
         EXPECT_NE(held->getWireContract()->name, reader->getRawWireContract()->contract.name);
         EXPECT_EQ(collection.GetWireAccountContract(7L), reader);
         EXPECT_EQ(collection.GetWireAccountContract(42L), nullptr);
