@@ -1,23 +1,28 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <cstdint>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
-#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "OleText.h"
-#include "WideLong.h"
 #include "accounts/AccountsTestSupport.h"
 #include "wire_types/accounts/CLMWireAccountContractCollection.h"
 
 namespace Lumera {
 namespace {
 
+using Bytes = std::vector<unsigned char>;
+using ::testing::AllOf;
 using testing::FillPattern;
 using testing::FillRaw;
+using ::testing::HasSubstr;
 using testing::SameRecordOwnStrings;
 using testing::StoreText;
+using ::testing::ThrowsMessage;
 using testing::Units;
 
 const auto kCode6 = static_cast<enumPriceFormatCode>(6);
@@ -86,10 +91,6 @@ TEST(CLMWireAccountContract, FlatFormReadsBackIntoTheRecordAndRefreshRebuildsThe
     long offset = 10;
     writer.toPacket(offset, buffer.data());
     EXPECT_EQ(offset, 129);
-    EXPECT_EQ(std::memcmp(buffer.data() + 10, &raw, 48), 0);
-    EXPECT_EQ(std::memcmp(buffer.data() + 58, &raw.contract, 60), 0);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer.data()) + 118, 11),
-              std::string("SS&P?\0S&P?\0", 11));
     EXPECT_EQ(buffer[9], 0xCC);
     EXPECT_EQ(buffer[129], 0xCC);
 
@@ -125,19 +126,75 @@ TEST(CLMWireAccountContract, FlatFormReadsBackIntoTheRecordAndRefreshRebuildsThe
     }
 }
 
-TEST(WireArray, GrowingAndCopyingKeepRecordsWithTheirPaddingAndFreshTexts) {
-    auto records = std::make_unique<WireArray<WireAccountContract>>(1);
-    FillRaw((*records)[0], 5, OLESTR("ABH3"));
-    const WireAccountContract expected((*records)[0]);
-    const std::size_t capacity = records->capacity();
-    while (records->capacity() == capacity) {
-        records->emplace_back();
-    }
-    EXPECT_TRUE(SameRecordOwnStrings((*records)[0], expected));
+Bytes FlatForm(CLMWireAccountContract& contract) {
+    Bytes bytes(static_cast<std::size_t>(contract.GetSize()));
+    long offset = 0;
+    contract.toPacket(offset, bytes.data());
+    return bytes;
+}
 
-    const WireArray<WireAccountContract> copy(*records);
-    records.reset();
-    EXPECT_TRUE(SameRecordOwnStrings(copy[0], expected));
+CLMWireAccountContract Known() {
+    CLMWireAccountContract contract(11, 2, 3, 2030, static_cast<enumPriceFormatCode>(14), "SYM",
+                                    "Contract");
+    contract.setPosition(-4);
+    return contract;
+}
+
+// `lead` bytes, the flat form of another contract, `tail` bytes.
+Bytes Buffer(std::size_t lead, std::size_t tail = 0) {
+    WireAccountContract raw;
+    testing::FillRaw(raw, 77, OLESTR("E-mini"));
+    testing::StoreText(raw.contract.symbol, OLESTR("ESZ6"));
+    CLMWireAccountContract source(&raw);
+    Bytes bytes(lead, 0xEE);
+    const Bytes form = FlatForm(source);
+    bytes.insert(bytes.end(), form.begin(), form.end());
+    bytes.insert(bytes.end(), tail, 0xDD);
+    return bytes;
+}
+
+constexpr std::size_t kForm = 108 + 5 + 7;
+
+// Refused, the record and the offset left as they were.
+void ExpectRefused(const Bytes& bytes, std::size_t given, long start, const std::string& what) {
+    CLMWireAccountContract contract = Known();
+    const Bytes before = FlatForm(contract);
+    long offset = start;
+    EXPECT_THAT(
+        [&] { contract.fromPacket(offset, bytes.data(), given); },
+        ThrowsMessage<std::length_error>(AllOf(HasSubstr("CLMWireAccountContract"), HasSubstr(what),
+                                               HasSubstr(std::to_string(given)))));
+    EXPECT_EQ(offset, start);
+    EXPECT_EQ(FlatForm(contract), before);
+    EXPECT_EQ(contract.getPosition(), -4);
+}
+
+TEST(CheckedFromPacket, TruncationsUnendedTextsOutsideOffsetsAndNullAreRefused) {
+    const Bytes truncated = Buffer(3);
+    ASSERT_EQ(truncated.size(), 3 + kForm);
+    // Short of the fixed blocks, they and the first text's zero byte are needed; then one more.
+    for (std::size_t given = 3; given < truncated.size(); ++given) {
+        SCOPED_TRACE(given);
+        ExpectRefused(
+            truncated, given, 3,
+            "needs at least " + std::to_string(std::max(given + 1, std::size_t{112})) + " bytes");
+    }
+    Bytes unended = Buffer(0);
+    unended.back() = 'x';  // the name runs to the end
+    ExpectRefused(unended, unended.size(), 0, "at least " + std::to_string(unended.size() + 1));
+    std::fill(unended.begin() + 108, unended.end(), 'y');  // no zero byte after the blocks
+    ExpectRefused(unended, unended.size(), 0, "at least");
+    // Offsets outside the buffer; at its very end no byte of the form is in it.
+    const Bytes padded = Buffer(0, 4);
+    for (long start : {-1L, -1000L, static_cast<long>(padded.size()) + 1}) {
+        ExpectRefused(padded, padded.size(), start, "offset " + std::to_string(start));
+    }
+    ExpectRefused(padded, padded.size(), static_cast<long>(padded.size()),
+                  "needs at least " + std::to_string(padded.size() + 109));
+    CLMWireAccountContract contract = Known();
+    long offset = 0;
+    EXPECT_THROW(contract.fromPacket(offset, nullptr, kForm), std::invalid_argument);
+    EXPECT_THROW(contract.fromPacket(offset, nullptr, 0), std::length_error);
 }
 
 }  // namespace

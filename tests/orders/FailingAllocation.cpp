@@ -5,13 +5,12 @@
 
 namespace {
 
-// Per thread: the collections' stress tests run other threads that must not be made to fail.
+// Per thread: other threads of the stress tests must not fail.
 thread_local long countdown = -1;
 thread_local bool failed = false;
 thread_local bool textsCount = true;
 std::atomic<long> live{0};
 
-// Whether this allocation is the one chosen to fail.
 bool FailsNow() noexcept {
     if (countdown >= 0 && countdown-- == 0) {
         failed = true;
@@ -68,8 +67,7 @@ long FailingAllocation::LiveBlocks() noexcept {
 
 }  // namespace orders_test
 
-// Every unaligned form, once for single objects and once for arrays (no type of the library or
-// of the tests asks for more than the default alignment).
+// Every unaligned form (no type here asks for more than the default alignment).
 // clang-format off
 #define REPLACE_FORMS(NEW, DELETE)                                                              \
     void* NEW(std::size_t n) { return Allocate(n); }                                            \
