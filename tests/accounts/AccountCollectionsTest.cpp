@@ -33,14 +33,6 @@ WireAccount Raw(long id, const OleString& name,
     return account;
 }
 
-WireArray<WireAccount> RawAccounts(const std::vector<std::pair<long, OleString>>& entries) {
-    WireArray<WireAccount> records;
-    for (const auto& [id, name] : entries) {
-        records.push_back(Raw(id, name, {{id * 10, OLESTR("N0")}}));
-    }
-    return records;
-}
-
 TEST(CLMWireAccountContractCollection, OrdersByIdKeepsTheFirstDuplicateAndMatchesNamesExactly) {
     auto records = RawContracts(
         {{30, OLESTR("C")}, {10, OLESTR("abz3")}, {20, OLESTR("C")}, {10, OLESTR("other")}});
@@ -183,8 +175,8 @@ TEST(CLMWireAccount, HoldsItsContractsTwiceWithStringsOfItsOwn) {
 
 // The contract collection's rules, through the helper both share: here only that accounts go by id.
 TEST(CLMWireAccounts, OrdersByIdKeepsTheFirstDuplicateAndRemoveAllEmpties) {
-    auto records =
-        RawAccounts({{30, OLESTR("C")}, {10, OLESTR("A")}, {20, OLESTR("B")}, {20, OLESTR("B2")}});
+    WireArray<WireAccount> records{Raw(30, OLESTR("C"), {}), Raw(10, OLESTR("A"), {}),
+                                   Raw(20, OLESTR("B"), {}), Raw(20, OLESTR("B2"), {})};
     CLMWireAccounts accounts(&records);
     EXPECT_EQ(accounts.GetAtIndex(1)->getName() + accounts.GetAtIndex(2)->getName(), "BC");
     auto duplicate = std::make_unique<CLMWireAccount>(WithBit32(10));

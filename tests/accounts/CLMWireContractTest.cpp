@@ -6,11 +6,13 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "OleText.h"
 #include "accounts/AccountsTestSupport.h"
 #include "wire_types/accounts/CLMWireAccountContractCollection.h"
+#include "wire_types/support/detail/WireStrings.h"
 
 namespace Lumera {
 namespace {
@@ -30,30 +32,23 @@ const auto kCode14 = static_cast<enumPriceFormatCode>(14);
 
 // The whole fixed block travels, padding included; the text becomes a string of its own.
 TEST(CLMWireContract, CopiesTheRecordAndItsTextsThroughTheCodePage) {
-    struct Case {
-        OleString source;  // "<null>": a null field
-        std::string text;
-        OleString stored;
-    };
-    const std::vector<Case> cases = {
-        {OLESTR("<null>"), "", OLESTR("")},  // as a default contract holds
+    const std::tuple<OleString, std::string, OleString> cases[] = {
+        {OLESTR("<null>"), "", OLESTR("")},  // "<null>": a null field, as a default contract holds
         {OleString(OLESTR("AB\0CD"), 5), "AB", OLESTR("AB")},
         {OLESTR("\u20AC\u00E9"), "\x80\xE9", OLESTR("\u20AC\u00E9")},
         {OLESTR("A\u03A9B"), "A?B", OLESTR("A?B")},
-        {OLESTR("\U0001F600"), "??", OLESTR("??")},
-    };
-    for (const Case& c : cases) {
+        {OLESTR("\U0001F600"), "??", OLESTR("??")}};
+    for (const auto& [text, narrow, stored] : cases) {
         WireContract source;
         FillPattern(&source, WireContract::kFixedSize, 40);
-        StoreText(source.symbol, c.source);
-        if (c.source == OLESTR("<null>")) {
-            SysFreeString(source.symbol);
-            source.symbol = nullptr;
+        StoreText(source.symbol, text);
+        if (text == OLESTR("<null>")) {
+            detail::FreeWireText(source.symbol);
         }
         CLMWireContract contract(&source);
         EXPECT_EQ(std::memcmp(contract.getWireContract(), &source, WireContract::kFixedSize), 0);
-        EXPECT_EQ(contract.getSymbol(), c.text);
-        EXPECT_EQ(Units(contract.getWireContract()->symbol), c.stored);
+        EXPECT_EQ(contract.getSymbol(), narrow);
+        EXPECT_EQ(Units(contract.getWireContract()->symbol), stored);
         EXPECT_NE(contract.getWireContract()->symbol, source.symbol);
     }
 }

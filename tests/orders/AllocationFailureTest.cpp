@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <type_traits>
 #include <vector>
 
@@ -97,9 +98,9 @@ void QueryFromAnotherThread(T& state) {
 }
 
 // Runs operation on a fresh make() with allocation 0, 1, ... failing until a run reaches no
-// failure; a completed run gives `after`. Returns how many runs failed.
+// failure; a completed run gives `after`.
 template <class Make, class Operation>
-long SweepWhole(const std::string& what, Make make, Operation operation, const std::string& after,
+void SweepWhole(const std::string& what, Make make, Operation operation, const std::string& after,
                 FailingAllocation::Texts texts = FailingAllocation::Texts::Count) {
     SCOPED_TRACE(what);
     for (long failAt = 0; failAt < 100000; ++failAt) {
@@ -121,11 +122,10 @@ long SweepWhole(const std::string& what, Make make, Operation operation, const s
         EXPECT_TRUE(!threw || FailingAllocation::LiveBlocks() == live) << "leak at " << failAt;
         QueryFromAnotherThread(*state);
         if (!reached) {
-            return failAt;
+            return;
         }
     }
     ADD_FAILURE() << "the operation never stopped allocating";
-    return 0;
 }
 
 // Assignment of `source` over a copy of `target` (copy construction is among its allocations);
@@ -166,27 +166,22 @@ std::vector<int> Sizes() {
                                                : std::vector<int>{0, 1, 32, 96, 224};
 }
 
-struct Event {
-    const char* name;
-    int status;
-    long orderID;
-    long originalID;
-    Filed filed;  // by the book; the completed collection stores every one of them
-};
+using Event = std::tuple<const char*, int, long, long, Filed>;  // name, status, ids, filed
 
 // The test deletes what the event's pointer still holds: one released wrongly leaks, one kept
 // wrongly is freed twice. The last run, which failed nothing, files it as the first time did.
 template <class Collection>
 void SweepFiling(int size, const Event& e, Filed filed) {
+    const auto& [name, status, orderID, originalID, byBook] = e;
     auto reference = Make<Collection>(size);
-    ASSERT_EQ(reference->Apply(Tagged(e.status, e.orderID, e.originalID, 999)), filed);
+    ASSERT_EQ(reference->Apply(Tagged(status, orderID, originalID, 999)), filed);
     for (const bool viaApply : {false, true}) {
         std::unique_ptr<CLMWireOrder> event;
         CLMWireOrder* raw = nullptr;
         SweepWhole(
-            std::string(e.name) + " into " + std::to_string(size) + (viaApply ? " via Apply" : ""),
+            std::string(name) + " into " + std::to_string(size) + (viaApply ? " via Apply" : ""),
             [&] {
-                event = Tagged(e.status, e.orderID, e.originalID, 999);
+                event = Tagged(status, orderID, originalID, 999);
                 raw = event.get();
                 return Make<Collection>(size);
             },
@@ -213,8 +208,8 @@ TEST(OrderCollectionAllocationFailure, FilingLeavesCollectionAndEventAsTheyWere)
     };
     for (const int size : Sizes()) {
         for (const Event& e : events) {
-            if (e.filed != Filed::DuplicateId || size > 0) {  // nothing to duplicate in none
-                SweepFiling<CLMWireOrderCollection>(size, e, e.filed);
+            if (std::get<Filed>(e) != Filed::DuplicateId || size > 0) {  // none to duplicate
+                SweepFiling<CLMWireOrderCollection>(size, e, std::get<Filed>(e));
             }
         }
         SweepFiling<CLMWireOrderCompletedCollection>(size, events[1], Filed::Stored);

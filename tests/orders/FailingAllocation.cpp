@@ -28,14 +28,6 @@ void* Allocate(std::size_t size) {
     return block;
 }
 
-void* AllocateNoThrow(std::size_t size) noexcept {
-    try {
-        return Allocate(size);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-}
-
 void Free(void* block) noexcept {
     if (block != nullptr) {
         live.fetch_sub(1, std::memory_order_relaxed);
@@ -71,7 +63,9 @@ long FailingAllocation::LiveBlocks() noexcept {
 // clang-format off
 #define REPLACE_FORMS(NEW, DELETE)                                                              \
     void* NEW(std::size_t n) { return Allocate(n); }                                            \
-    void* NEW(std::size_t n, const std::nothrow_t&) noexcept { return AllocateNoThrow(n); }     \
+    void* NEW(std::size_t n, const std::nothrow_t&) noexcept {                                  \
+        try { return Allocate(n); } catch (const std::bad_alloc&) { return nullptr; }           \
+    }                                                                                           \
     void DELETE(void* p) noexcept { Free(p); }                                                  \
     void DELETE(void* p, std::size_t) noexcept { Free(p); }                                     \
     void DELETE(void* p, const std::nothrow_t&) noexcept { Free(p); }
