@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <ctime>
 #include <limits>
 #include <memory>
@@ -115,16 +114,13 @@ TEST(CLMWireAccountContractCollection, RollOverFindsTheNearestMonthOfTheGivenYea
 
 // Every month code, and the year digit; December first (by key), so that the search order shows.
 TEST(CLMWireAccountContractCollection, RollOverTriesEveryMonthCodeWithTheYearsDigit) {
-    for (const int year : {2000, 2109}) {
-        std::vector<std::string> all;
-        for (int month = 12; month >= 1; --month) {
-            all.push_back(Named("ZN", month, year % 10));
-        }
-        for (int month = 1; month <= 12; ++month) {
-            const std::string expected = Named("ZN", month, year % 10);
-            EXPECT_EQ(RollOver(all, "ZN#", year, month), expected) << year << "/" << month;
-            EXPECT_EQ(RollOver({expected}, "ZN#", year + 1, 1), "<none>") << year << "/" << month;
-        }
+    std::vector<std::string> all;
+    for (int month = 12; month >= 1; --month) {
+        all.push_back(Named("ZN", month, 9));
+    }
+    for (int month = 1; month <= 12; ++month) {
+        EXPECT_EQ(RollOver(all, "ZN#", 2109, month), Named("ZN", month, 9)) << month;
+        EXPECT_EQ(RollOver({Named("ZN", month, 9)}, "ZN#", 2110, 1), "<none>") << month;
     }
 }
 

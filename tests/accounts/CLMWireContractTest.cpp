@@ -96,11 +96,8 @@ TEST(CLMWireAccountContract, FlatFormReadsBackIntoTheRecordAndRefreshRebuildsThe
         CLMWireContract* held = reader->getWireContract();
         ASSERT_EQ(held->DecimalToTicks(12.34), 394);
         offset = 10;
-        if (checked) {
-            reader->fromPacket(offset, buffer.data(), 129);
-        } else {
-            reader->fromPacket(offset, buffer.data());
-        }
+        checked ? reader->fromPacket(offset, buffer.data(), 129)
+                : reader->fromPacket(offset, buffer.data());
         EXPECT_EQ(offset, 129);
         EXPECT_TRUE(SameRecordOwnStrings(reader->GetRecord(), writer.GetRecord()));
         EXPECT_EQ(&reader->GetRecord(), reader->getRawWireContract());
@@ -108,10 +105,7 @@ TEST(CLMWireAccountContract, FlatFormReadsBackIntoTheRecordAndRefreshRebuildsThe
 
         reader->RefreshWireContract();
         EXPECT_EQ(reader->getWireContract(), held);
-        CLMWireContract fresh(&raw.contract);
-        EXPECT_EQ(
-            std::memcmp(held->getWireContract(), fresh.getWireContract(), WireContract::kFixedSize),
-            0);
+        EXPECT_EQ(std::memcmp(held->getWireContract(), &raw.contract, WireContract::kFixedSize), 0);
         EXPECT_EQ(held->getName(), "S&P?");
         EXPECT_EQ(held->DecimalToTicks(12.34), 1234);
         EXPECT_NE(held->getWireContract()->name, reader->getRawWireContract()->contract.name);
@@ -126,13 +120,6 @@ Bytes FlatForm(CLMWireAccountContract& contract) {
     long offset = 0;
     contract.toPacket(offset, bytes.data());
     return bytes;
-}
-
-CLMWireAccountContract Known() {
-    CLMWireAccountContract contract(11, 2, 3, 2030, static_cast<enumPriceFormatCode>(14), "SYM",
-                                    "Contract");
-    contract.setPosition(-4);
-    return contract;
 }
 
 // `lead` bytes, the flat form of another contract, `tail` bytes.
@@ -152,7 +139,8 @@ constexpr std::size_t kForm = 108 + 5 + 7;
 
 // Refused, the record and the offset left as they were.
 void ExpectRefused(const Bytes& bytes, std::size_t given, long start, const std::string& what) {
-    CLMWireAccountContract contract = Known();
+    CLMWireAccountContract contract(11, 2, 3, 2030, kCode14, "SYM", "Contract");
+    contract.setPosition(-4);
     const Bytes before = FlatForm(contract);
     long offset = start;
     EXPECT_THAT(
@@ -186,7 +174,7 @@ TEST(CheckedFromPacket, TruncationsUnendedTextsOutsideOffsetsAndNullAreRefused) 
     }
     ExpectRefused(padded, padded.size(), static_cast<long>(padded.size()),
                   "needs at least " + std::to_string(padded.size() + 109));
-    CLMWireAccountContract contract = Known();
+    CLMWireAccountContract contract(11, 2, 3, 2030, kCode14, "SYM", "Contract");
     long offset = 0;
     EXPECT_THROW(contract.fromPacket(offset, nullptr, kForm), std::invalid_argument);
     EXPECT_THROW(contract.fromPacket(offset, nullptr, 0), std::length_error);

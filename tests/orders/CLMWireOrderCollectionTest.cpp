@@ -134,8 +134,6 @@ TEST(CLMWireOrderCollection, CopiesAndAssignmentsKeepEachObjectsMark) {
         source.AddOrder(MakeOrder(status, id, 0, qty).release());
         done.AddOrder(MakeOrder(status, 9 - id, 0, qty).release());
     }
-    assigned.AddOrder(MakeOrder(2, 99).release());
-    doneAssigned.AddOrder(MakeOrder(2, 99).release());
     CLMWireOrderCollection copy(source);
     CLMWireOrderCompletedCollection doneCopy(done);
     assigned = source;
@@ -269,14 +267,6 @@ std::vector<long> QtysByPosition(CLMWireOrderCompletedCollection& done) {
     return Qtys(orders);
 }
 
-std::unique_ptr<CLMWireOrder> Fill(long id, long fillID, long qty) {
-    auto order = MakeOrder(3, id, 0, qty);
-    order->setFillID(fillID);
-    return order;
-}
-
-// Through Apply the pointer is empty exactly when the collection owns the object; a pointer kept
-// wrongly would be freed twice, one released wrongly would leak.
 TEST(CLMWireOrderCompletedCollection, FilesByIdThenOrderOfAddingAndRefusesKnownFills) {
     CLMWireOrderCompletedCollection done;
     EXPECT_FALSE(done.AddOrder(nullptr));
@@ -292,9 +282,9 @@ TEST(CLMWireOrderCompletedCollection, FilesByIdThenOrderOfAddingAndRefusesKnownF
     EXPECT_EQ(done.Apply(again), Filed::AlreadyHeld);
     EXPECT_EQ(again, nullptr);
 
-    // A fill whose FillID is an id held is refused and stays the caller's; any other status is
-    // stored whatever ids are held.
-    auto refused = Fill(8, 5, 4);
+    // A fill whose FillID is held is refused (the caller's still); any other status is stored.
+    auto refused = MakeOrder(3, 8, 0, 4);
+    refused->setFillID(5);
     EXPECT_FALSE(done.AddOrder(refused.get()));
     EXPECT_EQ(done.Apply(refused), Filed::Refused);
     ASSERT_NE(refused, nullptr);
@@ -302,7 +292,8 @@ TEST(CLMWireOrderCompletedCollection, FilesByIdThenOrderOfAddingAndRefusesKnownF
     EXPECT_EQ(done.Apply(refused), Filed::Stored);
     EXPECT_EQ(refused, nullptr);
     // Handed over outright, a refused order is destroyed, not left in the moved-from pointer.
-    auto outright = Fill(9, 3, 0);
+    auto outright = MakeOrder(3, 9);
+    outright->setFillID(3);
     EXPECT_EQ(done.Apply(std::move(outright)), Filed::Refused);
     EXPECT_EQ(outright, nullptr);  // NOLINT(bugprone-use-after-move): emptied by contract
     for (int status : {0, 1, 2, 4, 5, 6}) {
