@@ -5,13 +5,12 @@
 
 namespace {
 
-// Per thread: the collections' stress tests run other threads that must not be made to fail.
+// Per thread: other threads of the stress tests must not fail.
 thread_local long countdown = -1;
 thread_local bool failed = false;
 thread_local bool textsCount = true;
 std::atomic<long> live{0};
 
-// Whether this allocation is the one chosen to fail.
 bool FailsNow() noexcept {
     if (countdown >= 0 && countdown-- == 0) {
         failed = true;
@@ -27,14 +26,6 @@ void* Allocate(std::size_t size) {
     }
     live.fetch_add(1, std::memory_order_relaxed);
     return block;
-}
-
-void* AllocateNoThrow(std::size_t size) noexcept {
-    try {
-        return Allocate(size);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
 }
 
 void Free(void* block) noexcept {
@@ -68,12 +59,13 @@ long FailingAllocation::LiveBlocks() noexcept {
 
 }  // namespace orders_test
 
-// Every unaligned form, once for single objects and once for arrays (no type of the library or
-// of the tests asks for more than the default alignment).
+// Every unaligned form (no type here asks for more than the default alignment).
 // clang-format off
 #define REPLACE_FORMS(NEW, DELETE)                                                              \
     void* NEW(std::size_t n) { return Allocate(n); }                                            \
-    void* NEW(std::size_t n, const std::nothrow_t&) noexcept { return AllocateNoThrow(n); }     \
+    void* NEW(std::size_t n, const std::nothrow_t&) noexcept {                                  \
+        try { return Allocate(n); } catch (const std::bad_alloc&) { return nullptr; }           \
+    }                                                                                           \
     void DELETE(void* p) noexcept { Free(p); }                                                  \
     void DELETE(void* p, std::size_t) noexcept { Free(p); }                                     \
     void DELETE(void* p, const std::nothrow_t&) noexcept { Free(p); }

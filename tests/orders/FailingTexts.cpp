@@ -1,5 +1,4 @@
-// The library's texts come from the system's string allocator (malloc here), which the sanitizers
-// and valgrind must keep: the library asks this gate instead, on every platform.
+// The texts' own allocator must stay the system's (for the sanitizers): the library asks this gate.
 
 #include "FailingAllocation.h"
 #include "wire_types/support/detail/WireStrings.h"
