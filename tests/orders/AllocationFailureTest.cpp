@@ -168,7 +168,11 @@ using Event = std::tuple<const char*, int, long, long, Filed>;  // name, status,
 // wrongly is freed twice. The last run, which failed nothing, files it as the first time did.
 template <class Collection>
 void SweepFiling(int size, const Event& e, Filed filed) {
-    const auto& [name, status, orderID, originalID, byBook] = e;
+    // Named copies rather than a structured binding: clang 14 refuses a lambda that captures one.
+    const char* const name = std::get<0>(e);
+    const int status = std::get<1>(e);
+    const long orderID = std::get<2>(e);
+    const long originalID = std::get<3>(e);
     auto reference = Make<Collection>(size);
     ASSERT_EQ(reference->Apply(Tagged(status, orderID, originalID, 999)), filed);
     for (const bool viaApply : {false, true}) {
