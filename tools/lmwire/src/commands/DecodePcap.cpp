@@ -1,28 +1,33 @@
-// decode price-record --pcap: the records in the UDP datagrams of a network capture.
+// decode price-record of a packet capture: the records in the UDP datagrams of a pcap or pcapng.
 
 #include <array>
 #include <cstdio>
 
 #include <fmt/format.h>
 
-#include "capture/Datagram.h"
-#include "capture/PcapFile.h"
 #include "commands/Commands.h"
 #include "common/Errors.h"
 #include "common/Text.h"
 #include "io/Output.h"
 #include "records/PriceRecord.h"
 
+#ifdef LMWIRE_HAVE_CAPTURE
+#include "capture/Endpoints.h"
+#include "wire_types/capture/CaptureReader.h"
+#include "wire_types/capture/Records.h"
+#endif
+
 namespace lmwire {
 
-#ifdef LMWIRE_HAVE_PCAP
+#ifdef LMWIRE_HAVE_CAPTURE
 
-bool PcapAvailable() {
+bool CaptureAvailable() {
     return true;
 }
 
 namespace {
 
+using Lumera::capture::Skip;
 using SkipCounts = std::array<std::uint64_t, static_cast<std::size_t>(Skip::Count)>;
 
 // "2 not UDP, 1 other port", and their sum.
@@ -32,11 +37,22 @@ std::string Counted(const SkipCounts& counts, std::uint64_t& total) {
     for (std::size_t i = 0; i < counts.size(); ++i) {
         if (counts[i] != 0) {
             text += fmt::format("{}{} {}", text.empty() ? "" : ", ", counts[i],
-                                SkipReason(static_cast<Skip>(i)));
+                                Lumera::capture::SkipReason(static_cast<Skip>(i)));
             total += counts[i];
         }
     }
     return text;
+}
+
+std::vector<std::uint16_t> Ports(const std::vector<int>& given) {
+    std::vector<std::uint16_t> ports;
+    for (const int port : given) {
+        if (port < 0 || port > 65535) {
+            throw BadInput(fmt::format("--port {}: expected 0 to 65535", port));
+        }
+        ports.push_back(static_cast<std::uint16_t>(port));
+    }
+    return ports;
 }
 
 }  // namespace
@@ -44,44 +60,39 @@ std::string Counted(const SkipCounts& counts, std::uint64_t& total) {
 // Every whole packet is decoded and written before anything is said about what was not: the
 // summary of skipped packets, then a capture that ends inside a packet, which is a failure
 // unless --partial takes it as the expected end of a capture stopped while it was written.
-void RunDecodePcap(const DecodeOptions& options) {
-    std::vector<std::uint16_t> ports;
-    for (const int port : options.ports) {
-        if (port < 0 || port > 65535) {
-            throw BadInput(fmt::format("--port {}: expected 0 to 65535", port));
-        }
-        ports.push_back(static_cast<std::uint16_t>(port));
-    }
+void DecodePacketCapture(Lumera::capture::CaptureReader& reader, Output& out,
+                         const DecodeOptions& options) {
+    const std::vector<std::uint16_t> ports = Ports(options.ports);
     PriceRecordLines lines(FormatOf(options.json, options.csv), ParseTimeUnit(options.timeUnit));
-    Output out;
-    // Lines go out in big blocks, and early only when the capture has nothing more for now.
-    PcapReader reader(options.pcap, [&out] { out.Flush(); });
     out << lines.Header(true);
     SkipCounts skipped{};
     SkipCounts cut{};
     std::uint64_t taken = 0;
-    CapturedFrame frame;
-    while (reader.Next(frame)) {
-        const Datagram datagram =
-            ReadDatagram(reader.LinkType(), frame.data, frame.captured, frame.original, ports);
-        if (datagram.skip != Skip::None) {
-            ++skipped[static_cast<std::size_t>(datagram.skip)];
+    Lumera::capture::Packet packet;
+    while (reader.Next(packet) == Lumera::capture::ReadStatus::Packet) {
+        const Lumera::capture::Datagram datagram = Lumera::capture::ReadDatagram(packet);
+        const Lumera::capture::TakenDatagram chosen =
+            datagram.skip != Skip::None ? Lumera::capture::TakenDatagram{datagram.skip}
+                                        : Lumera::capture::TakeDatagram(datagram, ports);
+        if (chosen.skip != Skip::None) {
+            ++skipped[static_cast<std::size_t>(chosen.skip)];
             continue;
         }
         ++taken;
-        if (datagram.cut != Skip::None) {
-            ++cut[static_cast<std::size_t>(datagram.cut)];
+        if (chosen.cut != Skip::None) {
+            ++cut[static_cast<std::size_t>(chosen.cut)];
         }
         CaptureInfo capture;
-        capture.seconds = frame.seconds;
-        capture.microseconds = frame.microseconds;
+        capture.seconds = datagram.seconds;
+        capture.microseconds = datagram.nanoseconds / 1000;
         capture.source = AddressText(datagram.source);
         capture.sourcePort = datagram.source.port;
         capture.destination = AddressText(datagram.destination);
         capture.destinationPort = datagram.destination.port;
         const std::string prefix = lines.CapturePrefix(capture);
-        for (std::size_t at = 0; at < datagram.length; at += kPriceRecordSize) {
-            lines.Append(Lumera::PriceRecordView(datagram.payload + at), out.Buffer(), prefix);
+        for (std::size_t i = 0; i < chosen.records.count; ++i) {
+            lines.Append(Lumera::PriceRecordView(chosen.records.first + i * kPriceRecordSize),
+                         out.Buffer(), prefix);
         }
         out.MaybeFlush();
     }
@@ -100,12 +111,12 @@ void RunDecodePcap(const DecodeOptions& options) {
         }
         fmt::print(stderr, "{}\n", summary);
     }
-    if (reader.Cut().empty()) {
+    if (reader.CutText().empty()) {
         return;
     }
     const std::string end =
         fmt::format("{}: the capture ends inside the packet after {} whole packets ({})",
-                    reader.Name(), reader.Packets(), reader.Cut());
+                    reader.Name(), reader.Count(), reader.CutText());
     if (!options.partial) {
         throw BadInput(end);
     }
@@ -114,12 +125,8 @@ void RunDecodePcap(const DecodeOptions& options) {
 
 #else
 
-bool PcapAvailable() {
+bool CaptureAvailable() {
     return false;
-}
-
-void RunDecodePcap(const DecodeOptions&) {
-    throw BadInput("--pcap: this lmwire was built without libpcap");
 }
 
 #endif
