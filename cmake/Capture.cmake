@@ -4,6 +4,14 @@
 # host library); configure says in one line what it leaves out. LMWIRE_HAVE_CAPTURE tells the
 # rest of the build whether it is there.
 set(LMWIRE_HAVE_CAPTURE OFF)
+# Its headers a consumer includes: installed with it, compiled on their own by the header check.
+set(LMWIRE_CAPTURE_PUBLIC_HEADERS
+    capture/Export.h
+    capture/Frame.h
+    capture/Records.h
+    capture/Stream.h
+    capture/CaptureReader.h
+    capture/CaptureWriter.h)
 if(NOT LMWIRE_CAPTURE)
     return()
 endif()
@@ -55,10 +63,13 @@ if(LMWIRE_SHARED)
     target_link_libraries(LMWireTypes_Capture PUBLIC LMWireTypes
                           PRIVATE ${capture_libraries} $<BUILD_INTERFACE:lmwire_warnings>)
 else()
+    # A static library's consumer links its libraries too: the installed package's config
+    # finds them for its own machine and names them LMWireTypes::CaptureLibraries.
     add_library(LMWireTypes_Capture STATIC $<TARGET_OBJECTS:lmwire_capture_objects>)
     target_compile_definitions(LMWireTypes_Capture PUBLIC LMWIRE_CAPTURE_STATIC)
     target_link_libraries(LMWireTypes_Capture PUBLIC LMWireTypes
-                          $<BUILD_INTERFACE:${capture_libraries}>
+                          "$<BUILD_INTERFACE:${capture_libraries}>"
+                          $<INSTALL_INTERFACE:LMWireTypes::CaptureLibraries>
                           PRIVATE $<BUILD_INTERFACE:lmwire_warnings>)
 endif()
 add_library(LMWireTypes::Capture ALIAS LMWireTypes_Capture)

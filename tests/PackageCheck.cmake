@@ -17,7 +17,8 @@ endfunction()
 # Configures, builds and runs tests/consumer against the package installed under prefix. A 32-bit
 # or cross build (TOOLCHAIN set) hands its toolchain on, so that the consumer targets the same
 # machine and finds the package below the prefix as below any other root of its target; a cross
-# build runs the consumer under EMULATOR with the installed DLLs on its search path.
+# build runs the consumer under EMULATOR with the installed DLLs on its search path. CAPTURE: the
+# package has the capture component, which the consumer then asks for and uses.
 function(build_consumer prefix work)
     if(TOOLCHAIN)
         set(compiler -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN} -DCMAKE_FIND_ROOT_PATH=${prefix})
@@ -25,7 +26,8 @@ function(build_consumer prefix work)
         set(compiler -DCMAKE_CXX_COMPILER=${CXX})
     endif()
     run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/consumer -B ${work} -G ${GENERATOR}
-        -DCMAKE_PREFIX_PATH=${prefix} ${compiler} -DCMAKE_BUILD_TYPE=Debug)
+        -DCMAKE_PREFIX_PATH=${prefix} ${compiler} -DCMAKE_BUILD_TYPE=Debug
+        -DEXPECT_CAPTURE=${CAPTURE})
     run(${CMAKE_COMMAND} --build ${work})
     if(EMULATOR)
         string(REPLACE "|" ";" emulator "${EMULATOR}")
@@ -71,14 +73,20 @@ function(check_pkg_config pc_file)
     endif()
 endfunction()
 
-# Builds tests/consumer/main.cpp as C++20 with nothing but the flags pkg-config gives, and runs it.
+# Builds tests/consumer/main.cpp as C++20 with nothing but the flags pkg-config gives, and runs it;
+# with CAPTURE, through the capture component's module too.
 function(build_with_pkg_config prefix libdir work extra_flags)
     find_program(PKG_CONFIG pkg-config REQUIRED)
     set(ENV{PKG_CONFIG_PATH} ${libdir}/pkgconfig)
-    execute_process(COMMAND ${PKG_CONFIG} --cflags --libs --static lmwiretypes
+    set(modules lmwiretypes)
+    if(CAPTURE)
+        set(modules lmwiretypes-capture)
+        list(APPEND extra_flags -DLMWIRE_CONSUMER_CAPTURE)
+    endif()
+    execute_process(COMMAND ${PKG_CONFIG} --cflags --libs --static ${modules}
                     OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE rc)
     if(NOT rc EQUAL 0)
-        message(FATAL_ERROR "pkg-config does not find lmwiretypes under ${libdir}/pkgconfig")
+        message(FATAL_ERROR "pkg-config does not find ${modules} under ${libdir}/pkgconfig")
     endif()
     separate_arguments(flags UNIX_COMMAND "${flags}")
     file(MAKE_DIRECTORY ${work})

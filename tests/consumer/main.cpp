@@ -8,6 +8,13 @@
 #include <utility>
 
 #include "wire_types/LMWireTypes.h"
+#if defined(LMWIRE_CONSUMER_CAPTURE)
+#include "wire_types/capture/Frame.h"
+#include "wire_types/capture/Records.h"
+#if defined(EXPECT_STATIC) != defined(LMWIRE_CAPTURE_STATIC)
+#error "LMWIRE_CAPTURE_STATIC does not match the kind of library installed"
+#endif
+#endif
 
 // A static library must reach its consumers as one: without LMWIRE_STATIC a Windows consumer
 // would expect DLL imports.
@@ -43,6 +50,26 @@ static_assert(kIs<decltype(std::declval<CLMWireOrderCompletedCollection&>().Appl
                   Filed>);
 }  // namespace old_calls
 
+// The capture component: a frame written and read back to its one record.
+static bool CaptureWorks() {
+#if defined(LMWIRE_CONSUMER_CAPTURE)
+    using namespace Lumera::capture;
+    const Endpoint from{false, {127, 0, 0, 1}, 7000};
+    const Endpoint to{false, {127, 0, 0, 2}, 9100};
+    unsigned char record[kRecordSize] = {0, 14};
+    unsigned char frame[256];
+    Packet packet;
+    packet.data = frame;
+    packet.captured = packet.original =
+        WriteUdpFrame(frame, sizeof frame, from, to, 1, record, sizeof record);
+    const TakenDatagram taken = TakeDatagram(ReadDatagram(packet), {});
+    return packet.captured == 14 + 20 + 8 + kRecordSize && taken.skip == Skip::None &&
+           taken.records.count == 1 && taken.records.first == frame + 42;
+#else
+    return true;
+#endif
+}
+
 #if defined(LMWIRE_CONSUMER_WINDOWS)
 bool SystemHeadersFirst();
 bool SystemHeadersAfter();
@@ -75,7 +102,7 @@ int main() {
     const bool windowsOk = true;
 #endif
 
-    if (!textOk || !caught || !packetOk || !windowsOk) {
+    if (!textOk || !caught || !packetOk || !windowsOk || !CaptureWorks()) {
         std::puts("consumer: FAILED");
         return 1;
     }

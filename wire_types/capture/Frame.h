@@ -21,10 +21,10 @@ namespace Lumera::capture {
 namespace link {
 constexpr int kNull = 0;  // BSD loopback: a 4-byte address family in the writer's byte order
 constexpr int kEthernet = 1;
-constexpr int kRawDlt = 12;        // DLT_RAW on Linux
-constexpr int kRawOpenBsd = 14;    // DLT_RAW elsewhere
-constexpr int kRaw = 101;          // LINKTYPE_RAW
-constexpr int kLoop = 108;         // OpenBSD loopback: the family in network byte order
+constexpr int kRawDlt = 12;      // DLT_RAW on Linux
+constexpr int kRawOpenBsd = 14;  // DLT_RAW elsewhere
+constexpr int kRaw = 101;        // LINKTYPE_RAW
+constexpr int kLoop = 108;       // OpenBSD loopback: the family in network byte order
 constexpr int kLinuxSll = 113;
 constexpr int kIpv4 = 228;
 constexpr int kIpv6 = 229;
@@ -60,11 +60,11 @@ struct Endpoint {
 // reader keeps valid until its next read).
 struct Packet {
     int linkType = link::kEthernet;
-    std::int64_t seconds = 0;        // UTC
-    std::uint32_t nanoseconds = 0;   // 0 to 999,999,999
+    std::int64_t seconds = 0;       // UTC
+    std::uint32_t nanoseconds = 0;  // 0 to 999,999,999
     const unsigned char* data = nullptr;
-    std::size_t captured = 0;  // bytes present
-    std::size_t original = 0;  // bytes on the wire (at least `captured`)
+    std::size_t captured = 0;     // bytes present
+    std::size_t original = 0;     // bytes on the wire (at least `captured`)
     std::uint32_t interface = 0;  // pcapng's interface id; 0 in a pcap
 };
 
@@ -81,18 +81,17 @@ struct Datagram {
     std::uint32_t nanoseconds = 0;
 };
 
+// The packet's time is copied whatever the outcome. A link type that KnownLinkType refuses gives
+// NotUdp; a header that claims more bytes than the wire or its IP header held gives Malformed.
 [[nodiscard]] LMWIRE_CAPTURE_API Datagram ReadDatagram(const Packet& packet) noexcept;
 
 // An Ethernet frame carrying `length` payload bytes in one UDP datagram (IPv4 or IPv6 after
 // the source's family; both endpoints of one family), IP and UDP checksums filled in, written at
-// `out`. Returns the frame's size, or 0 when it needs more than `capacity` bytes (FrameSize).
+// `out`. Returns the frame's size, or 0 when it needs more than `capacity` bytes (FrameSize) or
+// the endpoints' families differ. FrameSize is 0 for a payload beyond what one datagram holds.
 [[nodiscard]] LMWIRE_CAPTURE_API std::size_t FrameSize(bool v6, std::size_t length) noexcept;
-[[nodiscard]] LMWIRE_CAPTURE_API std::size_t WriteUdpFrame(unsigned char* out,
-                                                           std::size_t capacity,
-                                                           const Endpoint& source,
-                                                           const Endpoint& destination,
-                                                           std::uint16_t id,
-                                                           const unsigned char* payload,
-                                                           std::size_t length) noexcept;
+[[nodiscard]] LMWIRE_CAPTURE_API std::size_t WriteUdpFrame(
+    unsigned char* out, std::size_t capacity, const Endpoint& source, const Endpoint& destination,
+    std::uint16_t id, const unsigned char* payload, std::size_t length) noexcept;
 
 }  // namespace Lumera::capture

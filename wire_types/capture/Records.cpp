@@ -1,0 +1,62 @@
+#include "wire_types/capture/Records.h"
+
+#include <algorithm>
+
+#include "wire_types/price/Price.h"
+
+namespace Lumera::capture {
+namespace {
+
+// Where the rule is the length alone, every captured record must name a price format: other
+// traffic whose length happens to be a multiple of 86 (zero padding, DNS) is left alone.
+bool KnownCodes(const unsigned char* payload, std::size_t captured) noexcept {
+    for (std::size_t at = 1; at < captured; at += kRecordSize) {
+        if (price::Find(payload[at]) == nullptr) {
+            return false;
+        }
+    }
+    return true;
+}
+
+TakenDatagram Left(Skip skip) noexcept {
+    TakenDatagram taken;
+    taken.skip = skip;
+    return taken;
+}
+
+}  // namespace
+
+WholeRecords SplitRecords(const unsigned char* bytes, std::size_t length) noexcept {
+    return {bytes, length / kRecordSize, length % kRecordSize};
+}
+
+TakenDatagram TakeDatagram(const Datagram& datagram,
+                           const std::vector<std::uint16_t>& ports) noexcept {
+    if (datagram.skip != Skip::None) {
+        return Left(datagram.skip);
+    }
+    const std::size_t captured = std::min(datagram.captured, datagram.length);
+    if (ports.empty()) {
+        if (datagram.length == 0 || datagram.length % kRecordSize != 0) {
+            return Left(Skip::Length);
+        }
+        if (!KnownCodes(datagram.payload, captured)) {
+            return Left(Skip::FormatCode);
+        }
+    } else if (std::find(ports.begin(), ports.end(), datagram.destination.port) == ports.end()) {
+        return Left(Skip::OtherPort);
+    }
+    TakenDatagram taken;
+    taken.records = SplitRecords(datagram.payload, captured);
+    if (taken.records.count == 0) {
+        return Left(captured < datagram.length ? Skip::Truncated : Skip::Length);
+    }
+    if (captured < datagram.length) {
+        taken.cut = Skip::Truncated;
+    } else if (datagram.length % kRecordSize != 0) {
+        taken.cut = Skip::Trailing;
+    }
+    return taken;
+}
+
+}  // namespace Lumera::capture
