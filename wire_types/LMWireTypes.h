@@ -19,6 +19,7 @@
 #include "wire_types/price/CWirePrice.h"
 #include "wire_types/price/Price.h"
 #include "wire_types/price/PriceRecord.h"
+#include "wire_types/price/SyntheticMarket.h"
 #include "wire_types/support/CodePage.h"
 #include "wire_types/support/FieldTables.h"
 #include "wire_types/support/FieldValues.h"

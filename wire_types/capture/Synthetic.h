@@ -1,34 +1,16 @@
 #pragma once
 
-// A seeded random-walk market of four contracts with ten levels a side, so that there is capture
-// data to try, to test and to time without a feed. The same seed gives the same records on every
-// platform (the generator is std::mt19937_64, whose sequence the standard fixes), so the tool and
-// the Python package make byte-identical captures.
+// Synthetic captures of the seeded market (wire_types/price/SyntheticMarket.h) as raw records or
+// as UDP datagrams in a pcap or pcapng, the same from the tool and from the Python package.
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
 #include "wire_types/capture/CaptureWriter.h"
 #include "wire_types/capture/Export.h"
 #include "wire_types/capture/Frame.h"
 
 namespace Lumera::capture {
-
-class LMWIRE_CAPTURE_API SyntheticMarket {
-  public:
-    explicit SyntheticMarket(std::uint64_t seed);
-    ~SyntheticMarket();
-    SyntheticMarket(const SyntheticMarket&) = delete;
-    SyntheticMarket& operator=(const SyntheticMarket&) = delete;
-
-    // The next record's 86 bytes, written at `record`.
-    void Next(unsigned char* record);
-
-  private:
-    struct State;
-    std::unique_ptr<State> state_;
-};
 
 // Where synthetic datagrams come from and go to; both of one family.
 struct SyntheticEndpoints {

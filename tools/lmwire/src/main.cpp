@@ -73,14 +73,14 @@ int main(int argc, char** argv) {
     decodeCommand->add_option("--time-unit", decode.timeUnit,
                               "price-record: add TimeStamp as ISO 8601 UTC, reading it as "
                               "seconds, milliseconds or microseconds since 1970 (s, ms, us)");
-    if (PcapAvailable()) {
+    if (CaptureAvailable()) {
         decodeCommand->add_option("--pcap", decode.pcap,
-                                  "price-record: read the UDP datagrams of a pcap or pcapng "
-                                  "capture (- for standard input)");
+                                  "price-record: read FILE as a pcap or pcapng capture of UDP "
+                                  "datagrams, whatever its first bytes say (- for standard input)");
         decodeCommand->add_option("--port", decode.ports,
-                                  "with --pcap: take every datagram to this destination port "
-                                  "(repeatable); without it, those whose length is a multiple "
-                                  "of 86 and whose records have known format codes");
+                                  "price-record of a packet capture: take every datagram to this "
+                                  "destination port (repeatable); without it, those whose length "
+                                  "is a multiple of 86 and whose records have known format codes");
     }
     decodeCommand
         ->add_option("--jobs", decode.jobs,
@@ -92,12 +92,18 @@ int main(int argc, char** argv) {
                             "report the bytes left over (exit 0)");
     decodeCommand->footer(fmt::format(
         "{}{}\nprice-record also takes a capture: many records back to back, one output line "
-        "each,\ndecoded as they are read (any length, from a file or a pipe).\nA fixed-size kind "
-        "reads at most one byte more than its size; account-data and\naccount-contract take at "
-        "most {} bytes (1 MiB).",
+        "each,\ndecoded as they are read (any length, from a file or a pipe).{}\nA fixed-size "
+        "kind reads at most one byte more than its size; account-data and\naccount-contract take "
+        "at most {} bytes (1 MiB).",
         KindsHelp(false),
-        PcapAvailable() ? ""
-                        : "\nThis lmwire was built without libpcap: --pcap is not available.\n",
+        CaptureAvailable() ? ""
+                           : "\nThis lmwire was built without the capture component: pcap, "
+                             "pcapng and compressed\ninput are not read.\n",
+        CaptureAvailable()
+            ? "\nWithout --binary or --pcap, the first bytes say what it is: zstd or gzip are\n"
+              "decompressed; a pcap or pcapng is read as a packet capture; hex digits and white\n"
+              "space as hex; anything else (and anything decompressed) as raw records."
+            : "",
         kMaxVariableSize));
     decodeCommand->callback([&] { RunDecode(decode); });
 
@@ -108,6 +114,13 @@ int main(int argc, char** argv) {
     encode->add_option("KIND", kind, "record kind (see below)")->required();
     encode->add_option("FIELDS", values, "NAME=VALUE, names as decode --json prints them");
     encode->add_flag("--binary", binary, "write raw bytes instead of hex text");
+    Compress compress;
+    if (CaptureAvailable()) {
+        encode->add_option("--compress", compress.zstdLevel,
+                           "price-record with --binary, --from-jsonl or --from-csv: write zstd "
+                           "at this level (1 to 19)")
+            ->check(CLI::Range(1, 19));
+    }
     std::string fromJsonl;
     std::string fromCsv;
     auto* jsonlOption = encode->add_option(
@@ -122,13 +135,14 @@ int main(int argc, char** argv) {
                    "only once every line is encoded.");
     encode->callback([&] {
         if (fromJsonl.empty() && fromCsv.empty()) {
-            RunEncode(kind, values, binary);
+            RunEncode(kind, values, binary, compress);
             return;
         }
         if (values.size() != 1) {
             throw BadInput("--from-jsonl and --from-csv take one argument after the kind: OUT");
         }
-        RunEncodeLines(kind, !fromCsv.empty(), fromCsv.empty() ? fromJsonl : fromCsv, values[0]);
+        RunEncodeLines(kind, !fromCsv.empty(), fromCsv.empty() ? fromJsonl : fromCsv, values[0],
+                       compress);
     });
 
     auto* synth = app.add_subcommand("synth", "write synthetic data");
@@ -143,7 +157,7 @@ int main(int argc, char** argv) {
     prices->add_option("FILE", file,
                        "output file of raw records (replaced once complete), - for standard "
                        "output");
-    if (PcapAvailable()) {
+    if (CaptureAvailable()) {
         prices->add_option("--pcap", synthPcap.file,
                            "write a pcap of UDP datagrams of one to five records instead");
         prices->add_option("--source", synthPcap.source, "with --pcap: ADDRESS:PORT of the sender")
@@ -152,8 +166,12 @@ int main(int argc, char** argv) {
             ->add_option("--destination", synthPcap.destination,
                          "with --pcap: ADDRESS:PORT the datagrams go to")
             ->capture_default_str();
+        prices->add_option("--compress", synthPcap.compress.zstdLevel,
+                           "write zstd at this level (1 to 19)")
+            ->check(CLI::Range(1, 19));
     } else {
-        prices->footer("This lmwire was built without libpcap: --pcap is not available.");
+        prices->footer(
+            "This lmwire was built without the capture component: --pcap is not available.");
     }
     prices->add_option("--seed", seed, "random seed (same seed, same records)")
         ->capture_default_str();

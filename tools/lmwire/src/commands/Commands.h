@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "io/Output.h"
+
 namespace lmwire {
 
 // Displays are price::Display's, the text of every front end; `originalDisplay` adds a column of
@@ -32,16 +34,22 @@ struct DecodeOptions {
     std::vector<int> ports;
 };
 void RunDecode(const DecodeOptions& options);
-void RunDecodePcap(const DecodeOptions& options);
-// Whether this build reads and writes pcap files (libpcap was found).
-bool PcapAvailable();
-void RunEncode(const std::string& kind, const std::vector<std::string>& assignments, bool binary);
+class Input;
+class Output;
+// The records of the UDP datagrams of a pcap or pcapng capture, to `out`.
+void DecodePacketCapture(Input& input, Output& out, const DecodeOptions& options);
+// Whether this build reads and writes packet captures and compressed files (the capture
+// component was built).
+bool CaptureAvailable();
+void RunEncode(const std::string& kind, const std::vector<std::string>& assignments, bool binary,
+               Compress compress = {});
 // Decoded lines (JSON objects, or CSV with its header) back into a binary capture.
 void RunEncodeLines(const std::string& kind, bool csv, const std::string& input,
-                    const std::string& output);
+                    const std::string& output, Compress compress = {});
 
 struct SynthPcapOptions {
     std::string file;  // a pcap instead of raw records, when not empty
+    Compress compress;  // of the pcap or of the raw records
     std::string source = "192.0.2.1:40000";
     std::string destination = "239.192.0.1:9100";
 };

@@ -1,6 +1,7 @@
 // decode and encode.
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <thread>
@@ -17,6 +18,10 @@
 #include "records/Kinds.h"
 #include "records/PriceRecord.h"
 
+#ifdef LMWIRE_HAVE_CAPTURE
+#include "wire_types/capture/CaptureReader.h"
+#endif
+
 namespace lmwire {
 namespace {
 
@@ -26,31 +31,57 @@ std::string NotWholeRecords(std::uint64_t size) {
         size % kPriceRecordSize);
 }
 
-// A network capture given as records would be refused for a reason that hides the real one (not
-// hex, not whole records), or decoded as nonsense: its first bytes say what it is.
-void RefuseNetworkCapture(Input& input) {
+// What the first bytes of a price-record input say it is, unless the command line insists: a
+// packet capture (pcap or pcapng), hex text, or raw records (anything else, and anything that
+// was compressed).
+enum class Shape { Packets, Hex, Raw };
+
+bool HexText(std::string_view head) {
+    return std::all_of(head.begin(), head.end(), [](char c) {
+        return std::isxdigit(static_cast<unsigned char>(c)) != 0 ||
+               std::isspace(static_cast<unsigned char>(c)) != 0;
+    });
+}
+
+bool PacketCapture(Input& input) {
+    const std::string_view head = input.Peek(12);
+#ifdef LMWIRE_HAVE_CAPTURE
+    return Lumera::capture::DetectKind(reinterpret_cast<const unsigned char*>(head.data()),
+                                       head.size()) != Lumera::capture::CaptureKind::Raw;
+#else
     const auto is = [](std::string_view bytes, std::string_view big) {
         const std::string little(big.rbegin(), big.rend());
         return bytes == big || bytes == little;
     };
-    const std::string_view head = input.Peek(4);
-    bool capture = is(head, "\xA1\xB2\xC3\xD4") || is(head, "\xA1\xB2\x3C\x4D");
-    if (head == "\x0A\x0D\x0D\x0A") {
-        const std::string_view block = input.Peek(12);
-        capture = block.size() == 12 && is(block.substr(8), "\x1A\x2B\x3C\x4D");
-    }
-    if (capture) {
-        throw BadInput(input.Name() + ": this is a pcap capture: add --pcap");
-    }
+    const std::string_view magic = head.substr(0, 4);
+    return is(magic, "\xA1\xB2\xC3\xD4") || is(magic, "\xA1\xB2\x3C\x4D") ||
+           (magic == "\x0A\x0D\x0D\x0A" && head.size() == 12 &&
+            is(head.substr(8), "\x1A\x2B\x3C\x4D"));
+#endif
 }
 
-class CaptureWriter {
+Shape ShapeOf(Input& input, const DecodeOptions& options) {
+    if (!options.pcap.empty()) {
+        return Shape::Packets;
+    }
+    if (options.binary) {
+        return Shape::Raw;
+    }
+    if (PacketCapture(input)) {
+        return Shape::Packets;
+    }
+    // Enough for a few hex digits, few enough that a live feed is not kept waiting.
+    return !input.Compressed() && HexText(input.Peek(64)) ? Shape::Hex : Shape::Raw;
+}
+
+class RecordWriter {
   public:
-    CaptureWriter(const DecodeOptions& options, std::uint64_t total)
+    RecordWriter(const DecodeOptions& options, std::uint64_t total, Output& out)
         : format_(FormatOf(options.json, options.csv)),
           timeUnit_(ParseTimeUnit(options.timeUnit)),
           progress_(total),
-          lines_(format_, timeUnit_) {
+          lines_(format_, timeUnit_),
+          out_(out) {
         out_ << lines_.Header(false);
     }
 
@@ -90,7 +121,7 @@ class CaptureWriter {
     Progress progress_;
     PriceRecordLines lines_;
     TextBlock block_;
-    Output out_;
+    Output& out_;
 };
 
 constexpr std::uint64_t kParallelFrom = 8192;  // records
@@ -101,15 +132,14 @@ constexpr std::uint64_t kParallelFrom = 8192;  // records
 // arrive and a partial last one is reported at the end. Lines are gathered into large blocks,
 // and written early only when the input has nothing more for the moment, so that a reader of a
 // live feed sees each record when it comes.
-void DecodePriceRecords(Input& input, const DecodeOptions& options) {
-    RefuseNetworkCapture(input);
+void DecodePriceRecords(Input& input, Output& out, bool binary, const DecodeOptions& options) {
     const std::optional<std::uint64_t> size =
-        options.binary ? input.Size() : std::optional<std::uint64_t>();
+        binary ? input.Size() : std::optional<std::uint64_t>();
     if (size && !options.partial && *size % kPriceRecordSize != 0) {
         throw BadInput(NotWholeRecords(*size));
     }
-    ByteReader reader(input, options.binary);
-    CaptureWriter writer(options, size.value_or(0));
+    ByteReader reader(input, binary);
+    RecordWriter writer(options, size.value_or(0), out);
     constexpr std::size_t kChunk = kPriceRecordSize * 4096;
     Bytes chunk(kChunk);
     std::size_t held = 0;  // bytes at the front of the chunk, less than a whole record
@@ -139,6 +169,15 @@ void DecodePriceRecords(Input& input, const DecodeOptions& options) {
         throw BadInput(input.Name() + " changed while it was read");
     }
     writer.Finish();
+    if (const std::string cut = input.CutText(); !cut.empty()) {
+        // Compressed input that stops inside a frame: a capture compressed as it was written.
+        const std::string end = fmt::format("{}: {} after {} whole records", input.Name(), cut,
+                                            done / kPriceRecordSize);
+        if (!options.partial) {
+            throw BadInput(end);
+        }
+        fmt::print(stderr, "lmwire: {}; left undecoded\n", end);
+    }
     if (held == 0) {
         return;
     }
@@ -158,22 +197,31 @@ void RunDecode(const DecodeOptions& options) {
         (options.csv || !options.timeUnit.empty() || options.partial)) {
         throw BadInput("--csv, --time-unit and --partial are for price-record captures");
     }
-    if (!options.pcap.empty()) {
-        if (kind.name != "price-record" || !options.file.empty()) {
+    if (kind.name == "price-record") {
+        if (!options.pcap.empty() && !options.file.empty()) {
             throw BadInput(
                 "--pcap reads price-record datagrams from a capture file, instead of FILE");
         }
-        RunDecodePcap(options);
+        Output out;
+        Input input(options.pcap.empty() ? options.file : options.pcap, [&out] { out.Flush(); });
+        const Shape shape = ShapeOf(input, options);
+        if (shape == Shape::Packets) {
+            DecodePacketCapture(input, out, options);
+            return;
+        }
+        if (!options.ports.empty()) {
+            throw BadInput("--port chooses the datagrams of a pcap or pcapng capture");
+        }
+        DecodePriceRecords(input, out, shape == Shape::Raw, options);
         return;
+    }
+    if (!options.pcap.empty()) {
+        throw BadInput("--pcap reads price-record datagrams from a capture file, instead of FILE");
     }
     if (!options.ports.empty()) {
-        throw BadInput("--port chooses the datagrams of a --pcap capture");
+        throw BadInput("--port chooses the datagrams of a pcap or pcapng capture");
     }
     Input input(options.file);
-    if (kind.name == "price-record") {
-        DecodePriceRecords(input, options);
-        return;
-    }
     // A raw file of the wrong size is refused without reading it into memory first.
     if (options.binary && kind.fixedSize && input.Size() && *input.Size() != *kind.fixedSize) {
         throw BadInput(
@@ -194,10 +242,13 @@ void RunDecode(const DecodeOptions& options) {
 }
 
 void RunEncode(const std::string& kindName, const std::vector<std::string>& assignments,
-               bool binary) {
+               bool binary, Compress compress) {
     const Kind& kind = FindKind(kindName);
+    if (compress.zstdLevel != 0 && (kind.name != "price-record" || !binary)) {
+        throw BadInput("--compress writes price-record captures: with --binary");
+    }
     const Bytes bytes = kind.encode(ParseAssignments(kind, assignments));
-    Output out;
+    Output out("-", compress);
     if (binary) {
         out << std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     } else {

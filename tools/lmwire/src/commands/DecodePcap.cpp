@@ -8,6 +8,7 @@
 #include "commands/Commands.h"
 #include "common/Errors.h"
 #include "common/Text.h"
+#include "io/Input.h"
 #include "io/Output.h"
 #include "records/PriceRecord.h"
 
@@ -55,14 +56,11 @@ std::vector<std::uint16_t> Ports(const std::vector<int>& given) {
     return ports;
 }
 
-}  // namespace
-
 // Every whole packet is decoded and written before anything is said about what was not: the
 // summary of skipped packets, then a capture that ends inside a packet, which is a failure
 // unless --partial takes it as the expected end of a capture stopped while it was written.
-void DecodePacketCapture(Lumera::capture::CaptureReader& reader, Output& out,
-                         const DecodeOptions& options) {
-    const std::vector<std::uint16_t> ports = Ports(options.ports);
+void Decode(Lumera::capture::CaptureReader& reader, const std::vector<std::uint16_t>& ports,
+            Output& out, const DecodeOptions& options) {
     PriceRecordLines lines(FormatOf(options.json, options.csv), ParseTimeUnit(options.timeUnit));
     out << lines.Header(true);
     SkipCounts skipped{};
@@ -123,10 +121,31 @@ void DecodePacketCapture(Lumera::capture::CaptureReader& reader, Output& out,
     fmt::print(stderr, "lmwire: {}; left undecoded\n", end);
 }
 
+}  // namespace
+
+void DecodePacketCapture(Input& input, Output& out, const DecodeOptions& options) {
+    const std::vector<std::uint16_t> ports = Ports(options.ports);
+    try {
+        Lumera::capture::CaptureReader reader(input.TakeStream());
+        if (reader.Kind() == Lumera::capture::CaptureKind::Raw) {
+            throw BadInput(reader.Name() + " is not a pcap or pcapng capture");
+        }
+        Decode(reader, ports, out, options);
+    } catch (const Lumera::capture::CaptureError& error) {
+        throw BadInput(error.what());
+    }
+}
+
 #else
 
 bool CaptureAvailable() {
     return false;
+}
+
+void DecodePacketCapture(Input& input, Output&, const DecodeOptions&) {
+    throw BadInput(input.Name() +
+                   ": pcap and pcapng captures are not read by this lmwire, built without the "
+                   "capture component (libpcap, libzstd and zlib)");
 }
 
 #endif

@@ -293,7 +293,7 @@ std::string NumberOutOfRange(const Kind& kind, std::string_view line, const std:
 }  // namespace
 
 void RunEncodeLines(const std::string& kindName, bool csv, const std::string& inputPath,
-                    const std::string& outputPath) {
+                    const std::string& outputPath, Compress compress) {
     const Kind& kind = FindKind(kindName);
     if (kind.name != "price-record") {
         throw BadInput(
@@ -301,7 +301,7 @@ void RunEncodeLines(const std::string& kindName, bool csv, const std::string& in
     }
     Input input(inputPath);
     LineReader lines(input);
-    Output out(outputPath);
+    Output out(outputPath, compress);
     const std::vector<std::string> shownNames = Shown(false);
     const std::vector<std::string_view> shownKeys(shownNames.begin(), shownNames.end());
     std::optional<CsvColumns> columns;

@@ -31,7 +31,62 @@ std::size_t ReadFully(Source& source, unsigned char* into, std::size_t size) {
 
 }  // namespace
 
-Input::Input(const std::string& path) : fd_(STDIN_FILENO), owned_(false), name_("standard input") {
+#ifdef LMWIRE_HAVE_CAPTURE
+
+namespace {
+
+// The stream's refusals are the input's: bad input, exit status 2.
+template <class Call>
+auto Reading(Call call) {
+    try {
+        return call();
+    } catch (const Lumera::capture::CaptureError& error) {
+        throw BadInput(error.what());
+    }
+}
+
+}  // namespace
+
+Input::Input(const std::string& path, std::function<void()> beforeWait)
+    : stream_(Reading([&] {
+          return Lumera::capture::ByteStream::Open(path.empty() ? "-" : path,
+                                                   std::move(beforeWait));
+      })),
+      name_(stream_->Name()),
+      size_(stream_->Size()) {}
+
+Input::~Input() = default;
+
+std::size_t Input::ReadSome(unsigned char* into, std::size_t size) {
+    return Reading([&] { return stream_->Read(into, size); });
+}
+
+std::size_t Input::Read(unsigned char* into, std::size_t size) {
+    return Reading([&] { return stream_->ReadFull(into, size); });
+}
+
+std::string_view Input::Peek(std::size_t size) {
+    peeked_.resize(size);
+    peeked_.resize(Reading([&] { return stream_->Peek(peeked_.data(), size); }));
+    return {reinterpret_cast<const char*>(peeked_.data()), peeked_.size()};
+}
+
+bool Input::WouldBlock() const {
+    return stream_->WouldBlock();
+}
+
+std::string Input::CutText() const {
+    return stream_->CutText();
+}
+
+bool Input::Compressed() const {
+    return stream_->Compressed() != Lumera::capture::Compression::None;
+}
+
+#else
+
+Input::Input(const std::string& path, std::function<void()>)
+    : fd_(STDIN_FILENO), owned_(false), name_("standard input") {
     if (!path.empty() && path != "-") {
         fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd_ < 0) {
@@ -111,6 +166,16 @@ bool Input::WouldBlock() const {
     pollfd request{fd_, POLLIN, 0};
     return poll(&request, 1, 0) == 0;
 }
+
+std::string Input::CutText() const {
+    return {};
+}
+
+bool Input::Compressed() const {
+    return false;
+}
+
+#endif
 
 std::size_t ByteReader::ReadSome(unsigned char* into, std::size_t size) {
     if (binary_) {

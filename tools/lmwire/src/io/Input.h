@@ -1,19 +1,28 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "common/Hex.h"
 
+#ifdef LMWIRE_HAVE_CAPTURE
+#include "wire_types/capture/Stream.h"
+#endif
+
 namespace lmwire {
 
 // A file named on the command line, or standard input for an empty name or "-". Read through its
 // descriptor, so that a pipe hands over what has arrived instead of waiting for a full buffer.
+// Where the capture component is built, the bytes come through its stream, which decompresses
+// zstd and gzip input on the way; elsewhere they are read as they are.
 class Input {
   public:
-    explicit Input(const std::string& path);
+    // `beforeWait` runs whenever a read is about to wait for a writer.
+    explicit Input(const std::string& path, std::function<void()> beforeWait = {});
     ~Input();
     Input(const Input&) = delete;
     Input& operator=(const Input&) = delete;
@@ -31,14 +40,28 @@ class Input {
     // The first `size` bytes (fewer at the end of the input), without taking them: the reads
     // hand them out first. Waits only until they have arrived.
     std::string_view Peek(std::size_t size);
+    // Empty, or what was missing where compressed input ended inside a frame.
+    std::string CutText() const;
+    // Whether the input was compressed.
+    bool Compressed() const;
+
+#ifdef LMWIRE_HAVE_CAPTURE
+    // The stream itself, for a capture reader; the Input is not read after.
+    std::unique_ptr<Lumera::capture::ByteStream> TakeStream() { return std::move(stream_); }
+#endif
 
   private:
+#ifdef LMWIRE_HAVE_CAPTURE
+    std::unique_ptr<Lumera::capture::ByteStream> stream_;
+    Bytes peeked_;  // a copy of what the stream holds back, for Peek's view
+#else
     std::size_t ReadDescriptor(unsigned char* into, std::size_t size);
 
     int fd_;
+    bool owned_;
     Bytes peeked_;
     std::size_t peekTaken_ = 0;  // of peeked_
-    bool owned_;
+#endif
     std::string name_;
     std::optional<std::uint64_t> size_;
 };

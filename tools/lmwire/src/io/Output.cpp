@@ -8,6 +8,10 @@
 #include "common/Text.h"
 #include "io/ReplacedFile.h"
 
+#ifdef LMWIRE_HAVE_CAPTURE
+#include "wire_types/capture/CaptureWriter.h"
+#endif
+
 namespace lmwire {
 namespace {
 
@@ -33,21 +37,73 @@ Output::Output(const std::string& path) : Output() {
     }
 }
 
+#ifdef LMWIRE_HAVE_CAPTURE
+
+Output::Output(const std::string& path, Compress compress, Framing framing) : Output(path) {
+    if (compress.zstdLevel == 0 && framing == Framing::None) {
+        return;
+    }
+    // The writer goes straight to the descriptor: nothing may wait in the stream's buffer.
+    Flush();
+    Lumera::capture::WriterOptions options;
+    options.format = framing == Framing::Pcap ? Lumera::capture::WriteFormat::Pcap
+                                              : Lumera::capture::WriteFormat::Raw;
+    if (compress.zstdLevel != 0) {
+        options.compression = Lumera::capture::Compression::Zstd;
+        options.level = compress.zstdLevel;
+    }
+    options.name = name_;
+    try {
+        capture_ = std::make_unique<Lumera::capture::CaptureWriter>(fileno(file_), options);
+    } catch (const Lumera::capture::CaptureError& error) {
+        throw BadInput(error.what());
+    }
+}
+
+void Output::Failed(const std::exception& error) const {
+    throw WriteError(error.what(), capture_ && capture_->FailedErrno() == EPIPE);
+}
+
+#else
+
+Output::Output(const std::string& path, Compress compress, Framing framing) : Output(path) {
+    if (compress.zstdLevel != 0 || framing != Framing::None) {
+        throw BadInput("--compress and --pcap: this lmwire was built without the capture "
+                       "component (libpcap, libzstd and zlib)");
+    }
+}
+
+#endif
+
 Output::~Output() = default;
 
-void Output::WriteBuffer() {
-    if (!buffer_.empty() &&
-        std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
+void Output::Put(const char* data, std::size_t size) {
+    if (size == 0) {
+        return;
+    }
+#ifdef LMWIRE_HAVE_CAPTURE
+    if (capture_) {
+        try {
+            capture_->WriteBytes(reinterpret_cast<const unsigned char*>(data), size);
+        } catch (const Lumera::capture::CaptureError& error) {
+            Failed(error);
+        }
+        return;
+    }
+#endif
+    if (std::fwrite(data, 1, size, file_) != size) {
         ThrowWriteError(name_, errno);
     }
+}
+
+void Output::WriteBuffer() {
+    Put(buffer_.data(), buffer_.size());
     buffer_.clear();
 }
 
 void Output::Write(std::string_view block) {
     WriteBuffer();
-    if (!block.empty() && std::fwrite(block.data(), 1, block.size(), file_) != block.size()) {
-        ThrowWriteError(name_, errno);
-    }
+    Put(block.data(), block.size());
 }
 
 void Output::Flush() {
@@ -59,6 +115,15 @@ void Output::Flush() {
 
 void Output::Finish() {
     WriteBuffer();
+#ifdef LMWIRE_HAVE_CAPTURE
+    if (capture_) {
+        try {
+            capture_->Finish();
+        } catch (const Lumera::capture::CaptureError& error) {
+            Failed(error);
+        }
+    }
+#endif
     if (!named_) {
         FinishStandardOutput();
         return;

@@ -7,13 +7,28 @@
 // silent success.
 
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#ifdef LMWIRE_HAVE_CAPTURE
+namespace Lumera::capture {
+class CaptureWriter;
+}
+#endif
+
 namespace lmwire {
 
 class ReplacedFile;
+
+// A capture file compressed on the way out: a zstd level (1 to 19), or 0 for none.
+struct Compress {
+    int zstdLevel = 0;
+};
+// What a file of records is: the records back to back, or Ethernet frames of UDP datagrams in a
+// pcap (written through Capture()).
+enum class Framing { None, Pcap };
 
 class Output {
   public:
@@ -22,6 +37,9 @@ class Output {
     // The file named `path`, replaced only once Finish succeeds (see ReplacedFile); "-" is
     // standard output. BadInput when it cannot be created.
     explicit Output(const std::string& path);
+    // A capture file, compressed or framed through the capture component; BadInput where this
+    // build has none.
+    Output(const std::string& path, Compress compress, Framing framing = Framing::None);
     // Whatever Finish has not written is dropped: a command that stops on bad input leaves no
     // half-written block behind it, and a named file as it was.
     ~Output();
@@ -47,10 +65,21 @@ class Output {
     // Writes the rest, flushes and closes; WriteError naming the output on any failure.
     void Finish();
 
+#ifdef LMWIRE_HAVE_CAPTURE
+    // The writer of a compressed or framed output, for whole packets; its CaptureError on a
+    // failed write is the output's WriteError (Failed).
+    Lumera::capture::CaptureWriter& Capture() { return *capture_; }
+    [[noreturn]] void Failed(const std::exception& error) const;
+#endif
+
   private:
     static constexpr std::size_t kBlock = 1 << 18;
     void WriteBuffer();
+    void Put(const char* data, std::size_t size);
 
+#ifdef LMWIRE_HAVE_CAPTURE
+    std::unique_ptr<Lumera::capture::CaptureWriter> capture_;
+#endif
     std::FILE* file_;
     std::unique_ptr<ReplacedFile> named_;
     std::string name_;
