@@ -244,5 +244,191 @@ TEST(CaptureFiles, PrefixesEndOrCutNeverFail) {
     EXPECT_EQ(reader.NextRecords(records, 4, count), ReadStatus::Cut);
     EXPECT_EQ(reader.CutText(), "14 bytes after the last whole record");
 }
+
+// Damaged headers and blocks: an error naming what is wrong, never a packet made of them.
+TEST(CaptureFiles, DamageIsAnErrorNamingIt) {
+    if (Dir().empty()) {
+        GTEST_SKIP() << "text2pcap, editcap, mergecap, zstd or gzip is missing";
+    }
+    const struct {
+        const char* file;
+        int block;           // pcapng: the offset counts from this block; -1: from the start
+        std::size_t offset;  // of a little-endian 32-bit value
+        std::uint32_t value;
+        const char* message;
+    } rows[] = {
+        {"a.pcap", -1, 20, 105, "link-layer type 105 (IEEE802_11) is not read; Ethernet"},
+        {"a.pcap", -1, 24 + 8, 300000, "packet 1 claims 300000 captured bytes"},
+        {"a.pcap", -1, 24 + 16 + 214 + 8, 262145, "packet 2 claims 262145"},
+        {"a.pcapng", 1, 8, 105, "packet 1 (interface 0): link-layer type 105 (IEEE802_11)"},
+        {"a.pcapng", 2, 8, 5, "packet 1 is of interface 5, which the section never described"},
+        {"a.pcapng", 2, 4, 77, "a block of type 6 claims 77 bytes"},
+        {"a.pcapng", 2, 4, 1U << 27, "claims 134217728 bytes"},
+        {"a.pcapng", 2, 4, 256, "trailing length differs"},
+        {"a.pcapng", 2, 20, 1000, "packet 1 claims more captured bytes than its block holds"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.message);
+        Bytes bytes = Load(Dir() + "/" + row.file);
+        std::size_t at = 0;
+        for (int block = 0; block < row.block; ++block) {
+            at += bytes[at + 4] | (bytes[at + 5] << 8) | (bytes[at + 6] << 16);
+        }
+        for (int i = 0; i < 4; ++i) {
+            bytes.at(at + row.offset + i) = static_cast<unsigned char>(row.value >> (8 * i));
+        }
+        try {
+            CaptureReader reader(ByteStream::FromMemory(bytes.data(), bytes.size(), "damaged"));
+            Packet packet;
+            while (reader.Next(packet) == ReadStatus::Packet) {
+            }
+            ADD_FAILURE() << "read to the end";
+        } catch (const CaptureError& error) {
+            const std::string what = error.what();
+            EXPECT_TRUE(what.rfind("damaged: ", 0) == 0 && what.find(row.message) != what.npos)
+                << what;
+        }
+    }
+}
+
+TEST(CaptureFiles, WriterOutputReadBackByLibpcapAndTheReader) {
+    const Bytes pcapMicro = {0xd4, 0xc3, 0xb2, 0xa1, 2, 0, 4, 0, 0, 0, 0, 0,
+                             0,    0,    0,    0,    0, 0, 4, 0, 1, 0, 0, 0};
+    const Bytes pcapngSection = {0x0a, 0x0d, 0x0d, 0x0a, 28, 0, 0,    0,    0x4d, 0x3c,
+                                 0x2b, 0x1a, 1,    0,    0,  0, 0xff, 0xff, 0xff, 0xff,
+                                 0xff, 0xff, 0xff, 0xff, 28, 0, 0,    0};
+    const struct {
+        WriteFormat format;
+        TimeResolution resolution;
+        Compression compression;
+        Bytes head;  // the file's first bytes, when it is not compressed
+    } rows[] = {
+        {WriteFormat::Raw, TimeResolution::Microseconds, Compression::None, {}},
+        {WriteFormat::Raw, TimeResolution::Microseconds, Compression::Zstd, {}},
+        {WriteFormat::Pcap, TimeResolution::Microseconds, Compression::None, pcapMicro},
+        {WriteFormat::Pcap, TimeResolution::Nanoseconds, Compression::None, {0x4d, 0x3c, 0xb2}},
+        {WriteFormat::Pcap, TimeResolution::Nanoseconds, Compression::Zstd, {}},
+        {WriteFormat::Pcapng, TimeResolution::Microseconds, Compression::None, pcapngSection},
+        {WriteFormat::Pcapng, TimeResolution::Nanoseconds, Compression::None, pcapngSection},
+        {WriteFormat::Pcapng, TimeResolution::Nanoseconds, Compression::Zstd, {}},
+    };
+    const std::int64_t seconds[] = {0, kSecond, 2147483647};
+    const std::uint32_t nanoseconds[] = {0, 123456789, 999999999};
+    std::vector<Bytes> frames;
+    for (const std::size_t length : {60, 61, 214}) {
+        frames.push_back(Payload(static_cast<int>(length)));
+        frames.back().resize(length, 0xA5);
+    }
+    for (const auto& row : rows) {
+        SCOPED_TRACE(static_cast<int>(row.format) * 10 + static_cast<int>(row.compression));
+        char path[] = "/tmp/capture-writer-XXXXXX";
+        const int fd = mkstemp(path);
+        ASSERT_GE(fd, 0);
+        const bool nano = row.resolution == TimeResolution::Nanoseconds;
+        CaptureWriter writer(fd, {row.format, row.compression, 3, row.resolution, "w"});
+        for (int i = 0; i < 3; ++i) {
+            if (row.format == WriteFormat::Raw) {
+                writer.WriteRecords(frames[2].data(), 2);
+            } else {
+                writer.WritePacket(seconds[i], nanoseconds[i], frames[i].data(), frames[i].size());
+            }
+        }
+        writer.Finish();
+        close(fd);
+        const Bytes written = Load(path);
+        EXPECT_TRUE(std::equal(row.head.begin(), row.head.end(), written.begin()));
+        CaptureReader reader(ByteStream::Open(path));
+        EXPECT_EQ(reader.Stream().Compressed(), row.compression);
+        EXPECT_EQ(static_cast<int>(reader.Kind()), static_cast<int>(row.format));
+        pcap_t* pcap = nullptr;
+        if (row.format != WriteFormat::Raw && row.compression == Compression::None) {
+            char error[PCAP_ERRBUF_SIZE];
+            pcap = pcap_open_offline_with_tstamp_precision(path, PCAP_TSTAMP_PRECISION_NANO, error);
+            ASSERT_NE(pcap, nullptr) << error;
+        }
+        Packet packet;
+        unsigned char records[86 * 6];
+        std::size_t count = 0;
+        for (int i = 0; i < 3; ++i) {
+            const std::uint32_t expected = nano ? nanoseconds[i] : nanoseconds[i] / 1000 * 1000;
+            if (row.format == WriteFormat::Raw) {
+                ASSERT_EQ(reader.NextRecords(records, 6, count), ReadStatus::Packet);
+                ASSERT_EQ(count % 2, 0U);
+                EXPECT_TRUE(std::equal(records, records + 172, frames[2].data()));
+                i += static_cast<int>(count / 2) - 1;
+                continue;
+            }
+            ASSERT_EQ(reader.Next(packet), ReadStatus::Packet);
+            EXPECT_EQ(packet.seconds, seconds[i]);
+            EXPECT_EQ(packet.nanoseconds, expected);
+            EXPECT_EQ(packet.linkType, link::kEthernet);
+            EXPECT_EQ(Bytes(packet.data, packet.data + packet.captured), frames[i]);
+            EXPECT_EQ(packet.original, frames[i].size());
+            pcap_pkthdr* header = nullptr;
+            const u_char* data = nullptr;
+            if (pcap != nullptr && pcap_next_ex(pcap, &header, &data) == 1) {
+                EXPECT_EQ(header->ts.tv_sec, seconds[i]);
+                EXPECT_EQ(header->ts.tv_usec, expected);
+                EXPECT_EQ(header->len, frames[i].size());
+                EXPECT_EQ(Bytes(data, data + header->caplen), frames[i]);
+            } else if (pcap != nullptr) {
+                ADD_FAILURE() << "libpcap: " << pcap_geterr(pcap);
+            }
+        }
+        if (row.format == WriteFormat::Raw) {
+            EXPECT_EQ(reader.NextRecords(records, 6, count), ReadStatus::End);
+        } else {
+            EXPECT_EQ(reader.Next(packet), ReadStatus::End);
+        }
+        if (pcap != nullptr) {
+            pcap_close(pcap);
+        }
+        unlink(path);
+    }
+}
+
+// A pipe hands over what has arrived; the caller hears before each wait; a closed reader is
+// EPIPE for the writer.
+TEST(CaptureFiles, PipesWaitAndBreak) {
+    if (Dir().empty()) {
+        GTEST_SKIP() << "text2pcap, editcap, mergecap, zstd or gzip is missing";
+    }
+    const Bytes bytes = Load(Dir() + "/a.pcap");
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    ASSERT_EQ(write(fds[1], bytes.data(), 100), 100);
+    int waits = 0;
+    ByteStream* seen = nullptr;
+    auto stream = ByteStream::Open("/dev/fd/" + std::to_string(fds[0]), [&] {
+        EXPECT_TRUE(seen->WouldBlock());
+        if (waits++ == 0) {
+            EXPECT_EQ(write(fds[1], bytes.data() + 100, bytes.size() - 100),
+                      static_cast<ssize_t>(bytes.size() - 100));
+            close(fds[1]);
+        }
+    });
+    seen = stream.get();
+    EXPECT_FALSE(stream->Size().has_value());
+    CaptureReader reader(std::move(stream));
+    Packet packet;
+    while (reader.Next(packet) == ReadStatus::Packet) {
+    }
+    EXPECT_EQ(reader.Count(), 2U);
+    EXPECT_EQ(waits, 1);
+    close(fds[0]);
+
+    ASSERT_EQ(pipe(fds), 0);
+    close(fds[0]);
+    std::signal(SIGPIPE, SIG_IGN);
+    CaptureWriter writer(fds[1], {});
+    EXPECT_THROW(
+        {
+            writer.WriteRecords(bytes.data(), 1);
+            writer.Finish();
+        },
+        CaptureError);
+    EXPECT_EQ(writer.FailedErrno(), EPIPE);
+    close(fds[1]);
+}
 }  // namespace
 }  // namespace Lumera::capture
