@@ -6,12 +6,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -23,9 +24,10 @@ namespace Lumera::capture {
 namespace {
 
 using Bytes = std::vector<unsigned char>;
+// A packet as the tests compare it: seconds, nanoseconds, link type, length on the wire, bytes.
+using Seen = std::tuple<std::int64_t, std::uint32_t, int, std::size_t, Bytes>;
 
-// The two packets' payloads and times: 2026-01-02 03:04:05.123456789 UTC and 03:04:06.000000001.
-constexpr std::int64_t kSecond = 1767323045;
+constexpr std::int64_t kSecond = 1767323045;  // 2026-01-02 03:04:05 UTC
 Bytes Payload(int i, std::size_t length = 172) {
     Bytes bytes(length);
     for (std::size_t j = 0; j < length; ++j) {
@@ -43,40 +45,54 @@ int Shell(const std::string& dir, const std::string& command) {
     return std::system(("cd " + dir + " && (" + command + ") >/dev/null 2>&1").c_str());
 }
 
+// Every packet (or record, as a packet of link type 0) until the end, and how it ended.
+ReadStatus ReadAll(CaptureReader& reader, std::vector<Seen>& seen) {
+    Packet p;
+    unsigned char records[86 * 2];
+    std::size_t count = 0;
+    for (;;) {
+        const bool raw = reader.Kind() == CaptureKind::Raw;
+        const ReadStatus status = raw ? reader.NextRecords(records, 2, count) : reader.Next(p);
+        if (status != ReadStatus::Packet) {
+            return status;
+        }
+        for (std::size_t i = 0; raw && i < count; ++i) {
+            seen.emplace_back(0, 0, 0, 86, Bytes(records + 86 * i, records + 86 * (i + 1)));
+        }
+        if (!raw) {
+            seen.emplace_back(p.seconds, p.nanoseconds, p.linkType, p.original,
+                              Bytes(p.data, p.data + p.captured));
+        }
+    }
+}
+
 // A scratch directory with the captures every test starts from; empty when a tool is missing.
+// The packets: 172 payload bytes at kSecond + .123456789, then at kSecond + 1.000000001.
 const std::string& Dir() {
     static const std::string dir = [] {
         char name[] = "/tmp/capture-files-XXXXXX";
         const std::string made = mkdtemp(name);
-        // The payloads as hex dumps, bare and after a cooked header (outgoing, IPv4).
-        std::ofstream text(made + "/in.txt");
-        std::ofstream sll(made + "/sll.txt");
+        // Linux cooked: outgoing, Ethernet's address type, a 6-byte address, IPv4.
+        const Bytes cooked = {0, 4, 0, 1, 0, 6, 2, 0, 0, 0, 0, 1, 0, 0, 8, 0};
         for (int i = 0; i < 2; ++i) {
-            text << "2026-01-02 03:04:0" << 5 + i << (i == 0 ? ".123456789" : ".000000001");
-            sll << "2026-01-02 03:04:0" << 5 + i << (i == 0 ? ".123456789" : ".000000001")
-                << "\n0000 00 04 00 01 00 06 02 00 00 00 00 01 00 00 08 00";
-            char hex[32];
-            for (std::size_t at = 0; at < 172; ++at) {
-                std::snprintf(hex, sizeof hex, at % 16 == 0 ? "\n%04zx " : " ", at);
-                text << hex;
-                std::snprintf(hex, sizeof hex, at % 16 == 0 ? "\n%04zx " : " ", at + 16);
-                sll << hex;
-                std::snprintf(hex, sizeof hex, "%02x", Payload(i)[at]);
-                text << hex;
-                sll << hex;
-            }
-            text << "\n";
-            sll << "\n";
+            const Bytes payload = Payload(i);
+            std::ofstream(made + "/p" + std::to_string(i))
+                .write(reinterpret_cast<const char*>(payload.data()), 172);
+            std::ofstream(made + "/c").write(reinterpret_cast<const char*>(cooked.data()), 16);
+            Shell(made, "cat c p" + std::to_string(i) + " >s" + std::to_string(i));
         }
-        text.close();
-        sll.close();
+        const std::string dump =
+            "(echo 2026-01-02 03:04:05.123456789; od -Ax -tx1 -v $1; echo "
+            "2026-01-02 03:04:06.000000001; od -Ax -tx1 -v $2) ";
         const std::string t2p = "TZ=UTC text2pcap -q -t '%Y-%m-%d %H:%M:%S.%f' ";
         const std::string udp = t2p + "-4 10.0.0.1,10.0.0.2 -u 1000,2000 ";
-        const bool ok = Shell(made, "command -v editcap mergecap zstd gzip && " + udp +
-                                        "in.txt a.pcapng && " + udp + "-F pcap in.txt a.pcap && " +
-                                        udp + "-l 101 in.txt raw.pcapng && " + t2p +
-                                        "-F pcap -l 113 sll.txt sll.pcap && editcap -s 1000 "
-                                        "raw.pcapng raw2.pcapng") == 0;
+        const bool ok =
+            Shell(made, "command -v editcap mergecap zstd gzip && set p0 p1 && " + dump +
+                            ">in && " + udp + "in a.pcapng && " + udp + "-F pcap in a.pcap && " +
+                            udp + "-l 101 in raw.pcapng && set s0 s1 && " + dump + ">sll && " +
+                            t2p +
+                            "-F pcap -l 113 sll sll.pcap && editcap -s 1000 raw.pcapng "
+                            "raw2.pcapng") == 0;
         return ok ? made : std::string();
     }();
     return dir;
@@ -89,53 +105,31 @@ const std::string& Dir() {
 
 TEST(CaptureFiles, ToolFilesReadPacketByPacket) {
     SKIP_WITHOUT_TOOLS();
-    const std::vector<int> merged = {1, 1, 101, 101, 113, 113};
+    using K = CaptureKind;
+    using C = Compression;
     const struct {
         const char* name;
         const char* make;  // from the files Dir() made
         CaptureKind kind;
         Compression compression;
-        std::vector<int> links;  // of each packet, in order
-        const char* nano;        // per packet: 'n' for nanosecond stamps, 'm' for microseconds
-        std::size_t snap;        // 0: whole frames
+        // Each packet's link type (Ethernet, Raw IP, cooked) in capitals for nanosecond stamps.
+        std::string packets;
+        std::size_t snap;  // 0: whole frames
     } rows[] = {
-        {"a.pcap", "true", CaptureKind::Pcap, Compression::None, {1, 1}, "mm", 0},
-        {"a.pcapng", "true", CaptureKind::Pcapng, Compression::None, {1, 1}, "nn", 0},
-        {"n.pcap",
-         "editcap -F nsecpcap a.pcapng n.pcap",
-         CaptureKind::Pcap,
-         Compression::None,
-         {1, 1},
-         "nn",
-         0},
-        {"s.pcapng",
-         "editcap -s 60 a.pcapng s.pcapng",
-         CaptureKind::Pcapng,
-         Compression::None,
-         {1, 1},
-         "nn",
-         60},
+        {"a.pcap", "true", K::Pcap, C::None, "ee", 0},
+        {"a.pcapng", "true", K::Pcapng, C::None, "EE", 0},
+        {"n.pcap", "editcap -F nsecpcap a.pcapng n.pcap", K::Pcap, C::None, "EE", 0},
+        {"s.pcapng", "editcap -s 60 a.pcapng s.pcapng", K::Pcapng, C::None, "EE", 60},
         // Three interfaces: link types, snap lengths and resolutions differ.
-        {"m.pcapng", "mergecap -a -w m.pcapng a.pcapng raw2.pcapng sll.pcap", CaptureKind::Pcapng,
-         Compression::None, merged, "nnnnmm", 0},
-        {"m.pcapng.zst", "zstd -qf m.pcapng", CaptureKind::Pcapng, Compression::Zstd, merged,
-         "nnnnmm", 0},
-        {"a.pcap.gz", "gzip -kf a.pcap", CaptureKind::Pcap, Compression::Gzip, {1, 1}, "mm", 0},
+        {"m.pcapng", "mergecap -a -w m.pcapng a.pcapng raw2.pcapng sll.pcap", K::Pcapng, C::None,
+         "EERRcc", 0},
+        {"m.pcapng.zst", "zstd -qf m.pcapng", K::Pcapng, C::Zstd, "EERRcc", 0},
+        {"a.pcap.gz", "gzip -kf a.pcap", K::Pcap, C::Gzip, "ee", 0},
         // Members and frames that end inside a packet.
-        {"two.gz",
-         "(head -c 100 a.pcap | gzip; tail -c +101 a.pcap | gzip) >two.gz",
-         CaptureKind::Pcap,
-         Compression::Gzip,
-         {1, 1},
-         "mm",
-         0},
-        {"two.zst",
-         "(head -c 300 a.pcapng | zstd; tail -c +301 a.pcapng | zstd -1) >two.zst",
-         CaptureKind::Pcapng,
-         Compression::Zstd,
-         {1, 1},
-         "nn",
-         0},
+        {"2.gz", "(head -c 99 a.pcap | gzip; tail -c +100 a.pcap | gzip) >2.gz", K::Pcap, C::Gzip,
+         "ee", 0},
+        {"2.zst", "(head -c 300 a.pcapng | zstd; tail -c +301 a.pcapng | zstd) >2.zst", K::Pcapng,
+         C::Zstd, "EE", 0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -143,35 +137,34 @@ TEST(CaptureFiles, ToolFilesReadPacketByPacket) {
         CaptureReader reader(ByteStream::Open(Dir() + "/" + row.name));
         EXPECT_EQ(reader.Kind(), row.kind);
         EXPECT_EQ(reader.Stream().Compressed(), row.compression);
-        EXPECT_EQ(reader.Stream().Size().has_value(), row.compression == Compression::None);
-        Packet packet;
-        for (std::size_t i = 0; i < row.links.size(); ++i) {
-            ASSERT_EQ(reader.Next(packet), ReadStatus::Packet) << i;
-            const std::size_t length = row.links[i] == 1 ? 214 : row.links[i] == 101 ? 200 : 188;
-            EXPECT_EQ(packet.linkType, row.links[i]);
-            EXPECT_EQ(packet.seconds, kSecond + static_cast<int>(i % 2));
-            const bool nano = row.nano[i] == 'n';
-            EXPECT_EQ(packet.nanoseconds,
-                      i % 2 == 1 ? (nano ? 1U : 0U) : (nano ? 123456789U : 123456000U));
-            EXPECT_EQ(packet.original, length);
-            ASSERT_EQ(packet.captured, row.snap != 0 ? row.snap : length);
+        EXPECT_EQ(reader.Stream().Size().has_value(), row.compression == C::None);
+        std::vector<Seen> seen;
+        EXPECT_EQ(ReadAll(reader, seen), ReadStatus::End);
+        ASSERT_EQ(seen.size(), row.packets.size());
+        for (std::size_t i = 0; i < seen.size(); ++i) {
+            const char c = static_cast<char>(std::tolower(row.packets[i]));
+            const int link = c == 'e' ? 1 : c == 'r' ? 101 : 113;
+            const std::size_t length = c == 'e' ? 214 : c == 'r' ? 200 : 188;
+            const bool nano = row.packets[i] != c;
+            const auto& [seconds, nanoseconds, type, original, bytes] = seen[i];
+            EXPECT_EQ(seconds, kSecond + static_cast<int>(i % 2));
+            EXPECT_EQ(nanoseconds,
+                      (i % 2 == 1 ? 1U : 123456789U) / (nano ? 1 : 1000) * (nano ? 1 : 1000));
+            EXPECT_EQ(std::tie(type, original), std::tie(link, length));
+            ASSERT_EQ(bytes.size(), row.snap != 0 ? row.snap : length);
             if (row.snap == 0) {
-                EXPECT_EQ(Bytes(packet.data + length - 172, packet.data + length),
-                          Payload(static_cast<int>(i % 2)));
+                EXPECT_EQ(Bytes(bytes.end() - 172, bytes.end()), Payload(static_cast<int>(i % 2)));
             }
         }
-        EXPECT_EQ(reader.Next(packet), ReadStatus::End);
         EXPECT_EQ(reader.CutText(), "");
-        EXPECT_EQ(reader.Count(), row.links.size());
     }
 }
 
-// Every prefix of a capture: the packets before the cut, then End exactly where a packet (or
-// record) ends and Cut elsewhere; never an error.
+// Every prefix of a capture: End exactly where a packet (or record) ends, else Cut; never an
+// error.
 TEST(CaptureFiles, PrefixesEndOrCutNeverFail) {
     SKIP_WITHOUT_TOOLS();
     ASSERT_EQ(Shell(Dir(), "zstd -qf a.pcapng && gzip -kf a.pcap"), 0);
-    const Bytes raw = Payload(3, 3 * 86);
     const struct {
         Bytes bytes;
         std::vector<std::size_t> ends;  // where it may end; empty: anywhere (pcapng's blocks)
@@ -180,19 +173,13 @@ TEST(CaptureFiles, PrefixesEndOrCutNeverFail) {
                 {Load(Dir() + "/a.pcapng"), {}, false},
                 {Load(Dir() + "/a.pcapng.zst"), {}, true},
                 {Load(Dir() + "/a.pcap.gz"), {}, true},
-                {raw, {86, 172, 258}, false}};
+                {Payload(3, 3 * 86), {86, 172, 258}, false}};
     for (const auto& row : rows) {
         for (std::size_t length = 0; length <= row.bytes.size(); ++length) {
             SCOPED_TRACE(std::to_string(row.bytes.size()) + " cut at " + std::to_string(length));
             CaptureReader reader(ByteStream::FromMemory(row.bytes.data(), length));
-            ReadStatus status = ReadStatus::Packet;
-            Packet packet;
-            unsigned char records[86 * 2];
-            std::size_t count = 0;
-            while (status == ReadStatus::Packet) {
-                status = reader.Kind() == CaptureKind::Raw ? reader.NextRecords(records, 2, count)
-                                                           : reader.Next(packet);
-            }
+            std::vector<Seen> seen;
+            const ReadStatus status = ReadAll(reader, seen);
             EXPECT_EQ(reader.CutText().empty(), status == ReadStatus::End);
             const auto& ends = row.ends;
             if (length == row.bytes.size() || length == 0) {
@@ -201,15 +188,11 @@ TEST(CaptureFiles, PrefixesEndOrCutNeverFail) {
                 const bool end = std::find(ends.begin(), ends.end(), length) != ends.end();
                 EXPECT_EQ(status, end ? ReadStatus::End : ReadStatus::Cut);
             }
+            if (length == 100 && ends.size() == 3 && ends[0] == 86) {
+                EXPECT_EQ(reader.CutText(), "14 bytes after the last whole record");
+            }
         }
     }
-    CaptureReader reader(ByteStream::FromMemory(raw.data(), 100));
-    unsigned char records[86 * 4];
-    std::size_t count = 0;
-    ASSERT_EQ(reader.NextRecords(records, 4, count), ReadStatus::Packet);
-    EXPECT_EQ(count, 1U);
-    EXPECT_EQ(reader.NextRecords(records, 4, count), ReadStatus::Cut);
-    EXPECT_EQ(reader.CutText(), "14 bytes after the last whole record");
 }
 
 // Damaged headers and blocks: an error naming what is wrong, never a packet made of them.
@@ -244,10 +227,8 @@ TEST(CaptureFiles, DamageIsAnErrorNamingIt) {
         }
         try {
             CaptureReader reader(ByteStream::FromMemory(bytes.data(), bytes.size(), "damaged"));
-            Packet packet;
-            while (reader.Next(packet) == ReadStatus::Packet) {
-            }
-            ADD_FAILURE() << "read to the end";
+            std::vector<Seen> seen;
+            ADD_FAILURE() << "read to the end: " << static_cast<int>(ReadAll(reader, seen));
         } catch (const CaptureError& error) {
             const std::string what = error.what();
             EXPECT_TRUE(what.rfind("damaged: ", 0) == 0 && what.find(row.message) != what.npos)
@@ -261,81 +242,69 @@ TEST(CaptureFiles, WriterOutputReadBackByLibpcapAndTheReader) {
     const Bytes pcap = {0xd4, 0xc3, 0xb2, 0xa1, 2, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 1};
     const Bytes pcapng = {10, 13, 13, 10, 28, 0, 0, 0, 0x4d, 0x3c, 0x2b, 0x1a, 1, 0, 0, 0, 0xff};
     using F = WriteFormat;
-    using C = Compression;
+    constexpr auto kNone = Compression::None;
     constexpr auto kMicro = TimeResolution::Microseconds;
     constexpr auto kNano = TimeResolution::Nanoseconds;
     const struct {
-        WriteFormat format;
-        TimeResolution resolution;
-        Compression compression;
+        WriterOptions options;
         Bytes head;  // the file's first bytes
-    } rows[] = {{F::Raw, kMicro, C::None, Payload(2, 172)}, {F::Raw, kMicro, C::Zstd, {0x28}},
-                {F::Pcap, kMicro, C::None, pcap},           {F::Pcap, kNano, C::None, {0x4d, 0x3c}},
-                {F::Pcap, kNano, C::Zstd, {0x28, 0xb5}},    {F::Pcapng, kMicro, C::None, pcapng},
-                {F::Pcapng, kNano, C::None, pcapng},        {F::Pcapng, kNano, C::Zstd, {0x28}}};
-    const std::int64_t seconds[] = {0, kSecond, 2147483647};
-    const std::uint32_t nanoseconds[] = {0, 123456789, 999999999};
-    const Bytes frames[] = {Payload(1, 60), Payload(2, 61), Payload(3, 214)};
+    } rows[] = {{{F::Raw, kNone, 3, kMicro}, Payload(2)},
+                {{F::Raw, Compression::Zstd, 19, kMicro}, {0x28, 0xb5, 0x2f, 0xfd}},
+                {{F::Pcap, kNone, 3, kMicro}, pcap},
+                {{F::Pcap, kNone, 3, kNano}, {0x4d, 0x3c, 0xb2, 0xa1}},
+                {{F::Pcap, Compression::Zstd, 1, kNano}, {0x28, 0xb5}},
+                {{F::Pcapng, kNone, 3, kMicro}, pcapng},
+                {{F::Pcapng, kNone, 3, kNano}, pcapng},
+                {{F::Pcapng, Compression::Zstd, 3, kNano}, {0x28}}};
+    const std::vector<Seen> packets = {{0, 0, 1, 60, Payload(1, 60)},
+                                       {kSecond, 123456789, 1, 61, Payload(2, 61)},
+                                       {2147483647, 999999999, 1, 214, Payload(3, 214)}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(static_cast<int>(row.format) * 10 + static_cast<int>(row.compression));
+        const WriterOptions& options = row.options;
+        SCOPED_TRACE(static_cast<int>(options.format) * 10 + static_cast<int>(options.compression));
         char path[] = "/tmp/capture-writer-XXXXXX";
         const int fd = mkstemp(path);
-        const bool nano = row.resolution == kNano;
-        CaptureWriter writer(fd, {row.format, row.compression, 3, row.resolution, "w"});
-        for (int i = 0; i < 3; ++i) {
-            if (row.format == F::Raw) {
-                writer.WriteRecords(Payload(2, 172).data(), 2);
-            } else {
-                writer.WritePacket(seconds[i], nanoseconds[i], frames[i].data(), frames[i].size());
+        CaptureWriter writer(fd, options);
+        std::vector<Seen> expected;
+        for (const auto& [seconds, nanoseconds, link, length, bytes] : packets) {
+            if (options.format == F::Raw) {
+                writer.WriteRecords(Payload(2).data(), 2);
+                const Bytes records = Payload(2);
+                expected.emplace_back(0, 0, 0, 86, Bytes(records.begin(), records.begin() + 86));
+                expected.emplace_back(0, 0, 0, 86, Bytes(records.begin() + 86, records.end()));
+                continue;
             }
+            writer.WritePacket(seconds, nanoseconds, bytes.data(), bytes.size());
+            const bool nano = options.resolution == kNano;
+            expected.emplace_back(seconds, nano ? nanoseconds : nanoseconds / 1000 * 1000, link,
+                                  length, bytes);
         }
         writer.Finish();
         close(fd);
         const Bytes written = Load(path);
         EXPECT_TRUE(std::equal(row.head.begin(), row.head.end(), written.begin()));
         CaptureReader reader(ByteStream::Open(path));
-        EXPECT_EQ(static_cast<int>(reader.Kind()), static_cast<int>(row.format));
-        EXPECT_EQ(reader.Stream().Compressed(), row.compression);
-        char error[PCAP_ERRBUF_SIZE];
-        const bool byLibpcap = row.format != F::Raw && row.compression == C::None;
-        pcap_t* other = byLibpcap ? pcap_open_offline_with_tstamp_precision(
-                                        path, PCAP_TSTAMP_PRECISION_NANO, error)
-                                  : nullptr;
-        unlink(path);
-        ASSERT_EQ(other != nullptr, byLibpcap) << error;
-        Packet packet;
-        unsigned char records[86 * 6];
-        std::size_t count = 0;
-        if (row.format == F::Raw) {
-            while (reader.NextRecords(records, 6, count) == ReadStatus::Packet) {
-                EXPECT_TRUE(std::equal(records, records + 172, Payload(2, 172).begin()));
-            }
-            EXPECT_EQ(reader.Count(), 6U);
-        }
-        for (int i = 0; i < 3 && row.format != F::Raw; ++i) {
-            const std::uint32_t expected = nano ? nanoseconds[i] : nanoseconds[i] / 1000 * 1000;
-            ASSERT_EQ(reader.Next(packet), ReadStatus::Packet);
-            EXPECT_EQ(packet.seconds, seconds[i]);
-            EXPECT_EQ(packet.nanoseconds, expected);
-            EXPECT_EQ(packet.linkType, link::kEthernet);
-            EXPECT_EQ(Bytes(packet.data, packet.data + packet.captured), frames[i]);
-            EXPECT_EQ(packet.original, frames[i].size());
-            pcap_pkthdr* header = nullptr;
+        EXPECT_EQ(static_cast<int>(reader.Kind()), static_cast<int>(options.format));
+        EXPECT_EQ(reader.Stream().Compressed(), options.compression);
+        std::vector<Seen> seen;
+        EXPECT_EQ(ReadAll(reader, seen), ReadStatus::End);
+        EXPECT_EQ(seen, expected);
+        if (options.format != F::Raw && options.compression == kNone) {
+            char error[PCAP_ERRBUF_SIZE];
+            pcap_t* other =
+                pcap_open_offline_with_tstamp_precision(path, PCAP_TSTAMP_PRECISION_NANO, error);
+            ASSERT_NE(other, nullptr) << error;
+            std::vector<Seen> theirs;
+            pcap_pkthdr* h = nullptr;
             const u_char* data = nullptr;
-            if (byLibpcap) {
-                ASSERT_EQ(pcap_next_ex(other, &header, &data), 1) << error;
-                EXPECT_EQ(header->ts.tv_sec, seconds[i]);
-                EXPECT_EQ(header->ts.tv_usec, expected);
-                EXPECT_EQ(header->len, frames[i].size());
-                EXPECT_EQ(Bytes(data, data + header->caplen), frames[i]);
+            while (pcap_next_ex(other, &h, &data) == 1) {
+                theirs.emplace_back(h->ts.tv_sec, h->ts.tv_usec, pcap_datalink(other), h->len,
+                                    Bytes(data, data + h->caplen));
             }
-        }
-        EXPECT_EQ(
-            row.format == F::Raw ? reader.NextRecords(records, 6, count) : reader.Next(packet),
-            ReadStatus::End);
-        if (other != nullptr) {
             pcap_close(other);
+            EXPECT_EQ(theirs, expected);
         }
+        unlink(path);
     }
 }
 
@@ -359,10 +328,9 @@ TEST(CaptureFiles, PipesWaitAndBreak) {
     seen = stream.get();
     EXPECT_FALSE(stream->Size().has_value());
     CaptureReader reader(std::move(stream));
-    Packet packet;
-    while (reader.Next(packet) == ReadStatus::Packet) {
-    }
-    EXPECT_EQ(reader.Count(), 2U);
+    std::vector<Seen> packets;
+    EXPECT_EQ(ReadAll(reader, packets), ReadStatus::End);
+    EXPECT_EQ(packets.size(), 2U);
     EXPECT_EQ(waits, 1);
     close(fds[0]);
 
