@@ -28,6 +28,7 @@ constexpr std::size_t kMaxInterfaces = std::size_t{1} << 16;
 constexpr std::size_t kChunk = std::size_t{1} << 16;
 
 __extension__ using U128 = unsigned __int128;
+__extension__ using I128 = __int128;
 
 // Until Frame.cpp's KnownLinkType is linked into every build of this file, the same list.
 bool ReadableLinkType(int type) noexcept {
@@ -130,6 +131,7 @@ struct CaptureReader::State {
     int linkType = 0;
     // pcapng: the current section's interfaces
     std::vector<Interface> interfaces;
+    bool sectioned = false;
     // raw: the bytes of a record not yet whole
     unsigned char tail[kRecordSize] = {};
     std::size_t tailLength = 0;
@@ -289,12 +291,12 @@ struct CaptureReader::State {
             const unsigned finer = from.exponent - 9;
             nanoseconds = finer >= 20 ? 0 : (unit == 0 ? stamp : stamp % unit) / PowerOfTen(finer);
         }
-        std::int64_t total = 0;
-        if (seconds > static_cast<U128>(INT64_MAX) ||
-            __builtin_add_overflow(static_cast<std::int64_t>(seconds), from.offset, &total)) {
+        // Below 2^64 seconds and an offset of 64 bits: the sum fits 128 bits, if not always 64.
+        const I128 total = static_cast<I128>(seconds) + from.offset;
+        if (total > INT64_MAX || total < INT64_MIN) {
             Fail(PacketName() + "'s time stamp is beyond any date");
         }
-        packet.seconds = total;
+        packet.seconds = static_cast<std::int64_t>(total);
         packet.nanoseconds = static_cast<std::uint32_t>(nanoseconds);
     }
 
@@ -303,7 +305,8 @@ struct CaptureReader::State {
         unsigned char header[12];
         std::size_t got = stream->ReadFull(header, 8);
         if (got == 0) {
-            status = Stop("");
+            // Not even a section header: a capture whose writer has written nothing yet.
+            status = Stop(sectioned ? "" : "the capture ends before its section header block");
             return false;
         }
         if (got == 8 && Load32(header, false) == kSectionHeader) {
@@ -378,6 +381,7 @@ struct CaptureReader::State {
                          std::to_string(Load16(body + 4, swapped)));
                 }
                 interfaces.clear();
+                sectioned = true;
                 continue;
             }
             if (type == kInterfaceBlock) {
