@@ -36,6 +36,9 @@ class LMWIRE_CAPTURE_API CaptureWriter {
 
     // Raw: records as they are. CaptureError for a packet format.
     void WriteRecords(const unsigned char* records, std::size_t count);
+    // Raw: bytes as they are, whole records or not (a writer that gathers records in blocks of
+    // its own). CaptureError for a packet format.
+    void WriteBytes(const unsigned char* bytes, std::size_t size);
     // Pcap, pcapng: one Ethernet frame. CaptureError for raw.
     void WritePacket(std::int64_t seconds, std::uint32_t nanoseconds, const unsigned char* frame,
                      std::size_t length);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -51,19 +52,35 @@ class LMWIRE_CAPTURE_API ByteStream {
     // Up to `size` decompressed bytes without consuming them (fewer only at the end): a reader
     // looks at a capture's first bytes before it knows what it is. `size` at most 64 KiB.
     [[nodiscard]] std::size_t Peek(unsigned char* into, std::size_t size);
-    // Up to `size` bytes; 0 only at the end. Waits for a pipe's writer. CaptureError on a read
-    // error or damaged compressed data (a compressed stream that ends inside a frame included).
+    // Up to `size` bytes; 0 only at the end. Waits for a pipe's writer, and hands over what has
+    // arrived rather than waiting for `size` bytes. CaptureError on a read error or damaged
+    // compressed data. Compressed data that end inside a zstd frame or gzip member are no damage
+    // but a cut (a capture compressed as it was written, then stopped): the bytes decompressed
+    // up to there are handed out, then the end, and CutText() says so.
     [[nodiscard]] std::size_t Read(unsigned char* into, std::size_t size);
     // Exactly `size` bytes, or fewer only at the end (the count returned).
     [[nodiscard]] std::size_t ReadFull(unsigned char* into, std::size_t size);
     // Decompressed bytes handed out so far.
     [[nodiscard]] std::uint64_t Offset() const noexcept { return offset_; }
+    // Empty, or what was cut once Read has returned the end: the compressed data stopped inside
+    // a frame or member.
+    [[nodiscard]] const std::string& CutText() const noexcept { return cut_; }
+    // True when the next Read would wait for a writer (a pipe or a terminal with nothing
+    // pending, and nothing buffered here); false for files and memory.
+    [[nodiscard]] bool WouldBlock() const;
+    // The input's size in bytes, known for an uncompressed regular file (so that a bad length is
+    // refused before anything is read); empty otherwise.
+    [[nodiscard]] std::optional<std::uint64_t> Size() const noexcept { return size_; }
 
   protected:
     ByteStream(std::string name, Compression compression);
     // The implementation's read: up to `size` bytes, 0 at the end.
     virtual std::size_t ReadSome(unsigned char* into, std::size_t size) = 0;
+    // Whether ReadSome would wait now.
+    [[nodiscard]] virtual bool SourceWouldBlock() const { return false; }
     Compression compression_;
+    std::string cut_;
+    std::optional<std::uint64_t> size_;
 
   private:
     std::string name_;
