@@ -12,9 +12,9 @@ namespace Lumera::capture {
 namespace {
 
 constexpr std::size_t kBuffer = std::size_t{1} << 16;
-// libpcap's largest snap length: every frame this library writes fits, and readers size their
-// buffers by it.
-constexpr std::uint32_t kSnapLength = 262144;
+// The largest IP datagram: every frame of one UDP datagram fits, and captures written before
+// the component existed (through libpcap, with this snap length) are the same bytes.
+constexpr std::uint32_t kSnapLength = 65535;
 constexpr std::uint32_t kLinkEthernet = 1;
 
 // Little-endian whatever the host: the files are the same bytes on every machine.

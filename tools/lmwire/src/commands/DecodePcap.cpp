@@ -69,9 +69,11 @@ void Decode(Lumera::capture::CaptureReader& reader, const std::vector<std::uint1
     Lumera::capture::Packet packet;
     while (reader.Next(packet) == Lumera::capture::ReadStatus::Packet) {
         const Lumera::capture::Datagram datagram = Lumera::capture::ReadDatagram(packet);
-        const Lumera::capture::TakenDatagram chosen =
-            datagram.skip != Skip::None ? Lumera::capture::TakenDatagram{datagram.skip}
-                                        : Lumera::capture::TakeDatagram(datagram, ports);
+        Lumera::capture::TakenDatagram chosen;
+        chosen.skip = datagram.skip;
+        if (datagram.skip == Skip::None) {
+            chosen = Lumera::capture::TakeDatagram(datagram, ports);
+        }
         if (chosen.skip != Skip::None) {
             ++skipped[static_cast<std::size_t>(chosen.skip)];
             continue;
