@@ -38,7 +38,7 @@ struct TakenDatagram {
     WholeRecords records;
 };
 // `ports`: the destination ports named by the user, none for the length rule.
-[[nodiscard]] LMWIRE_CAPTURE_API TakenDatagram TakeDatagram(
-    const Datagram& datagram, const std::vector<std::uint16_t>& ports) noexcept;
+[[nodiscard]] LMWIRE_CAPTURE_API TakenDatagram
+TakeDatagram(const Datagram& datagram, const std::vector<std::uint16_t>& ports) noexcept;
 
 }  // namespace Lumera::capture

@@ -297,17 +297,20 @@ Compression DetectCompression(const unsigned char* head, std::size_t length) noe
 }
 
 std::unique_ptr<ByteStream> ByteStream::Open(const std::string& path,
-                                             std::function<void()> beforeWait) {
+                                             std::function<void()> beforeWait, std::string name) {
+    if (name.empty()) {
+        name = path == "-" ? "standard input" : Escaped(path);
+    }
     std::unique_ptr<SourceStream> stream;
     if (path == "-") {
-        stream = std::make_unique<SourceStream>("standard input", STDIN_FILENO, false,
+        stream = std::make_unique<SourceStream>(std::move(name), STDIN_FILENO, false,
                                                 std::move(beforeWait));
     } else {
         const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
-            throw CaptureError("cannot open " + Escaped(path) + ": " + std::strerror(errno));
+            throw CaptureError("cannot open " + name + ": " + std::strerror(errno));
         }
-        stream = std::make_unique<SourceStream>(Escaped(path), fd, true, std::move(beforeWait));
+        stream = std::make_unique<SourceStream>(std::move(name), fd, true, std::move(beforeWait));
     }
     stream->Start();
     return stream;

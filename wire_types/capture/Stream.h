@@ -34,8 +34,10 @@ class LMWIRE_CAPTURE_API ByteStream {
     // "-" is standard input. CaptureError when it cannot be opened. `beforeWait` runs whenever
     // the next read would wait for a writer (a pipe or a terminal with nothing pending), so that
     // a caller can show what it has while a capture is live.
+    // `name` is how messages show the file; by default the path with control characters escaped.
     static std::unique_ptr<ByteStream> Open(const std::string& path,
-                                            std::function<void()> beforeWait = {});
+                                            std::function<void()> beforeWait = {},
+                                            std::string name = {});
     // Over bytes the caller keeps alive (tests, fuzzing, Python buffers).
     static std::unique_ptr<ByteStream> FromMemory(const unsigned char* data, std::size_t length,
                                                   std::string name = "memory");

@@ -116,9 +116,10 @@ int main(int argc, char** argv) {
     encode->add_flag("--binary", binary, "write raw bytes instead of hex text");
     Compress compress;
     if (CaptureAvailable()) {
-        encode->add_option("--compress", compress.zstdLevel,
-                           "price-record with --binary, --from-jsonl or --from-csv: write zstd "
-                           "at this level (1 to 19)")
+        encode
+            ->add_option("--compress", compress.zstdLevel,
+                         "price-record with --binary, --from-jsonl or --from-csv: write zstd "
+                         "at this level (1 to 19)")
             ->check(CLI::Range(1, 19));
     }
     std::string fromJsonl;
@@ -166,8 +167,9 @@ int main(int argc, char** argv) {
             ->add_option("--destination", synthPcap.destination,
                          "with --pcap: ADDRESS:PORT the datagrams go to")
             ->capture_default_str();
-        prices->add_option("--compress", synthPcap.compress.zstdLevel,
-                           "write zstd at this level (1 to 19)")
+        prices
+            ->add_option("--compress", synthPcap.compress.zstdLevel,
+                         "write zstd at this level (1 to 19)")
             ->check(CLI::Range(1, 19));
     } else {
         prices->footer(

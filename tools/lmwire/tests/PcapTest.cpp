@@ -1,6 +1,6 @@
-// Network captures through libpcap: pcaps made by Wireshark's text2pcap from records built here
-// are decoded field by field, and captures cut short. The frames and headers themselves are read
-// by the parts' own tests; tshark reads synth's pcaps in the dissector's.
+// Packet captures through the capture component: pcaps made by Wireshark's text2pcap from records
+// built here are decoded field by field, and captures cut short. The frames and headers themselves
+// are read by the parts' own tests; tshark reads synth's pcaps in the dissector's.
 
 #include <gtest/gtest.h>
 
@@ -59,6 +59,52 @@ TEST(Pcap, DatagramsOfText2pcapAreDecodedWithTheirCaptureColumns) {
     }
 }
 
+// Without --binary or --pcap the first bytes say what the input is, compressed by the tool or
+// by zstd and gzip, from a file or a pipe.
+TEST(Pcap, DecodeTellsEveryKindOfInputByItsFirstBytes) {
+    LMWIRE_REQUIRE_PCAP_TOOLS("editcap");
+    if (!Installed("zstd") || !Installed("gzip")) {
+        GTEST_SKIP() << "zstd or gzip is not installed";
+    }
+    TempDir dir;
+    const std::string raw = SynthPrices(dir, 300);
+    const std::string pcap = dir.Path("p.pcap");
+    ASSERT_EQ(RunTool({"synth", "prices", "300", "--pcap", pcap}).status, 0);
+    ASSERT_EQ(RunTool({"synth", "prices", "300", dir.Path("s.zst"), "--compress", "19"}).status, 0);
+    ASSERT_EQ(
+        RunTool({"synth", "prices", "300", "--pcap", dir.Path("sp.zst"), "--compress", "1"}).status,
+        0);
+    WriteText(dir.Path("r.hex"), ToHex(ReadFile(raw)));
+    ASSERT_EQ(
+        Shell("cd " + dir.Path("") + " && editcap -F pcapng p.pcap p.pcapng && zstd -q " + raw +
+              " -o r.zst && gzip -k p.pcap && zstd -q p.pcapng && cat r.zst r.zst " + ">rr.zst"),
+        0);
+    const std::string records = RunTool({"decode", "price-record", "--binary", raw, "--csv"}).out;
+    const std::string packets = RunTool({"decode", "price-record", "--pcap", pcap, "--csv"}).out;
+    const struct {
+        std::string file;
+        std::string expected;
+    } rows[] = {{raw, records},
+                {"r.hex", records},
+                {"r.zst", records},
+                {"s.zst", records},
+                {"p.pcapng", packets},
+                {"p.pcap.gz", packets},
+                {"p.pcapng.zst", packets},
+                {"sp.zst", packets},
+                {"rr.zst", records + records.substr(records.find('\n') + 1)}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.file);
+        const std::string path = row.file[0] == '/' ? row.file : dir.Path(row.file);
+        EXPECT_EQ(RunTool({"decode", "price-record", path, "--csv"}).out, row.expected);
+        const Bytes bytes = ReadFile(path);
+        EXPECT_EQ(
+            RunTool({"decode", "price-record", "--csv"}, std::string(bytes.begin(), bytes.end()))
+                .out,
+            row.expected);
+    }
+}
+
 TEST(Pcap, ACaptureCutShortGivesEveryWholePacketThenTheSummaryThenTheCut) {
     LMWIRE_REQUIRE_PCAP_TOOLS("editcap");
     TempDir dir;
@@ -79,7 +125,7 @@ TEST(Pcap, ACaptureCutShortGivesEveryWholePacketThenTheSummaryThenTheCut) {
         while (Json::parse(expected.back())["CaptureTime"] == last) {
             expected.pop_back();
         }
-        const std::string whole = std::to_string(times.size() - 1) + " whole packets (truncated";
+        const std::string whole = std::to_string(times.size() - 1) + " whole packets (";
         Bytes bytes = ReadFile(full);
         bytes.resize(bytes.size() - 50);
         const std::string cut = dir.Path("cut." + format);
@@ -103,7 +149,7 @@ TEST(Pcap, ACaptureCutShortGivesEveryWholePacketThenTheSummaryThenTheCut) {
     }
     WriteText(dir.Path("not.pcap"), "not a capture");
     const Result text = RunTool({"decode", "price-record", "--pcap", dir.Path("not.pcap")});
-    EXPECT_NE(text.err.find("as a pcap or pcapng capture"), std::string::npos) << text.err;
+    EXPECT_NE(text.err.find("is not a pcap or pcapng capture"), std::string::npos) << text.err;
     // The skip summary comes before the line that names the cut.
     const Result skipped =
         RunTool({"decode", "price-record", "--pcap", dir.Path("cut.pcap"), "--port", "1"});

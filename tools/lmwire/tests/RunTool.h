@@ -73,7 +73,7 @@ std::string Text2pcap(const TempDir& dir, const std::string& dump, const std::st
 #define LMWIRE_REQUIRE_PCAP_TOOLS(...)                                                            \
     do {                                                                                          \
         if (RunTool({"decode", "--help"}).out.find("--pcap TEXT") == std::string::npos) {         \
-            GTEST_SKIP() << "lmwire was built without libpcap (Debian libpcap-dev)";              \
+            GTEST_SKIP() << "lmwire was built without the capture component";                     \
         }                                                                                         \
         for (const std::string program : {__VA_ARGS__}) {                                         \
             if (!Installed(program)) {                                                            \

@@ -48,7 +48,7 @@ void RunEncodeLines(const std::string& kind, bool csv, const std::string& input,
                     const std::string& output, Compress compress = {});
 
 struct SynthPcapOptions {
-    std::string file;  // a pcap instead of raw records, when not empty
+    std::string file;   // a pcap instead of raw records, when not empty
     Compress compress;  // of the pcap or of the raw records
     std::string source = "192.0.2.1:40000";
     std::string destination = "239.192.0.1:9100";

@@ -49,8 +49,10 @@ auto Reading(Call call) {
 
 Input::Input(const std::string& path, std::function<void()> beforeWait)
     : stream_(Reading([&] {
-          return Lumera::capture::ByteStream::Open(path.empty() ? "-" : path,
-                                                   std::move(beforeWait));
+          const bool standardInput = path.empty() || path == "-";
+          return Lumera::capture::ByteStream::Open(
+              standardInput ? "-" : path, std::move(beforeWait),
+              standardInput ? "standard input" : Escaped(path));
       })),
       name_(stream_->Name()),
       size_(stream_->Size()) {}

@@ -47,7 +47,9 @@ class Input {
 
 #ifdef LMWIRE_HAVE_CAPTURE
     // The stream itself, for a capture reader; the Input is not read after.
-    std::unique_ptr<Lumera::capture::ByteStream> TakeStream() { return std::move(stream_); }
+    std::unique_ptr<Lumera::capture::ByteStream> TakeStream() {
+        return std::move(stream_);
+    }
 #endif
 
   private:

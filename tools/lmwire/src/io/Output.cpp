@@ -68,8 +68,9 @@ void Output::Failed(const std::exception& error) const {
 
 Output::Output(const std::string& path, Compress compress, Framing framing) : Output(path) {
     if (compress.zstdLevel != 0 || framing != Framing::None) {
-        throw BadInput("--compress and --pcap: this lmwire was built without the capture "
-                       "component (libpcap, libzstd and zlib)");
+        throw BadInput(
+            "--compress and --pcap: this lmwire was built without the capture "
+            "component (libpcap, libzstd and zlib)");
     }
 }
 

@@ -68,7 +68,9 @@ class Output {
 #ifdef LMWIRE_HAVE_CAPTURE
     // The writer of a compressed or framed output, for whole packets; its CaptureError on a
     // failed write is the output's WriteError (Failed).
-    Lumera::capture::CaptureWriter& Capture() { return *capture_; }
+    Lumera::capture::CaptureWriter& Capture() {
+        return *capture_;
+    }
     [[noreturn]] void Failed(const std::exception& error) const;
 #endif
 

@@ -138,17 +138,6 @@ std::vector<BadCase> MakeCases() {
          {"\xC2\x80", "\xE0\xA0\x80", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF"}) {
         cases.push_back({"encode price-subscription Text=" + edge, "Windows-1252 cannot express"});
     }
-    // A network capture, pcap (micro- or nanoseconds) or pcapng, of either byte order.
-    for (std::string magic : {"\xA1\xB2\xC3\xD4", "\xA1\xB2\x3C\x4D", "\x1A\x2B\x3C\x4D"}) {
-        for (const bool little : {false, true}) {
-            std::string head = little ? std::string(magic.rbegin(), magic.rend()) : magic;
-            if (magic[0] == '\x1A') {
-                head = std::string("\x0A\x0D\x0D\x0A\0\0\0\x1C", 8) + head;
-            }
-            cases.push_back({"decode price-record --binary", "add --pcap", head + Hex(86)});
-            cases.push_back({"decode price-record", "add --pcap", head + Hex(86)});
-        }
-    }
     // A text that is no display of the code, or with --as-decimal no number within the tick range,
     // after a good one (after "--", so that "-inf" is not taken for an option). Code 17 counts
     // whole units, so the tick range shows directly in the texts.
