@@ -25,13 +25,14 @@ def prices_frame(source: Source, time_unit: str | None = None, *, tz: str | None
     for a code without a row). ``time_stamp`` stays the record's raw integer, since the library
     gives it no unit; naming one (``"s"``, ``"ms"``, ``"us"`` or ``"ns"`` since 1970) adds a UTC
     ``time`` column, in the time zone ``tz`` when one is named (``"America/Chicago"``), and
-    ``index="time"`` makes that column the frame's index. ``source`` and ``partial`` are as for
-    ``read_prices``. The result is a ``pandas.DataFrame``.
+    ``index="time"`` makes that column the frame's index; either without a ``time_unit`` raises
+    ``ValueError``, as does a zone that pandas does not know. ``source`` and ``partial`` are as
+    for ``read_prices``. The result is a ``pandas.DataFrame``.
     """
     if time_unit not in _TIME_UNITS:
         raise ValueError(f"time_unit is one of {', '.join(map(repr, _TIME_UNITS[1:]))} or None, "
                          f"not {time_unit!r}")
-    # Both refusals come before the capture is read: they name the option, not the data.
+    # Options that do not go together are refused before the capture is read.
     if index not in (None, "time"):
         raise ValueError(f"index is 'time' or None, not {index!r}")
     for option, value in (("tz", tz), ("index", index)):
