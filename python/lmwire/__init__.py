@@ -18,10 +18,10 @@ except ImportError:
         raise  # the extension is there but does not load: its own error says why
     raise ImportError(
         "lmwire's compiled extension lmwire._native is missing (a source tree that was never "
-        "built?). Install the package with `python -m pip install ./python`, run from the "
-        "project's top directory in a virtual environment made from /usr/bin/python3 (see the "
-        "README's Python section), or put a build tree's package on PYTHONPATH (build/dev/python "
-        "after `cmake --preset dev` and a build)") from None
+        "built?). Install the package with `python -m pip install --no-build-isolation "
+        "--no-index .`, run from the project's top directory in a virtual environment made from "
+        "/usr/bin/python3 (see the README's Python section), or put a build tree's package on "
+        "PYTHONPATH (build/dev/python after `cmake --preset dev` and a build)") from None
 from ._convert import Format, display, formats, from_decimal, parse, to_decimal
 from ._frame import prices_frame
 from ._native import (

@@ -7,18 +7,35 @@ raises ``ValueError``. A masked element (``numpy.ma``, or pandas' missing value)
 converted: it stays masked in the result.
 """
 
+from __future__ import annotations
+
 import math
 import numbers
 import operator
 import sys
-from collections import namedtuple
+from typing import TYPE_CHECKING, Any, Literal, NamedTuple, overload
 
 import numpy as np
 
 from . import _native
 
-#: A row of the price-format table.
-Format = namedtuple("Format", "code ticks_per_unit decimal_places")
+if TYPE_CHECKING:
+    from typing import Union
+
+    import numpy.typing as npt
+
+    #: A code or ticks as one value: an int or a numpy integer.
+    _Integer = Union[int, np.integer[Any]]
+    _Errors = Literal["raise", "mask"]
+
+
+class Format(NamedTuple):
+    """A row of the price-format table."""
+
+    code: int
+    ticks_per_unit: int
+    decimal_places: int
+
 
 _FORMATS = tuple(Format(*row) for row in _native.formats())
 _CODES = np.array([row.code for row in _FORMATS], dtype=np.int64)
@@ -29,7 +46,7 @@ _TICKS_PER_UNIT = np.zeros(int(_CODES[-1]) + 1)
 _TICKS_PER_UNIT[_CODES] = [row.ticks_per_unit for row in _FORMATS]
 
 
-def formats():
+def formats() -> list[Format]:
     """The 62 rows of the price-format table, in ascending code."""
     return list(_FORMATS)
 
@@ -242,7 +259,15 @@ def _codes(code):
     return code.to_numpy() if _series_of(code) else code
 
 
-def display(code, ticks):
+# Each function has a scalar and an array overload; a scalar is array-like too, hence the
+# ignores. pandas has no types, so a Series is Any to a type checker, and so is the result.
+@overload
+def display(code: _Integer, ticks: _Integer | float) -> str: ...  # type: ignore[misc]
+@overload
+def display(code: npt.ArrayLike, ticks: npt.ArrayLike) -> npt.NDArray[np.str_]: ...
+
+
+def display(code: Any, ticks: Any) -> Any:
     """The display text of a tick price: ``display(9, 1234)`` is ``"9.205"``.
 
     A negative price carries one minus sign (``display(14, -1234)`` is ``"-12.34"``). Arrays give
@@ -274,7 +299,17 @@ def _object_texts(texts):
     return np.array(flat.tolist(), dtype=kind).reshape(texts.shape)
 
 
-def parse(code, text, errors="raise"):
+@overload
+def parse(code: _Integer, text: str | bytes,  # type: ignore[misc]
+          errors: Literal["raise"] = ...) -> int: ...
+@overload
+def parse(code: _Integer, text: str | bytes, errors: _Errors) -> Any: ...
+@overload
+def parse(code: npt.ArrayLike, text: npt.ArrayLike, errors: _Errors = ...
+          ) -> npt.NDArray[np.int32]: ...
+
+
+def parse(code: Any, text: Any, errors: _Errors = "raise") -> Any:
     """The tick price whose display text is ``text``: ``parse(9, "9.205")`` is 1234.
 
     Exactly the texts that ``display`` writes are read (surrounding spaces aside), as ``str`` or
@@ -310,7 +345,13 @@ def _divided(codes, ticks):
     return ticks / _TICKS_PER_UNIT[codes]
 
 
-def to_decimal(code, ticks):
+@overload
+def to_decimal(code: _Integer, ticks: _Integer | float) -> float: ...  # type: ignore[misc]
+@overload
+def to_decimal(code: npt.ArrayLike, ticks: npt.ArrayLike) -> npt.NDArray[np.float64]: ...
+
+
+def to_decimal(code: Any, ticks: Any) -> Any:
     """The decimal value of a tick price: ticks divided by the ticks per unit of the format.
 
     Ticks may be floats (the half ticks of a mid price): they are divided as whole ones are.
@@ -344,7 +385,17 @@ def _no_tick_price(value, code):
     return f"{value!r} has no tick price in price format code {code}"
 
 
-def from_decimal(code, value, errors="raise"):
+@overload
+def from_decimal(code: _Integer, value: float,  # type: ignore[misc]
+                 errors: Literal["raise"] = ...) -> int: ...
+@overload
+def from_decimal(code: _Integer, value: float, errors: _Errors) -> Any: ...
+@overload
+def from_decimal(code: npt.ArrayLike, value: npt.ArrayLike, errors: _Errors = ...
+                 ) -> npt.NDArray[np.int32]: ...
+
+
+def from_decimal(code: Any, value: Any, errors: _Errors = "raise") -> Any:
     """The tick price of a decimal value, rounded to the nearest tick (halves away from zero).
 
     A value whose price does not fit 32 bits, a NaN or an infinity raises ``ValueError`` naming

@@ -1,14 +1,22 @@
 """A capture as a pandas DataFrame, for readers who work in pandas (pandas is optional)."""
 
+from __future__ import annotations
+
+from typing import TYPE_CHECKING, Any
+
 import numpy as np
 
 from . import _native
 from ._prices import read_prices
 
+if TYPE_CHECKING:
+    from ._prices import Source
+
 _TIME_UNITS = (None, "s", "ms", "us", "ns")
 
 
-def prices_frame(source, time_unit=None, *, partial=False):
+def prices_frame(source: Source, time_unit: str | None = None, *, tz: str | None = None,
+                 index: str | None = None, partial: bool = False) -> Any:
     """One row per price record, with display texts of the last price and the best bid and ask.
 
     The columns are the record's fields (``price_type`` to ``low``), the best level of each side
@@ -16,11 +24,20 @@ def prices_frame(source, time_unit=None, *, partial=False):
     record's own price format (``last_price_text``, ``best_bid_text``, ``best_ask_text``; empty
     for a code without a row). ``time_stamp`` stays the record's raw integer, since the library
     gives it no unit; naming one (``"s"``, ``"ms"``, ``"us"`` or ``"ns"`` since 1970) adds a UTC
-    ``time`` column. ``source`` and ``partial`` are as for ``read_prices``.
+    ``time`` column, in the time zone ``tz`` when one is named (``"America/Chicago"``), and
+    ``index="time"`` makes that column the frame's index; either without a ``time_unit`` raises
+    ``ValueError``, as does a zone that pandas does not know. ``source`` and ``partial`` are as
+    for ``read_prices``. The result is a ``pandas.DataFrame``.
     """
     if time_unit not in _TIME_UNITS:
         raise ValueError(f"time_unit is one of {', '.join(map(repr, _TIME_UNITS[1:]))} or None, "
                          f"not {time_unit!r}")
+    # Options that do not go together are refused before the capture is read.
+    if index not in (None, "time"):
+        raise ValueError(f"index is 'time' or None, not {index!r}")
+    for option, value in (("tz", tz), ("index", index)):
+        if value is not None and time_unit is None:
+            raise ValueError(f"{option}={value!r} needs a time column, and so a time_unit")
     try:
         import pandas as pd
     except ImportError:
@@ -29,7 +46,13 @@ def prices_frame(source, time_unit=None, *, partial=False):
     codes = rows["price_format_code"].astype(np.int64)
     columns = {name: rows[name] for name in _native.PRICE_SCALARS}
     if time_unit is not None:
-        columns["time"] = pd.to_datetime(rows["time_stamp"], unit=time_unit, utc=True)
+        time = pd.to_datetime(rows["time_stamp"], unit=time_unit, utc=True)
+        if tz is not None:
+            try:
+                time = time.tz_convert(tz)
+            except KeyError:  # pytz's and zoneinfo's unknown names are KeyErrors
+                raise ValueError(f"tz {tz!r} is no time zone that pandas knows") from None
+        columns["time"] = time
     columns["best_bid"] = rows["bid_price"][:, 0]
     columns["best_bid_size"] = rows["bid_size"][:, 0]
     columns["best_ask"] = rows["ask_price"][:, 0]
@@ -39,4 +62,5 @@ def prices_frame(source, time_unit=None, *, partial=False):
                         ("best_bid_text", columns["best_bid"]),
                         ("best_ask_text", columns["best_ask"])):
         columns[name] = _native.display_array(codes, np.ascontiguousarray(ticks))
-    return pd.DataFrame(columns)
+    frame = pd.DataFrame(columns)
+    return frame if index is None else frame.set_index(index)

@@ -1,12 +1,22 @@
 """Captures of 86-byte price records as numpy structured arrays, and back."""
 
+from __future__ import annotations
+
 import os
 import stat
 import warnings
+from typing import TYPE_CHECKING, Union
 
 import numpy as np
 
 from . import _native
+
+if TYPE_CHECKING:
+    import numpy.typing as npt
+    from _typeshed import ReadableBuffer
+
+    #: What ``read_prices`` reads: a path or the bytes themselves.
+    Source = Union[str, os.PathLike[str], ReadableBuffer]
 
 #: Bytes of one price record on the wire.
 RECORD_SIZE = _native.RECORD_SIZE
@@ -63,7 +73,7 @@ def _refuse_pcap(head, path):
         raise ValueError(f"{path!r} is a pcap capture; lmwire decode price-record --pcap reads it")
 
 
-def read_prices(source, *, partial=False):
+def read_prices(source: Source, *, partial: bool = False) -> npt.NDArray[np.void]:
     """Decodes a capture of price records, back to back, into an array of ``PRICE_DTYPE``.
 
     ``source`` is a path (``str`` or ``os.PathLike``) or the bytes themselves (``bytes``,
@@ -90,7 +100,7 @@ def read_prices(source, *, partial=False):
             _native.read_price_file(path, rows)
             return rows
     try:
-        view = memoryview(source)
+        view = memoryview(source)  # type: ignore[arg-type]  # a path was read into bytes above
     except TypeError:
         raise TypeError(
             "read_prices takes a path or a bytes-like object, not "
@@ -104,7 +114,7 @@ def read_prices(source, *, partial=False):
     return rows
 
 
-def write_prices(array, path):
+def write_prices(array: npt.NDArray[np.void], path: str | os.PathLike[str]) -> None:
     """Writes an array of ``PRICE_DTYPE`` rows to ``path`` as 86-byte records.
 
     Each record is built by the library's record builder, so a depth price more than a signed

@@ -30,15 +30,34 @@ def test_a_frame_of_a_capture(random_capture, tmp_path):
         assert (frame[column][~known] == "").all()  # a code without a row
 
 
-def test_time_column_only_when_the_unit_is_named(tmp_path):
+@pytest.mark.parametrize("options, expected", [
+    ({}, None),
+    ({"time_unit": "s"}, ["2025-11-24 16:00:00+00:00", "2025-07-01 12:00:00+00:00"]),
+    # Standard time in November, daylight saving time in July.
+    ({"time_unit": "s", "tz": "America/Chicago"},
+     ["2025-11-24 10:00:00-06:00", "2025-07-01 07:00:00-05:00"]),
+    ({"time_unit": "s", "tz": "America/Chicago", "index": "time"},
+     ["2025-11-24 10:00:00-06:00", "2025-07-01 07:00:00-05:00"]),
+    ({"time_unit": "D"}, "not 'D'"),
+    ({"tz": "America/Chicago"}, "tz='America/Chicago' needs a time column"),
+    ({"index": "time"}, "index='time' needs a time column"),
+    ({"time_unit": "s", "index": "lumera_id"}, "not 'lumera_id'"),
+    ({"time_unit": "s", "tz": "Mars/Olympus"}, "'Mars/Olympus' is no time zone"),
+])
+def test_the_time_column_its_zone_and_the_index(options, expected, tmp_path):
     rows = np.zeros(2, lmwire.PRICE_DTYPE)
-    rows["time_stamp"] = [1_764_000_000, 1_764_000_001]
+    rows["time_stamp"] = [1_764_000_000, 1_751_371_200]
     lmwire.write_prices(rows, tmp_path / "two.bin")
-    frame = lmwire.prices_frame(tmp_path / "two.bin", time_unit="s")
-    assert frame["time"].tolist() == [pd.Timestamp(f"2025-11-24 16:00:0{s}Z") for s in (0, 1)]
-    assert frame["time_stamp"].tolist() == [1_764_000_000, 1_764_000_001]
-    with pytest.raises(ValueError, match="not 'D'"):
-        lmwire.prices_frame(tmp_path / "two.bin", time_unit="D")
+    if isinstance(expected, str):
+        with pytest.raises(ValueError, match=expected):
+            lmwire.prices_frame(tmp_path / "two.bin", **options)
+        return
+    frame = lmwire.prices_frame(tmp_path / "two.bin", **options)
+    assert frame["time_stamp"].tolist() == [1_764_000_000, 1_751_371_200]
+    as_index = "index" in options
+    assert ("time" in frame) == (expected is not None and not as_index)
+    if expected is not None:
+        assert (frame.index if as_index else frame["time"]).astype(str).tolist() == expected
 
 
 @pytest.mark.parametrize("convert, given, dtype, expected", [
