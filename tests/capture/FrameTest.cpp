@@ -98,6 +98,8 @@ TEST(Frame, FramesAreTakenOrSkippedForTheirReason) {
         {"85 bytes", 1, Ethernet(Ipv4(Udp(Records(0, 85)))), Length},
         {"trailing", 1, trailing, Length},
         {"code 0", 1, Ethernet(Ipv4(Udp(Bytes(172, 0)))), FormatCode},
+        {"codes 62, 63", 1,
+         Ethernet(Ipv4(Udp(Cat({{0, 62}, Bytes(84, 0), {0, 63}, Bytes(84, 0)})))), FormatCode},
         {"ethernet padding", 1, Cat({Ethernet(Ipv4(one)), {0}}), None, 42, 86},
         {"port: trailing", 1, trailing, None, 42, 86, Trailing, 0, {9100}},
         {"port: code 0", 1, Ethernet(Ipv4(Udp(Bytes(86, 0)))), None, 42, 86, None, 0, {9100}},
