@@ -20,10 +20,10 @@ enum class TimeResolution { Microseconds, Nanoseconds };
 
 struct WriterOptions {
     WriteFormat format = WriteFormat::Raw;
-    Compression compression = Compression::None;  // None or Zstd
-    int level = 3;                                // zstd's level
+    Compression compression = Compression::None;               // None or Zstd
+    int level = 3;                                             // zstd's level
     TimeResolution resolution = TimeResolution::Microseconds;  // of pcap and pcapng stamps
-    std::string name = "standard output";         // for messages
+    std::string name = "standard output";                      // for messages
 };
 
 class LMWIRE_CAPTURE_API CaptureWriter {
