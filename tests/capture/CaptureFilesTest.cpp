@@ -1,5 +1,5 @@
 // Captures that other tools wrote (text2pcap, editcap, mergecap, zstd, gzip) read back packet by
-// packet, the writer's output read back by libpcap and by the reader, captures cut anywhere.
+// packet and cut anywhere, damaged ones, and the writer's output read back by libpcap.
 
 #include <pcap/pcap.h>
 #include <unistd.h>
@@ -25,6 +25,8 @@ namespace {
 using Bytes = std::vector<unsigned char>;
 // A packet as the tests compare it: seconds, nanoseconds, link type, length on the wire, bytes.
 using Seen = std::tuple<std::int64_t, std::uint32_t, int, std::size_t, Bytes>;
+using C = Compression;
+using K = CaptureKind;
 
 constexpr std::int64_t kSecond = 1767323045;  // 2026-01-02 03:04:05 UTC
 Bytes Payload(int i, std::size_t length = 172) {
@@ -40,8 +42,17 @@ Bytes Load(const std::string& path) {
     return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
-int Shell(const std::string& dir, const std::string& command) {
-    return std::system(("cd " + dir + " && (" + command + ") >/dev/null 2>&1").c_str());
+// This process's scratch directory (CTest runs tests side by side), removed at its end.
+std::string In(const std::string& name) {
+    static const struct Scratch {
+        std::string path;
+        ~Scratch() { std::system(("rm -rf " + path).c_str()); }
+    } scratch{mkdtemp(std::string("capture-files-XXXXXX").data())};
+    return scratch.path + "/" + name;
+}
+
+int Shell(const std::string& command) {
+    return std::system(("cd " + In("") + " && (" + command + ") >/dev/null 2>&1").c_str());
 }
 
 // Every packet (or record, as a packet of link type 0) until the end, and how it ended.
@@ -59,21 +70,18 @@ ReadStatus ReadAll(CaptureReader& reader, std::vector<Seen>& seen) {
     }
 }
 
-// A scratch directory with the captures every test starts from; empty when a tool is missing.
-// The packets: 172 payload bytes at kSecond + .123456789, then at kSecond + 1.000000001.
-const std::string& Dir() {
-    static const std::string dir = [] {
-        char name[] = "/tmp/capture-files-XXXXXX";
-        const std::string made = mkdtemp(name);
-        // Linux cooked: outgoing, Ethernet's address type, a 6-byte address, IPv4.
+// The captures every test starts from, made once; false when a tool is missing. Two packets of
+// 172 payload bytes, at kSecond + .123456789 and kSecond + 1.000000001; a Linux cooked header is
+// outgoing, of Ethernet's address type with a 6-byte address, for IPv4.
+bool Made() {
+    static const bool made = [] {
         const Bytes cooked = {0, 4, 0, 1, 0, 6, 2, 0, 0, 0, 0, 1, 0, 0, 8, 0};
         for (const auto& [file, bytes] :
-             {std::pair{"/c", cooked}, {"/p0", Payload(0)}, {"/p1", Payload(1)}}) {
-            std::ofstream(made + file)
-                .write(reinterpret_cast<const char*>(bytes.data()),
-                       static_cast<std::streamsize>(bytes.size()));
+             {std::pair{"c", cooked}, {"p0", Payload(0)}, {"p1", Payload(1)}}) {
+            std::ofstream(In(file)).write(reinterpret_cast<const char*>(bytes.data()),
+                                          static_cast<std::streamsize>(bytes.size()));
         }
-        const bool ok = Shell(made, R"(command -v editcap mergecap zstd gzip || exit 1
+        return Shell(R"(command -v editcap mergecap zstd gzip || exit 1
 dump() { echo 2026-01-02 03:04:05.123456789; od -Ax -tx1 -v $1;
          echo 2026-01-02 03:04:06.000000001; od -Ax -tx1 -v $2; }
 t2p() { TZ=UTC text2pcap -q -t '%Y-%m-%d %H:%M:%S.%f' "$@"; }
@@ -81,23 +89,19 @@ udp() { t2p -4 10.0.0.1,10.0.0.2 -u 1000,2000 "$@"; }
 cat c p0 >s0 && cat c p1 >s1 && dump p0 p1 >in && dump s0 s1 >sll &&
 udp in a.pcapng && udp -F pcap in a.pcap && udp -l 101 in raw.pcapng &&
 t2p -F pcap -l 113 sll sll.pcap && editcap -s 1000 raw.pcapng raw2.pcapng)") == 0;
-        return ok ? made : std::string();
     }();
-    return dir;
+    return made;
 }
 
-#define SKIP_WITHOUT_TOOLS()                                                     \
-    if (Dir().empty()) {                                                         \
-        GTEST_SKIP() << "text2pcap, editcap, mergecap, zstd or gzip is missing"; \
-    }
+#define SKIP_WITHOUT_TOOLS() \
+    if (!Made())             \
+    GTEST_SKIP() << "text2pcap, editcap, mergecap, zstd or gzip is missing"
 
-TEST(CaptureFiles, ToolFilesReadPacketByPacket) {
+TEST(CaptureFiles, ToolFilesReadPacketByPacketAndCutAnywhere) {
     SKIP_WITHOUT_TOOLS();
-    using K = CaptureKind;
-    using C = Compression;
     const struct {
         const char* name;
-        const char* make;  // from the files Dir() made
+        const char* make;  // from the files Made() made
         CaptureKind kind;
         Compression compression;
         // Each packet's link type (Ethernet, Raw IP, cooked) in capitals for nanosecond stamps.
@@ -108,6 +112,7 @@ TEST(CaptureFiles, ToolFilesReadPacketByPacket) {
         {"a.pcapng", "true", K::Pcapng, C::None, "EE", 0},
         {"n.pcap", "editcap -F nsecpcap a.pcapng n.pcap", K::Pcap, C::None, "EE", 0},
         {"s.pcapng", "editcap -s 60 a.pcapng s.pcapng", K::Pcapng, C::None, "EE", 60},
+        {"2.pcapng", "cat a.pcapng raw.pcapng >2.pcapng", K::Pcapng, C::None, "EERR", 0},
         // Three interfaces: link types, snap lengths and resolutions differ.
         {"m.pcapng", "mergecap -a -w m.pcapng a.pcapng raw2.pcapng sll.pcap", K::Pcapng, C::None,
          "EERRcc", 0},
@@ -121,8 +126,8 @@ TEST(CaptureFiles, ToolFilesReadPacketByPacket) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        ASSERT_EQ(Shell(Dir(), row.make), 0);
-        CaptureReader reader(ByteStream::Open(Dir() + "/" + row.name));
+        ASSERT_EQ(Shell(row.make), 0);
+        CaptureReader reader(ByteStream::Open(In(row.name)));
         EXPECT_EQ(reader.Kind(), row.kind);
         EXPECT_EQ(reader.Stream().Compressed(), row.compression);
         EXPECT_EQ(reader.Stream().Size().has_value(), row.compression == C::None);
@@ -133,11 +138,10 @@ TEST(CaptureFiles, ToolFilesReadPacketByPacket) {
             const char c = static_cast<char>(row.packets[i] | 0x20);  // lower case
             const int link = c == 'e' ? 1 : c == 'r' ? 101 : 113;
             const std::size_t length = c == 'e' ? 214 : c == 'r' ? 200 : 188;
-            const bool nano = row.packets[i] != c;
+            const std::uint32_t unit = row.packets[i] != c ? 1 : 1000;
             const auto& [seconds, nanoseconds, type, original, bytes] = seen[i];
             EXPECT_EQ(seconds, kSecond + static_cast<int>(i % 2));
-            EXPECT_EQ(nanoseconds,
-                      (i % 2 == 1 ? 1U : 123456789U) / (nano ? 1 : 1000) * (nano ? 1 : 1000));
+            EXPECT_EQ(nanoseconds, (i % 2 == 1 ? 1U : 123456789U) / unit * unit);
             EXPECT_EQ(std::tie(type, original), std::tie(link, length));
             ASSERT_EQ(bytes.size(), row.snap != 0 ? row.snap : length);
             if (row.snap == 0) {
@@ -146,7 +150,7 @@ TEST(CaptureFiles, ToolFilesReadPacketByPacket) {
         }
         // Every prefix: the packets before the cut, then End where a pcap's packet ends and Cut
         // elsewhere (always, in compressed data); never an error.
-        const Bytes file = Load(Dir() + "/" + row.name);
+        const Bytes file = Load(In(row.name));
         std::vector<std::size_t> ends = {24};
         for (const Seen& packet : seen) {
             ends.push_back(ends.back() + 16 + std::get<4>(packet).size());
@@ -186,8 +190,7 @@ TEST(CaptureFiles, DamageIsAnErrorNamingIt) {
         {"a.pcapng", 2, 20, 1000, "packet 1 claims more captured bytes than its block holds"},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.message);
-        Bytes bytes = Load(Dir() + "/" + row.file);
+        Bytes bytes = Load(In(row.file));
         std::size_t at = row.offset;
         for (int block = 0; block < row.block; ++block) {
             at += bytes[at - row.offset + 4] | (bytes[at - row.offset + 5] << 8);
@@ -210,20 +213,19 @@ TEST(CaptureFiles, WriterOutputReadBackByLibpcapAndTheReader) {
     const Bytes pcap = {0xd4, 0xc3, 0xb2, 0xa1, 2, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff, 0, 0, 1};
     const Bytes pcapng = {10, 13, 13, 10, 28, 0, 0, 0, 0x4d, 0x3c, 0x2b, 0x1a, 1, 0, 0, 0, 0xff};
     using F = WriteFormat;
-    constexpr auto kNone = Compression::None;
     constexpr auto kMicro = TimeResolution::Microseconds;
     constexpr auto kNano = TimeResolution::Nanoseconds;
     const struct {
         WriterOptions options;
         Bytes head;  // the file's first bytes
-    } rows[] = {{{F::Raw, kNone, 3, kMicro}, Payload(2)},
-                {{F::Raw, Compression::Zstd, 19, kMicro}, {0x28, 0xb5, 0x2f, 0xfd}},
-                {{F::Pcap, kNone, 3, kMicro}, pcap},
-                {{F::Pcap, kNone, 3, kNano}, {0x4d, 0x3c, 0xb2, 0xa1}},
-                {{F::Pcap, Compression::Zstd, 1, kNano}, {0x28, 0xb5}},
-                {{F::Pcapng, kNone, 3, kMicro}, pcapng},
-                {{F::Pcapng, kNone, 3, kNano}, pcapng},
-                {{F::Pcapng, Compression::Zstd, 3, kNano}, {0x28}}};
+    } rows[] = {{{F::Raw, C::None, 3, kMicro}, Payload(2)},
+                {{F::Raw, C::Zstd, 19, kMicro}, {0x28, 0xb5, 0x2f, 0xfd}},
+                {{F::Pcap, C::None, 3, kMicro}, pcap},
+                {{F::Pcap, C::None, 3, kNano}, {0x4d, 0x3c, 0xb2, 0xa1}},
+                {{F::Pcap, C::Zstd, 1, kNano}, {0x28, 0xb5}},
+                {{F::Pcapng, C::None, 3, kMicro}, pcapng},
+                {{F::Pcapng, C::None, 3, kNano}, pcapng},
+                {{F::Pcapng, C::Zstd, 3, kNano}, {0x28}}};
     const std::vector<Seen> packets = {{0, 0, 1, 60, Payload(1, 60)},
                                        {kSecond, 123456789, 1, 61, Payload(2, 61)},
                                        {2147483647, 999999999, 1, 214, Payload(3, 214)}};
@@ -258,7 +260,7 @@ TEST(CaptureFiles, WriterOutputReadBackByLibpcapAndTheReader) {
         EXPECT_EQ(seen, expected);
         char error[PCAP_ERRBUF_SIZE];
         pcap_t* other =
-            options.format == F::Raw || options.compression != kNone
+            options.format == F::Raw || options.compression != C::None
                 ? nullptr
                 : pcap_open_offline_with_tstamp_precision(path, PCAP_TSTAMP_PRECISION_NANO, error);
         pcap_pkthdr* h = nullptr;
@@ -277,36 +279,13 @@ TEST(CaptureFiles, WriterOutputReadBackByLibpcapAndTheReader) {
     std::vector<Seen> seen;
     EXPECT_EQ(ReadAll(cut, seen), ReadStatus::Cut);
     EXPECT_EQ(cut.CutText(), "14 bytes after the last whole record");
-}
-
-// A pipe hands over what has arrived, its reader hearing before each wait; a pipe whose reader
-// has gone is EPIPE for its writer.
-TEST(CaptureFiles, PipesWaitAndBreak) {
-    SKIP_WITHOUT_TOOLS();
-    const Bytes bytes = Load(Dir() + "/a.pcap");
+    // A pipe whose reader has gone.
     int fds[2];
-    ASSERT_TRUE(pipe(fds) == 0 && write(fds[1], bytes.data(), 100) == 100);
-    int waits = 0;
-    const ByteStream* stream = nullptr;
-    CaptureReader reader(ByteStream::Open("/dev/fd/" + std::to_string(fds[0]), [&] {
-        EXPECT_TRUE(stream->WouldBlock() && !stream->Size());
-        if (waits++ == 0) {
-            EXPECT_GT(write(fds[1], bytes.data() + 100, bytes.size() - 100), 0);
-            close(fds[1]);
-        }
-    }));
-    stream = &reader.Stream();
-    std::vector<Seen> packets;
-    EXPECT_EQ(ReadAll(reader, packets), ReadStatus::End);
-    EXPECT_EQ(packets.size(), 2U);
-    EXPECT_EQ(waits, 1);
-    close(fds[0]);
-
     ASSERT_EQ(pipe(fds), 0);
     close(fds[0]);
     std::signal(SIGPIPE, SIG_IGN);
     CaptureWriter writer(fds[1], {});
-    writer.WriteRecords(bytes.data(), 1);
+    writer.WriteRecords(records.data(), 1);
     EXPECT_THROW(writer.Finish(), CaptureError);
     EXPECT_EQ(writer.FailedErrno(), EPIPE);
     close(fds[1]);

@@ -34,8 +34,10 @@ enum class ReadStatus {
 
 class LMWIRE_CAPTURE_API CaptureReader {
   public:
-    // Takes the stream and reads enough of it to know its kind (and a pcap's or pcapng's first
-    // header). CaptureError for a damaged header, an unknown link type included.
+    // Takes the stream and reads enough of it to know its kind (and a pcap's file header).
+    // CaptureError for a damaged header, a pcap's unknown link type included; a header cut short
+    // is the first Next's Cut. A pcapng interface of an unknown link type is refused only when a
+    // packet of it arrives, so that an idle interface of another kind leaves the file readable.
     explicit CaptureReader(std::unique_ptr<ByteStream> stream);
     // As `kind`, whatever the bytes look like (the tool's --pcap and --binary).
     CaptureReader(std::unique_ptr<ByteStream> stream, CaptureKind kind);
@@ -48,7 +50,9 @@ class LMWIRE_CAPTURE_API CaptureReader {
     [[nodiscard]] const std::string& Name() const noexcept;
 
     // Packet captures: the next packet, valid until the next call. CaptureError for damaged
-    // bytes (a block whose length is impossible, a packet of an interface never described).
+    // bytes (a block whose length is impossible, a packet of an interface never described, a
+    // time that no 64-bit second count holds). A pcap's seconds are read unsigned (to 2106);
+    // time units finer than a nanosecond are truncated.
     [[nodiscard]] ReadStatus Next(Packet& packet);
     // Raw captures: up to `capacity` whole records into `into` (capacity * 86 bytes); `count`
     // says how many (0 only with End or Cut). A record cut by the end of the file is reported as
@@ -56,7 +60,8 @@ class LMWIRE_CAPTURE_API CaptureReader {
     [[nodiscard]] ReadStatus NextRecords(unsigned char* into, std::size_t capacity,
                                          std::size_t& count);
 
-    // Empty, or what was missing where the capture ended inside a packet or record.
+    // Empty, or what was missing where the capture ended inside a packet or record, or where its
+    // compressed data ended inside a frame or member (ByteStream::CutText).
     [[nodiscard]] const std::string& CutText() const noexcept;
     // Whole packets (or records, for a raw capture) read so far.
     [[nodiscard]] std::uint64_t Count() const noexcept;
