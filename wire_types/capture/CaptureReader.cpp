@@ -30,23 +30,6 @@ constexpr std::size_t kChunk = std::size_t{1} << 16;
 __extension__ using U128 = unsigned __int128;
 __extension__ using I128 = __int128;
 
-// Until Frame.cpp's KnownLinkType is linked into every build of this file, the same list.
-bool ReadableLinkType(int type) noexcept {
-    switch (type) {
-        case link::kNull:
-        case link::kEthernet:
-        case link::kRawDlt:
-        case link::kRawOpenBsd:
-        case link::kRaw:
-        case link::kLoop:
-        case link::kLinuxSll:
-        case link::kIpv4:
-        case link::kIpv6:
-        case link::kLinuxSll2:
-            return true;
-        default:
-            return false;
-    }
 }
 
 std::string LinkTypeText(int type) {
@@ -186,7 +169,7 @@ struct CaptureReader::State {
         snapLength = Load32(header + 16, swapped);
         // The frame check sequence's bits sit above the link type's 16.
         linkType = static_cast<int>(Load32(header + 20, swapped) & 0xFFFF);
-        if (!ReadableLinkType(linkType)) {
+        if (!KnownLinkType(linkType)) {
             Fail(LinkTypeText(linkType));
         }
     }
@@ -423,7 +406,7 @@ struct CaptureReader::State {
             }
             // Checked here rather than at the description: an interface of another type that
             // carries no packet leaves the capture readable.
-            if (!ReadableLinkType(from.linkType)) {
+            if (!KnownLinkType(from.linkType)) {
                 Fail(PacketName() + " (interface " + std::to_string(id) +
                      "): " + LinkTypeText(from.linkType));
             }
