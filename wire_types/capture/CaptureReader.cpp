@@ -30,8 +30,6 @@ constexpr std::size_t kChunk = std::size_t{1} << 16;
 __extension__ using U128 = unsigned __int128;
 __extension__ using I128 = __int128;
 
-}
-
 std::string LinkTypeText(int type) {
     const char* name = pcap_datalink_val_to_name(type);
     return "link-layer type " + std::to_string(type) + " (" + (name != nullptr ? name : "unknown") +
