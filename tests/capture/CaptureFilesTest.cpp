@@ -210,7 +210,8 @@ TEST(CaptureFiles, DamageIsAnErrorNamingIt) {
 
 TEST(CaptureFiles, WriterOutputReadBackByLibpcapAndTheReader) {
     // Written by hand from the formats' descriptions: pcap's file header, pcapng's section.
-    const Bytes pcap = {0xd4, 0xc3, 0xb2, 0xa1, 2, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff, 0, 0, 1};
+    const Bytes pcap = {0xd4, 0xc3, 0xb2, 0xa1, 2, 0,    4,    0, 0, 0, 0,
+                        0,    0,    0,    0,    0, 0xff, 0xff, 0, 0, 1};
     const Bytes pcapng = {10, 13, 13, 10, 28, 0, 0, 0, 0x4d, 0x3c, 0x2b, 0x1a, 1, 0, 0, 0, 0xff};
     using F = WriteFormat;
     constexpr auto kMicro = TimeResolution::Microseconds;
