@@ -216,24 +216,33 @@ TEST(CaptureFiles, WriterOutputReadBackByLibpcapAndTheReader) {
     using F = WriteFormat;
     constexpr auto kMicro = TimeResolution::Microseconds;
     constexpr auto kNano = TimeResolution::Nanoseconds;
+    // The options as plain fields: GCC 12 takes a WriterOptions built in the table for one whose
+    // name may be uninitialised.
     const struct {
-        WriterOptions options;
+        F format;
+        C compression;
+        int level;
+        TimeResolution resolution;
         Bytes head;  // the file's first bytes
-    } rows[] = {{{F::Raw, C::None, 3, kMicro}, Payload(2)},
-                {{F::Raw, C::Zstd, 19, kMicro}, {0x28, 0xb5, 0x2f, 0xfd}},
-                {{F::Pcap, C::None, 3, kMicro}, pcap},
-                {{F::Pcap, C::None, 3, kNano}, {0x4d, 0x3c, 0xb2, 0xa1}},
-                {{F::Pcap, C::Zstd, 1, kNano}, {0x28, 0xb5}},
-                {{F::Pcapng, C::None, 3, kMicro}, pcapng},
-                {{F::Pcapng, C::None, 3, kNano}, pcapng},
-                {{F::Pcapng, C::Zstd, 3, kNano}, {0x28}}};
+    } rows[] = {{F::Raw, C::None, 3, kMicro, Payload(2)},
+                {F::Raw, C::Zstd, 19, kMicro, {0x28, 0xb5, 0x2f, 0xfd}},
+                {F::Pcap, C::None, 3, kMicro, pcap},
+                {F::Pcap, C::None, 3, kNano, {0x4d, 0x3c, 0xb2, 0xa1}},
+                {F::Pcap, C::Zstd, 1, kNano, {0x28, 0xb5}},
+                {F::Pcapng, C::None, 3, kMicro, pcapng},
+                {F::Pcapng, C::None, 3, kNano, pcapng},
+                {F::Pcapng, C::Zstd, 3, kNano, {0x28}}};
     const std::vector<Seen> packets = {{0, 0, 1, 60, Payload(1, 60)},
                                        {kSecond, 123456789, 1, 61, Payload(2, 61)},
                                        {2147483647, 999999999, 1, 214, Payload(3, 214)}};
     const Bytes records = Payload(2);
     for (const auto& row : rows) {
         SCOPED_TRACE(&row - rows);
-        const WriterOptions& options = row.options;
+        WriterOptions options;
+        options.format = row.format;
+        options.compression = row.compression;
+        options.level = row.level;
+        options.resolution = row.resolution;
         char path[] = "/tmp/capture-writer-XXXXXX";
         const int fd = mkstemp(path);
         CaptureWriter writer(fd, options);
