@@ -47,7 +47,7 @@ def prices_frame(source: Source, time_unit: str | None = None, *, tz: str | None
     codes = rows["price_format_code"].astype(np.int64)
     columns = {name: rows[name] for name in _native.PRICE_SCALARS}
     times = {}
-    if "capture_time" in rows.dtype.names:
+    if "capture_time" in (rows.dtype.names or ()):
         times["capture_time"] = pd.to_datetime(rows["capture_time"], utc=True)
     if time_unit is not None:
         times["time"] = pd.to_datetime(rows["time_stamp"], unit=time_unit, utc=True)

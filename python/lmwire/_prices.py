@@ -144,9 +144,10 @@ class _Reading:
             warnings.warn(f"{end}; left out", PartialRecordWarning, stacklevel=3)
 
 
-def _open(source: Source, ports: list[int]) -> tuple[Optional[_Reading], object, str]:
-    """A capture to read through the component, or (None, the bytes or the path of plain raw
-    records, how messages name them)."""
+def _open(source: Source,
+          ports: list[int]) -> tuple[Optional[_Reading], Union[str, memoryview], str]:
+    """The capture to read through the component (None for plain raw records), its path or
+    bytes, and how messages name it."""
     if isinstance(source, (str, os.PathLike)):
         path = os.fspath(source)
         with open(path, "rb") as stream:
@@ -155,14 +156,14 @@ def _open(source: Source, ports: list[int]) -> tuple[Optional[_Reading], object,
             # show 0) has no size to plan by: it is read whole first.
             if stat.S_ISREG(info.st_mode) and info.st_size > 0:
                 if _plain_records(stream.read(12)):
-                    return None, path, repr(path)
+                    return _plain(path, repr(path), ports)
                 return _Reading(os.fsencode(path), True, repr(path), ports), path, repr(path)
-            source = stream.read()
+            data: ReadableBuffer = stream.read()
         name = repr(path)
     else:
-        name = "the source"
+        data, name = source, "the source"
     try:
-        view = memoryview(source)  # type: ignore[arg-type]  # a path was read into bytes above
+        view = memoryview(data)
     except TypeError:
         raise TypeError("read_prices takes a path or a bytes-like object, not "
                         f"{type(source).__name__}") from None
@@ -170,8 +171,16 @@ def _open(source: Source, ports: list[int]) -> tuple[Optional[_Reading], object,
         view = memoryview(view.tobytes())
     view = view.cast("B")
     if _plain_records(view[:12].tobytes()):
-        return None, view, name
+        return _plain(view, name, ports)
     return _Reading(view, False, name, ports), view, name
+
+
+def _plain(source: Union[str, memoryview], name: str,
+           ports: list[int]) -> tuple[None, Union[str, memoryview], str]:
+    if ports:
+        raise ValueError(f"port= chooses the datagrams of a pcap or pcapng capture; {name} holds "
+                         "raw records")
+    return None, source, name
 
 
 def read_prices(source: Source, *, port: Ports = None,
@@ -197,14 +206,11 @@ def read_prices(source: Source, *, port: Ports = None,
         rows = reading.capture.read_all(reading.dtype)
         reading.finish(partial)
         return rows
-    if ports:
-        raise ValueError(f"port= chooses the datagrams of a pcap or pcapng capture; {name} holds "
-                         "raw records")
     if isinstance(plain, str):
         rows = np.empty(_whole_records(os.path.getsize(plain), partial, name), PRICE_DTYPE)
         _native.read_price_file(plain, rows)
         return rows
-    rows = np.empty(_whole_records(len(plain), partial, name), PRICE_DTYPE)  # type: ignore
+    rows = np.empty(_whole_records(plain.nbytes, partial, name), PRICE_DTYPE)
     _native.decode_prices(plain, rows)
     return rows
 
@@ -301,27 +307,27 @@ def write_prices(array: npt.NDArray[np.void], path: str | os.PathLike[str], *,
     if (packets or compress) and not _native.CAPTURE:
         raise RuntimeError(f"write_prices(format={format!r}, compress={compress!r}): {_NO_CAPTURE}")
     times = np.zeros(0, "<i8")
-    ends = _native.default_endpoints() if _native.CAPTURE else None
-    if packets:
+    ends = _native.default_endpoints() if packets or compress else None
+    if packets and ends is not None:
+        ends = (ends[0] if source is None else _endpoint(source, "source"),
+                ends[1] if destination is None else _endpoint(destination, "destination"))
+        if len(ends[0][0]) != len(ends[1][0]):
+            raise ValueError(f"source {source!r} and destination {destination!r}: one is IPv4, "
+                             "the other IPv6")
         if rows.dtype == PRICE_CAPTURE_DTYPE:
             times = rows["capture_time"].astype("<i8")
         else:
             times = rows["time_stamp"].astype("<i8") * 10**9
-        beyond = np.flatnonzero((times < 0) | (times >= (_PCAP_END if format == "pcap" else 2**63 - 1)))
+        end = _PCAP_END if format == "pcap" else 2**63 - 1
+        beyond = np.flatnonzero((times < 0) | (times >= end))
         if len(beyond):
             raise ValueError(f"row {beyond[0]}: capture time {times[beyond[0]]} ns since 1970 is "
                              f"outside what a {format} carries")
-        ends = tuple(ends[i] if text is None else _endpoint(text, what)  # type: ignore[index]
-                     for i, (text, what) in enumerate(((source, "source"),
-                                                       (destination, "destination"))))
-        if len(ends[0][0]) != len(ends[1][0]):
-            raise ValueError(f"source {source!r} and destination {destination!r}: one is IPv4, "
-                             "the other IPv6")
     elif compress is None and rows.dtype == PRICE_CAPTURE_DTYPE:
         rows = repack_fields(rows[list(PRICE_DTYPE.names)])
 
     def write(target: str) -> None:
-        if not packets and compress is None:
+        if ends is None:
             _native.write_price_file(rows, target)
             return
         descriptor = os.open(target, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o666)
