@@ -5,9 +5,9 @@ The numbers stay numbers: a capture of 86-byte price records, raw or in the UDP 
 pcap or pcapng, reads into a numpy structured array (``read_prices``, or ``iter_prices`` chunk by
 chunk) and is written back (``write_prices``; ``synth_prices`` makes records to try), tick prices
 turn into display texts and decimal values and back (``display``, ``parse``, ``to_decimal``,
-``from_decimal``) one at a time or a whole array at once, and the session packets are classes with their fields as keyword arguments and
-attributes. Everything is computed by the C++ library LMWireTypes through the extension
-``lmwire._native``.
+``from_decimal``) one at a time or a whole array at once, and the session packets are classes
+with their fields as keyword arguments and attributes. Everything is computed by the C++ library
+LMWireTypes through the extension ``lmwire._native``.
 """
 
 try:

@@ -104,8 +104,10 @@ def test_every_kind_plain_or_compressed_from_a_file_or_bytes(dpkt_files, kind, c
 
 @pytest.mark.parametrize("kind, compress, cut, rows, message", [
     ("pcap", None, -10, 601, r"inside the packet after 243 whole packets \(.*\)"),
-    ("raw", "gzip", b"12345", 602, r"inside the record after 602 whole records \(5 bytes after the last whole record\)"),
-    ("pcapng", "gzip", -100, None, r"inside the packet after 242 whole packets \(.*gzip data end inside a member\)\)"),
+    ("raw", "gzip", b"12345", 602,
+     r"inside the record after 602 whole records \(5 bytes after the last whole record\)"),
+    ("pcapng", "gzip", -100, None,
+     r"inside the packet after 242 whole packets \(.*gzip data end inside a member\)\)"),
 ])
 def test_a_capture_cut_short(dpkt_files, tmp_path, kind, compress, cut, rows, message):
     folder, expected = dpkt_files
@@ -142,7 +144,8 @@ def test_synth_prices_and_a_pcap_written_back_are_the_tools_bytes(tool, tmp_path
         lmwire.write_prices(lmwire.synth_prices(1500, *seed), tmp_path / "ours.bin")
         assert (tmp_path / "ours.bin").read_bytes() == (tmp_path / "tool.bin").read_bytes()
     tool("synth", "prices", 1500, "--pcap", tmp_path / "tool.pcap")
-    lmwire.write_prices(lmwire.read_prices(tmp_path / "tool.pcap"), tmp_path / "ours", format="pcap")
+    rows = lmwire.read_prices(tmp_path / "tool.pcap")
+    lmwire.write_prices(rows, tmp_path / "ours", format="pcap")
     assert (tmp_path / "ours").read_bytes() == (tmp_path / "tool.pcap").read_bytes()
 
 
@@ -181,12 +184,15 @@ def test_written_captures_read_back_field_for_field(random_capture, tmp_path, ti
      "source '192.0.2.1': expected ADDRESS:PORT"),
     (lambda rows, path: lmwire.write_prices(rows[::-1], path, format="pcap"),
      "row 0: capture time -1000000000 ns since 1970 is outside what a pcap carries"),
+    (lambda rows, path: lmwire.write_prices(rows[:2], path, format="pcapng"),
+     "row 1: bid level 4 price -1000 is out of reach"),  # found once the file is open
 ])
 def test_refusals_leave_no_file(tmp_path, call, message):
     rows = lmwire.synth_prices(3)
     rows["time_stamp"][2] = -1
     lmwire.write_prices(rows, tmp_path / "raw")
     before = (tmp_path / "raw").read_bytes()
+    rows["bid_price"][1, 4] = -1000
     with pytest.raises(ValueError, match=message):
         call(rows, tmp_path / "raw")
     assert os.listdir(tmp_path) == ["raw"] and (tmp_path / "raw").read_bytes() == before

@@ -76,7 +76,7 @@ def test_without_the_capture_component_only_plain_records(monkeypatch, head, tmp
     data = bytes.fromhex(head).ljust(3 * 86, b"\0")  # whole records by length
     for call in (lambda: lmwire.read_prices(data), lambda: lmwire.iter_prices(data[:86] * 3),
                  lambda: lmwire.write_prices(lmwire.read_prices(data[4:90]), tmp_path / "x",
-                                                     format="pcap")):
+                                             format="pcap")):
         with pytest.raises(RuntimeError, match="built without the capture component"):
             call()
     assert len(lmwire.read_prices(data[86:])) == 2 and not (tmp_path / "x").exists()
