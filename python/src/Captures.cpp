@@ -24,6 +24,8 @@
 #include "Values.h"
 
 #ifdef LMWIRE_HAVE_CAPTURE
+#include <sys/mman.h>
+
 #include "wire_types/capture/CaptureReader.h"
 #include "wire_types/capture/CaptureWriter.h"
 #include "wire_types/capture/Records.h"
@@ -96,7 +98,7 @@ class Capture {
         if (const auto size = reader_->Stream().Size()) {
             capacity = static_cast<std::size_t>(*size / kRecordSize + 1);
         }
-        void* rows = std::malloc(capacity * rowSize_);
+        void* rows = Resize(std::malloc(capacity * rowSize_), capacity * rowSize_);
         std::size_t count = 0;
         {
             py::gil_scoped_release release;
@@ -129,11 +131,21 @@ class Capture {
 
   private:
     // The block resized, or null (and the block freed) when it cannot be.
+    // Huge pages where the system gives them on request, as numpy asks for its own large
+    // arrays: a fault for every 4 KiB of fresh rows would cost as much as decoding them.
     static void* Resize(void* block, std::size_t size) noexcept {
         void* resized = block ? std::realloc(block, size) : nullptr;
         if (!resized) {
             std::free(block);
         }
+#ifdef MADV_HUGEPAGE
+        constexpr std::uintptr_t kPage = 4096;
+        const auto first = (reinterpret_cast<std::uintptr_t>(resized) + kPage - 1) & ~(kPage - 1);
+        const auto last = (reinterpret_cast<std::uintptr_t>(resized) + size) & ~(kPage - 1);
+        if (resized && size >= (std::size_t{4} << 20) && last > first) {
+            madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+        }
+#endif
         return resized;
     }
 

@@ -117,6 +117,12 @@ class SourceStream final : public ByteStream {
             case Compression::None:
                 break;
         }
+        if (inBegin_ == inEnd_ && fd_ >= 0 && size < kBuffer) {
+            // A packet capture is read a header and a packet at a time: a system call for each
+            // would cost more than decoding the packet, so small reads share one large one.
+            inBegin_ = 0;
+            inEnd_ = RawRead(in_.get(), kBuffer, true);
+        }
         if (inBegin_ < inEnd_) {
             const std::size_t n = std::min(size, inEnd_ - inBegin_);
             std::memcpy(into, in_.get() + inBegin_, n);
