@@ -120,7 +120,7 @@ class SourceStream final : public ByteStream {
         if (inBegin_ == inEnd_ && fd_ >= 0 && size < kBuffer) {
             // A packet capture is read a header and a packet at a time: a system call for each
             // would cost more than decoding the packet, so small reads share one large one.
-            inBegin_ = 0;
+            inBegin_ = inEnd_ = 0;  // empty while it waits, as WouldBlock must see it
             inEnd_ = RawRead(in_.get(), kBuffer, true);
         }
         if (inBegin_ < inEnd_) {
