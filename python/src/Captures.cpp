@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,8 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -95,7 +98,8 @@ class Capture {
     // the whole file at once when its size is known (pages never written cost nothing).
     py::array ReadAll(const py::dtype& dtype) {
         std::size_t capacity = std::size_t{1} << 16;
-        if (const auto size = reader_->Stream().Size()) {
+        const auto size = reader_->Stream().Size();
+        if (size) {
             capacity = static_cast<std::size_t>(*size / kRecordSize + 1);
         }
         void* rows = Resize(std::malloc(capacity * rowSize_), capacity * rowSize_);
@@ -103,16 +107,20 @@ class Capture {
         {
             py::gil_scoped_release release;
             const std::lock_guard<std::mutex> lock(mutex_);
+            Prefault prefault(size ? rows : nullptr, capacity * rowSize_);
             try {
                 while (rows && (count += Fill(static_cast<unsigned char*>(rows) + count * rowSize_,
                                               capacity - count)) == capacity) {
+                    prefault.Stop();
                     capacity *= 2;
                     rows = Resize(rows, capacity * rowSize_);
                 }
             } catch (...) {
+                prefault.Stop();
                 std::free(rows);
                 throw;
             }
+            prefault.Stop();
             rows = Resize(rows, std::max<std::size_t>(count, 1) * rowSize_);
         }
         if (!rows) {
@@ -130,6 +138,54 @@ class Capture {
     const std::string& Cut() const noexcept { return reader_->CutText(); }
 
   private:
+    // The fresh pages of a block, faulted in on another core while this one fills them from the
+    // front: clearing them costs about what decoding into them does. The kernel populates pages
+    // without touching their contents, so the two never race. Nothing where it is not offered.
+    class Prefault {
+      public:
+        Prefault(void* block, std::size_t size) {
+#ifdef MADV_POPULATE_WRITE
+            const auto first = (reinterpret_cast<std::uintptr_t>(block) + kPage - 1) & ~(kPage - 1);
+            const auto last = (reinterpret_cast<std::uintptr_t>(block) + size) & ~(kPage - 1);
+            if (block == nullptr || last < first + kStep) {
+                return;
+            }
+            try {
+                thread_ = std::thread([this, first, last] {
+                    for (auto at = first; at < last && !stop_; at += kStep) {
+                        if (madvise(reinterpret_cast<void*>(at), std::min(kStep, last - at),
+                                    MADV_POPULATE_WRITE) != 0) {
+                            return;
+                        }
+                    }
+                });
+            } catch (const std::system_error&) {
+            }
+#else
+            static_cast<void>(block);
+            static_cast<void>(size);
+#endif
+        }
+        ~Prefault() {
+            Stop();
+        }
+        Prefault(const Prefault&) = delete;
+        Prefault& operator=(const Prefault&) = delete;
+        // Before the block moves or is freed.
+        void Stop() noexcept {
+            stop_ = true;
+            if (thread_.joinable()) {
+                thread_.join();
+            }
+        }
+
+      private:
+        static constexpr std::uintptr_t kPage = 4096;
+        static constexpr std::uintptr_t kStep = std::uintptr_t{8} << 20;
+        std::atomic<bool> stop_{false};
+        std::thread thread_;
+    };
+
     // The block resized, or null (and the block freed) when it cannot be.
     // Huge pages where the system gives them on request, as numpy asks for its own large
     // arrays: a fault for every 4 KiB of fresh rows would cost as much as decoding them.
