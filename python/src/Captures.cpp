@@ -98,8 +98,7 @@ class Capture {
     // the whole file at once when its size is known (pages never written cost nothing).
     py::array ReadAll(const py::dtype& dtype) {
         std::size_t capacity = std::size_t{1} << 16;
-        const auto size = reader_->Stream().Size();
-        if (size) {
+        if (const auto size = reader_->Stream().Size()) {
             capacity = static_cast<std::size_t>(*size / kRecordSize + 1);
         }
         void* rows = Resize(std::malloc(capacity * rowSize_), capacity * rowSize_);
@@ -107,20 +106,24 @@ class Capture {
         {
             py::gil_scoped_release release;
             const std::lock_guard<std::mutex> lock(mutex_);
-            Prefault prefault(size ? rows : nullptr, capacity * rowSize_);
+            std::optional<Prefault> prefault;
+            prefault.emplace(rows, capacity * rowSize_);
             try {
                 while (rows && (count += Fill(static_cast<unsigned char*>(rows) + count * rowSize_,
                                               capacity - count)) == capacity) {
-                    prefault.Stop();
+                    prefault.reset();
+                    rows = Resize(rows, 2 * capacity * rowSize_);
+                    prefault.emplace(
+                        rows ? static_cast<unsigned char*>(rows) + count * rowSize_ : nullptr,
+                        capacity * rowSize_);
                     capacity *= 2;
-                    rows = Resize(rows, capacity * rowSize_);
                 }
             } catch (...) {
-                prefault.Stop();
+                prefault.reset();
                 std::free(rows);
                 throw;
             }
-            prefault.Stop();
+            prefault.reset();
             rows = Resize(rows, std::max<std::size_t>(count, 1) * rowSize_);
         }
         if (!rows) {
