@@ -97,6 +97,10 @@ class Capture {
     // realloc, which moves the pages of a large block rather than copying them, and sized for
     // the whole file at once when its size is known (pages never written cost nothing).
     py::array ReadAll(const py::dtype& dtype) {
+        if (dtype.itemsize() != static_cast<py::ssize_t>(rowSize_)) {
+            throw py::type_error("the rows of this capture are " + std::to_string(rowSize_) +
+                                 " bytes each");
+        }
         std::size_t capacity = std::size_t{1} << 16;
         if (const auto size = reader_->Stream().Size()) {
             capacity = static_cast<std::size_t>(*size / kRecordSize + 1);
@@ -305,8 +309,9 @@ capture::Endpoint ToEndpoint(const PyEndpoint& given) {
 py::tuple DefaultEndpoints() {
     const capture::SyntheticEndpoints endpoints = capture::DefaultSyntheticEndpoints();
     const auto pair = [](const capture::Endpoint& endpoint) {
-        return py::make_tuple(py::bytes(reinterpret_cast<const char*>(endpoint.address.data()), 4),
-                              endpoint.port);
+        return py::make_tuple(
+            py::bytes(reinterpret_cast<const char*>(endpoint.address.data()), endpoint.v6 ? 16 : 4),
+            endpoint.port);
     };
     return py::make_tuple(pair(endpoints.source), pair(endpoints.destination));
 }
@@ -331,6 +336,10 @@ void WriteCapture(py::array rows, py::array_t<std::int64_t, py::array::c_style> 
         nano ? capture::TimeResolution::Nanoseconds : capture::TimeResolution::Microseconds;
     const capture::Endpoint from = ToEndpoint(source);
     const capture::Endpoint to = ToEndpoint(destination);
+    if (options.format != capture::WriteFormat::Raw &&
+        (from.v6 != to.v6 || static_cast<std::size_t>(times.size()) < count)) {
+        throw py::value_error("write_capture: endpoints of two families, or fewer times than rows");
+    }
     const std::int64_t* stamps = times.data();
     const auto record = [&](std::size_t i) {
         PriceRow row;
