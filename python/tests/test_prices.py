@@ -1,6 +1,5 @@
 import json
 import os
-import re
 import warnings
 
 import numpy as np
@@ -74,12 +73,11 @@ def test_a_length_that_is_not_whole_records(random_capture, tmp_path):
 def test_without_the_capture_component_only_plain_records(monkeypatch, head, tmp_path):
     monkeypatch.setattr(lmwire._native, "CAPTURE", False)
     data = bytes.fromhex(head).ljust(3 * 86, b"\0")  # whole records by length
-    for call in (lambda: lmwire.read_prices(data), lambda: lmwire.iter_prices(data[:86] * 3),
-                 lambda: lmwire.write_prices(lmwire.read_prices(data[4:90]), tmp_path / "x",
-                                             format="pcap")):
+    for call in (lmwire.read_prices, lmwire.iter_prices, lambda rows: lmwire.write_prices(
+            lmwire.read_prices(rows[86:]), tmp_path / "x", format="pcap")):
         with pytest.raises(RuntimeError, match="built without the capture component"):
-            call()
-    assert len(lmwire.read_prices(data[86:])) == 2 and not (tmp_path / "x").exists()
+            call(data)
+    assert not (tmp_path / "x").exists()
 
 
 def test_write_prices_gives_back_the_bytes_or_refuses_before_writing(random_capture, tmp_path):
