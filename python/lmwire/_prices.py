@@ -98,7 +98,7 @@ def _plain_records(head: bytes) -> bool:
 
 
 def _ports(port: Ports) -> list[int]:
-    ports = [] if port is None else [port] if isinstance(port, int) else list(port)
+    ports = [] if port is None else [port] if isinstance(port, (int, str)) else list(port)
     for number in ports:
         if not isinstance(number, int) or not 0 <= number <= 65535:
             raise ValueError(f"port {number!r}: expected 0 to 65535")
