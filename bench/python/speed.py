@@ -3,16 +3,24 @@
 
 - read_prices of a capture of 1,000,000 records against numpy.fromfile of the same file with a
   packed 86-byte dtype (the bytes split into fields, no depth arithmetic);
-- display of 1,000,000 tick prices against numpy.char.mod('%d', ticks) of the same integers.
+- display of 1,000,000 tick prices against numpy.char.mod('%d', ticks) of the same integers;
+- with the capture component: read_prices of the same records as a zstd-compressed pcap against
+  `zstd -d -c` of that file to /dev/null, and of the plain pcap against the raw file;
+- with --iter-gb G: iter_prices over a pcap of about G GB (written first, then deleted), with the
+  process's peak resident memory.
 
     PYTHONPATH=build/release/python python3 bench/python/speed.py [--records N] [CAPTURE]
 
-Without CAPTURE a random-walk capture is written to a temporary file first. Each figure is the
-best of --repeat runs, the two sides of a pair taking turns.
+Without CAPTURE a random-walk capture is written to a temporary file first (--scratch DIR puts
+it, and the large pcap, elsewhere). Each figure is the best of --repeat runs, the two sides of a
+pair taking turns.
 """
 
 import argparse
 import os
+import shutil
+import subprocess
+import sys
 import tempfile
 import time
 
@@ -68,9 +76,11 @@ def main():
     parser.add_argument("capture", nargs="?", help="capture to read (default: a new one)")
     parser.add_argument("--records", type=int, default=1_000_000)
     parser.add_argument("--repeat", type=int, default=7)
+    parser.add_argument("--iter-gb", type=float, default=0)
+    parser.add_argument("--scratch", help="folder for the temporary files")
     args = parser.parse_args()
 
-    with tempfile.TemporaryDirectory() as scratch:
+    with tempfile.TemporaryDirectory(dir=args.scratch) as scratch:
         path = args.capture
         if path is None:
             path = os.path.join(scratch, "capture.bin")
@@ -92,6 +102,59 @@ def main():
         print(f"display, {len(ticks):,} ticks in code {code} (e.g. {texts[0]!r}): "
               f"{ours * 1e3:.1f} ms; numpy.char.mod('%d'): {numpy_mod * 1e3:.1f} ms; "
               f"{numpy_mod / ours:.1f}x faster (goal: faster)")
+
+        if lmwire._native.CAPTURE:
+            captures(rows, path, scratch, args)
+
+
+# Counts the records of the capture sys.argv[1] chunk by chunk: records, seconds, peak RSS in KiB.
+# The peak is the process's own (VmHWM): getrusage's ru_maxrss of a child also counts the peak of
+# the parent that it was forked from, here one that held a million rows.
+ITERATE = """
+import sys, time
+import lmwire
+start, count = time.perf_counter(), 0
+for chunk in lmwire.iter_prices(sys.argv[1]):
+    count += len(chunk)
+peak = [line.split()[1] for line in open("/proc/self/status") if line.startswith("VmHWM:")]
+print(count, time.perf_counter() - start, peak[0])
+"""
+
+
+def captures(rows, raw, scratch, args):
+    """The capture rows: compressed and plain pcaps of the same records, and a large one read
+    chunk by chunk."""
+    pcap, packed = os.path.join(scratch, "capture.pcap"), os.path.join(scratch, "capture.pcap.zst")
+    lmwire.write_prices(rows, pcap, format="pcap")
+    lmwire.write_prices(rows, packed, format="pcap", compress="zstd")
+    if shutil.which("zstd"):
+        ours, zstd = best_of(args.repeat, lambda: lmwire.read_prices(packed),
+                             lambda: subprocess.run(["zstd", "-d", "-q", "-c", packed],
+                                                    stdout=subprocess.DEVNULL, check=True))
+        print(f"read_prices of a zstd pcap, {len(rows):,} records: {ours * 1e3:.1f} ms; zstd -d -c "
+              f"to /dev/null: {zstd * 1e3:.1f} ms; ratio {ours / zstd:.2f} (goal: at most 1.3)")
+    ours, plain = best_of(args.repeat, lambda: lmwire.read_prices(pcap),
+                          lambda: lmwire.read_prices(raw))
+    print(f"read_prices of a pcap, {len(rows):,} records: {ours * 1e3:.1f} ms; of the raw file: "
+          f"{plain * 1e3:.1f} ms; ratio {ours / plain:.2f} (goal: at most 2)")
+    if args.iter_gb <= 0:
+        return
+    # The same packets over and over until the pcap is large enough, read in a process of its
+    # own, so that its peak memory is the reading's alone.
+    large = os.path.join(scratch, "large.pcap")
+    with open(large, "wb") as out:
+        for copy in range(int(args.iter_gb * 2**30 / os.path.getsize(pcap)) + 1):
+            with open(pcap, "rb") as data:
+                data.seek(24 if copy else 0)  # the file header once
+                shutil.copyfileobj(data, out, 2**22)
+    size = os.path.getsize(large)
+    report = subprocess.run([sys.executable, "-c", ITERATE, large], capture_output=True,
+                            text=True, check=True).stdout.split()
+    count, took, peak = int(report[0]), float(report[1]), int(report[2]) / 1024
+    print(f"iter_prices over a {size / 2**30:.2f} GiB pcap, {count:,} records: {took:.1f} s "
+          f"({size / 2**20 / took:.0f} MiB/s); peak RSS of its process {peak:.0f} MiB (goal: "
+          "under 300)")
+    os.unlink(large)
 
 
 if __name__ == "__main__":

@@ -3,7 +3,7 @@
 # system's numpy, in one native build. The package is then imported from outside the source tree
 # and must be the installed one. Given the tool (TOOL=ON: its libraries are there, so pip built it
 # too), the venv's own `lmwire` must run, and the rest of the README's Python section runs as
-# written with it: the sample capture, the plotting example and the Python block.
+# written: the Python block, which makes its own capture, then the plotting example on it.
 #   cmake -DPYTHON=<interpreter> -DSOURCE_DIR=<repository> -DWORK_DIR=<scratch> -DVERSION=<x.y.z>
 #         [-DTOOL=ON] -P VenvInstall.cmake
 file(REMOVE_RECURSE ${WORK_DIR})
@@ -52,12 +52,11 @@ execute_process(COMMAND ${venv}/bin/lmwire --version OUTPUT_VARIABLE version RES
 if(NOT result EQUAL 0 OR NOT version STREQUAL "lmwire ${VERSION}\n")
     message(FATAL_ERROR "${venv}/bin/lmwire --version: ${result}, '${version}'")
 endif()
-run(${venv}/bin/lmwire synth prices 20000 prices.bin WORKING_DIRECTORY ${source})
-run(${venv}/bin/python examples/python/plot_capture.py prices.bin plot.png --lumera-id 2
-    --time-unit s WORKING_DIRECTORY ${source})
 run(${venv}/bin/python -c [=[
 import pathlib, re
 section = pathlib.Path("README.md").read_text().split("\n## Python\n", 1)[1]
 block = re.search(r"```python\n(.*?)```", section, re.S).group(1)
 exec(compile(block, "README.md (Python section)", "exec"), {})
 ]=] WORKING_DIRECTORY ${source})
+run(${venv}/bin/python examples/python/plot_capture.py prices.pcap plot.png --lumera-id 2
+    --time-unit s WORKING_DIRECTORY ${source})

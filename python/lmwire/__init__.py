@@ -1,12 +1,13 @@
 """LMWireTypes for Python: captures of price records as numpy arrays, prices both ways, packets
 as objects.
 
-The numbers stay numbers: a capture of 86-byte price records reads into a numpy structured array
-(``read_prices``), tick prices turn into display texts and decimal values and back
-(``display``, ``parse``, ``to_decimal``, ``from_decimal``) one at a time or a whole array at
-once, and the session packets are classes with their fields as keyword arguments and
-attributes. Everything is computed by the C++ library LMWireTypes through the extension
-``lmwire._native``.
+The numbers stay numbers: a capture of 86-byte price records, raw or in the UDP datagrams of a
+pcap or pcapng, reads into a numpy structured array (``read_prices``, or ``iter_prices`` chunk by
+chunk) and is written back (``write_prices``; ``synth_prices`` makes records to try), tick prices
+turn into display texts and decimal values and back (``display``, ``parse``, ``to_decimal``,
+``from_decimal``) one at a time or a whole array at once, and the session packets are classes
+with their fields as keyword arguments and attributes. Everything is computed by the C++ library
+LMWireTypes through the extension ``lmwire._native``.
 """
 
 try:
@@ -35,7 +36,17 @@ from ._native import (
     WirePriceProtocolPacket,
     read_account_contract,
 )
-from ._prices import PRICE_DTYPE, RECORD_SIZE, PartialRecordWarning, read_prices, write_prices
+from ._prices import (
+    PRICE_CAPTURE_DTYPE,
+    PRICE_DTYPE,
+    RECORD_SIZE,
+    PartialRecordWarning,
+    SkippedPacketsWarning,
+    iter_prices,
+    read_prices,
+    synth_prices,
+    write_prices,
+)
 
 __version__ = _native.__version__
 
@@ -43,9 +54,11 @@ __all__ = [
     "CLMWirePriceSubscriptionPacket",
     "Format",
     "LogonResponsePacket",
+    "PRICE_CAPTURE_DTYPE",
     "PRICE_DTYPE",
     "PartialRecordWarning",
     "RECORD_SIZE",
+    "SkippedPacketsWarning",
     "StartLogFileSend",
     "TCPLogonReconnectPacket",
     "UDPLogOnPacket",
@@ -56,10 +69,12 @@ __all__ = [
     "display",
     "formats",
     "from_decimal",
+    "iter_prices",
     "parse",
     "prices_frame",
     "read_account_contract",
     "read_prices",
+    "synth_prices",
     "to_decimal",
     "write_prices",
 ]

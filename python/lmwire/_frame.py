@@ -19,7 +19,8 @@ def prices_frame(source: Source, time_unit: str | None = None, *, tz: str | None
                  index: str | None = None, partial: bool = False) -> Any:
     """One row per price record, with display texts of the last price and the best bid and ask.
 
-    The columns are the record's fields (``price_type`` to ``low``), the best level of each side
+    The columns are the record's fields (``price_type`` to ``low``), a packet capture's
+    ``capture_time`` (UTC, or in the zone ``tz``), the best level of each side
     (``best_bid``, ``best_bid_size``, ``best_ask``, ``best_ask_size``) and their texts in each
     record's own price format (``last_price_text``, ``best_bid_text``, ``best_ask_text``; empty
     for a code without a row). ``time_stamp`` stays the record's raw integer, since the library
@@ -45,14 +46,18 @@ def prices_frame(source: Source, time_unit: str | None = None, *, tz: str | None
     rows = read_prices(source, partial=partial)
     codes = rows["price_format_code"].astype(np.int64)
     columns = {name: rows[name] for name in _native.PRICE_SCALARS}
+    times = {}
+    if "capture_time" in (rows.dtype.names or ()):
+        times["capture_time"] = pd.to_datetime(rows["capture_time"], utc=True)
     if time_unit is not None:
-        time = pd.to_datetime(rows["time_stamp"], unit=time_unit, utc=True)
+        times["time"] = pd.to_datetime(rows["time_stamp"], unit=time_unit, utc=True)
+    for column, time in times.items():
         if tz is not None:
             try:
                 time = time.tz_convert(tz)
             except KeyError:  # pytz's and zoneinfo's unknown names are KeyErrors
                 raise ValueError(f"tz {tz!r} is no time zone that pandas knows") from None
-        columns["time"] = time
+        columns[column] = time
     columns["best_bid"] = rows["bid_price"][:, 0]
     columns["best_bid_size"] = rows["bid_size"][:, 0]
     columns["best_ask"] = rows["ask_price"][:, 0]

@@ -14,5 +14,6 @@ void BindConversions(py::module_& module);
 void BindPackets(py::module_& module);
 void BindAccountDataPacket(py::module_& module);
 void BindAccountContract(py::module_& module);
+void BindCaptures(py::module_& module);
 
 }  // namespace lmwire::binding

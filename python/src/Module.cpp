@@ -17,4 +17,5 @@ PYBIND11_MODULE(_native, module) {
     lmwire::binding::BindPackets(module);
     lmwire::binding::BindAccountDataPacket(module);
     lmwire::binding::BindAccountContract(module);
+    lmwire::binding::BindCaptures(module);
 }

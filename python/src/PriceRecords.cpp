@@ -21,8 +21,10 @@
 #include <vector>
 
 #include "Bindings.h"
+#include "PriceRows.h"
 #include "Values.h"
 #include "wire_types/price/PriceRecord.h"
+#include "wire_types/price/SyntheticMarket.h"
 #include "wire_types/support/FieldTables.h"
 
 namespace lmwire::binding {
@@ -30,7 +32,6 @@ namespace {
 
 using Layout = Lumera::PriceRecordLayout;
 using Lumera::FieldKind;
-constexpr int kLevels = Layout::kLevels;
 
 // A row's field: the record's field `index`, at `offset` in the row, `count` values of `width`
 // bytes each.
@@ -58,25 +59,7 @@ constexpr std::array<RowField, kRowFields> RowLayout() {
 }
 constexpr std::array<RowField, kRowFields> kRow = RowLayout();
 
-// The fast path fills rows of this struct through the record's view and builds records from
-// them through the builder; it must be the row the table describes.
-#pragma pack(push, 1)
-struct PriceRow {
-    std::uint8_t priceType;
-    std::uint8_t priceFormatCode;
-    std::uint16_t lastSize;
-    std::uint16_t lumeraID;
-    std::int32_t lastPrice;
-    std::int32_t totalVolume;
-    std::int32_t timeStamp;
-    std::int32_t high;
-    std::int32_t low;
-    std::int32_t bidPrice[kLevels];
-    std::uint16_t bidSize[kLevels];
-    std::int32_t askPrice[kLevels];
-    std::uint16_t askSize[kLevels];
-};
-#pragma pack(pop)
+// The row that the fast path fills must be the row the table describes.
 static_assert(kRowFields == 13 && sizeof(PriceRow) == kRow[12].offset + 2 * kLevels);
 static_assert(offsetof(PriceRow, priceType) == kRow[0].offset &&
               offsetof(PriceRow, priceFormatCode) == kRow[1].offset &&
@@ -125,34 +108,15 @@ py::tuple ScalarNames() {
     return py::tuple(names);
 }
 
-// Each row is filled on the stack and stored whole: wide stores, where setting the packed row's
-// fields in place would store them one narrow field at a time.
 void DecodeRecords(const unsigned char* records, std::size_t count, PriceRow* rows) noexcept {
     for (std::size_t i = 0; i < count; ++i) {
-        const Lumera::PriceRecordView record(records + i * Layout::kSize);
-        PriceRow row;
-        row.priceType = record.PriceType();
-        row.priceFormatCode = record.PriceFormatCode();
-        row.lastSize = record.LastSize();
-        row.lumeraID = record.LumeraID();
-        row.lastPrice = record.LastPrice();
-        row.totalVolume = record.TotalVolume();
-        row.timeStamp = record.TimeStamp();
-        row.high = record.High();
-        row.low = record.Low();
-        for (int level = 0; level < kLevels; ++level) {
-            const Lumera::PriceLevel bid = record.Bid(level);
-            const Lumera::PriceLevel ask = record.Ask(level);
-            row.bidPrice[level] = bid.price;
-            row.bidSize[level] = bid.size;
-            row.askPrice[level] = ask.price;
-            row.askSize[level] = ask.size;
-        }
-        std::memcpy(rows + i, &row, sizeof row);
+        DecodeRecord(records + i * Layout::kSize, rows + i);
     }
 }
 
-Lumera::PriceRecordBuilder Builder(const PriceRow& row) {
+}  // namespace
+
+std::array<unsigned char, Layout::kSize> BuildRecord(const PriceRow& row, std::size_t index) {
     Lumera::PriceRecordBuilder builder;
     builder.PriceType(row.priceType)
         .PriceFormatCode(row.priceFormatCode)
@@ -167,36 +131,40 @@ Lumera::PriceRecordBuilder Builder(const PriceRow& row) {
         builder.Bid(level, row.bidPrice[level], row.bidSize[level]);
         builder.Ask(level, row.askPrice[level], row.askSize[level]);
     }
-    return builder;
+    try {
+        return builder.Bytes();
+    } catch (const Lumera::PriceOutOfReach& error) {
+        // The builder's refusal in its own words, led by the row that the caller looks for.
+        std::string message = "row ";
+        message += std::to_string(index);
+        message += error.Side() == Lumera::PriceOutOfReach::BookSide::Bid ? ": bid" : ": ask";
+        message += " level ";
+        message += std::to_string(error.Level());
+        message += " price ";
+        message += std::to_string(error.Price());
+        message += " is out of reach of the last price ";
+        message += std::to_string(error.LastPrice());
+        message += " (offsets -128..127)";
+        throw py::value_error(message);
+    }
 }
 
-// The rows of a one-dimensional, C-contiguous array of 146-byte items; the Python side has
-// already checked that the dtype is the row's.
-PriceRow* Rows(py::array& rows, bool writeable) {
-    if (rows.ndim() != 1 || rows.itemsize() != static_cast<py::ssize_t>(sizeof(PriceRow)) ||
+void* RowData(py::array& rows, std::size_t itemSize, bool writeable) {
+    if (rows.ndim() != 1 || rows.itemsize() != static_cast<py::ssize_t>(itemSize) ||
         !(rows.flags() & py::array::c_style)) {
         throw py::type_error("price rows must be a one-dimensional contiguous array of " +
-                             std::to_string(sizeof(PriceRow)) + "-byte rows");
+                             std::to_string(itemSize) + "-byte rows");
     }
     if (writeable && !rows.writeable()) {
         throw py::value_error("the array of price rows is read-only");
     }
-    return static_cast<PriceRow*>(writeable ? rows.mutable_data() : const_cast<void*>(rows.data()));
+    return writeable ? rows.mutable_data() : const_cast<void*>(rows.data());
 }
 
-// The builder's refusal in its own words, led by the row that the caller looks for.
-[[noreturn]] void ThrowRowOutOfReach(std::size_t row, const Lumera::PriceOutOfReach& error) {
-    std::string message = "row ";
-    message += std::to_string(row);
-    message += error.Side() == Lumera::PriceOutOfReach::BookSide::Bid ? ": bid" : ": ask";
-    message += " level ";
-    message += std::to_string(error.Level());
-    message += " price ";
-    message += std::to_string(error.Price());
-    message += " is out of reach of the last price ";
-    message += std::to_string(error.LastPrice());
-    message += " (offsets -128..127)";
-    throw py::value_error(message);
+namespace {
+
+PriceRow* Rows(py::array& rows, bool writeable) {
+    return static_cast<PriceRow*>(RowData(rows, sizeof(PriceRow), writeable));
 }
 
 struct FileCloser {
@@ -331,11 +299,7 @@ void WritePriceFile(py::array rows, const py::object& path) {
     {
         py::gil_scoped_release release;
         for (std::size_t i = 0; i < count; ++i) {
-            try {
-                static_cast<void>(Builder(in[i]).Bytes());
-            } catch (const Lumera::PriceOutOfReach& outOfReach) {
-                ThrowRowOutOfReach(i, outOfReach);
-            }
+            static_cast<void>(BuildRecord(in[i], i));
         }
         File file(std::fopen(name.c_str(), "wb"));
         if (!file) {
@@ -345,7 +309,7 @@ void WritePriceFile(py::array rows, const py::object& path) {
             for (std::size_t done = 0; done < count && error == 0;) {
                 const std::size_t n = std::min(kChunkRecords, count - done);
                 for (std::size_t i = 0; i < n; ++i) {
-                    const auto record = Builder(in[done + i]).Bytes();
+                    const auto record = BuildRecord(in[done + i], done + i);
                     std::copy(record.begin(), record.end(), chunk.data() + i * Layout::kSize);
                 }
                 if (std::fwrite(chunk.data(), Layout::kSize, n, file.get()) != n) {
@@ -360,6 +324,19 @@ void WritePriceFile(py::array rows, const py::object& path) {
     }
     if (error != 0) {
         ThrowOsError(error, path);
+    }
+}
+
+// The seeded market's next len(rows) records, as the tool's `synth prices` writes them.
+void SynthPrices(py::array rows, std::uint64_t seed) {
+    PriceRow* out = Rows(rows, true);
+    const auto count = static_cast<std::size_t>(rows.shape(0));
+    py::gil_scoped_release release;
+    Lumera::SyntheticMarket market(seed);
+    unsigned char record[Layout::kSize];
+    for (std::size_t i = 0; i < count; ++i) {
+        market.Next(record);
+        DecodeRecord(record, out + i);
     }
 }
 
@@ -378,6 +355,8 @@ void BindPriceRecords(py::module_& module) {
                "without the GIL.");
     module.def("write_price_file", &WritePriceFile, py::arg("rows"), py::arg("path"),
                "Writes the rows as records through the record builder.");
+    module.def("synth_prices", &SynthPrices, py::arg("rows"), py::arg("seed"),
+               "Fills the rows with the records of the synthetic market of `seed`.");
 }
 
 }  // namespace lmwire::binding

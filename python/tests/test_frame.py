@@ -60,6 +60,13 @@ def test_the_time_column_its_zone_and_the_index(options, expected, tmp_path):
         assert (frame.index if as_index else frame["time"]).astype(str).tolist() == expected
 
 
+@pytest.mark.skipif(not lmwire._native.CAPTURE, reason="no capture component")
+def test_a_packet_capture_keeps_its_capture_time_in_the_zone(tmp_path):
+    lmwire.write_prices(lmwire.synth_prices(40), tmp_path / "c.pcap", format="pcap")
+    frame = lmwire.prices_frame(tmp_path / "c.pcap", "s", tz="America/Chicago")  # same times
+    assert frame["capture_time"].equals(frame["time"]) and frame["time"].dt.hour[0] == 10
+
+
 @pytest.mark.parametrize("convert, given, dtype, expected", [
     (lmwire.display, 1234, "Int64", "9.205"),
     (lmwire.parse, "9.205", "string", 1234),

@@ -35,6 +35,8 @@ TYPED_USES = [
     ("lmwire.from_decimal(6, 38.5625)", "builtins.int"),
     ("lmwire.formats()[8].ticks_per_unit", "builtins.int"),
     ('lmwire.read_prices(b"")', "numpy.ndarray[Any, numpy.dtype[numpy.void]]"),
+    ('lmwire.iter_prices("c.pcap", port=[9100])',
+     "typing.Iterator[numpy.ndarray[Any, numpy.dtype[numpy.void]]]"),
     ('lmwire.TCPLogonReconnectPacket(user_id=b"u").user_id', "builtins.str"),
     ('lmwire.read_account_contract(b"")', "Tuple[builtins.dict[builtins.str, Any], builtins.int]"),
 ]

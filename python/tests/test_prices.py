@@ -1,6 +1,5 @@
 import json
 import os
-import re
 import warnings
 
 import numpy as np
@@ -69,16 +68,16 @@ def test_a_length_that_is_not_whole_records(random_capture, tmp_path):
                                       lmwire.read_prices(data[:len(data) // 86 * 86]))
 
 
-@pytest.mark.parametrize("head", ["d4c3b2a1", "a1b2c3d4", "4d3cb2a1", "a1b23c4d",
-                                  "0a0d0d0a1c0000004d3c2b1a", "0a0d0d0a0000001c1a2b3c4d"])
-def test_a_pcap_capture_is_refused_by_its_magic(head, tmp_path):
+@pytest.mark.parametrize("head", ["d4c3b2a1", "4d3cb2a1", "0a0d0d0a", "28b52ffd", "522a4d18",
+                                  "1f8b08"])
+def test_without_the_capture_component_only_plain_records(monkeypatch, head, tmp_path):
+    monkeypatch.setattr(lmwire._native, "CAPTURE", False)
     data = bytes.fromhex(head).ljust(3 * 86, b"\0")  # whole records by length
-    path = tmp_path / "capture.pcap"
-    path.write_bytes(data)
-    for source, what in ((path, repr(str(path))), (data, "the bytes are")):
-        with pytest.raises(ValueError, match=re.escape(what) + ".* a pcap capture; lmwire decode "
-                           "price-record --pcap"):
-            lmwire.read_prices(source, partial=True)
+    for call in (lmwire.read_prices, lmwire.iter_prices, lambda rows: lmwire.write_prices(
+            lmwire.read_prices(rows[86:]), tmp_path / "x", format="pcap")):
+        with pytest.raises(RuntimeError, match="built without the capture component"):
+            call(data)
+    assert not (tmp_path / "x").exists()
 
 
 def test_write_prices_gives_back_the_bytes_or_refuses_before_writing(random_capture, tmp_path):

@@ -473,12 +473,23 @@ std::size_t ByteStream::Peek(unsigned char* into, std::size_t size) {
 }
 
 std::size_t ByteStream::Read(unsigned char* into, std::size_t size) {
+    const bool small = size != 0 && size < kBuffer / 4;
+    if (small && peekedBegin_ == peekedEnd_) {
+        // A packet capture is read a header and a packet at a time: a system call or a
+        // decompressor's call for each would cost more than decoding the packet, so small reads
+        // share one large one (which hands over what has arrived, as a small one would).
+        if (!peeked_) {
+            peeked_ = std::make_unique<unsigned char[]>(kBuffer);
+        }
+        peekedBegin_ = peekedEnd_ = 0;  // empty while it waits, as WouldBlock must see it
+        peekedEnd_ = ReadSome(peeked_.get(), kBuffer);
+    }
     std::size_t n = 0;
     if (peekedBegin_ < peekedEnd_) {
         n = std::min(size, peekedEnd_ - peekedBegin_);
         std::memcpy(into, peeked_.get() + peekedBegin_, n);
         peekedBegin_ += n;
-    } else {
+    } else if (!small) {
         n = ReadSome(into, size);
     }
     offset_ += n;
