@@ -126,13 +126,7 @@ class _Reading:
         skipped = {reasons[i]: n for i, n in enumerate(self.capture.skipped) if n}
         in_part = {reasons[i]: n for i, n in enumerate(self.capture.in_part) if n}
         if skipped or in_part:
-            summary = f"{self.name}: {self.capture.datagrams} datagrams decoded"
-            if skipped:
-                summary += (f", {sum(skipped.values())} packets skipped: "
-                            + ", ".join(f"{n} {why}" for why, n in skipped.items()))
-            if in_part:
-                summary += (f"; {sum(in_part.values())} decoded in part: "
-                            + ", ".join(f"{n} {why}" for why, n in in_part.items()))
+            summary = f"{self.name}: {self.capture.summary}"
             warnings.warn(SkippedPacketsWarning(summary, skipped, in_part,
                                                 self.capture.datagrams), stacklevel=3)
         if self.capture.cut:

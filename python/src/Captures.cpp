@@ -138,9 +138,15 @@ class Capture {
     }
 
     // Counts by skip reason (datagrams left, and taken datagrams decoded only in part).
-    std::vector<std::uint64_t> Skipped() const { return {skipped_.begin(), skipped_.end()}; }
-    std::vector<std::uint64_t> InPart() const { return {inPart_.begin(), inPart_.end()}; }
-    std::uint64_t Datagrams() const noexcept { return datagrams_; }
+    std::vector<std::uint64_t> Skipped() const {
+        return {tally_.skipped.begin(), tally_.skipped.end()};
+    }
+    std::vector<std::uint64_t> InPart() const {
+        return {tally_.inPart.begin(), tally_.inPart.end()};
+    }
+    std::uint64_t Datagrams() const noexcept { return tally_.taken; }
+    // The tool's words for the counts; empty when nothing was skipped or cut.
+    std::string Summary() const { return tally_.Summary(); }
     std::uint64_t Count() const noexcept { return reader_->Count(); }
     const std::string& Cut() const noexcept { return reader_->CutText(); }
 
@@ -255,18 +261,9 @@ class Capture {
                 break;
             }
             const capture::Datagram datagram = capture::ReadDatagram(packet_);
-            capture::TakenDatagram taken;
-            taken.skip = datagram.skip;
-            if (datagram.skip == Skip::None) {
-                taken = capture::TakeDatagram(datagram, ports_);
-            }
-            if (taken.skip != Skip::None) {
-                ++skipped_[static_cast<std::size_t>(taken.skip)];
+            const capture::TakenDatagram taken = capture::TakeDatagram(datagram, ports_);
+            if (!tally_.Add(taken)) {
                 continue;
-            }
-            ++datagrams_;
-            if (taken.cut != Skip::None) {
-                ++inPart_[static_cast<std::size_t>(taken.cut)];
             }
             pending_ = taken.records.first;
             left_ = taken.records.count;
@@ -288,9 +285,7 @@ class Capture {
     const unsigned char* pending_ = nullptr;  // the taken datagram's records not yet handed out
     std::size_t left_ = 0;
     std::int64_t time_ = 0;
-    std::array<std::uint64_t, kSkips> skipped_{};
-    std::array<std::uint64_t, kSkips> inPart_{};
-    std::uint64_t datagrams_ = 0;
+    capture::DatagramTally tally_;
 };
 
 // (address bytes, port): 4 bytes for IPv4, 16 for IPv6.
@@ -433,6 +428,7 @@ void BindCaptures(py::module_& module) {
         .def_property_readonly("skipped", &Capture::Skipped)
         .def_property_readonly("in_part", &Capture::InPart)
         .def_property_readonly("datagrams", &Capture::Datagrams)
+        .def_property_readonly("summary", &Capture::Summary)
         .def_property_readonly("count", &Capture::Count)
         .def_property_readonly("cut", &Capture::Cut);
     // Damaged bytes are the input's fault; a file that cannot be read is the system's.

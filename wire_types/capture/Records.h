@@ -9,8 +9,10 @@
 // one whose length on the wire is a positive multiple of 86 and whose captured records all have
 // a price format code with a row (1 to 62), so that other traffic of that length is left alone.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "wire_types/capture/Export.h"
@@ -44,5 +46,21 @@ struct TakenDatagram {
 // `ports`: the destination ports named by the user, none for the length rule.
 [[nodiscard]] LMWIRE_CAPTURE_API TakenDatagram
 TakeDatagram(const Datagram& datagram, const std::vector<std::uint16_t>& ports) noexcept;
+
+// What a reader of a packet capture says at the end: the datagrams taken, and by reason those
+// left and those decoded only in part, in the words every front end prints.
+struct LMWIRE_CAPTURE_API DatagramTally {
+    using Counts = std::array<std::uint64_t, static_cast<std::size_t>(Skip::Count)>;
+    std::uint64_t taken = 0;
+    Counts skipped{};
+    Counts inPart{};
+
+    // Counts a datagram judged by TakeDatagram; true when it is taken.
+    bool Add(const TakenDatagram& datagram) noexcept;
+    // "2 datagrams decoded, 4 packets skipped: 2 length not a positive multiple of 86, 2 format
+    // code without a row; 1 decoded in part: 1 truncated by the snap length"; empty when nothing
+    // was skipped or cut.
+    [[nodiscard]] std::string Summary() const;
+};
 
 }  // namespace Lumera::capture

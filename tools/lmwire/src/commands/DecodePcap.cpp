@@ -29,22 +29,6 @@ bool CaptureAvailable() {
 namespace {
 
 using Lumera::capture::Skip;
-using SkipCounts = std::array<std::uint64_t, static_cast<std::size_t>(Skip::Count)>;
-
-// "2 not UDP, 1 other port", and their sum.
-std::string Counted(const SkipCounts& counts, std::uint64_t& total) {
-    std::string text;
-    total = 0;
-    for (std::size_t i = 0; i < counts.size(); ++i) {
-        if (counts[i] != 0) {
-            text += fmt::format("{}{} {}", text.empty() ? "" : ", ", counts[i],
-                                Lumera::capture::SkipReason(static_cast<Skip>(i)));
-            total += counts[i];
-        }
-    }
-    return text;
-}
-
 std::vector<std::uint16_t> Ports(const std::vector<int>& given) {
     std::vector<std::uint16_t> ports;
     for (const int port : given) {
@@ -63,24 +47,14 @@ void Decode(Lumera::capture::CaptureReader& reader, const std::vector<std::uint1
             Output& out, const DecodeOptions& options) {
     PriceRecordLines lines(FormatOf(options.json, options.csv), ParseTimeUnit(options.timeUnit));
     out << lines.Header(true);
-    SkipCounts skipped{};
-    SkipCounts cut{};
-    std::uint64_t taken = 0;
+    Lumera::capture::DatagramTally tally;
     Lumera::capture::Packet packet;
     while (reader.Next(packet) == Lumera::capture::ReadStatus::Packet) {
         const Lumera::capture::Datagram datagram = Lumera::capture::ReadDatagram(packet);
-        Lumera::capture::TakenDatagram chosen;
-        chosen.skip = datagram.skip;
-        if (datagram.skip == Skip::None) {
-            chosen = Lumera::capture::TakeDatagram(datagram, ports);
-        }
-        if (chosen.skip != Skip::None) {
-            ++skipped[static_cast<std::size_t>(chosen.skip)];
+        const Lumera::capture::TakenDatagram chosen =
+            Lumera::capture::TakeDatagram(datagram, ports);
+        if (!tally.Add(chosen)) {
             continue;
-        }
-        ++taken;
-        if (chosen.cut != Skip::None) {
-            ++cut[static_cast<std::size_t>(chosen.cut)];
         }
         CaptureInfo capture;
         capture.seconds = datagram.seconds;
@@ -97,19 +71,8 @@ void Decode(Lumera::capture::CaptureReader& reader, const std::vector<std::uint1
         out.MaybeFlush();
     }
     out.Finish();
-    std::uint64_t skippedTotal = 0;
-    std::uint64_t cutTotal = 0;
-    const std::string skippedText = Counted(skipped, skippedTotal);
-    const std::string cutText = Counted(cut, cutTotal);
-    if (skippedTotal != 0 || cutTotal != 0) {
-        std::string summary = fmt::format("lmwire: {}: {} datagrams decoded", reader.Name(), taken);
-        if (skippedTotal != 0) {
-            summary += fmt::format(", {} packets skipped: {}", skippedTotal, skippedText);
-        }
-        if (cutTotal != 0) {
-            summary += fmt::format("; {} decoded in part: {}", cutTotal, cutText);
-        }
-        fmt::print(stderr, "{}\n", summary);
+    if (const std::string summary = tally.Summary(); !summary.empty()) {
+        fmt::print(stderr, "lmwire: {}: {}\n", reader.Name(), summary);
     }
     if (reader.CutText().empty()) {
         return;
