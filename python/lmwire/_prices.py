@@ -81,7 +81,6 @@ def _whole_records(length, partial, what):
     return whole
 
 
-
 _NO_CAPTURE = ("this lmwire was built without the capture component (libpcap, libzstd and zlib: "
                "Debian libpcap-dev, libzstd-dev, zlib1g-dev), so it reads and writes plain raw "
                "records only")

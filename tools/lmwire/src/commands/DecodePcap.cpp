@@ -1,6 +1,5 @@
 // decode price-record of a packet capture: the records in the UDP datagrams of a pcap or pcapng.
 
-#include <array>
 #include <cstdio>
 
 #include <fmt/format.h>
@@ -28,7 +27,6 @@ bool CaptureAvailable() {
 
 namespace {
 
-using Lumera::capture::Skip;
 std::vector<std::uint16_t> Ports(const std::vector<int>& given) {
     std::vector<std::uint16_t> ports;
     for (const int port : given) {
