@@ -29,6 +29,7 @@
 #ifdef LMWIRE_HAVE_CAPTURE
 #include <sys/mman.h>
 
+#include "RowBlock.h"
 #include "wire_types/capture/CaptureReader.h"
 #include "wire_types/capture/CaptureWriter.h"
 #include "wire_types/capture/Records.h"
@@ -93,9 +94,9 @@ class Capture {
         return Fill(out, capacity);
     }
 
-    // Every row left, in one array of `dtype` (the caller's dtype for rowSize_): a buffer grown by
-    // realloc, which moves the pages of a large block rather than copying them, and sized for
-    // the whole file at once when its size is known (pages never written cost nothing).
+    // Every row left, in one array of `dtype` (the caller's dtype for rowSize_): a block sized for
+    // the whole file at once when its size is known (pages never written cost nothing), grown
+    // by doubling otherwise.
     py::array ReadAll(const py::dtype& dtype) {
         if (dtype.itemsize() != static_cast<py::ssize_t>(rowSize_)) {
             throw py::type_error("the rows of this capture are " + std::to_string(rowSize_) +
@@ -105,36 +106,24 @@ class Capture {
         if (const auto size = reader_->Stream().Size()) {
             capacity = static_cast<std::size_t>(*size / kRecordSize + 1);
         }
-        void* rows = Resize(std::malloc(capacity * rowSize_), capacity * rowSize_);
+        RowBlock rows(capacity * rowSize_);
         std::size_t count = 0;
         {
             py::gil_scoped_release release;
             const std::lock_guard<std::mutex> lock(mutex_);
             std::optional<Prefault> prefault;
-            prefault.emplace(rows, capacity * rowSize_);
-            try {
-                while (rows && (count += Fill(static_cast<unsigned char*>(rows) + count * rowSize_,
-                                              capacity - count)) == capacity) {
-                    prefault.reset();
-                    rows = Resize(rows, 2 * capacity * rowSize_);
-                    prefault.emplace(
-                        rows ? static_cast<unsigned char*>(rows) + count * rowSize_ : nullptr,
-                        capacity * rowSize_);
-                    capacity *= 2;
-                }
-            } catch (...) {
+            prefault.emplace(rows.Data(), rows.Size());
+            while ((count += Fill(rows.Data() + count * rowSize_, capacity - count)) == capacity) {
                 prefault.reset();
-                std::free(rows);
-                throw;
+                rows.Resize(2 * capacity * rowSize_);
+                prefault.emplace(rows.Data() + count * rowSize_, capacity * rowSize_);
+                capacity *= 2;
             }
             prefault.reset();
-            rows = Resize(rows, std::max<std::size_t>(count, 1) * rowSize_);
+            rows.Resize(count * rowSize_);
         }
-        if (!rows) {
-            throw std::bad_alloc();
-        }
-        const py::capsule owner(rows, [](void* data) { std::free(data); });
-        return py::array(dtype, {count}, {rowSize_}, rows, owner);
+        void* data = rows.Data();
+        return py::array(dtype, {count}, {rowSize_}, data, rows.Release());
     }
 
     // Counts by skip reason (datagrams left, and taken datagrams decoded only in part).
@@ -198,25 +187,6 @@ class Capture {
         std::atomic<bool> stop_{false};
         std::thread thread_;
     };
-
-    // The block resized, or null (and the block freed) when it cannot be.
-    // Huge pages where the system gives them on request, as numpy asks for its own large
-    // arrays: a fault for every 4 KiB of fresh rows would cost as much as decoding them.
-    static void* Resize(void* block, std::size_t size) noexcept {
-        void* resized = block ? std::realloc(block, size) : nullptr;
-        if (!resized) {
-            std::free(block);
-        }
-#ifdef MADV_HUGEPAGE
-        constexpr std::uintptr_t kPage = 4096;
-        const auto first = (reinterpret_cast<std::uintptr_t>(resized) + kPage - 1) & ~(kPage - 1);
-        const auto last = (reinterpret_cast<std::uintptr_t>(resized) + size) & ~(kPage - 1);
-        if (resized && size >= (std::size_t{4} << 20) && last > first) {
-            madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-        }
-#endif
-        return resized;
-    }
 
     std::size_t Fill(unsigned char* out, std::size_t capacity) {
         return packets_ ? FillPackets(out, capacity) : FillRecords(out, capacity);
