@@ -1,11 +1,13 @@
 // Frame parsing beside its floor: an Ethernet frame with an 802.1Q tag, IPv6 with a hop-by-hop
 // extension header and UDP with two price records, read through the capture component
 // (ReadDatagram, TakeDatagram under the length rule, then each record's LastPrice through its
-// view) against a floor that reads the same header fields at fixed offsets, knowing the frame's
-// shape in advance, and the same LastPrice bytes.
+// view) against a floor that reads every header field the parser reads at the offsets this one
+// frame has them, builds the same datagram and splits the same records, without dispatching on a
+// link type, walking a tag or an extension header, or checking a length.
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -84,25 +86,45 @@ std::uint16_t Big16(const unsigned char* at) {
     return static_cast<std::uint16_t>(at[0] << 8 | at[1]);
 }
 
-// The same fields where this one frame has them: no link type, tag or header walked.
+// Every header field the parser reads, read where this one frame has them, into the same
+// result: no link type dispatched, no tag or extension header walked, no length checked. The
+// fields' values are summed so that none of the reads can be left out.
 void BM_FixedOffsetsFloor(benchmark::State& state) {
     const std::vector<unsigned char> frame = Frame();
-    constexpr std::size_t kUdp = 14 + kVlan + 40 + kHopByHop;
+    Packet packet;
+    packet.data = frame.data();
+    packet.captured = packet.original = frame.size();
+    constexpr std::size_t kIp = 14 + kVlan;
+    constexpr std::size_t kUdp = kIp + 40 + kHopByHop;
     for (auto _ : state) {
-        const unsigned char* data = frame.data();
-        benchmark::DoNotOptimize(data);
-        std::array<unsigned char, 16> source{};
-        std::array<unsigned char, 16> destination{};
-        std::memcpy(source.data(), data + 14 + kVlan + 8, 16);
-        std::memcpy(destination.data(), data + 14 + kVlan + 24, 16);
-        benchmark::DoNotOptimize(source);
-        benchmark::DoNotOptimize(destination);
-        std::int64_t sum = Big16(data + kUdp) + Big16(data + kUdp + 2);
-        const std::size_t records = (Big16(data + kUdp + 4) - 8u) / kRecordSize;
-        for (std::size_t i = 0; i < records; ++i) {
-            std::int32_t last = 0;
-            std::memcpy(&last, data + kUdp + 8 + i * kRecordSize + 6, 4);
-            sum += last;
+        benchmark::DoNotOptimize(packet.data);
+        const unsigned char* data = packet.data;
+        std::int64_t sum = Big16(data + 12) + Big16(data + 16) + (data[kIp] >> 4) +
+                           Big16(data + kIp + 4) + data[kIp + 6] + data[kIp + 40] + data[kIp + 41];
+        std::array<unsigned char, 16> source;
+        std::array<unsigned char, 16> destination;
+        std::memcpy(source.data(), data + kIp + 8, 16);
+        std::memcpy(destination.data(), data + kIp + 24, 16);
+        const std::uint16_t sourcePort = Big16(data + kUdp);
+        const std::uint16_t destinationPort = Big16(data + kUdp + 2);
+        const unsigned char* payload = data + kUdp + 8;
+        const std::size_t length = Big16(data + kUdp + 4) - 8u;
+        const std::size_t captured = std::min(length, packet.captured - kUdp - 8);
+        // Every member given, so that none is first cleared and then set.
+        const Datagram datagram{Skip::None,
+                                {true, source, sourcePort},
+                                {true, destination, destinationPort},
+                                payload,
+                                captured,
+                                length,
+                                packet.seconds,
+                                packet.nanoseconds};
+        benchmark::DoNotOptimize(datagram);
+        const WholeRecords records = SplitRecords(payload, captured);
+        sum += sourcePort + destinationPort;
+        for (std::size_t i = 0; i < records.count; ++i) {
+            sum += records.first[i * kRecordSize + 1];
+            sum += Lumera::PriceRecordView(records.first + i * kRecordSize).LastPrice();
         }
         benchmark::DoNotOptimize(sum);
     }

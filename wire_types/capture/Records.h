@@ -9,6 +9,7 @@
 // one whose length on the wire is a positive multiple of 86 and whose captured records all have
 // a price format code with a row (1 to 62), so that other traffic of that length is left alone.
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -43,9 +44,61 @@ struct TakenDatagram {
     Skip cut = Skip::None;
     WholeRecords records;
 };
-// `ports`: the destination ports named by the user, none for the length rule.
-[[nodiscard]] LMWIRE_CAPTURE_API TakenDatagram
-TakeDatagram(const Datagram& datagram, const std::vector<std::uint16_t>& ports) noexcept;
+namespace detail {
+// Where the rule is the length alone, every captured record must name a price format: other
+// traffic whose length happens to be a multiple of 86 (zero padding, DNS) is left alone. The
+// price formats have a row for every code from 1 to 62 and none other; the range is tested here
+// directly because a look-up per record is a fifth of a datagram's time.
+[[nodiscard]] inline bool KnownCodes(const unsigned char* payload, std::size_t captured) noexcept {
+    constexpr unsigned kLastCode = 62;
+    for (std::size_t at = 1; at < captured; at += kRecordSize) {
+        if (payload[at] - 1u >= kLastCode) {
+            return false;
+        }
+    }
+    return true;
+}
+
+[[nodiscard]] inline TakenDatagram Left(Skip skip) noexcept {
+    TakenDatagram taken;
+    taken.skip = skip;
+    return taken;
+}
+}  // namespace detail
+
+// `ports`: the destination ports named by the user, none for the length rule. Inline, as it is
+// on every datagram's path: its result then stays in registers. The library exports it as well.
+[[nodiscard]] LMWIRE_CAPTURE_API inline TakenDatagram TakeDatagram(
+    const Datagram& datagram, const std::vector<std::uint16_t>& ports) noexcept {
+    if (datagram.skip != Skip::None) {
+        return detail::Left(datagram.skip);
+    }
+    const std::size_t captured = std::min(datagram.captured, datagram.length);
+    TakenDatagram taken;
+    taken.records = SplitRecords(datagram.payload, captured);
+    // The length's remainder is the captured bytes' unless the snap length cut some.
+    const std::size_t lengthTail =
+        captured == datagram.length ? taken.records.tail : datagram.length % kRecordSize;
+    if (ports.empty()) {
+        if (datagram.length == 0 || lengthTail != 0) {
+            return detail::Left(Skip::Length);
+        }
+        if (!detail::KnownCodes(datagram.payload, captured)) {
+            return detail::Left(Skip::FormatCode);
+        }
+    } else if (std::find(ports.begin(), ports.end(), datagram.destination.port) == ports.end()) {
+        return detail::Left(Skip::OtherPort);
+    }
+    if (taken.records.count == 0) {
+        return detail::Left(captured < datagram.length ? Skip::Truncated : Skip::Length);
+    }
+    if (captured < datagram.length) {
+        taken.cut = Skip::Truncated;
+    } else if (lengthTail != 0) {
+        taken.cut = Skip::Trailing;
+    }
+    return taken;
+}
 
 // What a reader of a packet capture says at the end: the datagrams taken, and by reason those
 // left and those decoded only in part, in the words every front end prints.
