@@ -172,33 +172,45 @@ struct CaptureReader::State {
         }
     }
 
+    // A packet's header and bytes are viewed in the stream's buffer where they fit, and copied
+    // only where they do not: the copy of every packet cost as much as reading its frame.
     ReadStatus NextPcap(Packet& packet) {
-        unsigned char header[16];
-        const std::size_t got = stream->ReadFull(header, sizeof header);
-        if (got == 0) {
-            return Stop("");
+        unsigned char copied[16];
+        const unsigned char* header = stream->ReadView(sizeof copied);
+        if (header == nullptr) {
+            const std::size_t got = stream->ReadFull(copied, sizeof copied);
+            if (got == 0) {
+                return Stop("");
+            }
+            if (got < sizeof copied) {
+                return Stop(std::to_string(got) + " of " + PacketName() + "'s 16-byte header");
+            }
+            header = copied;
         }
-        if (got < sizeof header) {
-            return Stop(std::to_string(got) + " of " + PacketName() + "'s 16-byte header");
-        }
+        const std::uint32_t seconds = Load32(header, swapped);
+        const std::uint32_t fraction = Load32(header + 4, swapped);
         const std::uint32_t captured = Load32(header + 8, swapped);
+        const std::uint32_t original = Load32(header + 12, swapped);
         if (captured > kMaxCaptured || (snapLength != 0 && captured > snapLength)) {
             Fail(PacketName() + " claims " + std::to_string(captured) +
                  " captured bytes, more than the snap length " + std::to_string(snapLength));
         }
-        const std::size_t present = Fill(0, captured);
-        if (present < captured) {
-            return Stop(std::to_string(present) + " of " + PacketName() + "'s " +
-                        std::to_string(captured) + " bytes");
+        const unsigned char* bytes = stream->ReadView(captured);
+        if (bytes == nullptr) {
+            const std::size_t present = Fill(0, captured);
+            if (present < captured) {
+                return Stop(std::to_string(present) + " of " + PacketName() + "'s " +
+                            std::to_string(captured) + " bytes");
+            }
+            bytes = data.data();
         }
-        const std::uint32_t fraction = Load32(header + 4, swapped);
         const std::uint32_t perSecond = nano ? 1000000000 : 1000000;
         packet.linkType = linkType;
-        packet.seconds = std::int64_t{Load32(header, swapped)} + fraction / perSecond;
+        packet.seconds = std::int64_t{seconds} + fraction / perSecond;
         packet.nanoseconds = (fraction % perSecond) * (nano ? 1 : 1000);
-        packet.data = data.data();
+        packet.data = bytes;
         packet.captured = captured;
-        packet.original = std::max(Load32(header + 12, swapped), captured);
+        packet.original = std::max(original, captured);
         packet.interface = 0;
         ++count;
         return ReadStatus::Packet;

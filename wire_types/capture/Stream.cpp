@@ -450,26 +450,48 @@ ByteStream::ByteStream(std::string name, Compression compression)
 
 ByteStream::~ByteStream() = default;
 
-std::size_t ByteStream::Peek(unsigned char* into, std::size_t size) {
-    size = std::min(size, kBuffer);
+// At least `size` bytes in the peek buffer, fewer only at the end; each read asks for `ask` bytes
+// at most, so that a peek never waits for more than it looks at.
+void ByteStream::Gather(std::size_t size, std::size_t ask) {
     if (!peeked_) {
         peeked_ = std::make_unique<unsigned char[]>(kBuffer);
     }
-    if (peekedEnd_ - peekedBegin_ < size) {
-        std::memmove(peeked_.get(), peeked_.get() + peekedBegin_, peekedEnd_ - peekedBegin_);
-        peekedEnd_ -= peekedBegin_;
-        peekedBegin_ = 0;
-        while (peekedEnd_ < size) {
-            const std::size_t got = ReadSome(peeked_.get() + peekedEnd_, size - peekedEnd_);
-            if (got == 0) {
-                break;
-            }
-            peekedEnd_ += got;
-        }
+    if (peekedEnd_ - peekedBegin_ >= size) {
+        return;
     }
+    std::memmove(peeked_.get(), peeked_.get() + peekedBegin_, peekedEnd_ - peekedBegin_);
+    peekedEnd_ -= peekedBegin_;
+    peekedBegin_ = 0;
+    while (peekedEnd_ < size) {
+        const std::size_t got =
+            ReadSome(peeked_.get() + peekedEnd_, std::min(ask, kBuffer) - peekedEnd_);
+        if (got == 0) {
+            break;
+        }
+        peekedEnd_ += got;
+    }
+}
+
+std::size_t ByteStream::Peek(unsigned char* into, std::size_t size) {
+    size = std::min(size, kBuffer);
+    Gather(size, size);
     const std::size_t n = std::min(size, peekedEnd_ - peekedBegin_);
     std::memcpy(into, peeked_.get() + peekedBegin_, n);
     return n;
+}
+
+const unsigned char* ByteStream::ReadView(std::size_t size) {
+    if (size > kMostViewed) {
+        return nullptr;
+    }
+    Gather(size, kBuffer);
+    if (peekedEnd_ - peekedBegin_ < size) {
+        return nullptr;
+    }
+    const unsigned char* view = peeked_.get() + peekedBegin_;
+    peekedBegin_ += size;
+    offset_ += size;
+    return view;
 }
 
 std::size_t ByteStream::Read(unsigned char* into, std::size_t size) {

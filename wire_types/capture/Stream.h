@@ -62,6 +62,11 @@ class LMWIRE_CAPTURE_API ByteStream {
     [[nodiscard]] std::size_t Read(unsigned char* into, std::size_t size);
     // Exactly `size` bytes, or fewer only at the end (the count returned).
     [[nodiscard]] std::size_t ReadFull(unsigned char* into, std::size_t size);
+    // The next `size` bytes without a copy: a view valid until the next call on the stream, or
+    // null with nothing consumed when fewer remain or `size` exceeds kMostViewed (ReadFull
+    // then reads them). A packet capture's small headers and packets are read this way.
+    static constexpr std::size_t kMostViewed = std::size_t{16} << 10;
+    [[nodiscard]] const unsigned char* ReadView(std::size_t size);
     // Decompressed bytes handed out so far.
     [[nodiscard]] std::uint64_t Offset() const noexcept { return offset_; }
     // Empty, or what was cut once Read has returned the end: the compressed data stopped inside
@@ -85,6 +90,8 @@ class LMWIRE_CAPTURE_API ByteStream {
     std::optional<std::uint64_t> size_;
 
   private:
+    void Gather(std::size_t size, std::size_t ask);
+
     std::string name_;
     std::uint64_t offset_ = 0;
     std::unique_ptr<unsigned char[]> peeked_;
