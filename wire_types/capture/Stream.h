@@ -2,7 +2,8 @@
 
 // The bytes of a capture as they are read: a file, a pipe or standard input, decompressed on the
 // way when they are zstd or gzip (recognised by their first bytes, not by a name). Memory stays
-// bounded whatever the input's size; nothing is read ahead beyond one buffer.
+// bounded whatever the input's size: a regular file is read ahead by a megabyte at most, on a
+// thread of its own, and a pipe not beyond one buffer.
 
 #include <cstddef>
 #include <cstdint>
