@@ -27,17 +27,6 @@ bool CaptureAvailable() {
 
 namespace {
 
-std::vector<std::uint16_t> Ports(const std::vector<int>& given) {
-    std::vector<std::uint16_t> ports;
-    for (const int port : given) {
-        if (port < 0 || port > 65535) {
-            throw BadInput(fmt::format("--port {}: expected 0 to 65535", port));
-        }
-        ports.push_back(static_cast<std::uint16_t>(port));
-    }
-    return ports;
-}
-
 // Every whole packet is decoded and written before anything is said about what was not: the
 // summary of skipped packets, then a capture that ends inside a packet, which is a failure
 // unless --partial takes it as the expected end of a capture stopped while it was written.
