@@ -32,7 +32,7 @@ class LMWIRE_CAPTURE_API Sender {
     // One datagram, whole. When the system's buffer is full it waits rather than drop it.
     // std::system_error when the system refuses it (too long, no route).
     void Send(const unsigned char* payload, std::size_t length);
-    // The sender's address and port, once the first datagram has chosen them.
+    // The port the first datagram was sent from (the address is the unbound one).
     [[nodiscard]] Endpoint Local() const;
 
   private:
