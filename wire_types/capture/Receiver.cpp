@@ -91,7 +91,8 @@ Receiver::Receiver(const ReceiverOptions& options) : state_(std::make_unique<Sta
         detail::SetBuffer(fd, SO_RCVBUF, SO_RCVBUFFORCE, options.receiveBuffer);
     }
     // Bound to the group itself, the socket hears that group only, not every group of the port.
-    const SocketAddress address(at, group ? interface : 0);
+    // The interface is the scope of an IPv6 link-local address; others ignore it.
+    const SocketAddress address(at, interface);
     if (bind(fd, address.Get(), address.Size()) != 0) {
         detail::ThrowBindError(errno, name);
     }

@@ -38,7 +38,8 @@ Sender::Sender(const SenderOptions& options) {
     }
     const unsigned interface = InterfaceIndex(options.interface);
     const bool group = IsMulticast(to);
-    state_ = std::make_unique<State>(to, group ? 0 : interface);
+    // The interface is the scope of an IPv6 link-local address or group; others ignore it.
+    state_ = std::make_unique<State>(to, interface);
     state_->v6 = to.v6;
     state_->socket = detail::OpenSocket(to.v6 ? AF_INET6 : AF_INET);
     const int fd = state_->socket.Get();

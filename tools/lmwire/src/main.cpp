@@ -247,16 +247,20 @@ int main(int argc, char** argv) {
                      "a unicast address or multicast group; IPv6 as [::1]:9300")
         ->required();
     replayCommand->add_option("--interface", replay.interface, "the interface to send on");
-    auto* speedOption = replayCommand->add_option(
-        "--speed", replay.speed, "a multiple of the recorded pace (default 1: as recorded)");
+    auto* speedOption = replayCommand
+                            ->add_option("--speed", replay.speed,
+                                         "a multiple of the recorded pace (default 1: as recorded)")
+                            ->check(CLI::PositiveNumber);
     auto* rateOption =
-        replayCommand->add_option("--rate", replay.rate, "this many datagrams a second");
+        replayCommand->add_option("--rate", replay.rate, "this many datagrams a second")
+            ->check(CLI::PositiveNumber);
     auto* maxOption = replayCommand->add_flag("--max", replay.max, "as fast as possible");
     speedOption->excludes(rateOption)->excludes(maxOption);
     rateOption->excludes(maxOption);
     replayCommand->add_option("--records", replay.records,
                               "records per datagram of a raw capture (default 1)");
-    replayCommand->add_option("--loop", replay.loop, "send the capture this many times");
+    replayCommand->add_option("--loop", replay.loop, "send the capture this many times")
+        ->check(CLI::Range(1, 1 << 30));
     replayCommand
         ->add_option("--ttl", replay.ttl, "hops a datagram may take (default 1: this link)")
         ->check(CLI::Range(0, 255));

@@ -36,11 +36,12 @@ std::string NamespaceWrapper() {
 }
 
 // listen started first, replay once it is bound (its port in /proc/net/udp*, as the namespace
-// sees it); with `interrupt`, SIGINT to listen in the middle of a long replay instead of its own
-// end. Outputs are files in `dir`: listen.out, listen.err, listen.status, replay.out.
+// sees it), then the `then` replay if any; with `interrupt`, SIGINT to listen in the middle of a
+// long replay instead of its own end. Outputs are files in `dir`: listen.out, listen.err,
+// listen.status, replay.out.
 int RunFeed(const TempDir& dir, const std::string& wrapper, const std::string& setup,
-            const std::string& listen, const std::string& replay, int port,
-            bool interrupt = false) {
+            const std::string& listen, const std::string& replay, int port, bool interrupt = false,
+            const std::string& then = "") {
     char hexPort[8];
     std::snprintf(hexPort, sizeof hexPort, "%04X", port);
     const std::string tool = std::string("'") + LMWIRE_TOOL + "'";
@@ -51,7 +52,11 @@ int RunFeed(const TempDir& dir, const std::string& wrapper, const std::string& s
                          hexPort +
                          " ' /proc/net/udp /proc/net/udp6; do n=$((n+1)); "
                          "[ $n -gt 1000 ] && exit 92; sleep 0.01; done\n" +
-                         tool + " replay " + replay + " > replay.out 2> replay.err & rpid=$!\n";
+                         "(" + tool + " replay " + replay + " > replay.out 2> replay.err" +
+                         (then.empty() ? ""
+                                       : "; sleep 0.3; " + tool + " replay " + then +
+                                             " >> replay.out 2>> replay.err") +
+                         ") & rpid=$!\n";
     script += interrupt ? "sleep 0.5; kill -INT $pid; wait $pid; echo $? > listen.status\n"
                           "kill $rpid; wait $rpid; exit 0\n"
                         : "wait $rpid; wait $pid; echo $? > listen.status\n";
@@ -97,8 +102,12 @@ void CheckFeeds(const std::vector<Feed>& feeds, const std::string& wrapper) {
         EXPECT_EQ(ReadText(dir.Path("listen.status")), "0\n") << ReadText(dir.Path("listen.err"));
         std::vector<std::string> decode = {"decode", "price-record", "--binary",
                                            dir.Path("src.bin")};
-        if (*feed.format != '\0') {
+        if (*feed.format != '\0' && std::string(feed.format) != "--with-source") {
             decode.push_back(feed.format);
+        }
+        // With the source, lines are decode's of the recording: same times, same addresses.
+        if (std::string(feed.format) == "--with-source") {
+            decode = {"decode", "price-record", "--pcap", dir.Path("rec.pcapng")};
         }
         std::vector<std::string> expected = Lines(RunTool(decode).out);
         expected.resize(expected.size() - kRecords + static_cast<std::size_t>(feed.count));
@@ -149,7 +158,9 @@ TEST(LiveFeed, ReplayedOverTheLoopbackArrivesRecordForRecord) {
                 {"IPv6, JSON, recorded pace", "true", "[::1]:PORT", "src.pcap [::1]:PORT", "--json",
                  kRecords},
                 {"raw in datagrams of 3, CSV, a count inside a datagram", "true", "127.0.0.1:PORT",
-                 "src.bin 127.0.0.1:PORT --max --records 3", "--csv", kRecords - 2}},
+                 "src.bin 127.0.0.1:PORT --max --records 3", "--csv", kRecords - 2},
+                {"IPv6 with the source, twice the pace", "true", "[::1]:PORT",
+                 "src.pcap [::1]:PORT --speed 2", "--with-source", kRecords}},
                "");
 }
 
@@ -208,6 +219,36 @@ TEST(LiveFeed, SigintInTheMiddleOfARecordingLeavesACompletePcapng) {
     }
 }
 
+// A flood into the smallest receive buffer: what the kernel dropped is counted, and with what
+// arrived makes up what was sent. The kernel tells its count with the next datagram it queues,
+// so a slow replay follows the flood.
+TEST(LiveFeed, AFloodIntoASmallBufferIsReportedAsKernelDrops) {
+    RequireLive();
+    TempDir dir;
+    ASSERT_EQ(RunTool({"synth", "prices", std::to_string(kRecords), "--pcap", dir.Path("src.pcap")})
+                  .status,
+              0);
+    const int port = Port(8);
+    const std::string to = "127.0.0.1:" + std::to_string(port);
+    ASSERT_EQ(RunFeed(dir, "", "true", to + " --receive-buffer 1 --for 3 > /dev/null",
+                      "src.pcap " + to + " --max --loop 50", port, false,
+                      "src.pcap " + to + " --rate 2000"),
+              0);
+    EXPECT_EQ(ReadText(dir.Path("listen.status")), "0\n");
+    long sent = 0;
+    for (const std::string& line : Lines(ReadText(dir.Path("replay.out")))) {
+        sent += std::stol(line.substr(line.find(": ") + 2));
+    }
+    const std::string stats = ReadText(dir.Path("listen.err"));
+    const std::size_t at = stats.find(": ", stats.find(to)) + 2;
+    const long received = std::stol(stats.substr(at));
+    const std::size_t dropped = stats.rfind(" dropped by the kernel");
+    ASSERT_NE(dropped, std::string::npos) << stats;
+    const long drops = std::stol(stats.substr(stats.rfind(", ", dropped) + 2));
+    EXPECT_GT(drops, 0) << stats;
+    EXPECT_EQ(received + drops, sent) << stats;
+}
+
 // Refused before anything is sent or received: exit 2 and one line naming the input.
 TEST(LiveFeed, BadAddressesAndOptionsAreRefusedOnOneLine) {
     RequireLive();
@@ -228,6 +269,8 @@ TEST(LiveFeed, BadAddressesAndOptionsAreRefusedOnOneLine) {
         {"replay PCAP [::1]:9 --records 0", "--records 0: expected 1 to 761"},
         {"replay PCAP [::1]:9 --port 70000", "--port 70000"},
         {"replay PCAP [::1]:9 --rate 5 --max", "excludes"},
+        {"replay PCAP [::1]:9 --speed 0", "--speed"},
+        {"listen 127.0.0.1:0 --print", "--print and --compress go with --record"},
     };
     for (const auto& [command, message] : refusals) {
         SCOPED_TRACE(command);

@@ -127,6 +127,9 @@ class Recording {
 }  // namespace
 
 void RunListen(const ListenOptions& options) {
+    if (options.record.empty() && (options.print || options.compress.zstdLevel != 0)) {
+        throw BadInput("listen: --print and --compress go with --record");
+    }
     capture::ReceiverOptions receiverOptions;
     receiverOptions.endpoint = ParseEndpoint(options.address, "listen");
     receiverOptions.interface = options.interface;
