@@ -15,7 +15,8 @@ set(LMWIRE_CAPTURE_PUBLIC_HEADERS
     capture/Address.h
     capture/Receiver.h
     capture/Sender.h
-    capture/Pacer.h)
+    capture/Pacer.h
+    capture/Replay.h)
 if(NOT LMWIRE_CAPTURE)
     return()
 endif()

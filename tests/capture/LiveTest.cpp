@@ -11,10 +11,15 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 #include "wire_types/capture/Address.h"
+#include "wire_types/capture/CaptureReader.h"
 #include "wire_types/capture/Pacer.h"
 #include "wire_types/capture/Receiver.h"
+#include "wire_types/capture/Replay.h"
 #include "wire_types/capture/Sender.h"
+#include "wire_types/capture/Synthetic.h"
 
 namespace Lumera::capture {
 namespace {
@@ -160,6 +165,96 @@ TEST(Pacer, NeverReturnsBeforeTheScheduleAndMeasuresLateness) {
     EXPECT_LE(errors.median, errors.p99);
     EXPECT_LE(errors.p99, errors.max);
     EXPECT_GE(errors.p99, errors.max - errors.max / 64);
+}
+
+// A synthetic capture in a file of its own, removed with it.
+class SyntheticFile {
+  public:
+    explicit SyntheticFile(WriteFormat format) {
+        const int fd = mkstemp(path_);
+        WriterOptions options;
+        options.format = format;
+        CaptureWriter writer(fd, options);
+        WriteSynthetic(writer, format, 100, 1, DefaultSyntheticEndpoints());
+        writer.Finish();
+        close(fd);
+    }
+    ~SyntheticFile() { unlink(path_); }
+    SyntheticFile(const SyntheticFile&) = delete;
+    SyntheticFile& operator=(const SyntheticFile&) = delete;
+    std::unique_ptr<ByteStream> Open() const { return ByteStream::Open(path_); }
+
+  private:
+    char path_[32] = "/tmp/capture-replay-XXXXXX";
+};
+
+std::vector<std::vector<unsigned char>> Payloads(const SyntheticFile& file) {
+    std::vector<std::vector<unsigned char>> payloads;
+    CaptureReader reader(file.Open());
+    Packet packet;
+    while (reader.Next(packet) == ReadStatus::Packet) {
+        const Datagram datagram = ReadDatagram(packet);
+        payloads.emplace_back(datagram.payload, datagram.payload + datagram.captured);
+    }
+    return payloads;
+}
+
+// Every pass sends the capture's datagrams in order; the tally counts the first pass, the pacer
+// every paced send.
+TEST(Replay, SendsEachPassInOrderAndTimesEachPacedSend) {
+    const SyntheticFile pcap(WriteFormat::Pcap);
+    const auto payloads = Payloads(pcap);
+    ASSERT_GT(payloads.size(), 20u);
+    const std::pair<Pace, std::uint64_t> rows[] = {
+        {Pace::Max, 3}, {Pace::Rate, 1}, {Pace::Recorded, 2}};
+    for (const auto& [pace, loops] : rows) {
+        SCOPED_TRACE(static_cast<int>(pace));
+        ReceiverOptions at;
+        at.endpoint = ParseEndpoint("127.0.0.1:0");
+        at.receiveBuffer = 1 << 22;
+        Receiver receiver(at);
+        SenderOptions to;
+        to.destination = receiver.Local();
+        Sender sender(to);
+        ReplayOptions options;
+        options.pace = pace;
+        options.rate = 50'000;
+        options.speed = 20;
+        options.loops = loops;
+        const ReplaySummary summary = Replay([&] { return pcap.Open(); }, sender, options);
+        EXPECT_EQ(summary.datagrams, loops * payloads.size());
+        EXPECT_EQ(summary.records, loops * 100);
+        EXPECT_EQ(summary.tally.taken, payloads.size());
+        EXPECT_EQ(summary.pacing.count, pace == Pace::Max ? 0 : summary.datagrams);
+        std::size_t seen = 0;
+        while (const std::size_t got = receiver.Receive(500)) {
+            for (std::size_t i = 0; i < got; ++i, ++seen) {
+                const Datagram& d = receiver[i];
+                ASSERT_LT(seen, summary.datagrams);
+                EXPECT_EQ(std::vector<unsigned char>(d.payload, d.payload + d.captured),
+                          payloads[seen % payloads.size()]);
+            }
+        }
+        EXPECT_EQ(seen, summary.datagrams);
+    }
+}
+
+TEST(Replay, RefusesToPaceARawCaptureAsRecordedBeforeSending) {
+    const SyntheticFile raw(WriteFormat::Raw);
+    ReceiverOptions at;
+    at.endpoint = ParseEndpoint("127.0.0.1:0");
+    Receiver receiver(at);
+    SenderOptions to;
+    to.destination = receiver.Local();
+    Sender sender(to);
+    EXPECT_THROW((void)Replay([&] { return raw.Open(); }, sender, {}), std::invalid_argument);
+    EXPECT_EQ(receiver.Receive(100), 0u);
+    ReplayOptions options;
+    options.pace = Pace::Max;
+    options.records = 7;
+    const ReplaySummary summary = Replay([&] { return raw.Open(); }, sender, options);
+    EXPECT_EQ(summary.datagrams, 15u);  // 14 of 7 records, and the last 2
+    EXPECT_EQ(summary.records, 100u);
 }
 
 }  // namespace
