@@ -170,6 +170,9 @@ TEST(LiveFeed, MulticastInANamespaceArrivesRecordForRecord) {
     if (wrapper.empty()) {
         GTEST_SKIP() << "no network namespace can be made here (unshare -n and unshare -rn fail)";
     }
+    if (!Installed("ip")) {
+        GTEST_SKIP() << "ip is not installed (Debian iproute2)";
+    }
     // IPv4 loops on the namespace's lo; IPv6 does not, so it crosses a veth pair instead.
     CheckFeeds({{"IPv4 group on lo",
                  "ip link set lo up && ip link set lo multicast on && "
