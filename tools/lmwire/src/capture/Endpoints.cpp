@@ -1,3 +1,6 @@
+// Built with the capture component only: its reading of addresses is the tool's.
+#ifdef LMWIRE_HAVE_CAPTURE
+
 #include "capture/Endpoints.h"
 
 #include <stdexcept>
@@ -28,3 +31,5 @@ std::vector<std::uint16_t> Ports(const std::vector<int>& given) {
 }
 
 }  // namespace lmwire
+
+#endif
