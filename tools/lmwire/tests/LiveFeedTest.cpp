@@ -35,28 +35,24 @@ std::string NamespaceWrapper() {
     return "";
 }
 
-// listen started first, replay once it is bound (its port in /proc/net/udp*, as the namespace
-// sees it), then the `then` replay if any; with `interrupt`, SIGINT to listen in the middle of a
-// long replay instead of its own end. Outputs are files in `dir`: listen.out, listen.err,
-// listen.status, replay.out.
+// listen started first, the `replay` command once it is bound (its port in /proc/net/udp*, as the
+// namespace sees it), then the `next` command if any ($L is lmwire in both); with `interrupt`,
+// SIGINT to listen in the middle of a long replay instead of its own end. Outputs are files in
+// `dir`: listen.out, listen.err, listen.status, replay.out.
 int RunFeed(const TempDir& dir, const std::string& wrapper, const std::string& setup,
             const std::string& listen, const std::string& replay, int port, bool interrupt = false,
-            const std::string& then = "") {
+            const std::string& next = "") {
     char hexPort[8];
     std::snprintf(hexPort, sizeof hexPort, "%04X", port);
-    const std::string tool = std::string("'") + LMWIRE_TOOL + "'";
-    std::string script = "cd '" + dir.Path("") + "' || exit 90\n" + setup + " || exit 91\n" + tool +
-                         " listen " + listen +
-                         " > listen.out 2> listen.err & pid=$!\n"
-                         "n=0; until grep -qi ':" +
-                         hexPort +
+    const std::string then =
+        next.empty() ? "" : "; sleep 0.3; " + next + " >> replay.out 2>> replay.err";
+    std::string script = std::string("L='") + LMWIRE_TOOL + "'; cd '" + dir.Path("") +
+                         "' || exit 90\n" + setup + " || exit 91\n" + "$L listen " + listen +
+                         " > listen.out 2> listen.err & pid=$!\n" +
+                         "n=0; until grep -qi ':" + hexPort +
                          " ' /proc/net/udp /proc/net/udp6; do n=$((n+1)); "
                          "[ $n -gt 1000 ] && exit 92; sleep 0.01; done\n" +
-                         "(" + tool + " replay " + replay + " > replay.out 2> replay.err" +
-                         (then.empty() ? ""
-                                       : "; sleep 0.3; " + tool + " replay " + then +
-                                             " >> replay.out 2>> replay.err") +
-                         ") & rpid=$!\n";
+                         "(" + replay + " > replay.out 2> replay.err" + then + ") & rpid=$!\n";
     script += interrupt ? "sleep 0.5; kill -INT $pid; wait $pid; echo $? > listen.status\n"
                           "kill $rpid; wait $rpid; exit 0\n"
                         : "wait $rpid; wait $pid; echo $? > listen.status\n";
@@ -98,7 +94,9 @@ void CheckFeeds(const std::vector<Feed>& feeds, const std::string& wrapper) {
         const std::string listen = WithPort(feed.listen, port) + " --count " +
                                    std::to_string(feed.count) +
                                    " --for 60 --record rec.pcapng --print " + feed.format;
-        ASSERT_EQ(RunFeed(dir, wrapper, feed.setup, listen, WithPort(feed.replay, port), port), 0);
+        ASSERT_EQ(RunFeed(dir, wrapper, feed.setup, listen,
+                          "$L replay " + WithPort(feed.replay, port), port),
+                  0);
         EXPECT_EQ(ReadText(dir.Path("listen.status")), "0\n") << ReadText(dir.Path("listen.err"));
         std::vector<std::string> decode = {"decode", "price-record", "--binary",
                                            dir.Path("src.bin")};
@@ -190,6 +188,45 @@ TEST(LiveFeed, MulticastInANamespaceArrivesRecordForRecord) {
                wrapper);
 }
 
+// An independent sender: tcpreplay sends frames that text2pcap built through a veth pair, into
+// the namespace's end where listen receives them (its MAC address is text2pcap's receiver's).
+TEST(LiveFeed, FramesOfAnotherSenderArriveRecordForRecord) {
+    RequireLive();
+    const std::string wrapper = NamespaceWrapper();
+    if (wrapper.empty()) {
+        GTEST_SKIP() << "no network namespace can be made here (unshare -n and unshare -rn fail)";
+    }
+    for (const std::string program : {"ip", "tcpreplay", "text2pcap"}) {
+        if (!Installed(program)) {
+            GTEST_SKIP() << program
+                         << " is not installed (Debian iproute2, tcpreplay, wireshark-common)";
+        }
+    }
+    TempDir dir;
+    const Bytes records = ReadFile(SynthPrices(dir, 10));
+    // Datagrams of 1, 2, 3 and 4 records.
+    std::string dump;
+    for (std::size_t first = 0, n = 1; first < 10; first += n, ++n) {
+        dump += Text2pcapDump("2025-01-02T03:04:05." + std::to_string(n),
+                              Bytes(records.begin() + static_cast<long>(first * 86),
+                                    records.begin() + static_cast<long>((first + n) * 86)));
+    }
+    const int port = Port(9);
+    const std::string pcap =
+        Text2pcap(dir, dump, "-4 10.9.0.1,10.9.0.2 -u 40000," + std::to_string(port));
+    ASSERT_EQ(RunFeed(dir, wrapper,
+                      "a=lmwa$$; b=lmwb$$; ip link set lo up && "
+                      "ip link add $a type veth peer name $b && "
+                      "ip link set $b address 20:52:45:43:56:00 && ip link set $a up && "
+                      "ip link set $b up && ip addr add 10.9.0.2/24 dev $b",
+                      "10.9.0.2:" + std::to_string(port) + " --count 10 --for 60",
+                      "tcpreplay -q -i lmwa$$ '" + pcap + "'", port),
+              0);
+    EXPECT_EQ(ReadText(dir.Path("listen.status")), "0\n");
+    EXPECT_EQ(ReadText(dir.Path("listen.out")),
+              RunTool({"decode", "price-record", "--binary", dir.Path("capture.bin")}).out);
+}
+
 // Interrupted while datagrams arrive, listen still ends well: exit 0, and its recording holds
 // every datagram it counted, to the end of the last packet.
 TEST(LiveFeed, SigintInTheMiddleOfARecordingLeavesACompletePcapng) {
@@ -201,7 +238,7 @@ TEST(LiveFeed, SigintInTheMiddleOfARecordingLeavesACompletePcapng) {
     const int port = Port(7);
     const std::string to = "127.0.0.1:" + std::to_string(port);
     ASSERT_EQ(RunFeed(dir, "", "true", to + " --record rec.pcapng",
-                      "src.pcap " + to + " --rate 2000 --loop 100", port, true),
+                      "$L replay src.pcap " + to + " --rate 2000 --loop 100", port, true),
               0);
     EXPECT_EQ(ReadText(dir.Path("listen.status")), "0\n");
     const std::string stats = ReadText(dir.Path("listen.err"));
@@ -234,8 +271,8 @@ TEST(LiveFeed, AFloodIntoASmallBufferIsReportedAsKernelDrops) {
     const int port = Port(8);
     const std::string to = "127.0.0.1:" + std::to_string(port);
     ASSERT_EQ(RunFeed(dir, "", "true", to + " --receive-buffer 1 --for 3 > /dev/null",
-                      "src.pcap " + to + " --max --loop 50", port, false,
-                      "src.pcap " + to + " --rate 2000"),
+                      "$L replay src.pcap " + to + " --max --loop 50", port, false,
+                      "$L replay src.pcap " + to + " --rate 2000"),
               0);
     EXPECT_EQ(ReadText(dir.Path("listen.status")), "0\n");
     long sent = 0;
