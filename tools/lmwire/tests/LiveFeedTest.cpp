@@ -25,14 +25,29 @@ int Port(int row) {
 }
 
 // How to run a script in a network namespace of its own: "unshare -n", or without root
-// "unshare -rn"; empty when neither works here.
-std::string NamespaceWrapper() {
+// "unshare -rn"; `why` says what is missing when neither works or a program is not installed.
+std::string NamespaceWrapper(const std::vector<std::string>& programs, std::string& why) {
+    for (const std::string& program : programs) {
+        if (!Installed(program)) {
+            why = program + " is not installed (Debian iproute2, tcpreplay, wireshark-common)";
+            return "";
+        }
+    }
     for (const std::string wrapper : {"unshare -n", "unshare -rn"}) {
         if (Shell(wrapper + " true") == 0) {
             return wrapper;
         }
     }
+    why = "no network namespace can be made here (unshare -n and unshare -rn fail)";
     return "";
+}
+
+// The source capture of `count` records: raw as src.bin, datagrams in src.pcap.
+void MakeSources(const TempDir& dir, int count) {
+    ASSERT_EQ(std::rename(SynthPrices(dir, count).c_str(), dir.Path("src.bin").c_str()), 0);
+    ASSERT_EQ(
+        RunTool({"synth", "prices", std::to_string(count), "--pcap", dir.Path("src.pcap")}).status,
+        0);
 }
 
 // listen started first, the `replay` command once it is bound (its port in /proc/net/udp*, as the
@@ -81,11 +96,7 @@ std::string WithPort(std::string text, int port) {
 
 void CheckFeeds(const std::vector<Feed>& feeds, const std::string& wrapper) {
     TempDir dir;
-    const std::string raw = SynthPrices(dir, kRecords);
-    ASSERT_EQ(RunTool({"synth", "prices", std::to_string(kRecords), "--pcap", dir.Path("src.pcap")})
-                  .status,
-              0);
-    std::rename(raw.c_str(), dir.Path("src.bin").c_str());
+    MakeSources(dir, kRecords);
     const Bytes source = ReadFile(dir.Path("src.bin"));
     for (std::size_t row = 0; row < feeds.size(); ++row) {
         const Feed& feed = feeds[row];
@@ -164,12 +175,10 @@ TEST(LiveFeed, ReplayedOverTheLoopbackArrivesRecordForRecord) {
 
 TEST(LiveFeed, MulticastInANamespaceArrivesRecordForRecord) {
     RequireLive();
-    const std::string wrapper = NamespaceWrapper();
+    std::string why;
+    const std::string wrapper = NamespaceWrapper({"ip"}, why);
     if (wrapper.empty()) {
-        GTEST_SKIP() << "no network namespace can be made here (unshare -n and unshare -rn fail)";
-    }
-    if (!Installed("ip")) {
-        GTEST_SKIP() << "ip is not installed (Debian iproute2)";
+        GTEST_SKIP() << why;
     }
     // IPv4 loops on the namespace's lo; IPv6 does not, so it crosses a veth pair instead.
     CheckFeeds({{"IPv4 group on lo",
@@ -192,15 +201,10 @@ TEST(LiveFeed, MulticastInANamespaceArrivesRecordForRecord) {
 // the namespace's end where listen receives them (its MAC address is text2pcap's receiver's).
 TEST(LiveFeed, FramesOfAnotherSenderArriveRecordForRecord) {
     RequireLive();
-    const std::string wrapper = NamespaceWrapper();
+    std::string why;
+    const std::string wrapper = NamespaceWrapper({"ip", "tcpreplay", "text2pcap"}, why);
     if (wrapper.empty()) {
-        GTEST_SKIP() << "no network namespace can be made here (unshare -n and unshare -rn fail)";
-    }
-    for (const std::string program : {"ip", "tcpreplay", "text2pcap"}) {
-        if (!Installed(program)) {
-            GTEST_SKIP() << program
-                         << " is not installed (Debian iproute2, tcpreplay, wireshark-common)";
-        }
+        GTEST_SKIP() << why;
     }
     TempDir dir;
     const Bytes records = ReadFile(SynthPrices(dir, 10));
@@ -232,9 +236,7 @@ TEST(LiveFeed, FramesOfAnotherSenderArriveRecordForRecord) {
 TEST(LiveFeed, SigintInTheMiddleOfARecordingLeavesACompletePcapng) {
     RequireLive();
     TempDir dir;
-    ASSERT_EQ(RunTool({"synth", "prices", std::to_string(kRecords), "--pcap", dir.Path("src.pcap")})
-                  .status,
-              0);
+    MakeSources(dir, kRecords);
     const int port = Port(7);
     const std::string to = "127.0.0.1:" + std::to_string(port);
     ASSERT_EQ(RunFeed(dir, "", "true", to + " --record rec.pcapng",
@@ -265,9 +267,7 @@ TEST(LiveFeed, SigintInTheMiddleOfARecordingLeavesACompletePcapng) {
 TEST(LiveFeed, AFloodIntoASmallBufferIsReportedAsKernelDrops) {
     RequireLive();
     TempDir dir;
-    ASSERT_EQ(RunTool({"synth", "prices", std::to_string(kRecords), "--pcap", dir.Path("src.pcap")})
-                  .status,
-              0);
+    MakeSources(dir, kRecords);
     const int port = Port(8);
     const std::string to = "127.0.0.1:" + std::to_string(port);
     ASSERT_EQ(RunFeed(dir, "", "true", to + " --receive-buffer 1 --for 3 > /dev/null",
@@ -293,8 +293,7 @@ TEST(LiveFeed, AFloodIntoASmallBufferIsReportedAsKernelDrops) {
 TEST(LiveFeed, BadAddressesAndOptionsAreRefusedOnOneLine) {
     RequireLive();
     TempDir dir;
-    const std::string raw = SynthPrices(dir, 3);
-    ASSERT_EQ(RunTool({"synth", "prices", "3", "--pcap", dir.Path("src.pcap")}).status, 0);
+    MakeSources(dir, 3);
     const std::pair<const char*, const char*> refusals[] = {
         {"listen 300.1.2.3:9300", "listen: expected ADDRESS:PORT"},
         {"listen 127.0.0.1:65536", "expected 0 to 65535"},
@@ -316,7 +315,9 @@ TEST(LiveFeed, BadAddressesAndOptionsAreRefusedOnOneLine) {
         SCOPED_TRACE(command);
         std::vector<std::string> args;
         for (const std::string& word : Lines(command, ' ')) {
-            args.push_back(word == "PCAP" ? dir.Path("src.pcap") : word == "RAW" ? raw : word);
+            args.push_back(word == "PCAP"  ? dir.Path("src.pcap")
+                           : word == "RAW" ? dir.Path("src.bin")
+                                           : word);
         }
         const Result result = RunTool(args);
         EXPECT_EQ(result.status, 2);
