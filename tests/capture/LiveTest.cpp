@@ -52,6 +52,10 @@ TEST(Address, ReadsWhatItWritesAndRefusesTheRest) {
             EXPECT_NE(std::string(error.what()).find(message), std::string::npos) << error.what();
         }
     }
+    EXPECT_EQ(EndpointText(MakeEndpoint("2001:db8::1", 9300)), "[2001:db8::1]:9300");
+    EXPECT_EQ(EndpointText(MakeEndpoint("192.0.2.1", 0)), "192.0.2.1:0");
+    EXPECT_THROW((void)MakeEndpoint("[::1]", 1), std::invalid_argument);
+    EXPECT_THROW((void)MakeEndpoint("::1", 65536), std::invalid_argument);
     EXPECT_THROW((void)InterfaceIndex("no-such-if0"), std::invalid_argument);
 }
 

@@ -58,6 +58,21 @@ Endpoint ParseEndpoint(std::string_view text) {
     return endpoint;
 }
 
+Endpoint MakeEndpoint(std::string_view address, long port) {
+    Endpoint endpoint;
+    endpoint.v6 = address.find(':') != std::string_view::npos;
+    if (inet_pton(endpoint.v6 ? AF_INET6 : AF_INET, std::string(address).c_str(),
+                  endpoint.address.data()) != 1) {
+        throw std::invalid_argument(
+            "expected an IPv4 or IPv6 address (192.0.2.1, 2001:db8::1), got " + Quoted(address));
+    }
+    if (port < 0 || port > 65535) {
+        throw std::invalid_argument("port " + std::to_string(port) + ": expected 0 to 65535");
+    }
+    endpoint.port = static_cast<std::uint16_t>(port);
+    return endpoint;
+}
+
 std::string AddressText(const Endpoint& endpoint) {
     char text[INET6_ADDRSTRLEN] = {};
     inet_ntop(endpoint.v6 ? AF_INET6 : AF_INET, endpoint.address.data(), text, sizeof text);

@@ -17,6 +17,10 @@ namespace Lumera::capture {
 // "ADDRESS:PORT", IPv6 in brackets. std::invalid_argument, one line quoting the text, for
 // anything else or a port beyond 65535.
 [[nodiscard]] LMWIRE_CAPTURE_API Endpoint ParseEndpoint(std::string_view text);
+// An address alone ("192.0.2.1", "2001:db8::1", without brackets) and a port, as a caller that
+// holds them apart gives them (Python's address and port arguments, a multicast source);
+// std::invalid_argument as ParseEndpoint.
+[[nodiscard]] LMWIRE_CAPTURE_API Endpoint MakeEndpoint(std::string_view address, long port);
 // "192.0.2.1" or "2001:db8::1".
 [[nodiscard]] LMWIRE_CAPTURE_API std::string AddressText(const Endpoint& endpoint);
 // "192.0.2.1:9300" or "[2001:db8::1]:9300": what ParseEndpoint reads back.

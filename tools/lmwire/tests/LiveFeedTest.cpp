@@ -301,6 +301,7 @@ TEST(LiveFeed, BadAddressesAndOptionsAreRefusedOnOneLine) {
         {"listen 127.0.0.1:0 --source 127.0.0.2", "127.0.0.1:0: not a multicast group"},
         {"listen 192.0.2.77:0", "192.0.2.77:0: not an address of this machine"},
         {"listen 239.1.2.3:0 --source ::1", "of the other address family"},
+        {"listen 239.1.2.3:0 --source 1.2.3", "--source: expected an IPv4 or IPv6 address"},
         {"replay PCAP 127.0.0.1:99999", "expected 0 to 65535"},
         {"replay PCAP 127.0.0.1:9 --interface no-such-if0", "no such interface"},
         {"replay RAW 127.0.0.1:9", "a raw capture has no times to pace by"},

@@ -73,8 +73,11 @@ class StopOnSignals {
 
 // "192.0.2.1" or "2001:db8::1", as a source has no port.
 capture::Endpoint ParseSource(const std::string& text) {
-    const bool v6 = text.find(':') != std::string::npos;
-    return ParseEndpoint(v6 ? "[" + text + "]:0" : text + ":0", "--source");
+    try {
+        return capture::MakeEndpoint(text, 0);
+    } catch (const std::invalid_argument& error) {
+        throw BadInput(std::string("--source: ") + error.what());
+    }
 }
 
 struct Counts {
