@@ -21,7 +21,7 @@ constexpr int kRecords = 300;
 
 // Ports of this test process, apart from another test's running at the same time.
 int Port(int row) {
-    return 20000 + static_cast<int>(getpid() % 20000) * 2 + row;
+    return 20000 + static_cast<int>(getpid() % 4000) * 10 + row;
 }
 
 // How to run a script in a network namespace of its own: "unshare -n", or without root
