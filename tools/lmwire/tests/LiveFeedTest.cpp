@@ -190,6 +190,13 @@ TEST(LiveFeed, MulticastInANamespaceArrivesRecordForRecord) {
                  "ip route add 224.0.0.0/4 dev lo",
                  "239.1.2.3:PORT --interface lo",
                  "src.pcap 239.1.2.3:PORT --interface lo --rate 20000", "", kRecords},
+                // lo's own 127.0.0.1 is no source for a group: the sender gets an address of its
+                // own, which the source-specific join names.
+                {"IPv4 group on lo, one source",
+                 "ip link set lo up && ip link set lo multicast on && "
+                 "ip addr add 10.9.9.1/32 dev lo && ip route add 224.0.0.0/4 dev lo src 10.9.9.1",
+                 "232.1.1.1:PORT --interface lo --source 10.9.9.1",
+                 "src.pcap 232.1.1.1:PORT --interface lo --rate 20000", "", kRecords},
                 {"IPv6 group across a veth pair",
                  "a=lmwa$$; b=lmwb$$; ip link set lo up && "
                  "ip link add $a type veth peer name $b && ip link set $a up && "
