@@ -19,6 +19,17 @@ Endpoint ParseEndpoint(const std::string& text, const std::string& what) {
     }
 }
 
+CaptureInfo InfoOf(const Lumera::capture::Datagram& datagram) {
+    CaptureInfo info;
+    info.seconds = datagram.seconds;
+    info.microseconds = datagram.nanoseconds / 1000;
+    info.source = AddressText(datagram.source);
+    info.sourcePort = datagram.source.port;
+    info.destination = AddressText(datagram.destination);
+    info.destinationPort = datagram.destination.port;
+    return info;
+}
+
 std::vector<std::uint16_t> Ports(const std::vector<int>& given) {
     std::vector<std::uint16_t> ports;
     for (const int port : given) {

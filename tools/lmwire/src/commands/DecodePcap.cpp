@@ -43,14 +43,7 @@ void Decode(Lumera::capture::CaptureReader& reader, const std::vector<std::uint1
         if (!tally.Add(chosen)) {
             continue;
         }
-        CaptureInfo capture;
-        capture.seconds = datagram.seconds;
-        capture.microseconds = datagram.nanoseconds / 1000;
-        capture.source = AddressText(datagram.source);
-        capture.sourcePort = datagram.source.port;
-        capture.destination = AddressText(datagram.destination);
-        capture.destinationPort = datagram.destination.port;
-        const std::string prefix = lines.CapturePrefix(capture);
+        const std::string prefix = lines.CapturePrefix(InfoOf(datagram));
         for (std::size_t i = 0; i < chosen.records.count; ++i) {
             lines.Append(Lumera::PriceRecordView(chosen.records.first + i * kPriceRecordSize),
                          out.Buffer(), prefix);

@@ -214,17 +214,8 @@ void RunListen(const ListenOptions& options) {
             if (!print) {
                 continue;
             }
-            std::string prefix;
-            if (options.withSource) {
-                CaptureInfo info;
-                info.seconds = datagram.seconds;
-                info.microseconds = datagram.nanoseconds / 1000;
-                info.source = AddressText(datagram.source);
-                info.sourcePort = datagram.source.port;
-                info.destination = AddressText(datagram.destination);
-                info.destinationPort = datagram.destination.port;
-                prefix = lines.CapturePrefix(info);
-            }
+            const std::string prefix =
+                options.withSource ? lines.CapturePrefix(InfoOf(datagram)) : std::string();
             for (std::size_t r = 0; r < records; ++r) {
                 lines.Append(Lumera::PriceRecordView(taken.records.first + r * kPriceRecordSize),
                              out.Buffer(), prefix);
