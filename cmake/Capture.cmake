@@ -11,7 +11,12 @@ set(LMWIRE_CAPTURE_PUBLIC_HEADERS
     capture/Records.h
     capture/Stream.h
     capture/CaptureReader.h
-    capture/CaptureWriter.h)
+    capture/CaptureWriter.h
+    capture/Address.h
+    capture/Receiver.h
+    capture/Sender.h
+    capture/Pacer.h
+    capture/Replay.h)
 if(NOT LMWIRE_CAPTURE)
     return()
 endif()
@@ -44,7 +49,8 @@ if(NOT LMWIRE_CAPTURE_LINKS)
 endif()
 set(LMWIRE_HAVE_CAPTURE ON)
 
-file(GLOB LMWIRE_CAPTURE_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/wire_types/capture/*.cpp)
+file(GLOB LMWIRE_CAPTURE_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/wire_types/capture/*.cpp
+     ${PROJECT_SOURCE_DIR}/wire_types/capture/detail/*.cpp)
 add_library(lmwire_capture_objects OBJECT ${LMWIRE_CAPTURE_SOURCES})
 # A frame is read in a few nanoseconds, and GCC clears the datagram it returns with a string
 # instruction (rep stos) whose start-up alone cost a third of that on x86; unrolled stores don't.

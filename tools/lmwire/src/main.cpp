@@ -7,6 +7,7 @@
 #include "commands/Commands.h"
 #include "common/Errors.h"
 #include "demo/Demo.h"
+#include "live/Live.h"
 #include "records/Kinds.h"
 
 using namespace lmwire;
@@ -178,6 +179,110 @@ int main(int argc, char** argv) {
     prices->add_option("--seed", seed, "random seed (same seed, same records)")
         ->capture_default_str();
     prices->callback([&] { RunSynthPrices(count, file, seed, synthPcap); });
+
+    ListenOptions listen;
+    auto* listenCommand = app.add_subcommand(
+        "listen", "print or record the price records of a live UDP feed as they arrive");
+    listenCommand
+        ->add_option("ADDRESS:PORT", listen.address,
+                     "a unicast address to bind (0.0.0.0 or [::] for any) or a multicast group "
+                     "to join; IPv6 as [::1]:9300")
+        ->required();
+    listenCommand->add_option("--interface", listen.interface,
+                              "the interface to join the group on, or to receive on");
+    listenCommand->add_option("--source", listen.source,
+                              "join the group for this one sender only (source-specific)");
+    listenCommand->add_option("--count", listen.count,
+                              "stop after the datagram that brings this many records (and print "
+                              "only up to it)");
+    listenCommand->add_option("--for", listen.seconds, "stop after this many seconds")
+        ->check(CLI::PositiveNumber);
+    listenCommand->add_option("--record", listen.record,
+                              "write what arrives to FILE, a pcapng with nanosecond receive "
+                              "times (replaced once complete), instead of printing it");
+    listenCommand->add_flag("--print", listen.print, "with --record: print the records too");
+    listenCommand
+        ->add_option("--compress", listen.compress.zstdLevel,
+                     "with --record: write zstd at this level (1 to 19)")
+        ->check(CLI::Range(1, 19));
+    auto* listenJson = listenCommand->add_flag("--json", listen.json, "one JSON object per record");
+    listenCommand->add_flag("--csv", listen.csv, "CSV with a header line, as decode --csv")
+        ->excludes(listenJson);
+    listenCommand->add_option("--time-unit", listen.timeUnit,
+                              "add TimeStamp as ISO 8601 UTC, as decode --time-unit");
+    listenCommand->add_flag("--with-source", listen.withSource,
+                            "start each record with its receive time, sender and destination, "
+                            "as decode --pcap prints them");
+    listenCommand->add_flag("--any-datagram", listen.anyDatagram,
+                            "take every datagram, whatever its length and format codes, as "
+                            "decode --port does");
+    listenCommand
+        ->add_option("--stats", listen.statsSeconds,
+                     "also print the statistics to standard error every this many seconds")
+        ->check(CLI::PositiveNumber);
+    listenCommand
+        ->add_option("--receive-buffer", listen.receiveBuffer,
+                     "bytes the kernel may hold for the socket (default: the system's)")
+        ->check(CLI::Range(1, 1 << 30));
+    listenCommand->footer(
+        "Lines are exactly those of decode price-record --binary for the same records (text,\n"
+        "--json, --csv), written as each datagram arrives. A datagram is taken as decode takes\n"
+        "those of a capture: a positive multiple of 86 bytes whose records have known format\n"
+        "codes, or any with --any-datagram. SIGINT, SIGTERM, --count and --for stop it cleanly:\n"
+        "the output is flushed and a recording is a complete pcapng. At the end, and with\n"
+        "--stats while it runs, standard error shows datagrams, records, bytes, those skipped\n"
+        "by reason and the datagrams the kernel dropped because the receive buffer was full.");
+    listenCommand->callback([&] { RunListen(listen); });
+
+    ReplayOptions replay;
+    auto* replayCommand = app.add_subcommand(
+        "replay", "send a capture's price datagrams to an address, paced as recorded");
+    replayCommand
+        ->add_option("FILE", replay.file,
+                     "a pcap, pcapng or raw capture (- for "
+                     "standard input), plain, zstd or gzip")
+        ->required();
+    replayCommand
+        ->add_option("ADDRESS:PORT", replay.address,
+                     "a unicast address or multicast group; IPv6 as [::1]:9300")
+        ->required();
+    replayCommand->add_option("--interface", replay.interface, "the interface to send on");
+    auto* speedOption = replayCommand
+                            ->add_option("--speed", replay.speed,
+                                         "a multiple of the recorded pace (default 1: as recorded)")
+                            ->check(CLI::PositiveNumber);
+    auto* rateOption =
+        replayCommand->add_option("--rate", replay.rate, "this many datagrams a second")
+            ->check(CLI::PositiveNumber);
+    auto* maxOption = replayCommand->add_flag("--max", replay.max, "as fast as possible");
+    speedOption->excludes(rateOption)->excludes(maxOption);
+    rateOption->excludes(maxOption);
+    replayCommand->add_option("--records", replay.records,
+                              "records per datagram of a raw capture (default 1)");
+    replayCommand->add_option("--loop", replay.loop, "send the capture this many times")
+        ->check(CLI::Range(1, 1 << 30));
+    replayCommand
+        ->add_option("--ttl", replay.ttl, "hops a datagram may take (default 1: this link)")
+        ->check(CLI::Range(0, 255));
+    replayCommand->add_flag("--no-loopback", replay.noLoopback,
+                            "a group's datagrams do not reach listeners on this machine");
+    replayCommand->add_option("--port", replay.ports,
+                              "send every datagram to this destination port of the capture "
+                              "(repeatable), as decode --port takes them");
+    replayCommand->footer(
+        "The datagrams sent are those decode would take, payloads unchanged. Each leaves at\n"
+        "its time on an absolute monotonic schedule, so that errors do not add up. A raw\n"
+        "capture has no times: it needs --rate or --max. Standard output then shows datagrams\n"
+        "and records sent, the time and rate, and the pacing error (the time just after each\n"
+        "send, minus its scheduled time) as median, 99th percentile and maximum.");
+    replayCommand->callback([&] { RunReplay(replay); });
+    if (!CaptureAvailable()) {
+        const char* unavailable =
+            "This lmwire was built without the capture component: listen and replay are not "
+            "available.";
+        listenCommand->footer(unavailable);
+        replayCommand->footer(unavailable);
+    }
 
     std::string today;
     auto* demo = app.add_subcommand(

@@ -1,41 +1,46 @@
+// Built with the capture component only: its reading of addresses is the tool's.
+#ifdef LMWIRE_HAVE_CAPTURE
+
 #include "capture/Endpoints.h"
 
-#include <arpa/inet.h>
+#include <stdexcept>
+
+#include <fmt/format.h>
 
 #include "common/Errors.h"
-#include "common/Text.h"
 
 namespace lmwire {
 
-std::string AddressText(const Endpoint& endpoint) {
-    char text[INET6_ADDRSTRLEN] = {};
-    inet_ntop(endpoint.v6 ? AF_INET6 : AF_INET, endpoint.address.data(), text, sizeof text);
-    return text;
+Endpoint ParseEndpoint(const std::string& text, const std::string& what) {
+    try {
+        return Lumera::capture::ParseEndpoint(text);
+    } catch (const std::invalid_argument& error) {
+        throw BadInput(what + ": " + error.what());
+    }
 }
 
-Endpoint ParseEndpoint(const std::string& text, const std::string& what) {
-    Endpoint endpoint;
-    std::string address;
-    std::string port;
-    if (!text.empty() && text.front() == '[') {
-        const std::size_t close = text.find("]:");
-        if (close != std::string::npos) {
-            address = text.substr(1, close - 1);
-            port = text.substr(close + 2);
-            endpoint.v6 = true;
+CaptureInfo InfoOf(const Lumera::capture::Datagram& datagram) {
+    CaptureInfo info;
+    info.seconds = datagram.seconds;
+    info.microseconds = datagram.nanoseconds / 1000;
+    info.source = AddressText(datagram.source);
+    info.sourcePort = datagram.source.port;
+    info.destination = AddressText(datagram.destination);
+    info.destinationPort = datagram.destination.port;
+    return info;
+}
+
+std::vector<std::uint16_t> Ports(const std::vector<int>& given) {
+    std::vector<std::uint16_t> ports;
+    for (const int port : given) {
+        if (port < 0 || port > 65535) {
+            throw BadInput(fmt::format("--port {}: expected 0 to 65535", port));
         }
-    } else if (const std::size_t colon = text.rfind(':'); colon != std::string::npos) {
-        address = text.substr(0, colon);
-        port = text.substr(colon + 1);
+        ports.push_back(static_cast<std::uint16_t>(port));
     }
-    if (address.empty() || inet_pton(endpoint.v6 ? AF_INET6 : AF_INET, address.c_str(),
-                                     endpoint.address.data()) != 1) {
-        throw BadInput(what +
-                       ": expected ADDRESS:PORT (192.0.2.1:40000, [2001:db8::1]:9100), got " +
-                       Quoted(text));
-    }
-    endpoint.port = static_cast<std::uint16_t>(ParseInteger(port, 0, 65535, what + " port"));
-    return endpoint;
+    return ports;
 }
 
 }  // namespace lmwire
+
+#endif

@@ -72,6 +72,8 @@ int FailureStatus(const CLI::App& app) {
         return Fail(kExitBadInput, error.what());
     } catch (const WriteError& error) {
         return error.ReaderGone() ? kExitInternal : Fail(kExitInternal, error.what());
+    } catch (const RunError& error) {
+        return Fail(kExitInternal, error.what());
     } catch (const std::bad_alloc&) {
         return Fail(kExitInternal, "out of memory");
     } catch (const std::exception& error) {

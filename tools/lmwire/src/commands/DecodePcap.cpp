@@ -27,17 +27,6 @@ bool CaptureAvailable() {
 
 namespace {
 
-std::vector<std::uint16_t> Ports(const std::vector<int>& given) {
-    std::vector<std::uint16_t> ports;
-    for (const int port : given) {
-        if (port < 0 || port > 65535) {
-            throw BadInput(fmt::format("--port {}: expected 0 to 65535", port));
-        }
-        ports.push_back(static_cast<std::uint16_t>(port));
-    }
-    return ports;
-}
-
 // Every whole packet is decoded and written before anything is said about what was not: the
 // summary of skipped packets, then a capture that ends inside a packet, which is a failure
 // unless --partial takes it as the expected end of a capture stopped while it was written.
@@ -54,14 +43,7 @@ void Decode(Lumera::capture::CaptureReader& reader, const std::vector<std::uint1
         if (!tally.Add(chosen)) {
             continue;
         }
-        CaptureInfo capture;
-        capture.seconds = datagram.seconds;
-        capture.microseconds = datagram.nanoseconds / 1000;
-        capture.source = AddressText(datagram.source);
-        capture.sourcePort = datagram.source.port;
-        capture.destination = AddressText(datagram.destination);
-        capture.destinationPort = datagram.destination.port;
-        const std::string prefix = lines.CapturePrefix(capture);
+        const std::string prefix = lines.CapturePrefix(InfoOf(datagram));
         for (std::size_t i = 0; i < chosen.records.count; ++i) {
             lines.Append(Lumera::PriceRecordView(chosen.records.first + i * kPriceRecordSize),
                          out.Buffer(), prefix);

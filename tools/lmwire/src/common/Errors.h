@@ -26,6 +26,13 @@ class WriteError : public std::runtime_error {
     bool readerGone_;
 };
 
+// A failure of the run that is neither the input's nor the output's (a socket the system
+// refuses): status 1, with its one line.
+class RunError : public std::runtime_error {
+  public:
+    explicit RunError(const std::string& what) : std::runtime_error(what) {}
+};
+
 enum ExitCode : int { kExitOk = 0, kExitInternal = 1, kExitBadInput = 2 };
 
 }  // namespace lmwire

@@ -46,8 +46,12 @@ Output::Output(const std::string& path, Compress compress, Framing framing) : Ou
     // The writer goes straight to the descriptor: nothing may wait in the stream's buffer.
     Flush();
     Lumera::capture::WriterOptions options;
-    options.format = framing == Framing::Pcap ? Lumera::capture::WriteFormat::Pcap
-                                              : Lumera::capture::WriteFormat::Raw;
+    options.format = framing == Framing::Pcap     ? Lumera::capture::WriteFormat::Pcap
+                     : framing == Framing::Pcapng ? Lumera::capture::WriteFormat::Pcapng
+                                                  : Lumera::capture::WriteFormat::Raw;
+    if (framing == Framing::Pcapng) {
+        options.resolution = Lumera::capture::TimeResolution::Nanoseconds;
+    }
     if (compress.zstdLevel != 0) {
         options.compression = Lumera::capture::Compression::Zstd;
         options.level = compress.zstdLevel;

@@ -27,8 +27,8 @@ struct Compress {
     int zstdLevel = 0;
 };
 // What a file of records is: the records back to back, or Ethernet frames of UDP datagrams in a
-// pcap (written through Capture()).
-enum class Framing { None, Pcap };
+// pcap or, with nanosecond times, a pcapng (written through Capture()).
+enum class Framing { None, Pcap, Pcapng };
 
 class Output {
   public:

@@ -1,0 +1,143 @@
+#include "wire_types/capture/Replay.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <stdexcept>
+
+#include "wire_types/capture/CaptureReader.h"
+
+namespace Lumera::capture {
+namespace {
+
+// When each datagram leaves, in nanoseconds after the first.
+class Schedule {
+  public:
+    explicit Schedule(const ReplayOptions& options) : options_(options) {}
+
+    std::int64_t Next(std::int64_t recorded) {
+        std::int64_t offset = 0;
+        if (options_.pace == Pace::Rate) {
+            offset = static_cast<std::int64_t>(static_cast<double>(sent_) * 1e9 / options_.rate);
+        } else if (options_.pace == Pace::Recorded) {
+            if (!first_) {
+                first_ = recorded;
+            }
+            offset = passStart_ + static_cast<std::int64_t>(
+                                      static_cast<double>(recorded - *first_) / options_.speed);
+        }
+        offset = std::max(offset, last_);
+        last_ = offset;
+        ++sent_;
+        ++sentThisPass_;
+        return offset;
+    }
+    void EndPass() {
+        if (sentThisPass_ > 1) {
+            passStart_ =
+                last_ + (last_ - passStart_) / static_cast<std::int64_t>(sentThisPass_ - 1);
+        }
+        first_.reset();
+        sentThisPass_ = 0;
+    }
+
+  private:
+    const ReplayOptions& options_;
+    std::optional<std::int64_t> first_;
+    std::int64_t passStart_ = 0;
+    std::int64_t last_ = 0;
+    std::uint64_t sent_ = 0;
+    std::uint64_t sentThisPass_ = 0;
+};
+
+class Replayer {
+  public:
+    Replayer(Sender& sender, const ReplayOptions& options, ReplaySummary& summary)
+        : sender_(sender), options_(options), schedule_(options), summary_(summary) {}
+
+    void Send(const unsigned char* payload, std::size_t length, std::int64_t recorded) {
+        if (summary_.datagrams == 0) {
+            pacer_.Restart();  // the schedule starts with the first datagram, not the opening
+        }
+        const std::int64_t offset = schedule_.Next(recorded);
+        const bool paced = options_.pace != Pace::Max;
+        if (paced) {
+            pacer_.WaitUntil(offset);
+        }
+        sender_.Send(payload, length);
+        if (paced) {
+            pacer_.Sent(offset);
+        }
+        ++summary_.datagrams;
+        summary_.records += length / kRecordSize;
+    }
+    void EndPass() { schedule_.EndPass(); }
+    void Finish() {
+        summary_.nanoseconds = summary_.datagrams == 0 ? 0 : pacer_.Elapsed();
+        summary_.pacing = pacer_.Errors();
+    }
+
+  private:
+    Sender& sender_;
+    const ReplayOptions& options_;
+    Schedule schedule_;
+    ReplaySummary& summary_;
+    Pacer pacer_;
+};
+
+bool Stopped(const std::atomic<bool>* stop) {
+    return stop != nullptr && stop->load(std::memory_order_relaxed);
+}
+
+}  // namespace
+
+ReplaySummary Replay(const std::function<std::unique_ptr<ByteStream>()>& open, Sender& sender,
+                     const ReplayOptions& options, const std::atomic<bool>* stop) {
+    if ((options.pace == Pace::Recorded && !(options.speed > 0 && std::isfinite(options.speed))) ||
+        (options.pace == Pace::Rate && !(options.rate > 0 && std::isfinite(options.rate)))) {
+        throw std::invalid_argument("a speed or rate must be a positive number");
+    }
+    if (options.records < 1 || options.records > kMaxRecordsPerDatagram) {
+        throw std::invalid_argument("records per datagram: " + std::to_string(options.records) +
+                                    ", expected 1 to " + std::to_string(kMaxRecordsPerDatagram));
+    }
+    ReplaySummary summary;
+    Replayer replayer(sender, options, summary);
+    std::vector<unsigned char> records;
+    for (std::uint64_t pass = 0; pass < options.loops && !Stopped(stop); ++pass) {
+        CaptureReader reader(open());
+        if (reader.Kind() == CaptureKind::Raw) {
+            if (options.pace == Pace::Recorded) {
+                throw std::invalid_argument(reader.Name() +
+                                            ": a raw capture has no times to pace by; send it at "
+                                            "a rate or as fast as possible");
+            }
+            records.resize(options.records * kRecordSize);
+            std::size_t count = 0;
+            while (!Stopped(stop) && reader.NextRecords(records.data(), options.records, count) ==
+                                         ReadStatus::Packet) {
+                replayer.Send(records.data(), count * kRecordSize, 0);
+            }
+        } else {
+            Packet packet;
+            while (!Stopped(stop) && reader.Next(packet) == ReadStatus::Packet) {
+                const Datagram datagram = ReadDatagram(packet);
+                const TakenDatagram taken = TakeDatagram(datagram, options.ports);
+                if (!(pass == 0 ? summary.tally.Add(taken) : taken.skip == Skip::None)) {
+                    continue;
+                }
+                replayer.Send(datagram.payload, datagram.captured,
+                              datagram.seconds * 1'000'000'000 + datagram.nanoseconds);
+            }
+        }
+        if (!reader.CutText().empty() && summary.cut.empty()) {
+            summary.cut = reader.Name() + ": the capture ends inside a packet after " +
+                          std::to_string(reader.Count()) + " (" + reader.CutText() + ")";
+        }
+        replayer.EndPass();
+    }
+    replayer.Finish();
+    return summary;
+}
+
+}  // namespace Lumera::capture
