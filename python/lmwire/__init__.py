@@ -3,7 +3,8 @@ as objects.
 
 The numbers stay numbers: a capture of 86-byte price records, raw or in the UDP datagrams of a
 pcap or pcapng, reads into a numpy structured array (``read_prices``, or ``iter_prices`` chunk by
-chunk) and is written back (``write_prices``; ``synth_prices`` makes records to try), tick prices
+chunk) and is written back (``write_prices``; ``synth_prices`` makes records to try), a live UDP
+feed is received as such arrays (``listen``) and a capture sent to one (``replay``), tick prices
 turn into display texts and decimal values and back (``display``, ``parse``, ``to_decimal``,
 ``from_decimal``) one at a time or a whole array at once, and the session packets are classes
 with their fields as keyword arguments and attributes. Everything is computed by the C++ library
@@ -25,6 +26,7 @@ except ImportError:
         "PYTHONPATH (build/dev/python after `cmake --preset dev` and a build)") from None
 from ._convert import Format, display, formats, from_decimal, parse, to_decimal
 from ._frame import prices_frame
+from ._live import Listener, ReplaySummary, listen, replay
 from ._native import (
     CLMWirePriceSubscriptionPacket,
     LogonResponsePacket,
@@ -53,11 +55,13 @@ __version__ = _native.__version__
 __all__ = [
     "CLMWirePriceSubscriptionPacket",
     "Format",
+    "Listener",
     "LogonResponsePacket",
     "PRICE_CAPTURE_DTYPE",
     "PRICE_DTYPE",
     "PartialRecordWarning",
     "RECORD_SIZE",
+    "ReplaySummary",
     "SkippedPacketsWarning",
     "StartLogFileSend",
     "TCPLogonReconnectPacket",
@@ -70,10 +74,12 @@ __all__ = [
     "formats",
     "from_decimal",
     "iter_prices",
+    "listen",
     "parse",
     "prices_frame",
     "read_account_contract",
     "read_prices",
+    "replay",
     "synth_prices",
     "to_decimal",
     "write_prices",

@@ -15,5 +15,6 @@ void BindPackets(py::module_& module);
 void BindAccountDataPacket(py::module_& module);
 void BindAccountContract(py::module_& module);
 void BindCaptures(py::module_& module);
+void BindLive(py::module_& module);
 
 }  // namespace lmwire::binding

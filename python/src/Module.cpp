@@ -18,4 +18,5 @@ PYBIND11_MODULE(_native, module) {
     lmwire::binding::BindAccountDataPacket(module);
     lmwire::binding::BindAccountContract(module);
     lmwire::binding::BindCaptures(module);
+    lmwire::binding::BindLive(module);
 }

@@ -37,6 +37,9 @@ TYPED_USES = [
     ('lmwire.read_prices(b"")', "numpy.ndarray[Any, numpy.dtype[numpy.void]]"),
     ('lmwire.iter_prices("c.pcap", port=[9100])',
      "typing.Iterator[numpy.ndarray[Any, numpy.dtype[numpy.void]]]"),
+    ('next(lmwire.listen("::", 9300, count=5))', "numpy.ndarray[Any, numpy.dtype[numpy.void]]"),
+    ('lmwire.replay("c.pcap", "127.0.0.1", 9300, max=True).pacing_p99',
+     "Union[builtins.float, None]"),
     ('lmwire.TCPLogonReconnectPacket(user_id=b"u").user_id', "builtins.str"),
     ('lmwire.read_account_contract(b"")', "Tuple[builtins.dict[builtins.str, Any], builtins.int]"),
 ]
