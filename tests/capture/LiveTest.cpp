@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <time.h>
 
+#include <atomic>
 #include <chrono>
 #include <stdexcept>
 #include <string>
@@ -241,6 +242,29 @@ TEST(Replay, SendsEachPassInOrderAndTimesEachPacedSend) {
         }
         EXPECT_EQ(seen, summary.datagrams);
     }
+}
+
+TEST(Replay, StopsWithoutWaitingOutALongGap) {
+    const SyntheticFile pcap(WriteFormat::Pcap);
+    ReceiverOptions at;
+    at.endpoint = ParseEndpoint("127.0.0.1:0");
+    Receiver receiver(at);
+    SenderOptions to;
+    to.destination = receiver.Local();
+    Sender sender(to);
+    ReplayOptions options;
+    options.pace = Pace::Rate;
+    options.rate = 0.2;  // a datagram every 5 seconds
+    std::atomic<bool> stop{false};
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        stop = true;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const ReplaySummary summary = Replay([&] { return pcap.Open(); }, sender, options, &stop);
+    stopper.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(summary.datagrams, 1u);
 }
 
 TEST(Replay, RefusesToPaceARawCaptureAsRecordedBeforeSending) {

@@ -2,7 +2,7 @@
 
 #include <time.h>
 
-#include <cerrno>
+#include <algorithm>
 
 namespace Lumera::capture {
 namespace {
@@ -29,17 +29,27 @@ std::int64_t Pacer::Elapsed() const noexcept {
     return Now() - origin_;
 }
 
-void Pacer::WaitUntil(std::int64_t offset) const noexcept {
+bool Pacer::WaitUntil(std::int64_t offset, const std::atomic<bool>* stop) const noexcept {
+    // A long sleep is slept in slices, each to an absolute time, so that a stop is seen soon and
+    // the deadline stays exact.
+    constexpr std::int64_t kSlice = 20'000'000;
+    const auto stopped = [stop] {
+        return stop != nullptr && stop->load(std::memory_order_relaxed);
+    };
     const std::int64_t deadline = origin_ + offset;
     const std::int64_t wake = deadline - kSpinNanoseconds;
-    if (Now() < wake) {
-        const timespec at{static_cast<time_t>(wake / 1'000'000'000),
-                          static_cast<long>(wake % 1'000'000'000)};
-        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+    for (std::int64_t now = Now(); now < wake; now = Now()) {
+        if (stopped()) {
+            return false;
         }
+        const std::int64_t until = std::min(wake, now + kSlice);
+        const timespec at{static_cast<time_t>(until / 1'000'000'000),
+                          static_cast<long>(until % 1'000'000'000)};
+        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr);  // EINTR: looked at again
     }
     while (Now() < deadline) {
     }
+    return !stopped();
 }
 
 void Pacer::Sent(std::int64_t offset) noexcept {

@@ -8,6 +8,7 @@
 // size, with a precision of 1/64 of the value, for its median, 99th percentile and maximum.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 
 #include "wire_types/capture/Export.h"
@@ -32,8 +33,10 @@ class LMWIRE_CAPTURE_API Pacer {
     void Restart() noexcept;
     // Nanoseconds since the start.
     [[nodiscard]] std::int64_t Elapsed() const noexcept;
-    // Returns at the start plus `offset` nanoseconds, or at once when that has passed.
-    void WaitUntil(std::int64_t offset) const noexcept;
+    // Returns at the start plus `offset` nanoseconds, or at once when that has passed: true; or
+    // false within a few tens of milliseconds once `stop` is set (by another thread), however
+    // long the wait, so that a stopped replay never waits out a long gap of its capture.
+    bool WaitUntil(std::int64_t offset, const std::atomic<bool>* stop = nullptr) const noexcept;
     // Counts the error of a send scheduled at `offset`, just after it returned.
     void Sent(std::int64_t offset) noexcept;
     [[nodiscard]] PacingErrors Errors() const noexcept;

@@ -52,8 +52,9 @@ class Schedule {
 
 class Replayer {
   public:
-    Replayer(Sender& sender, const ReplayOptions& options, ReplaySummary& summary)
-        : sender_(sender), options_(options), schedule_(options), summary_(summary) {}
+    Replayer(Sender& sender, const ReplayOptions& options, ReplaySummary& summary,
+             const std::atomic<bool>* stop)
+        : sender_(sender), options_(options), schedule_(options), summary_(summary), stop_(stop) {}
 
     void Send(const unsigned char* payload, std::size_t length, std::int64_t recorded) {
         if (summary_.datagrams == 0) {
@@ -61,8 +62,8 @@ class Replayer {
         }
         const std::int64_t offset = schedule_.Next(recorded);
         const bool paced = options_.pace != Pace::Max;
-        if (paced) {
-            pacer_.WaitUntil(offset);
+        if (paced && !pacer_.WaitUntil(offset, stop_)) {
+            return;  // stopped while waiting: the caller's loop sees it
         }
         sender_.Send(payload, length);
         if (paced) {
@@ -82,6 +83,7 @@ class Replayer {
     const ReplayOptions& options_;
     Schedule schedule_;
     ReplaySummary& summary_;
+    const std::atomic<bool>* stop_;
     Pacer pacer_;
 };
 
@@ -102,7 +104,7 @@ ReplaySummary Replay(const std::function<std::unique_ptr<ByteStream>()>& open, S
                                     ", expected 1 to " + std::to_string(kMaxRecordsPerDatagram));
     }
     ReplaySummary summary;
-    Replayer replayer(sender, options, summary);
+    Replayer replayer(sender, options, summary, stop);
     std::vector<unsigned char> records;
     for (std::uint64_t pass = 0; pass < options.loops && !Stopped(stop); ++pass) {
         CaptureReader reader(open());
