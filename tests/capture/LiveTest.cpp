@@ -175,12 +175,12 @@ TEST(Pacer, NeverReturnsBeforeTheScheduleAndMeasuresLateness) {
 // A synthetic capture in a file of its own, removed with it.
 class SyntheticFile {
   public:
-    explicit SyntheticFile(WriteFormat format) {
+    explicit SyntheticFile(WriteFormat format, std::uint64_t records = 100) {
         const int fd = mkstemp(path_);
         WriterOptions options;
         options.format = format;
         CaptureWriter writer(fd, options);
-        WriteSynthetic(writer, format, 100, 1, DefaultSyntheticEndpoints());
+        WriteSynthetic(writer, format, records, 1, DefaultSyntheticEndpoints());
         writer.Finish();
         close(fd);
     }
@@ -283,6 +283,11 @@ TEST(Replay, RefusesToPaceARawCaptureAsRecordedBeforeSending) {
     const ReplaySummary summary = Replay([&] { return raw.Open(); }, sender, options);
     EXPECT_EQ(summary.datagrams, 15u);  // 14 of 7 records, and the last 2
     EXPECT_EQ(summary.records, 100u);
+    // Larger than what one read of the file hands over, which ends anywhere in a record.
+    const SyntheticFile large(WriteFormat::Raw, 4000);
+    const ReplaySummary more = Replay([&] { return large.Open(); }, sender, options);
+    EXPECT_EQ(more.datagrams, 572u);  // 571 of 7 records, and the last 3
+    EXPECT_EQ(more.records, 4000u);
 }
 
 }  // namespace
