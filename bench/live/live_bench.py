@@ -164,8 +164,10 @@ def throughput(tool, capture, records, port, pace, buffer, cores, stats_every):
         listen_options += ["--receive-buffer", str(buffer)]
     listener = Listener(tool, port, listen_options, cores[1])
     begin = time.monotonic()
+    cores_before = cpu_times()
     sent, _ = run_replay(tool, capture, port, pace, cores[0])
     replay_end = time.monotonic()
+    cores_after = cpu_times()
     interrupted = listener.finish(grace=2.0)
     stats = listener.stats()
     _, datagrams, received, drops, skipped = stats[-1]
@@ -182,7 +184,7 @@ def throughput(tool, capture, records, port, pace, buffer, cores, stats_every):
         "sent": sent, "received": received, "datagrams": datagrams,
         "drops": drops, "skipped": skipped, "interrupted": interrupted,
         "rate": received / sent["seconds"], "listen_rate": listen_rate,
-        "end_to_end": end_to_end,
+        "end_to_end": end_to_end, "cores": (cores_before, cores_after, replay_end - begin),
         "listen_cpu": (listener.rusage.ru_utime, listener.rusage.ru_stime),
     }
 
@@ -206,6 +208,7 @@ def show_throughput(title, result):
     user, system = result["listen_cpu"]
     print(f"  CPU: listen {user:.2f} s user, {system:.2f} s system; replay {sent['cpu'][0]:.2f} s "
           f"user, {sent['cpu'][1]:.2f} s system (replay's wall time {sent['seconds']:.3f} s)")
+    show_cpu(*result["cores"])
 
 
 def pacing(tool, capture, source_rows, records_per_datagram, port, cores, scratch):
@@ -277,6 +280,30 @@ def set_timer_slack(nanoseconds):
     libc = ctypes.CDLL(None, use_errno=True)
     if libc.prctl(PR_SET_TIMERSLACK, ctypes.c_ulong(nanoseconds), 0, 0, 0) != 0:
         raise OSError(ctypes.get_errno(), "prctl(PR_SET_TIMERSLACK)")
+
+
+def cpu_times():
+    """Per core: (busy, steal) in seconds from /proc/stat; steal is the time the hypervisor ran
+    something else on a virtual machine's core."""
+    ticks = os.sysconf("SC_CLK_TCK")
+    times = {}
+    with open("/proc/stat") as stat:
+        for line in stat:
+            name, *fields = line.split()
+            if name.startswith("cpu") and name != "cpu":
+                user, nice, system, idle, iowait, irq, softirq, steal = map(int, fields[:8])
+                busy = user + nice + system + irq + softirq
+                times[name] = (busy / ticks, steal / ticks)
+    return times
+
+
+def show_cpu(before, after, seconds):
+    parts = []
+    for name in sorted(after):
+        busy = after[name][0] - before[name][0]
+        steal = after[name][1] - before[name][1]
+        parts.append(f"{name} busy {busy / seconds:.0%}, stolen {steal / seconds:.0%}")
+    print(f"  cores over the run: {'; '.join(parts)}")
 
 
 def load():
