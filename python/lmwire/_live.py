@@ -12,16 +12,12 @@ from typing import TYPE_CHECKING, Any, Optional
 import numpy as np
 
 from . import _native
-from ._prices import _NO_CAPTURE, PRICE_CAPTURE_DTYPE, PartialRecordWarning, _ports
+from ._prices import _NO_CAPTURE, PRICE_CAPTURE_DTYPE, PartialRecordWarning, _by_reason, _ports
 
 if TYPE_CHECKING:
     import numpy.typing as npt
 
     from ._prices import Ports
-
-
-def _reasons(counts: list[int]) -> dict[str, int]:
-    return {reason: n for reason, n in zip(_native.SKIP_REASONS, counts) if n}
 
 
 def _need_capture(what: str) -> None:
@@ -109,12 +105,12 @@ class Listener:
     @property
     def skipped(self) -> dict[str, int]:
         """Datagrams left, by reason (``{"length not a positive multiple of 86": 2}``)."""
-        return _reasons(self._native.skipped)
+        return _by_reason(self._native.skipped)
 
     @property
     def in_part(self) -> dict[str, int]:
         """Datagrams taken whose bytes after the last whole record were left, by reason."""
-        return _reasons(self._native.in_part)
+        return _by_reason(self._native.in_part)
 
     @property
     def summary(self) -> str:
@@ -229,5 +225,5 @@ def replay(path: str | os.PathLike[str], address: str, port: int, speed: float =
     timed = done["timed"] > 0
     median, p99, most = (done[key] / 1e9 if timed else None for key in ("median", "p99", "max"))
     return ReplaySummary(done["datagrams"], done["records"], done["nanoseconds"] / 1e9, median,
-                         p99, most, _reasons(done["skipped"]), _reasons(done["in_part"]),
+                         p99, most, _by_reason(done["skipped"]), _by_reason(done["in_part"]),
                          done["summary"])

@@ -81,6 +81,11 @@ def _whole_records(length, partial, what):
     return whole
 
 
+def _by_reason(counts: list[int]) -> dict[str, int]:
+    """A tally's counts by the tool's words for their reasons, none that are 0."""
+    return {reason: n for reason, n in zip(_native.SKIP_REASONS, counts) if n}
+
+
 _NO_CAPTURE = ("this lmwire was built without the capture component (libpcap, libzstd and zlib: "
                "Debian libpcap-dev, libzstd-dev, zlib1g-dev), so it reads and writes plain raw "
                "records only")
@@ -121,9 +126,8 @@ class _Reading:
     def finish(self, partial: bool) -> None:
         """Says what was skipped, then refuses a capture that ends inside a packet or record
         (unless ``partial``: it warns)."""
-        reasons = _native.SKIP_REASONS
-        skipped = {reasons[i]: n for i, n in enumerate(self.capture.skipped) if n}
-        in_part = {reasons[i]: n for i, n in enumerate(self.capture.in_part) if n}
+        skipped = _by_reason(self.capture.skipped)
+        in_part = _by_reason(self.capture.in_part)
         if skipped or in_part:
             summary = f"{self.name}: {self.capture.summary}"
             warnings.warn(SkippedPacketsWarning(summary, skipped, in_part,

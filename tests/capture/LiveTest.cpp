@@ -206,6 +206,23 @@ std::vector<std::vector<unsigned char>> Payloads(const SyntheticFile& file) {
 
 // Every pass sends the capture's datagrams in order; the tally counts the first pass, the pacer
 // every paced send.
+// A receiver on a port of the loopback that the system chose, and a sender to it.
+struct LoopbackPair {
+    static ReceiverOptions At() {
+        ReceiverOptions at;
+        at.endpoint = ParseEndpoint("127.0.0.1:0");
+        at.receiveBuffer = 1 << 22;
+        return at;
+    }
+    static SenderOptions To(const Receiver& receiver) {
+        SenderOptions to;
+        to.destination = receiver.Local();
+        return to;
+    }
+    Receiver receiver{At()};
+    Sender sender{To(receiver)};
+};
+
 TEST(Replay, SendsEachPassInOrderAndTimesEachPacedSend) {
     const SyntheticFile pcap(WriteFormat::Pcap);
     const auto payloads = Payloads(pcap);
@@ -214,13 +231,9 @@ TEST(Replay, SendsEachPassInOrderAndTimesEachPacedSend) {
         {Pace::Max, 3}, {Pace::Rate, 1}, {Pace::Recorded, 2}};
     for (const auto& [pace, loops] : rows) {
         SCOPED_TRACE(static_cast<int>(pace));
-        ReceiverOptions at;
-        at.endpoint = ParseEndpoint("127.0.0.1:0");
-        at.receiveBuffer = 1 << 22;
-        Receiver receiver(at);
-        SenderOptions to;
-        to.destination = receiver.Local();
-        Sender sender(to);
+        LoopbackPair pair;
+        Receiver& receiver = pair.receiver;
+        Sender& sender = pair.sender;
         ReplayOptions options;
         options.pace = pace;
         options.rate = 50'000;
@@ -246,12 +259,8 @@ TEST(Replay, SendsEachPassInOrderAndTimesEachPacedSend) {
 
 TEST(Replay, StopsWithoutWaitingOutALongGap) {
     const SyntheticFile pcap(WriteFormat::Pcap);
-    ReceiverOptions at;
-    at.endpoint = ParseEndpoint("127.0.0.1:0");
-    Receiver receiver(at);
-    SenderOptions to;
-    to.destination = receiver.Local();
-    Sender sender(to);
+    LoopbackPair pair;
+    Sender& sender = pair.sender;
     ReplayOptions options;
     options.pace = Pace::Rate;
     options.rate = 0.2;  // a datagram every 5 seconds
@@ -269,12 +278,9 @@ TEST(Replay, StopsWithoutWaitingOutALongGap) {
 
 TEST(Replay, RefusesToPaceARawCaptureAsRecordedBeforeSending) {
     const SyntheticFile raw(WriteFormat::Raw);
-    ReceiverOptions at;
-    at.endpoint = ParseEndpoint("127.0.0.1:0");
-    Receiver receiver(at);
-    SenderOptions to;
-    to.destination = receiver.Local();
-    Sender sender(to);
+    LoopbackPair pair;
+    Receiver& receiver = pair.receiver;
+    Sender& sender = pair.sender;
     EXPECT_THROW((void)Replay([&] { return raw.Open(); }, sender, {}), std::invalid_argument);
     EXPECT_EQ(receiver.Receive(100), 0u);
     ReplayOptions options;
