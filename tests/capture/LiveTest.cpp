@@ -204,8 +204,6 @@ std::vector<std::vector<unsigned char>> Payloads(const SyntheticFile& file) {
     return payloads;
 }
 
-// Every pass sends the capture's datagrams in order; the tally counts the first pass, the pacer
-// every paced send.
 // A receiver on a port of the loopback that the system chose, and a sender to it.
 struct LoopbackPair {
     static ReceiverOptions At() {
@@ -223,6 +221,8 @@ struct LoopbackPair {
     Sender sender{To(receiver)};
 };
 
+// Every pass sends the capture's datagrams in order (unpaced ones in batches); the tally counts the
+// first pass, the pacer every paced send.
 TEST(Replay, SendsEachPassInOrderAndTimesEachPacedSend) {
     const SyntheticFile pcap(WriteFormat::Pcap);
     const auto payloads = Payloads(pcap);

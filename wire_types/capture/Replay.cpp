@@ -3,6 +3,7 @@
 #include <sys/prctl.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
 #include <stdexcept>
@@ -62,13 +63,14 @@ class Replayer {
         if (summary_.datagrams == 0) {
             pacer_.Restart();  // the schedule starts with the first datagram, not the opening
         }
-        const std::int64_t offset = schedule_.Next(recorded);
-        const bool paced = options_.pace != Pace::Max;
-        if (paced && !pacer_.WaitUntil(offset, stop_)) {
-            return;  // stopped while waiting: the caller's loop sees it
-        }
-        sender_.Send(payload, length);
-        if (paced) {
+        if (options_.pace == Pace::Max) {
+            Queue(payload, length);
+        } else {
+            const std::int64_t offset = schedule_.Next(recorded);
+            if (!pacer_.WaitUntil(offset, stop_)) {
+                return;  // stopped while waiting: the caller's loop sees it
+            }
+            sender_.Send(payload, length);
             pacer_.Sent(offset);
         }
         ++summary_.datagrams;
@@ -76,17 +78,46 @@ class Replayer {
     }
     void EndPass() { schedule_.EndPass(); }
     void Finish() {
+        Flush();
         summary_.nanoseconds = summary_.datagrams == 0 ? 0 : pacer_.Elapsed();
         summary_.pacing = pacer_.Errors();
     }
 
   private:
+    // Unpaced datagrams leave in batches, copied because the reader reuses their bytes.
+    static constexpr std::size_t kBatchDatagrams = 64;
+    static constexpr std::size_t kBatchBytes = 256 * 1024;
+
+    void Queue(const unsigned char* payload, std::size_t length) {
+        if (!lengths_.empty() && bytes_.size() + length > kBatchBytes) {
+            Flush();
+        }
+        bytes_.insert(bytes_.end(), payload, payload + length);
+        lengths_.push_back(length);
+        if (lengths_.size() == kBatchDatagrams) {
+            Flush();
+        }
+    }
+    void Flush() {
+        std::array<OutgoingDatagram, kBatchDatagrams> batch{};
+        const unsigned char* next = bytes_.data();
+        for (std::size_t i = 0; i < lengths_.size(); ++i) {
+            batch[i] = {next, lengths_[i]};
+            next += lengths_[i];
+        }
+        sender_.Send(batch.data(), lengths_.size());
+        bytes_.clear();
+        lengths_.clear();
+    }
+
     Sender& sender_;
     const ReplayOptions& options_;
     Schedule schedule_;
     ReplaySummary& summary_;
     const std::atomic<bool>* stop_;
     Pacer pacer_;
+    std::vector<unsigned char> bytes_;
+    std::vector<std::size_t> lengths_;
 };
 
 // A sleep may end as late as the thread's timer slack (50 microseconds by default), which was

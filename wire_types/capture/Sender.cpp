@@ -5,6 +5,8 @@
 
 #include <sched.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <stdexcept>
 #include <system_error>
@@ -77,20 +79,52 @@ Sender::Sender(const SenderOptions& options) {
 
 Sender::~Sender() = default;
 
+namespace {
+
+// Whether a refused send is tried again: a full queue on the way out (the loopback's especially)
+// is waited for, not a loss; an earlier datagram's refusal by an absent listener says nothing
+// about this one.
+void AfterRefusal(const char* what) {
+    if (errno != EINTR && errno != ENOBUFS && errno != EAGAIN && errno != ECONNREFUSED) {
+        throw std::system_error(errno, std::generic_category(), what);
+    }
+    if (errno == ENOBUFS || errno == EAGAIN) {
+        sched_yield();
+    }
+}
+
+}  // namespace
+
 void Sender::Send(const unsigned char* payload, std::size_t length) {
-    for (;;) {
-        if (sendto(state_->socket.Get(), payload, length, 0, state_->to.Get(), state_->to.Size()) >=
-            0) {
-            return;
+    while (sendto(state_->socket.Get(), payload, length, 0, state_->to.Get(), state_->to.Size()) <
+           0) {
+        AfterRefusal("send");
+    }
+}
+
+void Sender::Send(const OutgoingDatagram* datagrams, std::size_t count) {
+    constexpr std::size_t kBatch = 64;
+    std::array<iovec, kBatch> parts{};
+    std::array<mmsghdr, kBatch> messages{};
+    while (count != 0) {
+        const std::size_t batch = std::min(count, kBatch);
+        for (std::size_t i = 0; i < batch; ++i) {
+            // sendmmsg reads the buffers only.
+            parts[i] = {const_cast<unsigned char*>(datagrams[i].payload), datagrams[i].length};
+            messages[i] = {};
+            messages[i].msg_hdr.msg_name = const_cast<sockaddr*>(state_->to.Get());
+            messages[i].msg_hdr.msg_namelen = state_->to.Size();
+            messages[i].msg_hdr.msg_iov = &parts[i];
+            messages[i].msg_hdr.msg_iovlen = 1;
         }
-        // A full queue on the way out (the loopback's especially) is waited for, not a loss; an
-        // earlier datagram's refusal by an absent listener says nothing about this one.
-        if (errno != EINTR && errno != ENOBUFS && errno != EAGAIN && errno != ECONNREFUSED) {
-            throw std::system_error(errno, std::generic_category(), "send");
+        const int sent =
+            sendmmsg(state_->socket.Get(), messages.data(), static_cast<unsigned>(batch), 0);
+        if (sent <= 0) {
+            AfterRefusal("send");
+            continue;
         }
-        if (errno == ENOBUFS || errno == EAGAIN) {
-            sched_yield();
-        }
+        datagrams += sent;
+        count -= static_cast<std::size_t>(sent);
     }
 }
 

@@ -12,6 +12,12 @@
 
 namespace Lumera::capture {
 
+// One datagram of a batch: its bytes stay the caller's.
+struct OutgoingDatagram {
+    const unsigned char* payload = nullptr;
+    std::size_t length = 0;
+};
+
 struct SenderOptions {
     Endpoint destination;
     std::string interface;  // by name; empty for the route's choice
@@ -32,6 +38,9 @@ class LMWIRE_CAPTURE_API Sender {
     // One datagram, whole. When the system's buffer is full it waits rather than drop it.
     // std::system_error when the system refuses it (too long, no route).
     void Send(const unsigned char* payload, std::size_t length);
+    // `count` datagrams in order, each whole, in as few calls into the system as it allows: at
+    // full speed the sender's time goes to the calls, not to the copies. Waits and throws as Send.
+    void Send(const OutgoingDatagram* datagrams, std::size_t count);
     // The port the first datagram was sent from (the address is the unbound one).
     [[nodiscard]] Endpoint Local() const;
 
