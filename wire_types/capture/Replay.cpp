@@ -63,18 +63,25 @@ class Replayer {
         if (summary_.datagrams == 0) {
             pacer_.Restart();  // the schedule starts with the first datagram, not the opening
         }
-        if (options_.pace == Pace::Max) {
-            Queue(payload, length);
-        } else {
+        if (options_.pace != Pace::Max) {
             const std::int64_t offset = schedule_.Next(recorded);
-            if (!pacer_.WaitUntil(offset, stop_)) {
-                return;  // stopped while waiting: the caller's loop sees it
+            // A datagram due already leaves with the others due, in one call into the system:
+            // at a rate beyond what one call a datagram keeps up with, the schedule is still
+            // kept. One not due yet is waited for and leaves alone.
+            if (offset > pacer_.Elapsed()) {
+                Flush();
+                if (!pacer_.WaitUntil(offset, stop_)) {
+                    return;  // stopped while waiting: the caller's loop sees it
+                }
+                sender_.Send(payload, length);
+                pacer_.Sent(offset);
+                Count(length);
+                return;
             }
-            sender_.Send(payload, length);
-            pacer_.Sent(offset);
+            offsets_.push_back(offset);
         }
-        ++summary_.datagrams;
-        summary_.records += length / kRecordSize;
+        Queue(payload, length);
+        Count(length);
     }
     void EndPass() { schedule_.EndPass(); }
     void Finish() {
@@ -84,10 +91,14 @@ class Replayer {
     }
 
   private:
-    // Unpaced datagrams leave in batches, copied because the reader reuses their bytes.
+    // Datagrams that leave together, copied because the reader reuses their bytes.
     static constexpr std::size_t kBatchDatagrams = 64;
     static constexpr std::size_t kBatchBytes = 256 * 1024;
 
+    void Count(std::size_t length) {
+        ++summary_.datagrams;
+        summary_.records += length / kRecordSize;
+    }
     void Queue(const unsigned char* payload, std::size_t length) {
         if (!lengths_.empty() && bytes_.size() + length > kBatchBytes) {
             Flush();
@@ -106,8 +117,12 @@ class Replayer {
             next += lengths_[i];
         }
         sender_.Send(batch.data(), lengths_.size());
+        for (const std::int64_t offset : offsets_) {
+            pacer_.Sent(offset);
+        }
         bytes_.clear();
         lengths_.clear();
+        offsets_.clear();
     }
 
     Sender& sender_;
@@ -118,6 +133,7 @@ class Replayer {
     Pacer pacer_;
     std::vector<unsigned char> bytes_;
     std::vector<std::size_t> lengths_;
+    std::vector<std::int64_t> offsets_;  // of queued paced datagrams
 };
 
 // A sleep may end as late as the thread's timer slack (50 microseconds by default), which was
