@@ -72,7 +72,12 @@ int RunFeed(const TempDir& dir, const std::string& wrapper, const std::string& s
                          " ' /proc/net/udp /proc/net/udp6; do n=$((n+1)); "
                          "[ $n -gt 1000 ] && exit 92; sleep 0.01; done\n" +
                          "(" + sender + " > replay.out 2> replay.err" + then + ") & rpid=$!\n";
-    script += interrupt ? "sleep 0.5; kill -INT $pid; wait $pid; echo $? > listen.status\n"
+    // Interrupted once listen's statistics (--stats) count more than ten datagrams: a fixed
+    // sleep was too short for a sanitized replay to start on a busy machine.
+    script += interrupt ? "n=0; until [ \"$(tail -n 1 listen.err | cut -d: -f4 | cut -d' ' -f2)\" "
+                          "-gt 10 ] 2>/dev/null; do n=$((n+1)); [ $n -gt 3000 ] && break; "
+                          "sleep 0.01; done\n"
+                          "kill -INT $pid; wait $pid; echo $? > listen.status\n"
                           "kill $rpid; wait $rpid; exit 0\n"
                         : "wait $rpid; wait $pid; echo $? > listen.status\n";
     WriteText(dir.Path("feed.sh"), script);
@@ -239,11 +244,11 @@ TEST(LiveFeed, SigintInTheMiddleOfARecordingLeavesACompletePcapng) {
     MakeSources(dir, kRecords);
     const int port = Port(7);
     const std::string to = "127.0.0.1:" + std::to_string(port);
-    ASSERT_EQ(RunFeed(dir, "", "true", to + " --record rec.pcapng",
+    ASSERT_EQ(RunFeed(dir, "", "true", to + " --record rec.pcapng --stats 0.05",
                       "$L replay src.pcap " + to + " --rate 2000 --loop 100", port, true),
               0);
     EXPECT_EQ(ReadText(dir.Path("listen.status")), "0\n");
-    const std::string stats = ReadText(dir.Path("listen.err"));
+    const std::string stats = Lines(ReadText(dir.Path("listen.err"))).back();
     const std::string prefix = "lmwire: listen " + to + ": ";
     ASSERT_EQ(stats.rfind(prefix, 0), 0u) << stats;
     const long datagrams = std::stol(stats.substr(prefix.size()));
@@ -281,7 +286,7 @@ TEST(LiveFeed, AFloodIntoASmallBufferIsReportedAsKernelDrops) {
     for (const std::string& line : Lines(ReadText(dir.Path("replay.out")))) {
         sent += std::stol(line.substr(line.find(": ") + 2));
     }
-    const std::string stats = ReadText(dir.Path("listen.err"));
+    const std::string stats = Lines(ReadText(dir.Path("listen.err"))).back();
     const std::size_t at = stats.find(": ", stats.find(to)) + 2;
     const long received = std::stol(stats.substr(at));
     const std::size_t dropped = stats.rfind(" dropped by the kernel");
