@@ -191,6 +191,17 @@ int main(int argc, char** argv) {
     }
     prices->add_option("--seed", seed, "random seed (same seed, same records)")
         ->capture_default_str();
+    prices
+        ->add_option("--contracts", synthPcap.contracts,
+                     "contracts, LumeraID 1 to N (1 to 65535); the first four are always the "
+                     "same, each further one trades like one of them")
+        ->capture_default_str();
+    prices
+        ->add_option("--days", synthPcap.days,
+                     "spread the records' time stamps evenly over this many days from "
+                     "2025-11-24T00:00Z (0: one record a few tenths of a second after another "
+                     "from 2025-11-24T16:00Z)")
+        ->capture_default_str();
     prices->callback([&] { RunSynthPrices(count, file, seed, synthPcap); });
 
     SplitOptions split;

@@ -63,6 +63,9 @@ struct SynthPcapOptions {
     Compress compress;  // of the pcap or of the raw records
     std::string source = "192.0.2.1:40000";
     std::string destination = "239.192.0.1:9100";
+    // The market's size, as the command line gives them (checked by RunSynthPrices).
+    std::string contracts = "4";
+    std::string days = "0";
 };
 void RunSynthPrices(const std::string& count, const std::string& file, std::uint64_t seed,
                     const SynthPcapOptions& pcap = {});

@@ -147,8 +147,11 @@ void RunSplit(const SplitOptions& options) {
     dataset.part_bytes = options.partBytes;
     const std::vector<std::uint16_t> ports = Ports(options.ports);
     // Inputs that cannot be opened are refused before anything is written.
+    // (Standard input is read once, so only when its turn comes.)
     for (const std::string& input : options.inputs) {
-        OpenCapture(input);
+        if (input != "-") {
+            OpenCapture(input);
+        }
     }
     std::set<std::string> earlier;
     AsBadInput([&] {
