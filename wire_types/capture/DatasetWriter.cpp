@@ -232,6 +232,8 @@ struct DatasetWriter::State {
             Close(*open.back());
         }
         pool.Wait();
+        // The parts are on disk before a manifest names them.
+        pool.Sync();
         for (auto& [entry, file] : closed) {
             entry.bytes = pool.Size(file);
             manifest.parts.push_back(std::move(entry));

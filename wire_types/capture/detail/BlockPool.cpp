@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <set>
 
 #include "wire_types/capture/Stream.h"
 #include "wire_types/capture/detail/Escaped.h"
@@ -167,6 +168,28 @@ void BlockPool::Wait() {
     }
 }
 
+void BlockPool::Sync() {
+    std::set<std::string> directories;
+    const auto sync = [](const std::string& path, int flags) {
+        const int fd = open(path.c_str(), flags | O_CLOEXEC);
+        if (fd < 0 || fsync(fd) != 0) {
+            const int error = errno;
+            if (fd >= 0) {
+                close(fd);
+            }
+            throw CaptureError("cannot sync " + Escaped(path) + ": " + std::strerror(error));
+        }
+        close(fd);
+    };
+    for (const auto& file : files_) {
+        sync(file->path, O_RDONLY);
+        directories.insert(file->path.substr(0, file->path.rfind('/') + 1));
+    }
+    for (const std::string& directory : directories) {
+        sync(directory, O_RDONLY | O_DIRECTORY);
+    }
+}
+
 std::uint64_t BlockPool::Size(const File* file) const {
     const std::lock_guard<std::mutex> lock(mutex_);
     return file->size;
@@ -243,6 +266,11 @@ void BlockPool::Write(File& file, std::unique_lock<std::mutex>& lock) {
                 }
                 done += n < 0 ? 0 : static_cast<std::size_t>(n);
             }
+            // The disk starts on it now rather than all at once when Sync asks.
+            if (error.empty() && !failed) {
+                sync_file_range(file.fd, static_cast<off_t>(file.size),
+                                static_cast<off_t>(job.block.size), SYNC_FILE_RANGE_WRITE);
+            }
             lock.lock();
             if (!error.empty()) {
                 Fail(error);
@@ -257,15 +285,12 @@ void BlockPool::Write(File& file, std::unique_lock<std::mutex>& lock) {
     file.writing = false;
 }
 
-// The file's last block is written: synced, closed and given its name.
+// The file's last block is written: closed and given its name (Sync makes it durable).
 void BlockPool::Complete(File& file, std::unique_lock<std::mutex>& lock) {
     const bool failed = !failure_.empty();
     lock.unlock();
     std::string error;
-    if (!failed && fdatasync(file.fd) != 0) {
-        error = "cannot write " + Escaped(file.temporary) + ": " + std::strerror(errno);
-    }
-    if (close(file.fd) != 0 && error.empty() && !failed) {
+    if (close(file.fd) != 0 && !failed) {
         error = "cannot write " + Escaped(file.temporary) + ": " + std::strerror(errno);
     }
     file.fd = -1;

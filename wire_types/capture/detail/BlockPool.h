@@ -4,8 +4,9 @@
 // independent zstd frame (its content size in its header) and appended in the order the blocks
 // were given. Frames one after another are one zstd file to every reader, and the pool keeps all
 // cores busy whatever the number of files open at once. A file is written under a temporary
-// name, synced and renamed once its last block is written. Memory: the blocks in flight, a fixed
-// number, and the buffers that the caller holds.
+// name and renamed once its last block is written; the disk is asked to write each block as it
+// comes, so that syncing them all at the end finds little left to do. Memory: the blocks in flight,
+// a fixed number, and the buffers that the caller holds.
 
 #include <condition_variable>
 #include <cstddef>
@@ -47,6 +48,8 @@ class BlockPool {
     void Close(File* file);
     // Until every file closed is completed; CaptureError for the first failure.
     void Wait();
+    // After Wait: every file and the directories of their names on disk (fsync).
+    void Sync();
     // The bytes written to a completed file.
     [[nodiscard]] std::uint64_t Size(const File* file) const;
     // Stops the threads and removes every file created here, renamed or not.

@@ -1,5 +1,7 @@
 #include "wire_types/capture/detail/TimeZone.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -8,6 +10,7 @@
 #include <limits>
 
 #include "wire_types/capture/Stream.h"
+#include "wire_types/capture/detail/Escaped.h"
 
 namespace Lumera::capture::detail {
 namespace {
@@ -152,24 +155,27 @@ TimeZone TimeZone::Load(const std::string& name, const std::string& root) {
     // A name is a path below the root, never out of it.
     const bool safe = !name.empty() && name.front() != '/' &&
                       name.find("..") == std::string::npos && name.find('\0') == std::string::npos;
-    std::ifstream in;
-    if (safe) {
-        in.open(root + "/" + name, std::ios::binary);
+    std::vector<unsigned char> bytes;
+    struct stat info {};
+    const std::string path = root + "/" + name;
+    if (safe && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
     }
-    if (!in) {
+    if (bytes.empty()) {
         if (name == "UTC") {
             return TimeZone();
         }
-        throw CaptureError("unknown time zone " + name + " (no file " + root + "/" + name + ")");
+        throw CaptureError("unknown time zone " + Escaped(name) + " (no file " +
+                           Escaped(root + "/" + name) + ")");
     }
-    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), {});
     return FromBytes(name, bytes.data(), bytes.size());
 }
 
 TimeZone TimeZone::FromBytes(const std::string& name, const unsigned char* data, std::size_t size) {
     const auto damaged = [&](const char* why) {
-        return CaptureError("time zone " + name + ": not a TZif file of version 2 or later (" +
-                            why + ")");
+        return CaptureError("time zone " + Escaped(name) +
+                            ": not a TZif file of version 2 or later (" + why + ")");
     };
     constexpr std::size_t kHeader = 44;
     // The counts of a header: UT/local, standard/wall, leap seconds, transitions, types, chars.
