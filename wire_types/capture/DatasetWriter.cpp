@@ -19,12 +19,12 @@
 #include "wire_types/capture/detail/Escaped.h"
 #include "wire_types/capture/detail/Manifest.h"
 #include "wire_types/capture/detail/TimeZone.h"
+#include "wire_types/price/PriceRecord.h"
 
 namespace Lumera::capture {
 namespace {
 
-constexpr std::size_t kLumeraIDAt = 4;
-constexpr std::size_t kTimeStampAt = 14;
+static_assert(PriceRecordLayout::kSize == kRecordSize);
 constexpr std::int64_t kDay = 86400;
 // Parts open at once, each with a block being filled: the writer's memory (64 MiB of blocks, and
 // those in flight) whatever the number of partitions. A partition beyond them closes the part
@@ -198,12 +198,9 @@ struct DatasetWriter::State {
     void Write(const unsigned char* records, std::size_t count) {
         for (std::size_t i = 0; i < count; ++i) {
             const unsigned char* record = records + i * kRecordSize;
-            const std::int64_t stamp = static_cast<std::int32_t>(
-                std::uint32_t{record[kTimeStampAt]} | std::uint32_t{record[kTimeStampAt + 1]} << 8 |
-                std::uint32_t{record[kTimeStampAt + 2]} << 16 |
-                std::uint32_t{record[kTimeStampAt + 3]} << 24);
-            const auto id =
-                static_cast<std::int32_t>(record[kLumeraIDAt] | record[kLumeraIDAt + 1] << 8);
+            const PriceRecordView view(record);
+            const std::int64_t stamp = view.TimeStamp();
+            const std::int32_t id = view.LumeraID();
             if (stamp < from || stamp >= to) {
                 DayOf(stamp);
             }
