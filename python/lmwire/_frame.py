@@ -2,7 +2,7 @@
 
 from __future__ import annotations
 
-from typing import TYPE_CHECKING, Any
+from typing import TYPE_CHECKING, Any, Collection, Optional
 
 import numpy as np
 
@@ -10,6 +10,8 @@ from . import _native
 from ._prices import read_prices
 
 if TYPE_CHECKING:
+    import numpy.typing as npt
+
     from ._prices import Source
 
 _TIME_UNITS = (None, "s", "ms", "us", "ns")
@@ -39,13 +41,27 @@ def prices_frame(source: Source, time_unit: str | None = None, *, tz: str | None
     for option, value in (("tz", tz), ("index", index)):
         if value is not None and time_unit is None:
             raise ValueError(f"{option}={value!r} needs a time column, and so a time_unit")
+    _pandas()
+    return rows_frame(read_prices(source, partial=partial), time_unit, tz, index)
+
+
+def _pandas() -> Any:
     try:
         import pandas as pd
     except ImportError:
         raise ImportError("prices_frame needs pandas (Debian python3-pandas)") from None
-    rows = read_prices(source, partial=partial)
+    return pd
+
+
+def rows_frame(rows: npt.NDArray[np.void], time_unit: str | None, tz: str | None,
+               index: str | None, columns: Optional[Collection[str]] = None) -> Any:
+    """The frame of ``prices_frame`` for decoded rows (whose options are checked); of
+    ``columns`` only, in the frame's order, when they are named: the others are not computed."""
+    pd = _pandas()
+    wanted = (lambda name: True) if columns is None else (lambda name: name in columns
+                                                          or name == index)
     codes = rows["price_format_code"].astype(np.int64)
-    columns = {name: rows[name] for name in _native.PRICE_SCALARS}
+    frame = {name: rows[name] for name in _native.PRICE_SCALARS if wanted(name)}
     times = {}
     if "capture_time" in (rows.dtype.names or ()):
         times["capture_time"] = pd.to_datetime(rows["capture_time"], utc=True)
@@ -57,15 +73,20 @@ def prices_frame(source: Source, time_unit: str | None = None, *, tz: str | None
                 time = time.tz_convert(tz)
             except KeyError:  # pytz's and zoneinfo's unknown names are KeyErrors
                 raise ValueError(f"tz {tz!r} is no time zone that pandas knows") from None
-        columns[column] = time
-    columns["best_bid"] = rows["bid_price"][:, 0]
-    columns["best_bid_size"] = rows["bid_size"][:, 0]
-    columns["best_ask"] = rows["ask_price"][:, 0]
-    columns["best_ask_size"] = rows["ask_size"][:, 0]
+        if wanted(column):
+            frame[column] = time
+    for side in ("bid", "ask"):
+        for name, field in ((f"best_{side}", f"{side}_price"), (f"best_{side}_size",
+                                                                  f"{side}_size")):
+            if wanted(name) or wanted(f"{name}_text"):
+                frame[name] = rows[field][:, 0]
     # Codes straight from the records: one without a row shows as "", as the library shows it.
     for name, ticks in (("last_price_text", rows["last_price"]),
-                        ("best_bid_text", columns["best_bid"]),
-                        ("best_ask_text", columns["best_ask"])):
-        columns[name] = _native.display_array(codes, np.ascontiguousarray(ticks))
-    frame = pd.DataFrame(columns)
-    return frame if index is None else frame.set_index(index)
+                        ("best_bid_text", rows["bid_price"][:, 0]),
+                        ("best_ask_text", rows["ask_price"][:, 0])):
+        if wanted(name):
+            frame[name] = _native.display_array(codes, np.ascontiguousarray(ticks))
+    result = pd.DataFrame(frame)
+    if columns is not None:
+        result = result[[name for name in result.columns if name in columns or name == index]]
+    return result if index is None else result.set_index(index)
