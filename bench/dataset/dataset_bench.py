@@ -100,9 +100,10 @@ def dask_ohlcv(directory, records):
         seconds = time.perf_counter() - start
         peaks = memory.stop()
         restarted = sum(1 for pid in client.run(os.getpid).values() if pid not in peaks)
+    shown = ", ".join(f"{peak / 2**20:.0f}" for peak in peaks.values())
     print(f"dask: {frame.npartitions} partitions, {seconds:.1f} s, {records / seconds / 1e6:.2f} "
-          f"M records/s; peak memory of each worker {', '.join(f'{p / 2**20:.0f}' for p in peaks.values())} MiB "
-          f"(limit 1 GB each); {restarted} workers restarted")
+          f"M records/s; peak memory of each worker {shown} MiB (limit 1 GB each); {restarted} "
+          "workers restarted")
     return result, seconds, peaks
 
 

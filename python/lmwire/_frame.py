@@ -58,8 +58,9 @@ def rows_frame(rows: npt.NDArray[np.void], time_unit: str | None, tz: str | None
     """The frame of ``prices_frame`` for decoded rows (whose options are checked); of
     ``columns`` only, in the frame's order, when they are named: the others are not computed."""
     pd = _pandas()
-    wanted = (lambda name: True) if columns is None else (lambda name: name in columns
-                                                          or name == index)
+    def wanted(name: str) -> bool:
+        return columns is None or name in columns or name == index
+
     codes = rows["price_format_code"].astype(np.int64)
     frame = {name: rows[name] for name in _native.PRICE_SCALARS if wanted(name)}
     times = {}

@@ -13,7 +13,7 @@ from . import _native
 if TYPE_CHECKING:
     #: One predicate ``(column, op, value)``; a list of them is ANDed, a list of such lists ORed.
     Filter = tuple[str, str, Any]
-    Filters = Union[Sequence[Filter], Sequence[Sequence[Filter]], None]
+    Filters = Optional[Sequence[Union[Filter, Sequence[Filter]]]]
 
 
 class DatasetPart(NamedTuple):

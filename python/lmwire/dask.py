@@ -37,13 +37,13 @@ __all__ = ["read_prices"]
 
 
 class _Piece(NamedTuple):
-    """What one task reads: a dataset's part (``part`` set), ``count`` records of a raw file from
-    record ``first``, or a whole capture file (``count`` None)."""
+    """What one task reads: a dataset's part (``part`` set), ``records`` records of a raw file
+    from record ``first``, or a whole capture file (``records`` None)."""
 
     path: str
     part: Optional[DatasetPart] = None
     first: int = 0
-    count: Optional[int] = None
+    records: Optional[int] = None
     ports: tuple[int, ...] = ()
 
 
@@ -75,15 +75,15 @@ class _Reader:
 def _rows(piece: _Piece) -> npt.NDArray[np.void]:
     if piece.part is not None:
         return _native.Capture(os.fsencode(piece.path), [piece.part]).read_all(PRICE_DTYPE)
-    if piece.count is None:
+    if piece.records is None:
         return _read_prices(piece.path, port=list(piece.ports))
     with open(piece.path, "rb") as stream:
         stream.seek(piece.first * RECORD_SIZE)
-        data = stream.read(piece.count * RECORD_SIZE)
-    if len(data) != piece.count * RECORD_SIZE:
-        raise ValueError(f"{piece.path!r} holds fewer than the {piece.first + piece.count} "
+        data = stream.read(piece.records * RECORD_SIZE)
+    if len(data) != piece.records * RECORD_SIZE:
+        raise ValueError(f"{piece.path!r} holds fewer than the {piece.first + piece.records} "
                          "records it held when the frame was planned")
-    rows = np.empty(piece.count, PRICE_DTYPE)
+    rows = np.empty(piece.records, PRICE_DTYPE)
     _native.decode_prices(data, rows)
     return rows
 
@@ -102,7 +102,7 @@ def _file_pieces(path: str, chunk_records: int,
         if left:
             raise ValueError(f"{path!r} has {info.st_size} bytes, which is not a whole number of "
                              f"{RECORD_SIZE}-byte price records")
-        return [_Piece(path, first=first, count=min(chunk_records, records - first))
+        return [_Piece(path, first=first, records=min(chunk_records, records - first))
                 for first in range(0, records, chunk_records)], PRICE_DTYPE
     kind = _native.Capture(os.fsencode(path), True, repr(path), ports).kind
     return ([_Piece(path, ports=tuple(ports))],
@@ -141,6 +141,8 @@ def read_prices(path: Union[str, os.PathLike[str]], filters: Filters = None,
     ports = _ports(port)
     source = os.path.abspath(os.fspath(path))
     bounds: list[tuple[int, int]] = []
+    unit: Optional[str]
+    zone: Optional[str]
     if os.path.isdir(source):
         if ports:
             raise ValueError(f"port= chooses the datagrams of a pcap or pcapng capture; the "
@@ -157,9 +159,9 @@ def read_prices(path: Union[str, os.PathLike[str]], filters: Filters = None,
         if filters is not None:
             raise ValueError(f"filters= chooses the parts of a dataset directory; {source!r} is "
                              "none")
-        unit, zone = time_unit, tz if time_unit is not None else None
         if tz is not None and time_unit is None:
             raise ValueError(f"tz={tz!r} needs a time column, and so a time_unit")
+        unit, zone = time_unit, tz
         pieces, dtype = _file_pieces(source, chunk_records, ports)
     index = "time" if unit is not None else None
     meta = rows_frame(np.empty(0, dtype), unit, zone, index)

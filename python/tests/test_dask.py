@@ -89,10 +89,19 @@ def test_a_capture_file_is_a_partition_per_chunk_of_raw_records_else_one(history
                                   expected.reset_index(drop=unit is None))
 
 
-def test_a_part_gone_after_planning_fails_its_task_naming_it(history, client, tmp_path):
-    lmwire.write_dataset(history[0][:1000], tmp_path, part_bytes=100 * 86)
+@pytest.mark.parametrize("damage, message", [
+    ("part gone", "{part}"),
+    ("time out of order", "{part}: time stamps outside its first and last")])
+def test_a_task_whose_part_is_not_as_planned_fails_naming_it(history, client, tmp_path, damage,
+                                                             message):
+    rows = history[0][history[0]["lumera_id"] == 1][:300]
+    rows["time_stamp"][160] = rows["time_stamp"][150] - 1  # before its part's first time
+    lmwire.write_dataset(rows[:100 if damage == "part gone" else 300], tmp_path,
+                         part_bytes=50 * 86)
     frame = lmwire.dask.read_prices(tmp_path)
-    part = lmwire._manifest.read_manifest(tmp_path).parts[3].path
-    (tmp_path / part).unlink()
-    with pytest.raises(ValueError, match=part):
+    part = lmwire._manifest.read_manifest(tmp_path).parts[1 if damage == "part gone" else 3].path
+    assert frame.known_divisions
+    if damage == "part gone":
+        (tmp_path / part).unlink()
+    with pytest.raises(ValueError, match=message.format(part=part)):
         frame.compute(scheduler=client)
