@@ -16,7 +16,8 @@ set(LMWIRE_CAPTURE_PUBLIC_HEADERS
     capture/Receiver.h
     capture/Sender.h
     capture/Pacer.h
-    capture/Replay.h)
+    capture/Replay.h
+    capture/Dataset.h)
 if(NOT LMWIRE_CAPTURE)
     return()
 endif()
@@ -26,9 +27,11 @@ find_library(LMWIRE_PCAP_LIBRARY pcap)
 find_path(LMWIRE_ZSTD_INCLUDE_DIR zstd.h)
 find_library(LMWIRE_ZSTD_LIBRARY zstd)
 find_package(ZLIB QUIET)
+# The dataset manifest's JSON, header-only and private: consumers never need it.
+find_package(nlohmann_json CONFIG QUIET)
 set(capture_missing "")
 if(LMWIRE_PCAP_INCLUDE_DIR AND LMWIRE_PCAP_LIBRARY AND LMWIRE_ZSTD_INCLUDE_DIR
-   AND LMWIRE_ZSTD_LIBRARY AND ZLIB_FOUND)
+   AND LMWIRE_ZSTD_LIBRARY AND ZLIB_FOUND AND nlohmann_json_FOUND)
     include(CheckCXXSourceCompiles)
     set(CMAKE_REQUIRED_INCLUDES ${LMWIRE_PCAP_INCLUDE_DIR} ${LMWIRE_ZSTD_INCLUDE_DIR}
                                 ${ZLIB_INCLUDE_DIRS})
@@ -41,9 +44,10 @@ int main() { return pcap_datalink_val_to_name(1) == nullptr || ZSTD_versionNumbe
     unset(CMAKE_REQUIRED_INCLUDES)
     unset(CMAKE_REQUIRED_LIBRARIES)
 endif()
-if(NOT LMWIRE_CAPTURE_LINKS)
-    message(STATUS "LMWireTypes: libpcap, libzstd or zlib not found for this target (Debian "
-                   "libpcap-dev, libzstd-dev, zlib1g-dev): building without the capture "
+if(NOT LMWIRE_CAPTURE_LINKS OR NOT nlohmann_json_FOUND)
+    message(STATUS "LMWireTypes: libpcap, libzstd, zlib or nlohmann_json not found for this "
+                   "target (Debian libpcap-dev, libzstd-dev, zlib1g-dev, nlohmann-json3-dev): "
+                   "building without the capture "
                    "component (pcap, pcapng and compressed captures)")
     return()
 endif()
@@ -70,7 +74,8 @@ target_include_directories(lmwire_capture_objects
                                    ${ZLIB_INCLUDE_DIRS})
 target_compile_definitions(lmwire_capture_objects PRIVATE
                            $<$<NOT:$<BOOL:${LMWIRE_SHARED}>>:LMWIRE_STATIC LMWIRE_CAPTURE_STATIC>)
-target_link_libraries(lmwire_capture_objects PRIVATE lmwire_warnings)
+target_link_libraries(lmwire_capture_objects PRIVATE lmwire_warnings
+                      $<BUILD_INTERFACE:nlohmann_json::nlohmann_json>)
 
 set(capture_libraries ${LMWIRE_PCAP_LIBRARY} ${LMWIRE_ZSTD_LIBRARY} ${ZLIB_LIBRARIES})
 if(LMWIRE_SHARED)

@@ -18,6 +18,8 @@
 #include <thread>
 #include <utility>
 
+#include "wire_types/capture/detail/Escaped.h"
+
 namespace Lumera::capture {
 namespace {
 
@@ -25,23 +27,7 @@ namespace {
 // decompressor's own window.
 constexpr std::size_t kBuffer = std::size_t{1} << 16;
 
-// Controls and backslashes escaped, so that a message shows the name whatever it holds.
-std::string Escaped(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte == '\\') {
-            out += "\\\\";
-        } else if (byte < 0x20 || byte == 0x7F) {
-            char escape[5];
-            std::snprintf(escape, sizeof escape, "\\x%02x", byte);
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
+using detail::Escaped;
 
 // A descriptor or the caller's memory, decompressed on the way when its first bytes say so.
 class SourceStream final : public ByteStream {

@@ -26,7 +26,13 @@ SyntheticEndpoints DefaultSyntheticEndpoints() noexcept {
 
 void WriteSynthetic(CaptureWriter& writer, WriteFormat format, std::uint64_t count,
                     std::uint64_t seed, const SyntheticEndpoints& endpoints) {
-    SyntheticMarket market(seed);
+    WriteSynthetic(writer, format, count, seed, endpoints, SyntheticMarketOptions{});
+}
+
+void WriteSynthetic(CaptureWriter& writer, WriteFormat format, std::uint64_t count,
+                    std::uint64_t seed, const SyntheticEndpoints& endpoints,
+                    const SyntheticMarketOptions& options) {
+    SyntheticMarket market(seed, options);
     if (format == WriteFormat::Raw) {
         constexpr std::size_t kBatch = 1024;
         std::vector<unsigned char> records(kBatch * kRecordSize);

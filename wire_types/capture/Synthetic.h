@@ -9,6 +9,7 @@
 #include "wire_types/capture/CaptureWriter.h"
 #include "wire_types/capture/Export.h"
 #include "wire_types/capture/Frame.h"
+#include "wire_types/price/SyntheticMarket.h"
 
 namespace Lumera::capture {
 
@@ -27,5 +28,10 @@ struct SyntheticEndpoints {
 LMWIRE_CAPTURE_API void WriteSynthetic(CaptureWriter& writer, WriteFormat format,
                                        std::uint64_t count, std::uint64_t seed,
                                        const SyntheticEndpoints& endpoints);
+// The same of a larger market (more contracts, time stamps over days).
+LMWIRE_CAPTURE_API void WriteSynthetic(CaptureWriter& writer, WriteFormat format,
+                                       std::uint64_t count, std::uint64_t seed,
+                                       const SyntheticEndpoints& endpoints,
+                                       const SyntheticMarketOptions& market);
 
 }  // namespace Lumera::capture

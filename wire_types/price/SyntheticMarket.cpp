@@ -4,6 +4,9 @@
 #include <array>
 #include <cstring>
 #include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "wire_types/price/PriceRecord.h"
 
@@ -26,14 +29,41 @@ struct Instrument {
 struct SyntheticMarket::State {
     std::mt19937_64 random;
     // Quarter points, thirty-seconds with quarters, hundredths and ten-thousandths.
-    std::array<Instrument, 4> instruments{Instrument{1, 25, 24049, 4}, Instrument{2, 9, 14080, 3},
-                                          Instrument{3, 14, 7250, 2}, Instrument{4, 37, 10850, 1}};
+    std::vector<Instrument> instruments{Instrument{1, 25, 24049, 4}, Instrument{2, 9, 14080, 3},
+                                        Instrument{3, 14, 7250, 2}, Instrument{4, 37, 10850, 1}};
     std::int32_t time = static_cast<std::int32_t>(kFirstSecond);
+    // Spread over days: the record's index, and the seconds it stands for.
+    SyntheticMarketOptions options;
+    std::uint64_t index = 0;
 
-    explicit State(std::uint64_t seed) : random(seed) {
+    State(std::uint64_t seed, const SyntheticMarketOptions& given) : random(seed), options(given) {
+        const std::size_t defaults = instruments.size();
+        for (std::size_t i = defaults; i < static_cast<std::size_t>(options.contracts); ++i) {
+            Instrument like = instruments[i % defaults];
+            like.lumeraID = static_cast<std::uint16_t>(i + 1);
+            like.last += static_cast<std::int32_t>(i / defaults) * 1000;
+            instruments.push_back(like);
+        }
+        instruments.resize(static_cast<std::size_t>(options.contracts));
         for (Instrument& instrument : instruments) {
             instrument.high = instrument.low = instrument.last;
         }
+    }
+
+    // The time stamp of the next record.
+    std::int32_t Tick() {
+        const bool moves = Below(4) == 0;
+        if (options.days == 0) {
+            time += moves ? 1 : 0;
+            return time;
+        }
+        constexpr std::int64_t kDay = 86400;
+        const std::int64_t midnight = kFirstSecond / kDay * kDay;
+        // A product of 128 bits: days of seconds times any record count.
+        __extension__ using Wide = unsigned __int128;
+        const Wide span = static_cast<Wide>(options.days) * kDay;
+        return static_cast<std::int32_t>(
+            midnight + static_cast<std::int64_t>(span * index++ / options.records));
     }
 
     std::uint64_t Below(std::uint64_t n) { return random() % n; }
@@ -70,7 +100,21 @@ struct SyntheticMarket::State {
     }
 };
 
-SyntheticMarket::SyntheticMarket(std::uint64_t seed) : state_(std::make_unique<State>(seed)) {}
+SyntheticMarket::SyntheticMarket(std::uint64_t seed)
+    : SyntheticMarket(seed, SyntheticMarketOptions{}) {}
+
+SyntheticMarket::SyntheticMarket(std::uint64_t seed, const SyntheticMarketOptions& options) {
+    if (options.contracts < 1 || options.contracts > 65535) {
+        throw std::invalid_argument("synthetic market: " + std::to_string(options.contracts) +
+                                    " contracts, not 1 to 65535");
+    }
+    // Past 2038 a 32-bit time stamp wraps.
+    if (options.days < 0 || options.days > 4000 || (options.days > 0 && options.records == 0)) {
+        throw std::invalid_argument("synthetic market: " + std::to_string(options.days) +
+                                    " days over " + std::to_string(options.records) + " records");
+    }
+    state_ = std::make_unique<State>(seed, options);
+}
 
 SyntheticMarket::~SyntheticMarket() = default;
 
@@ -81,9 +125,7 @@ void SyntheticMarket::Next(unsigned char* out) {
     instrument.last += move == 0 ? -2 : move <= 2 ? -1 : move >= 8 ? 2 : move >= 6 ? 1 : 0;
     instrument.high = std::max(instrument.high, instrument.last);
     instrument.low = std::min(instrument.low, instrument.last);
-    if (s.Below(4) == 0) {
-        s.time += 1;
-    }
+    const std::int32_t time = s.Tick();
     const auto priceType = static_cast<std::uint8_t>(s.Below(4) == 0 ? 2 + s.Below(2) : 1);
     const auto lastSize = static_cast<std::uint16_t>(priceType == 1 ? 1 + s.Below(25) : 0);
     instrument.volume += lastSize;
@@ -94,7 +136,7 @@ void SyntheticMarket::Next(unsigned char* out) {
         .LastPrice(instrument.last)
         .LastSize(lastSize)
         .TotalVolume(instrument.volume)
-        .TimeStamp(s.time)
+        .TimeStamp(time)
         .High(instrument.high)
         .Low(instrument.low);
     s.FillSide(record, instrument.last, -1);

@@ -12,12 +12,27 @@
 
 namespace Lumera {
 
+// A larger market than the default one: more contracts, and time stamps spread evenly over days.
+struct SyntheticMarketOptions {
+    // Contracts, LumeraID 1 to N: the first four are the default market's; each further one
+    // trades like one of them (its format, weight and a price of its own).
+    int contracts = 4;
+    // 0: time moves as in the default market. N: the `records` records' time stamps are spread
+    // evenly over N whole days (UTC) from the first record's date, midnight.
+    int days = 0;
+    std::uint64_t records = 0;
+};
+
 class LMWIRE_API SyntheticMarket {
   public:
     // The first record's time stamp, in seconds since 1970: 2025-11-24T16:00:00Z.
     static constexpr std::int64_t kFirstSecond = 1'764'000'000;
 
     explicit SyntheticMarket(std::uint64_t seed);
+    // The same prices as the default market of the seed for its four contracts when `options`
+    // are the defaults. std::invalid_argument for contracts outside 1 to 65535, negative days,
+    // days beyond 4000 or without records.
+    SyntheticMarket(std::uint64_t seed, const SyntheticMarketOptions& options);
     ~SyntheticMarket();
     SyntheticMarket(const SyntheticMarket&) = delete;
     SyntheticMarket& operator=(const SyntheticMarket&) = delete;

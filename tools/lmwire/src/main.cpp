@@ -88,6 +88,17 @@ int main(int argc, char** argv) {
                      "price-record: threads that format a capture file, in the file's "
                      "order (default: one per core)")
         ->check(CLI::Range(1u, 64u));
+    if (CaptureAvailable()) {
+        decodeCommand->add_option("--date-from", decode.dateFrom,
+                                  "price-record of a dataset directory: its partitions from this "
+                                  "date on, YYYY-MM-DD");
+        decodeCommand->add_option("--date-to", decode.dateTo,
+                                  "price-record of a dataset directory: its partitions up to this "
+                                  "date, inclusive");
+        decodeCommand->add_option("--lumera-id", decode.lumeraIds,
+                                  "price-record of a dataset directory: its partitions of this "
+                                  "LumeraID (repeatable)");
+    }
     decodeCommand->add_flag("--partial", decode.partial,
                             "price-record: decode the whole records of a capture cut short and "
                             "report the bytes left over (exit 0)");
@@ -103,7 +114,9 @@ int main(int argc, char** argv) {
         CaptureAvailable()
             ? "\nWithout --binary or --pcap, the first bytes say what it is: zstd or gzip are\n"
               "decompressed; a pcap or pcapng is read as a packet capture; hex digits and white\n"
-              "space as hex; anything else (and anything decompressed) as raw records."
+              "space as hex; anything else (and anything decompressed) as raw records. A dataset\n"
+              "directory (written by split) is read as one capture, in date, LumeraID and part\n"
+              "order; --date-from, --date-to and --lumera-id leave out whole partitions."
             : "",
         kMaxVariableSize));
     decodeCommand->callback([&] { RunDecode(decode); });
@@ -178,7 +191,59 @@ int main(int argc, char** argv) {
     }
     prices->add_option("--seed", seed, "random seed (same seed, same records)")
         ->capture_default_str();
+    prices
+        ->add_option("--contracts", synthPcap.contracts,
+                     "contracts, LumeraID 1 to N (1 to 65535); the first four are always the "
+                     "same, each further one trades like one of them")
+        ->capture_default_str();
+    prices
+        ->add_option("--days", synthPcap.days,
+                     "spread the records' time stamps evenly over this many days from "
+                     "2025-11-24T00:00Z (0: one record a few tenths of a second after another "
+                     "from 2025-11-24T16:00Z)")
+        ->capture_default_str();
     prices->callback([&] { RunSynthPrices(count, file, seed, synthPcap); });
+
+    SplitOptions split;
+    auto* splitCommand = app.add_subcommand(
+        "split", "write captures into a dataset partitioned by date and LumeraID");
+    splitCommand
+        ->add_option("INPUT", split.inputs,
+                     "raw, pcap or pcapng captures (plain, zstd "
+                     "or gzip), or datasets; - for standard input")
+        ->required();
+    splitCommand->add_option("--to", split.directory, "the dataset directory (made if missing)")
+        ->required();
+    splitCommand->add_option("--port", split.ports,
+                             "take every datagram of a packet capture to this destination port "
+                             "(repeatable), as decode --port does");
+    auto* noCompress = splitCommand->add_flag("--no-compress", split.noCompress,
+                                              "write parts uncompressed (.bin)");
+    splitCommand->add_option("--level", split.level, "zstd level of the parts (1 to 19)")
+        ->check(CLI::Range(1, 19))
+        ->capture_default_str()
+        ->excludes(noCompress);
+    splitCommand
+        ->add_option("--time-unit", split.timeUnit,
+                     "read TimeStamp as seconds, milliseconds, microseconds or "
+                     "nanoseconds since 1970 (s, ms, us, ns)")
+        ->capture_default_str();
+    splitCommand
+        ->add_option("--tz", split.zone,
+                     "the time zone of the partitions' dates: UTC or a name of the "
+                     "system's zoneinfo (America/Chicago)")
+        ->capture_default_str();
+    splitCommand
+        ->add_option("--part-size", split.partBytes,
+                     "records' bytes per part, at most (whole records)")
+        ->capture_default_str();
+    splitCommand->footer(
+        "Each record goes to DIR/date=YYYY-MM-DD/lumera_id=N/part-NNNNN.bin.zst by the local date\n"
+        "of its TimeStamp, in arrival order. DIR/manifest.json, written last, lists every part\n"
+        "with its records, bytes and first and last time: until it is written readers see the\n"
+        "dataset as it was. Over an existing dataset (of the same unit and zone) split appends\n"
+        "new parts. Standard output shows the records, the parts and bytes written.");
+    splitCommand->callback([&] { RunSplit(split); });
 
     ListenOptions listen;
     auto* listenCommand = app.add_subcommand(

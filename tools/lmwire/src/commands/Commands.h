@@ -4,10 +4,17 @@
 // BadInput for anything wrong with what it was given.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "io/Output.h"
+
+#ifdef LMWIRE_HAVE_CAPTURE
+namespace Lumera::capture {
+class ByteStream;
+}
+#endif
 
 namespace lmwire {
 
@@ -32,6 +39,10 @@ struct DecodeOptions {
     // A pcap or pcapng file of UDP datagrams, and the destination ports that carry records.
     std::string pcap;
     std::vector<int> ports;
+    // A dataset directory's partitions to read: inclusive dates, ids (none: all).
+    std::string dateFrom;
+    std::string dateTo;
+    std::vector<int> lumeraIds;
 };
 void RunDecode(const DecodeOptions& options);
 class Input;
@@ -52,9 +63,31 @@ struct SynthPcapOptions {
     Compress compress;  // of the pcap or of the raw records
     std::string source = "192.0.2.1:40000";
     std::string destination = "239.192.0.1:9100";
+    // The market's size, as the command line gives them (checked by RunSynthPrices).
+    std::string contracts = "4";
+    std::string days = "0";
 };
 void RunSynthPrices(const std::string& count, const std::string& file, std::uint64_t seed,
                     const SynthPcapOptions& pcap = {});
+
+// Captures into a partitioned dataset (see wire_types/capture/Dataset.h).
+struct SplitOptions {
+    std::vector<std::string> inputs;
+    std::string directory;
+    std::vector<int> ports;  // as decode --port
+    bool noCompress = false;
+    int level = 3;
+    std::string timeUnit = "s";
+    std::string zone = "UTC";
+    std::uint64_t partBytes = std::uint64_t{64} << 20;
+};
+void RunSplit(const SplitOptions& options);
+// A directory on the command line (not standard input).
+bool IsDirectory(const std::string& path);
+#ifdef LMWIRE_HAVE_CAPTURE
+// The records of the dataset directory `options.file`, its partitions chosen by the options.
+std::unique_ptr<Lumera::capture::ByteStream> OpenDataset(const DecodeOptions& options);
+#endif
 
 void RunDemo();
 

@@ -197,6 +197,25 @@ void RunDecode(const DecodeOptions& options) {
         (options.csv || !options.timeUnit.empty() || options.partial)) {
         throw BadInput("--csv, --time-unit and --partial are for price-record captures");
     }
+    const bool dataset = kind.name == "price-record" && options.pcap.empty() && !options.binary &&
+                         IsDirectory(options.file);
+    if (!dataset &&
+        (!options.dateFrom.empty() || !options.dateTo.empty() || !options.lumeraIds.empty())) {
+        throw BadInput(
+            "--date-from, --date-to and --lumera-id choose the partitions of a dataset "
+            "directory; " +
+            (options.file.empty() || options.file == "-" ? std::string("standard input")
+                                                         : Quoted(options.file)) +
+            " is not one");
+    }
+#ifdef LMWIRE_HAVE_CAPTURE
+    if (dataset) {
+        Output out;
+        Input input(OpenDataset(options));
+        DecodePriceRecords(input, out, true, options);
+        return;
+    }
+#endif
     if (kind.name == "price-record") {
         if (!options.pcap.empty() && !options.file.empty()) {
             throw BadInput(

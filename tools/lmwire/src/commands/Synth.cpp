@@ -19,7 +19,8 @@ namespace lmwire {
 namespace {
 
 #ifdef LMWIRE_HAVE_CAPTURE
-void WriteSynthPcap(std::uint64_t count, std::uint64_t seed, const SynthPcapOptions& options) {
+void WriteSynthPcap(std::uint64_t count, std::uint64_t seed, const SynthPcapOptions& options,
+                    const Lumera::SyntheticMarketOptions& market) {
     Lumera::capture::SyntheticEndpoints endpoints;
     endpoints.source = ParseEndpoint(options.source, "--source");
     endpoints.destination = ParseEndpoint(options.destination, "--destination");
@@ -29,14 +30,15 @@ void WriteSynthPcap(std::uint64_t count, std::uint64_t seed, const SynthPcapOpti
     Output out(options.file, options.compress, Framing::Pcap);
     try {
         Lumera::capture::WriteSynthetic(out.Capture(), Lumera::capture::WriteFormat::Pcap, count,
-                                        seed, endpoints);
+                                        seed, endpoints, market);
     } catch (const Lumera::capture::CaptureError& error) {
         out.Failed(error);
     }
     out.Finish();
 }
 #else
-void WriteSynthPcap(std::uint64_t, std::uint64_t, const SynthPcapOptions&) {
+void WriteSynthPcap(std::uint64_t, std::uint64_t, const SynthPcapOptions&,
+                    const Lumera::SyntheticMarketOptions&) {
     throw BadInput("--pcap: this lmwire was built without the capture component");
 }
 #endif
@@ -50,12 +52,19 @@ void RunSynthPrices(const std::string& countText, const std::string& file, std::
     if (file.empty() == pcap.file.empty()) {
         throw BadInput("synth prices writes either FILE or --pcap FILE");
     }
+    Lumera::SyntheticMarketOptions options;
+    options.contracts = static_cast<int>(ParseInteger(pcap.contracts, 1, 65535, "--contracts"));
+    options.days = static_cast<int>(ParseInteger(pcap.days, 0, 4000, "--days"));
+    options.records = count;
+    if (options.days != 0 && count == 0) {
+        throw BadInput("--days spreads records over days: give at least one record");
+    }
     if (!pcap.file.empty()) {
-        WriteSynthPcap(count, seed, pcap);
+        WriteSynthPcap(count, seed, pcap, options);
         return;
     }
     Output out(file, pcap.compress);
-    Lumera::SyntheticMarket market(seed);
+    Lumera::SyntheticMarket market(seed, options);
     std::string& buffer = out.Buffer();
     for (std::uint64_t i = 0; i < count; ++i) {
         const std::size_t at = buffer.size();

@@ -57,6 +57,9 @@ Input::Input(const std::string& path, std::function<void()> beforeWait)
       name_(stream_->Name()),
       size_(stream_->Size()) {}
 
+Input::Input(std::unique_ptr<Lumera::capture::ByteStream> stream)
+    : stream_(std::move(stream)), name_(stream_->Name()), size_(stream_->Size()) {}
+
 Input::~Input() = default;
 
 std::size_t Input::ReadSome(unsigned char* into, std::size_t size) {

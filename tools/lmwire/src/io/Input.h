@@ -23,14 +23,22 @@ class Input {
   public:
     // `beforeWait` runs whenever a read is about to wait for a writer.
     explicit Input(const std::string& path, std::function<void()> beforeWait = {});
+#ifdef LMWIRE_HAVE_CAPTURE
+    // Bytes the capture component hands over (a dataset's parts).
+    explicit Input(std::unique_ptr<Lumera::capture::ByteStream> stream);
+#endif
     ~Input();
     Input(const Input&) = delete;
     Input& operator=(const Input&) = delete;
 
     // Escaped for messages.
-    const std::string& Name() const { return name_; }
+    const std::string& Name() const {
+        return name_;
+    }
     // Known for regular files, so that a bad length is refused before anything is read.
-    std::optional<std::uint64_t> Size() const { return size_; }
+    std::optional<std::uint64_t> Size() const {
+        return size_;
+    }
     // Up to `size` bytes; fewer only at the end of the input.
     std::size_t Read(unsigned char* into, std::size_t size);
     // What has arrived, up to `size` bytes, waiting only when nothing has; 0 at the end.
