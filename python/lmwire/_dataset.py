@@ -9,7 +9,15 @@ import numpy as np
 
 from . import _native
 from ._manifest import DatasetPart, Manifest, read_manifest
-from ._prices import PRICE_CAPTURE_DTYPE, PRICE_DTYPE, RECORD_SIZE, _NO_CAPTURE, _ports, _Reading
+from ._prices import (
+    PRICE_CAPTURE_DTYPE,
+    PRICE_DTYPE,
+    RECORD_SIZE,
+    _NO_CAPTURE,
+    _dataset,
+    _ports,
+    _Reading,
+)
 
 if TYPE_CHECKING:
     import numpy.typing as npt
@@ -47,7 +55,7 @@ def write_dataset(arrays_or_paths: Union[Input, Iterable[Input]],
 
     ``arrays_or_paths`` is an array of ``PRICE_DTYPE`` or ``PRICE_CAPTURE_DTYPE`` rows, the path
     of a capture of any kind that ``read_prices`` reads (``port`` chooses a packet capture's
-    datagrams as there), or a list of them, written in their order. A record's date is that of
+    datagrams as there) or of another dataset, or a list of them, written in their order. A record's date is that of
     its ``time_stamp`` read in ``time_unit`` (``"s"``, ``"ms"``, ``"us"`` or ``"ns"`` since
     1970) in the time zone ``tz`` (``"UTC"`` or an IANA name, as ``"America/Chicago"``); within
     a partition records keep their order. Over an existing dataset the records are appended as
@@ -90,7 +98,8 @@ def write_dataset(arrays_or_paths: Union[Input, Iterable[Input]],
                 records += len(rows)
                 continue
             path = os.fspath(given)
-            reading = _Reading(os.fsencode(path), True, repr(path), ports)
+            reading = (_dataset(path, ports, None) if os.path.isdir(path) else
+                       _Reading(os.fsencode(path), True, repr(path), ports))
             buffer = np.empty(_CHUNK * RECORD_SIZE, np.uint8)
             while count := reading.capture.read_records(buffer):
                 writer.write(buffer[:count * RECORD_SIZE])

@@ -73,7 +73,9 @@ def test_appending_adds_parts_and_a_failure_leaves_the_dataset_as_it_was(history
     np.testing.assert_array_equal(lmwire.read_prices(tmp_path), dataset_order(rows[:4000])[0])
     summary = lmwire.write_dataset(rows[4000:], tmp_path, part_bytes=1000 * 86)
     assert summary.records == 2000 and len(summary.parts) == len(files(tmp_path)) - len(before)
-    np.testing.assert_array_equal(lmwire.read_prices(tmp_path), dataset_order(rows)[0])
+    lmwire.write_dataset(tmp_path, tmp_path.with_name(tmp_path.name + "-copy"))
+    for copy in (tmp_path, tmp_path.with_name(tmp_path.name + "-copy")):
+        np.testing.assert_array_equal(lmwire.read_prices(copy), dataset_order(rows)[0])
 
 
 # Each filter, and the records it keeps: (dates, lumera ids) -> mask.
