@@ -284,6 +284,19 @@ TEST(Dataset, PartsOfBoundedSizeAndAppends) {
     filter.date_to = "2026-03-01";
     EXPECT_EQ(SelectParts(manifest, filter).size(), 6u);
 
+    // At most 64 parts are open at once: the partition used longest ago gets a new part.
+    std::vector<In> many;
+    for (int id = 1; id <= 65; ++id) {
+        many.push_back({id, k0301, "2026-03-01"});
+    }
+    many.push_back({1, k0301, "2026-03-01"});
+    const std::string wide = Fresh();
+    Write(wide, Options(), Records(many));
+    const DatasetManifest widest = ReadManifest(wide);
+    EXPECT_EQ(widest.parts.size(), 66u);
+    EXPECT_EQ(widest.parts[1].path, "date=2026-03-01/lumera_id=1/part-00001.bin.zst");
+    EXPECT_EQ(ReadAll(wide, widest.parts), InDatasetOrder(many));
+
     // Another unit or zone is no append.
     try {
         DatasetWriter other(directory, Options(TimeUnit::Milliseconds));
@@ -434,33 +447,47 @@ TEST(Dataset, NamesOfUnitsAndZones) {
 }
 
 // The rule of a zone file's footer, against the same zone's transitions that the file lists:
-// New York's, written out as a file of no transitions and only the footer.
+// each zone written out as a file of no transitions and only its footer.
 TEST(Dataset, ZoneRuleAgreesWithTheZonesTransitions) {
-    const std::string footer = "\nEST5EDT,M3.2.0,M11.1.0\n";
-    Bytes file;
-    const auto header = [&](int typeCount) {
-        const std::string magic = "TZif2";
-        file.insert(file.end(), magic.begin(), magic.end());
-        file.resize(file.size() + 15 + 4 * 4);
-        for (const int count : {typeCount, 4}) {  // types, characters of abbreviations
-            for (const int shift : {24, 16, 8, 0}) {
-                file.push_back(static_cast<unsigned char>(count >> shift));
-            }
-        }
+    const struct {
+        const char* zone;
+        const char* footer;
+        int standard;  // seconds east of UTC, as a zone file's type holds it
+    } rows[] = {
+        {"America/New_York", "EST5EDT,M3.2.0,M11.1.0", -18000},
+        {"Europe/Berlin", "CET-1CEST,M3.5.0,M10.5.0/3", 3600},
+        {"Australia/Sydney", "AEST-10AEDT,M10.1.0,M4.1.0/3", 36000},
     };
-    header(1);
-    file.insert(file.end(), {0xFF, 0xFF, 0xB9, 0xB0, 0, 0, 'E', 'S', 'T', 0});  // -18000
-    header(1);
-    file.insert(file.end(), {0xFF, 0xFF, 0xB9, 0xB0, 0, 0, 'E', 'S', 'T', 0});
-    file.insert(file.end(), footer.begin(), footer.end());
-    const detail::TimeZone rule = detail::TimeZone::FromBytes("rule", file.data(), file.size());
-    const detail::TimeZone listed = detail::TimeZone::Load("America/New_York");
-    for (std::int64_t at = 1893456000; at < 2114380800; at += 3 * 3600 + 17) {  // 2030 to 2037
-        ASSERT_EQ(rule.SpanAt(at).offset, listed.SpanAt(at).offset) << at;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.zone);
+        Bytes file;
+        for (int block = 0; block < 2; ++block) {
+            const std::string magic = "TZif2";
+            file.insert(file.end(), magic.begin(), magic.end());
+            file.resize(file.size() + 15 + 4 * 4);
+            for (const int count : {1, 4}) {  // one type, four characters of abbreviations
+                for (const int shift : {24, 16, 8, 0}) {
+                    file.push_back(static_cast<unsigned char>(count >> shift));
+                }
+            }
+            for (const int shift : {24, 16, 8, 0}) {
+                file.push_back(static_cast<unsigned char>(row.standard >> shift));
+            }
+            file.insert(file.end(), {0, 0, 'A', 'B', 'C', 0});
+        }
+        const std::string footer = std::string("\n") + row.footer + "\n";
+        file.insert(file.end(), footer.begin(), footer.end());
+        const auto rule = detail::TimeZone::FromBytes("rule", file.data(), file.size());
+        const detail::TimeZone listed = detail::TimeZone::Load(row.zone);
+        for (std::int64_t at = 1893456000; at < 2114380800; at += 3 * 3600 + 17) {  // 2030-2037
+            ASSERT_EQ(rule.SpanAt(at).offset, listed.SpanAt(at).offset) << at;
+        }
     }
-    const detail::TimeZone::Span span = rule.SpanAt(1900000000);  // 2030-03-17
-    EXPECT_EQ(span.begin, 1899356400);                            // 2030-03-10T07:00Z
-    EXPECT_EQ(span.end, 1919916000);                              // 2030-11-03T06:00Z
+    // The span around an instant runs from one change to the next.
+    const detail::TimeZone::Span span =
+        detail::TimeZone::Load("America/New_York").SpanAt(1900000000);  // 2030-03-17
+    EXPECT_EQ(span.begin, 1899356400);                                  // 2030-03-10T07:00Z
+    EXPECT_EQ(span.end, 1919916000);                                    // 2030-11-03T06:00Z
 }
 
 }  // namespace

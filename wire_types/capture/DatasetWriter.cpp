@@ -31,10 +31,6 @@ constexpr std::int64_t kDay = 86400;
 constexpr std::size_t kMostOpen = 64;
 constexpr std::size_t kBlockRecords = (std::size_t{1} << 20) / kRecordSize;
 
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) noexcept {
-    return a / b - (a % b != 0 && (a < 0) != (b < 0) ? 1 : 0);
-}
-
 std::int64_t UnitsPerSecond(TimeUnit unit) noexcept {
     switch (unit) {
         case TimeUnit::Seconds:
@@ -140,9 +136,9 @@ struct DatasetWriter::State {
     // The days and the span of raw time stamps around `stamp` that fall on them: the zone's
     // offset holds over the span, so the next records of the same day cost a comparison.
     void DayOf(std::int64_t stamp) {
-        const std::int64_t second = FloorDiv(stamp, perSecond);
+        const std::int64_t second = detail::FloorDiv(stamp, perSecond);
         const detail::TimeZone::Span span = zone.SpanAt(second);
-        days = FloorDiv(second + span.offset, kDay);
+        days = detail::FloorDiv(second + span.offset, kDay);
         // Bounds beyond a 32-bit time stamp's reach matter no more than the reach itself.
         const auto clamp = [](std::int64_t s) {
             return std::clamp<std::int64_t>(s, -(std::int64_t{1} << 33), std::int64_t{1} << 33);

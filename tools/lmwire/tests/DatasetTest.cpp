@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <regex>
+#include <set>
 
 #include "RunTool.h"
 
@@ -78,6 +79,15 @@ TEST(Dataset, SplitThenDecodeIsTheSourceByPartition) {
             ++parts;
         }
         EXPECT_EQ(std::to_string(parts), summary[1].str());
+        // Every contract on each of the three days.
+        std::set<std::string> partitions;
+        for (std::size_t at = 0; (at = manifest.find("\"path\":\"", at)) != std::string::npos;
+             ++at) {
+            partitions.insert(manifest.substr(at + 8, manifest.find("/part-", at) - at - 8));
+        }
+        EXPECT_EQ(partitions.size(), 18u);
+        EXPECT_EQ(*partitions.begin(), "date=2025-11-24/lumera_id=1");
+        EXPECT_EQ(*partitions.rbegin(), "date=2025-11-26/lumera_id=6");
         EXPECT_GT(parts, 18u);
         const Result decoded = RunTool({"decode", "price-record", "--json", dataset});
         ASSERT_EQ(decoded.status, 0) << decoded.err;

@@ -19,10 +19,6 @@ constexpr std::int64_t kDay = 86400;
 constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
 constexpr std::int64_t kAlways = std::numeric_limits<std::int64_t>::min();
 
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) noexcept {
-    return a / b - (a % b != 0 && (a < 0) != (b < 0) ? 1 : 0);
-}
-
 bool Leap(std::int64_t year) noexcept {
     return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
 }

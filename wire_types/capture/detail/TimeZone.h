@@ -12,6 +12,11 @@
 
 namespace Lumera::capture::detail {
 
+// a / b rounded toward negative infinity: times before 1970 fall on the days before it.
+[[nodiscard]] constexpr std::int64_t FloorDiv(std::int64_t a, std::int64_t b) noexcept {
+    return a / b - (a % b != 0 && (a < 0) != (b < 0) ? 1 : 0);
+}
+
 // Days since 1970-01-01 as "YYYY-MM-DD" (proleptic Gregorian), and the days of a date.
 [[nodiscard]] std::string CivilDate(std::int64_t days);
 [[nodiscard]] std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day) noexcept;
