@@ -56,12 +56,12 @@ def _pandas() -> Any:
 def rows_frame(rows: npt.NDArray[np.void], time_unit: str | None, tz: str | None,
                index: str | None, columns: Optional[Collection[str]] = None) -> Any:
     """The frame of ``prices_frame`` for decoded rows (whose options are checked); of
-    ``columns`` only, in the frame's order, when they are named: the others are not computed."""
+    ``columns`` only, in their order, when they are named: the others are not computed."""
     pd = _pandas()
+
     def wanted(name: str) -> bool:
         return columns is None or name in columns or name == index
 
-    codes = rows["price_format_code"].astype(np.int64)
     frame = {name: rows[name] for name in _native.PRICE_SCALARS if wanted(name)}
     times = {}
     if "capture_time" in (rows.dtype.names or ()):
@@ -75,19 +75,22 @@ def rows_frame(rows: npt.NDArray[np.void], time_unit: str | None, tz: str | None
             except KeyError:  # pytz's and zoneinfo's unknown names are KeyErrors
                 raise ValueError(f"tz {tz!r} is no time zone that pandas knows") from None
         if wanted(column):
-            frame[column] = time
+            frame[column] = time.rename(column)
     for side in ("bid", "ask"):
         for name, field in ((f"best_{side}", f"{side}_price"), (f"best_{side}_size",
                                                                   f"{side}_size")):
-            if wanted(name) or wanted(f"{name}_text"):
+            if wanted(name):
                 frame[name] = rows[field][:, 0]
     # Codes straight from the records: one without a row shows as "", as the library shows it.
-    for name, ticks in (("last_price_text", rows["last_price"]),
-                        ("best_bid_text", rows["bid_price"][:, 0]),
-                        ("best_ask_text", rows["ask_price"][:, 0])):
-        if wanted(name):
-            frame[name] = _native.display_array(codes, np.ascontiguousarray(ticks))
-    result = pd.DataFrame(frame)
-    if columns is not None:
-        result = result[[name for name in result.columns if name in columns or name == index]]
-    return result if index is None else result.set_index(index)
+    texts = {name: ticks for name, ticks in (("last_price_text", lambda: rows["last_price"]),
+                                             ("best_bid_text", lambda: rows["bid_price"][:, 0]),
+                                             ("best_ask_text", lambda: rows["ask_price"][:, 0]))
+             if wanted(name)}
+    if texts:
+        codes = rows["price_format_code"].astype(np.int64)
+        for name, ticks in texts.items():
+            frame[name] = _native.display_array(codes, np.ascontiguousarray(ticks()))
+    # Built with its index and columns at once: selecting or moving columns afterwards copies.
+    labels = None if index is None else frame.pop(index)
+    order = list(frame) if columns is None else [name for name in columns if name in frame]
+    return pd.DataFrame({name: frame[name] for name in order}, index=labels)
