@@ -49,7 +49,7 @@ class _Piece(NamedTuple):
 
 class _Reader:
     """A piece to a pandas frame, of the chosen columns only: a Dask IO function, so that a
-    selection of columns is read and computed by the tasks rather than dropped after them."""
+    selection of columns is computed by the tasks alone rather than dropped after them."""
 
     def __init__(self, columns: list[str], unit: Optional[str], tz: Optional[str],
                  checked: bool) -> None:
@@ -124,7 +124,7 @@ def read_prices(path: Union[str, os.PathLike[str]], filters: Filters = None,
     not). A raw file gives a partition per ``chunk_records`` records, another capture one
     partition; with a ``time_unit`` their frames are indexed by ``time`` too (without known
     divisions), and ``port`` chooses a packet capture's datagrams. Selecting columns
-    (``frame[["lumera_id", "last_price"]]``) reads and computes those only.
+    (``frame[["lumera_id", "last_price"]]``) computes those only.
 
     The graph holds the path (made absolute) and the part's name, so that a worker on another
     machine reads the same file where it sees it under the same path.
