@@ -284,16 +284,16 @@ TEST(Dataset, PartsOfBoundedSizeAndAppends) {
     filter.date_to = "2026-03-01";
     EXPECT_EQ(SelectParts(manifest, filter).size(), 6u);
 
-    // At most 64 parts are open at once: the partition used longest ago gets a new part.
+    // At most 128 parts are open at once: the partition used longest ago gets a new part.
     std::vector<In> many;
-    for (int id = 1; id <= 65; ++id) {
+    for (int id = 1; id <= 129; ++id) {
         many.push_back({id, k0301, "2026-03-01"});
     }
     many.push_back({1, k0301, "2026-03-01"});
     const std::string wide = Fresh();
     Write(wide, Options(), Records(many));
     const DatasetManifest widest = ReadManifest(wide);
-    EXPECT_EQ(widest.parts.size(), 66u);
+    EXPECT_EQ(widest.parts.size(), 130u);
     EXPECT_EQ(widest.parts[1].path, "date=2026-03-01/lumera_id=1/part-00001.bin.zst");
     EXPECT_EQ(ReadAll(wide, widest.parts), InDatasetOrder(many));
 

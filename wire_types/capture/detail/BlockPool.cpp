@@ -49,7 +49,6 @@ struct Compressor {
 
 BlockPool::BlockPool(unsigned threads, int level, std::size_t blockBytes)
     : level_(level),
-      blockBytes_(blockBytes),
       room_(level == 0 ? blockBytes : std::max(blockBytes, ZSTD_compressBound(blockBytes))),
       mostInFlight_(2 * std::size_t{std::max(threads, 1u)} + 2) {
     if (level != 0) {

@@ -70,7 +70,6 @@ class BlockPool {
     void Stop() noexcept;
 
     int level_;
-    std::size_t blockBytes_;
     std::size_t room_;  // a block's buffer: enough for its compressed form too
     std::size_t mostInFlight_;
     mutable std::mutex mutex_;
