@@ -1,14 +1,16 @@
 """LMWireTypes for Python: captures of price records as numpy arrays, prices both ways, packets
 as objects.
 
-The numbers stay numbers: a capture of 86-byte price records, raw or in the UDP datagrams of a
-pcap or pcapng, reads into a numpy structured array (``read_prices``, or ``iter_prices`` chunk by
-chunk) and is written back (``write_prices``; ``synth_prices`` makes records to try), a live UDP
-feed is received as such arrays (``listen``) and a capture sent to one (``replay``), tick prices
-turn into display texts and decimal values and back (``display``, ``parse``, ``to_decimal``,
-``from_decimal``) one at a time or a whole array at once, and the session packets are classes
-with their fields as keyword arguments and attributes. Everything is computed by the C++ library
-LMWireTypes through the extension ``lmwire._native``.
+The numbers stay numbers: a capture of 86-byte price records, raw or in the UDP datagrams of a pcap
+or pcapng, reads into a numpy structured array (``read_prices``, or ``iter_prices`` chunk by chunk)
+and is written back (``write_prices``; ``synth_prices`` makes records to try), a history larger
+than memory is stored as a partitioned dataset (``write_dataset``) that the same readers take with
+filters and ``lmwire.dask`` reads as a Dask DataFrame, a live UDP feed is received as such arrays
+(``listen``) and a capture sent to one (``replay``), tick prices turn into display texts and
+decimal values and back (``display``, ``parse``, ``to_decimal``, ``from_decimal``) one at a time or
+a whole array at once, and the session packets are classes with their fields as keyword arguments
+and attributes. Everything is computed by the C++ library LMWireTypes through the extension
+``lmwire._native``.
 """
 
 try:
@@ -25,8 +27,10 @@ except ImportError:
         "/usr/bin/python3 (see the README's Python section), or put a build tree's package on "
         "PYTHONPATH (build/dev/python after `cmake --preset dev` and a build)") from None
 from ._convert import Format, display, formats, from_decimal, parse, to_decimal
+from ._dataset import DatasetSummary, write_dataset
 from ._frame import prices_frame
 from ._live import Listener, ReplaySummary, listen, replay
+from ._manifest import DatasetPart
 from ._native import (
     CLMWirePriceSubscriptionPacket,
     LogonResponsePacket,
@@ -54,6 +58,8 @@ __version__ = _native.__version__
 
 __all__ = [
     "CLMWirePriceSubscriptionPacket",
+    "DatasetPart",
+    "DatasetSummary",
     "Format",
     "Listener",
     "LogonResponsePacket",
@@ -82,5 +88,6 @@ __all__ = [
     "replay",
     "synth_prices",
     "to_decimal",
+    "write_dataset",
     "write_prices",
 ]

@@ -2,7 +2,7 @@
 
 from __future__ import annotations
 
-from typing import TYPE_CHECKING, Any
+from typing import TYPE_CHECKING, Any, Collection, Optional
 
 import numpy as np
 
@@ -10,6 +10,8 @@ from . import _native
 from ._prices import read_prices
 
 if TYPE_CHECKING:
+    import numpy.typing as npt
+
     from ._prices import Source
 
 _TIME_UNITS = (None, "s", "ms", "us", "ns")
@@ -39,13 +41,28 @@ def prices_frame(source: Source, time_unit: str | None = None, *, tz: str | None
     for option, value in (("tz", tz), ("index", index)):
         if value is not None and time_unit is None:
             raise ValueError(f"{option}={value!r} needs a time column, and so a time_unit")
+    _pandas()
+    return rows_frame(read_prices(source, partial=partial), time_unit, tz, index)
+
+
+def _pandas() -> Any:
     try:
         import pandas as pd
     except ImportError:
         raise ImportError("prices_frame needs pandas (Debian python3-pandas)") from None
-    rows = read_prices(source, partial=partial)
-    codes = rows["price_format_code"].astype(np.int64)
-    columns = {name: rows[name] for name in _native.PRICE_SCALARS}
+    return pd
+
+
+def rows_frame(rows: npt.NDArray[np.void], time_unit: str | None, tz: str | None,
+               index: str | None, columns: Optional[Collection[str]] = None) -> Any:
+    """The frame of ``prices_frame`` for decoded rows (whose options are checked); of
+    ``columns`` only, in their order, when they are named: the others are not computed."""
+    pd = _pandas()
+
+    def wanted(name: str) -> bool:
+        return columns is None or name in columns or name == index
+
+    frame = {name: rows[name] for name in _native.PRICE_SCALARS if wanted(name)}
     times = {}
     if "capture_time" in (rows.dtype.names or ()):
         times["capture_time"] = pd.to_datetime(rows["capture_time"], utc=True)
@@ -57,15 +74,23 @@ def prices_frame(source: Source, time_unit: str | None = None, *, tz: str | None
                 time = time.tz_convert(tz)
             except KeyError:  # pytz's and zoneinfo's unknown names are KeyErrors
                 raise ValueError(f"tz {tz!r} is no time zone that pandas knows") from None
-        columns[column] = time
-    columns["best_bid"] = rows["bid_price"][:, 0]
-    columns["best_bid_size"] = rows["bid_size"][:, 0]
-    columns["best_ask"] = rows["ask_price"][:, 0]
-    columns["best_ask_size"] = rows["ask_size"][:, 0]
+        if wanted(column):
+            frame[column] = time.rename(column)
+    for side in ("bid", "ask"):
+        for name, field in ((f"best_{side}", f"{side}_price"), (f"best_{side}_size",
+                                                                  f"{side}_size")):
+            if wanted(name):
+                frame[name] = rows[field][:, 0]
     # Codes straight from the records: one without a row shows as "", as the library shows it.
-    for name, ticks in (("last_price_text", rows["last_price"]),
-                        ("best_bid_text", columns["best_bid"]),
-                        ("best_ask_text", columns["best_ask"])):
-        columns[name] = _native.display_array(codes, np.ascontiguousarray(ticks))
-    frame = pd.DataFrame(columns)
-    return frame if index is None else frame.set_index(index)
+    texts = {name: ticks for name, ticks in (("last_price_text", lambda: rows["last_price"]),
+                                             ("best_bid_text", lambda: rows["bid_price"][:, 0]),
+                                             ("best_ask_text", lambda: rows["ask_price"][:, 0]))
+             if wanted(name)}
+    if texts:
+        codes = rows["price_format_code"].astype(np.int64)
+        for name, ticks in texts.items():
+            frame[name] = _native.display_array(codes, np.ascontiguousarray(ticks()))
+    # Built with its index and columns at once: selecting or moving columns afterwards copies.
+    labels = None if index is None else frame.pop(index)
+    order = list(frame) if columns is None else [name for name in columns if name in frame]
+    return pd.DataFrame({name: frame[name] for name in order}, index=labels)

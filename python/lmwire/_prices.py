@@ -13,10 +13,13 @@ import numpy as np
 from numpy.lib.recfunctions import repack_fields
 
 from . import _native
+from ._manifest import read_manifest, select_parts
 
 if TYPE_CHECKING:
     import numpy.typing as npt
     from _typeshed import ReadableBuffer
+
+    from ._manifest import Filters
 
     #: What ``read_prices`` reads: a path or the bytes themselves.
     Source = Union[str, os.PathLike[str], ReadableBuffer]
@@ -112,10 +115,11 @@ def _ports(port: Ports) -> list[int]:
 class _Reading:
     """A capture read through the capture component, and what is said at its end."""
 
-    def __init__(self, source: object, is_path: bool, name: str, ports: list[int]) -> None:
+    def __init__(self, source: object, is_path: bool, name: str, ports: list[int],
+                 capture: Optional[_native.Capture] = None) -> None:
         if not _native.CAPTURE:
             raise RuntimeError(f"{name}: {_NO_CAPTURE}")
-        self.capture = _native.Capture(source, is_path, name, ports)
+        self.capture = _native.Capture(source, is_path, name, ports) if capture is None else capture
         self.name = name
         self.packets = self.capture.kind != "raw"
         self.dtype = PRICE_CAPTURE_DTYPE if self.packets else PRICE_DTYPE
@@ -141,10 +145,15 @@ class _Reading:
             warnings.warn(f"{end}; left out", PartialRecordWarning, stacklevel=3)
 
 
-def _open(source: Source,
-          ports: list[int]) -> tuple[Optional[_Reading], Union[str, memoryview], str]:
+def _open(source: Source, ports: list[int],
+          filters: Filters) -> tuple[Optional[_Reading], Union[str, memoryview], str]:
     """The capture to read through the component (None for plain raw records), its path or
     bytes, and how messages name it."""
+    if isinstance(source, (str, os.PathLike)) and os.path.isdir(source):
+        return _dataset(os.fspath(source), ports, filters), "", repr(os.fspath(source))
+    if filters is not None:
+        what = repr(os.fspath(source)) if isinstance(source, (str, os.PathLike)) else "bytes"
+        raise ValueError(f"filters= chooses the parts of a dataset directory; {what} is none")
     if isinstance(source, (str, os.PathLike)):
         path = os.fspath(source)
         with open(path, "rb") as stream:
@@ -172,6 +181,18 @@ def _open(source: Source,
     return _Reading(view, False, name, ports), view, name
 
 
+def _dataset(directory: str, ports: list[int], filters: Filters) -> _Reading:
+    """The parts of a dataset that ``filters`` keep, as one capture of raw records."""
+    if not _native.CAPTURE:
+        raise RuntimeError(f"{directory!r}: {_NO_CAPTURE}")
+    if ports:
+        raise ValueError(f"port= chooses the datagrams of a pcap or pcapng capture; the dataset "
+                         f"{directory!r} holds raw records")
+    parts = select_parts(read_manifest(directory).parts, filters)
+    capture = _native.Capture(os.fsencode(directory), list(parts))
+    return _Reading(None, False, repr(directory), [], capture)
+
+
 def _plain(source: Union[str, memoryview], name: str,
            ports: list[int]) -> tuple[None, Union[str, memoryview], str]:
     if ports:
@@ -180,8 +201,8 @@ def _plain(source: Union[str, memoryview], name: str,
     return None, source, name
 
 
-def read_prices(source: Source, *, port: Ports = None,
-                partial: bool = False) -> npt.NDArray[np.void]:
+def read_prices(source: Source, *, port: Ports = None, partial: bool = False,
+                filters: Filters = None) -> npt.NDArray[np.void]:
     """Decodes a capture into an array: ``PRICE_DTYPE`` for raw records back to back,
     ``PRICE_CAPTURE_DTYPE`` (with each packet's ``capture_time``) for a pcap or pcapng.
 
@@ -196,9 +217,20 @@ def read_prices(source: Source, *, port: Ports = None,
     ones are decoded and the rest reported by a ``PartialRecordWarning``. A plain file of raw
     records is read and decoded in one pass, without the GIL; ``port`` with raw records raises
     ``ValueError``.
+
+    A dataset directory (``write_dataset``, ``lmwire split``) reads as one capture of raw
+    records, in date, ``lumera_id`` and part order. ``filters`` keep whole parts by their
+    partition before anything is read, as Dask's and Arrow's readers take them: a list of
+    ``(column, op, value)`` tuples, all of which a part passes, or a list of such lists, one of
+    which it passes; the columns are ``"date"`` (``"YYYY-MM-DD"`` or a ``datetime.date``) and
+    ``"lumera_id"``, the operators ``==``, ``=``, ``!=``, ``<``, ``<=``, ``>``, ``>=``, ``in``
+    and ``not in`` (with a list), as in ``[("lumera_id", "in", [2, 5]), ("date", ">=",
+    "2026-12-01")]``. A manifest that is missing or damaged, or a part that is not as it says
+    (gone, of another size or record count), raises ``ValueError`` naming it, before any record
+    of that part is handed out. ``filters`` on anything but a dataset raise ``ValueError``.
     """
     ports = _ports(port)
-    reading, plain, name = _open(source, ports)
+    reading, plain, name = _open(source, ports, filters)
     if reading is not None:
         rows = reading.capture.read_all(reading.dtype)
         reading.finish(partial)
@@ -213,17 +245,19 @@ def read_prices(source: Source, *, port: Ports = None,
 
 
 def iter_prices(source: Source, chunk_records: int = 65536, *, port: Ports = None,
-                partial: bool = False) -> Iterator[npt.NDArray[np.void]]:
-    """The records of a capture of any kind and size, as ``read_prices`` reads them, in arrays
-    of ``chunk_records`` rows (the last one shorter): only one chunk is in memory at a time.
+                partial: bool = False, filters: Filters = None) -> Iterator[npt.NDArray[np.void]]:
+    """The records of a capture of any kind and size, or of a dataset, as ``read_prices`` reads
+    them, in arrays of ``chunk_records`` rows (the last one shorter): only one chunk is in memory
+    at a time.
 
-    The capture is opened, its kind told and ``port`` checked by the call; the warnings and the
-    ``ValueError`` of a capture cut short come after its last chunk.
+    The capture is opened, its kind told and ``port`` and ``filters`` checked by the call; the
+    warnings and the ``ValueError`` of a capture cut short come after its last chunk, that of a
+    dataset's damaged part before the first chunk with any of its records.
     """
     if not isinstance(chunk_records, int) or chunk_records < 1:
         raise ValueError(f"chunk_records {chunk_records!r}: expected a positive int")
     ports = _ports(port)
-    reading, plain, name = _open(source, ports)
+    reading, plain, name = _open(source, ports, filters)
     if reading is None:
         reading = _Reading(os.fsencode(plain) if isinstance(plain, str) else plain,
                            isinstance(plain, str), name, ports)

@@ -16,5 +16,6 @@ void BindAccountDataPacket(py::module_& module);
 void BindAccountContract(py::module_& module);
 void BindCaptures(py::module_& module);
 void BindLive(py::module_& module);
+void BindDataset(py::module_& module);
 
 }  // namespace lmwire::binding

@@ -29,6 +29,7 @@
 #ifdef LMWIRE_HAVE_CAPTURE
 #include <sys/mman.h>
 
+#include "Dataset.h"
 #include "RowBlock.h"
 #include "wire_types/capture/CaptureReader.h"
 #include "wire_types/capture/CaptureWriter.h"
@@ -82,6 +83,11 @@ class Capture {
         packets_ = reader_->Kind() != capture::CaptureKind::Raw;
         rowSize_ = packets_ ? sizeof(CaptureRow) : sizeof(PriceRow);
     }
+    // The parts of a dataset as one capture of raw records, whatever their first bytes look like.
+    Capture(const std::string& directory, const std::vector<PartFields>& parts)
+        : reader_(std::make_unique<capture::CaptureReader>(OpenDatasetParts(directory, parts),
+                                                           capture::CaptureKind::Raw)),
+          rowSize_(sizeof(PriceRow)) {}
 
     const char* Kind() const noexcept { return capture::CaptureKindName(reader_->Kind()); }
 
@@ -92,6 +98,30 @@ class Capture {
         py::gil_scoped_release release;
         const std::lock_guard<std::mutex> lock(mutex_);
         return Fill(out, capacity);
+    }
+
+    // Up to len(records) / 86 records as they are in the capture (a datagram's records, for a
+    // packet capture), fewer only at its end; the count. What a dataset is written from.
+    std::size_t ReadRecords(py::array_t<unsigned char, py::array::c_style> records) {
+        unsigned char* out = records.mutable_data();
+        const auto capacity = static_cast<std::size_t>(records.size()) / kRecordSize;
+        py::gil_scoped_release release;
+        const std::lock_guard<std::mutex> lock(mutex_);
+        std::size_t done = 0;
+        while (done < capacity && (packets_ ? left_ > 0 || NextDatagram() : !ended_)) {
+            std::size_t got = 0;
+            if (packets_) {
+                got = std::min(left_, capacity - done);
+                std::memcpy(out + done * kRecordSize, pending_, got * kRecordSize);
+                pending_ += got * kRecordSize;
+                left_ -= got;
+            } else {
+                ended_ = reader_->NextRecords(out + done * kRecordSize, capacity - done, got) !=
+                         capture::ReadStatus::Packet;
+            }
+            done += got;
+        }
+        return done;
     }
 
     // Every row left, in one array of `dtype` (the caller's dtype for rowSize_): a block sized for
@@ -392,8 +422,11 @@ void BindCaptures(py::module_& module) {
     py::class_<Capture>(module, "Capture")
         .def(py::init<const py::object&, bool, std::string, std::vector<std::uint16_t>>(),
              py::arg("source"), py::arg("is_path"), py::arg("name"), py::arg("ports"))
+        .def(py::init<const std::string&, const std::vector<PartFields>&>(), py::arg("directory"),
+             py::arg("parts"))
         .def_property_readonly("kind", &Capture::Kind)
         .def("read", &Capture::Read, py::arg("rows"))
+        .def("read_records", &Capture::ReadRecords, py::arg("records"))
         .def("read_all", &Capture::ReadAll, py::arg("dtype"))
         .def_property_readonly("skipped", &Capture::Skipped)
         .def_property_readonly("in_part", &Capture::InPart)

@@ -19,4 +19,5 @@ PYBIND11_MODULE(_native, module) {
     lmwire::binding::BindAccountContract(module);
     lmwire::binding::BindCaptures(module);
     lmwire::binding::BindLive(module);
+    lmwire::binding::BindDataset(module);
 }

@@ -42,6 +42,9 @@ TYPED_USES = [
      "Union[builtins.float, None]"),
     ('lmwire.TCPLogonReconnectPacket(user_id=b"u").user_id', "builtins.str"),
     ('lmwire.read_account_contract(b"")', "Tuple[builtins.dict[builtins.str, Any], builtins.int]"),
+    ('lmwire.write_dataset([lmwire.synth_prices(1), "c.pcap"], "d").parts[0].date', "builtins.str"),
+    ('lmwire.iter_prices("d", filters=[[("date", ">=", "2026-12-01")], [("lumera_id", "==", 2)]])',
+     "typing.Iterator[numpy.ndarray[Any, numpy.dtype[numpy.void]]]"),
 ]
 
 
