@@ -32,9 +32,10 @@ struct SyntheticMarket::State {
     std::vector<Instrument> instruments{Instrument{1, 25, 24049, 4}, Instrument{2, 9, 14080, 3},
                                         Instrument{3, 14, 7250, 2}, Instrument{4, 37, 10850, 1}};
     std::int32_t time = static_cast<std::int32_t>(kFirstSecond);
-    // Spread over days: the record's index, and the seconds it stands for.
     SyntheticMarketOptions options;
-    std::uint64_t index = 0;
+    // Spread over days: the seconds after midnight of the next record, and what is left over.
+    std::uint64_t seconds = 0;
+    std::uint64_t remainder = 0;
 
     State(std::uint64_t seed, const SyntheticMarketOptions& given) : random(seed), options(given) {
         const std::size_t defaults = instruments.size();
@@ -59,11 +60,13 @@ struct SyntheticMarket::State {
         }
         constexpr std::int64_t kDay = 86400;
         const std::int64_t midnight = kFirstSecond / kDay * kDay;
-        // A product of 128 bits: days of seconds times any record count.
-        __extension__ using Wide = unsigned __int128;
-        const Wide span = static_cast<Wide>(options.days) * kDay;
-        return static_cast<std::int32_t>(
-            midnight + static_cast<std::int64_t>(span * index++ / options.records));
+        // Record i stands for floor(span * i / records) seconds after midnight, kept as a quotient
+        // and a remainder so that no product overflows, where no 128-bit integer exists either.
+        const auto stamp = static_cast<std::int32_t>(midnight + static_cast<std::int64_t>(seconds));
+        remainder += static_cast<std::uint64_t>(options.days) * kDay;
+        seconds += remainder / options.records;
+        remainder %= options.records;
+        return stamp;
     }
 
     std::uint64_t Below(std::uint64_t n) { return random() % n; }
