@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
-#include <set>
 
 #include <fmt/format.h>
 
@@ -44,12 +43,19 @@ auto AsBadInput(Call call) {
     }
 }
 
+// The parts of a dataset that `filter` keeps, as one stream of raw records.
+std::unique_ptr<capture::ByteStream> OpenParts(const std::string& path,
+                                               const capture::DatasetFilter& filter) {
+    return AsBadInput([&] {
+        return capture::OpenParts(path, capture::SelectParts(capture::ReadManifest(path), filter));
+    });
+}
+
 std::unique_ptr<capture::CaptureReader> OpenCapture(const std::string& path) {
     return AsBadInput([&] {
         if (capture::IsDataset(path)) {
-            const capture::DatasetManifest manifest = capture::ReadManifest(path);
-            return std::make_unique<capture::CaptureReader>(
-                capture::OpenParts(path, manifest.parts), capture::CaptureKind::Raw);
+            return std::make_unique<capture::CaptureReader>(OpenParts(path, {}),
+                                                            capture::CaptureKind::Raw);
         }
         return std::make_unique<capture::CaptureReader>(capture::ByteStream::Open(
             path == "-" ? "-" : path, {}, path == "-" ? "standard input" : Escaped(path)));
@@ -124,10 +130,7 @@ std::unique_ptr<Lumera::capture::ByteStream> OpenDataset(const DecodeOptions& op
     filter.date_from = options.dateFrom;
     filter.date_to = options.dateTo;
     filter.lumera_ids.assign(options.lumeraIds.begin(), options.lumeraIds.end());
-    return AsBadInput([&] {
-        const capture::DatasetManifest manifest = capture::ReadManifest(options.file);
-        return capture::OpenParts(options.file, capture::SelectParts(manifest, filter));
-    });
+    return OpenParts(options.file, filter);
 }
 
 void RunSplit(const SplitOptions& options) {
@@ -153,12 +156,15 @@ void RunSplit(const SplitOptions& options) {
             OpenCapture(input);
         }
     }
-    std::set<std::string> earlier;
+    // What the dataset held before: a writer only adds parts, so the rest is what it wrote.
+    std::size_t earlierParts = 0;
+    std::uint64_t earlierBytes = 0;
     AsBadInput([&] {
         if (capture::IsDataset(options.directory)) {
             for (const capture::DatasetPart& part :
                  capture::ReadManifest(options.directory).parts) {
-                earlier.insert(part.path);
+                ++earlierParts;
+                earlierBytes += part.bytes;
             }
         }
     });
@@ -174,14 +180,12 @@ void RunSplit(const SplitOptions& options) {
     } catch (const capture::CaptureError& error) {
         throw RunError(error.what());
     }
-    std::size_t parts = 0;
     std::uint64_t bytes = 0;
     for (const capture::DatasetPart& part : manifest->parts) {
-        if (earlier.count(part.path) == 0) {
-            ++parts;
-            bytes += part.bytes;
-        }
+        bytes += part.bytes;
     }
+    const std::size_t parts = manifest->parts.size() - earlierParts;
+    bytes -= earlierBytes;
     fmt::print("{} records, {} parts, {} bytes written to {} ({} parts in all)\n", records, parts,
                bytes, Escaped(options.directory), manifest->parts.size());
 }
