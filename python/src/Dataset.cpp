@@ -44,8 +44,6 @@ std::unique_ptr<capture::ByteStream> OpenDatasetParts(const std::string& directo
 namespace {
 
 constexpr std::size_t kRecordSize = Lumera::PriceRecordLayout::kSize;
-// Rows built into records per call of the writer: a few hundred kilobytes, which stay in cache.
-constexpr std::size_t kChunk = 4096;
 
 py::tuple Manifest(const capture::DatasetManifest& manifest) {
     py::list parts;
@@ -98,18 +96,10 @@ class Writer {
         const auto count = static_cast<std::size_t>(rows.shape(0));
         py::gil_scoped_release release;
         const std::lock_guard<std::mutex> lock(mutex_);
-        std::vector<unsigned char> records(kChunk * kRecordSize);
-        for (std::size_t done = 0; done < count;) {
-            const std::size_t n = std::min(kChunk, count - done);
-            for (std::size_t i = 0; i < n; ++i) {
-                PriceRow row;
-                std::memcpy(&row, in + (done + i) * rowSize, sizeof row);
-                const auto record = BuildRecord(row, done + i);
-                std::copy(record.begin(), record.end(), records.data() + i * kRecordSize);
-            }
-            Open().Write(records.data(), n);
-            done += n;
-        }
+        BuildRecordBatches(in, rowSize, count, [&](const unsigned char* records, std::size_t n) {
+            Open().Write(records, n);
+            return true;
+        });
     }
 
     // The manifest as written; the writer is done.

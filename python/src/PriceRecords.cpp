@@ -305,18 +305,13 @@ void WritePriceFile(py::array rows, const py::object& path) {
         if (!file) {
             error = errno;
         } else {
-            std::vector<unsigned char> chunk(kChunkRecords * Layout::kSize);
-            for (std::size_t done = 0; done < count && error == 0;) {
-                const std::size_t n = std::min(kChunkRecords, count - done);
-                for (std::size_t i = 0; i < n; ++i) {
-                    const auto record = BuildRecord(in[done + i], done + i);
-                    std::copy(record.begin(), record.end(), chunk.data() + i * Layout::kSize);
-                }
-                if (std::fwrite(chunk.data(), Layout::kSize, n, file.get()) != n) {
-                    error = errno;
-                }
-                done += n;
-            }
+            BuildRecordBatches(reinterpret_cast<const unsigned char*>(in), sizeof(PriceRow), count,
+                               [&](const unsigned char* records, std::size_t n) {
+                                   if (std::fwrite(records, Layout::kSize, n, file.get()) != n) {
+                                       error = errno;
+                                   }
+                                   return error == 0;
+                               });
             if (error == 0 && std::fflush(file.get()) != 0) {
                 error = errno;
             }

@@ -5,11 +5,13 @@
 // absolute, 146 packed bytes, and for a packet capture the packet's time after it. Decoding and
 // building go through the library's view and builder, never through offsets of our own.
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <pybind11/numpy.h>
 
@@ -74,6 +76,29 @@ inline void DecodeRecord(const unsigned char* record, void* row) noexcept {
 // level and prices for a depth price out of reach of the last price.
 std::array<unsigned char, Lumera::PriceRecordLayout::kSize> BuildRecord(const PriceRow& row,
                                                                         std::size_t index);
+
+// Rows `rowSize` bytes apart (each starting with a PriceRow) built into records a few thousand at
+// a time, each batch handed to `sink(records, count)`, which returns false to stop.
+template <class Sink>
+void BuildRecordBatches(const unsigned char* rows, std::size_t rowSize, std::size_t count,
+                        Sink&& sink) {
+    constexpr std::size_t kBatch = 4096;  // a few hundred kilobytes, which stay in cache
+    constexpr std::size_t kSize = Lumera::PriceRecordLayout::kSize;
+    std::vector<unsigned char> records(kBatch * kSize);
+    for (std::size_t done = 0; done < count;) {
+        const std::size_t n = std::min(kBatch, count - done);
+        for (std::size_t i = 0; i < n; ++i) {
+            PriceRow row;
+            std::memcpy(&row, rows + (done + i) * rowSize, sizeof row);
+            const auto record = BuildRecord(row, done + i);
+            std::copy(record.begin(), record.end(), records.data() + i * kSize);
+        }
+        if (!sink(records.data(), n)) {
+            return;
+        }
+        done += n;
+    }
+}
 
 // The items of a one-dimensional, C-contiguous array of `itemSize`-byte rows; the Python side has
 // already checked the dtype. TypeError for another shape, ValueError for a read-only array that
